@@ -1,0 +1,43 @@
+#pragma once
+
+// The few operating-system services the suite needs, in one place.
+
+#include "vornkit_global.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <sys/types.h>
+
+// A file's times: creation is the birth time where the file system keeps one,
+// else the modified time (never the status-change time).
+struct VORNKIT_EXPORT FileTimes {
+    QDateTime created;
+    QDateTime accessed;
+    QDateTime modified;
+    bool valid = false;
+};
+
+namespace platform {
+
+// The program folder: where data/ and profile/ live. VORN_PROGRAM_DIR overrides
+// it so that tests never touch a real program folder.
+VORNKIT_EXPORT QString programDir();
+
+VORNKIT_EXPORT FileTimes readFileTimes(const QString& path);
+// Sets access and modified times (nanoseconds kept); the birth time cannot be set and is skipped.
+VORNKIT_EXPORT bool writeFileTimes(const QString& path, const FileTimes& times);
+
+// Mode bits; readFileMode returns false and leaves mode untouched when the file cannot be read.
+VORNKIT_EXPORT bool readFileMode(const QString& path, mode_t& mode);
+VORNKIT_EXPORT bool writeFileMode(const QString& path, mode_t mode);
+// Read-only means the owner may not write.
+VORNKIT_EXPORT bool isReadOnly(const QString& path);
+VORNKIT_EXPORT bool setReadOnly(const QString& path, bool readOnly);
+
+// Path of a tool executable beside the running program ("vorntwin", "vornsort", "vornmark").
+VORNKIT_EXPORT QString toolPath(const QString& tool);
+// Starts a tool detached, with no arguments.
+VORNKIT_EXPORT bool startTool(const QString& tool);
+
+} // namespace platform

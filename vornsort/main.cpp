@@ -1,0 +1,12 @@
+#include <QApplication>
+#include <QLabel>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName("tamrolek");
+    QCoreApplication::setApplicationName("vornsort");
+    QLabel wnd(QStringLiteral("vornsort"));
+    wnd.show();
+    return app.exec();
+}
