@@ -12,6 +12,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <cstring>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,5 +1,7 @@
 #include "exivtags.h"
 #include "exivutil.h"
+#include "fileattrirestore.h"
+#include "filetimerestore.h"
 #include "photomaker.h"
 #include "testutil.h"
 
@@ -121,6 +123,7 @@ private slots:
     void awkwardFiles();
     void unwritableFormats();
     void failedWriteLeavesOriginal();
+    void keepers();
     void killedWriterNeverTruncates();
 };
 
@@ -374,6 +377,52 @@ void TestExivTags::failedWriteLeavesOriginal()
     QCOMPARE(testutil::readBytes(path), bytes);
     QCOMPARE(modeOf(path), mode);
     QCOMPARE(dirEntries(dir.path()), QStringList({ "full.jpg" }));
+}
+
+void TestExivTags::keepers()
+{
+    testutil::TempDir dir;
+    const QString path = dir.file("kept.txt");
+    QVERIFY(testutil::writeBytes(path, "abc"));
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+    {
+        // Lifts the read-only mark and puts the mode back, at restore() and when it goes.
+        FileAttriRestore attr(path, true);
+        QVERIFY(attr.isHeld());
+        QCOMPARE(modeOf(path), mode_t(0644));
+        QCOMPARE(attr.restore(), 0);
+        QCOMPARE(modeOf(path), mode_t(0444));
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0600) == 0);
+    }
+    QCOMPARE(modeOf(path), mode_t(0444));
+    {
+        // A mode that could not be read is never applied.
+        FileAttriRestore missing;
+        QCOMPARE(missing.save(dir.file("missing.txt"), true), -1);
+        QVERIFY(!missing.isHeld());
+        QCOMPARE(missing.restore(), -1);
+        QCOMPARE(missing.restoreTo(path), -1);
+    }
+    QCOMPARE(modeOf(path), mode_t(0444));
+    QVERIFY(!QFile::exists(dir.file("missing.txt")));
+
+    const QDateTime old = QDateTime::fromString("2018-01-02T03:04:05", Qt::ISODate);
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
+    setModified(path, old);
+    {
+        FileTimeRestore times(path);
+        QVERIFY(times.isHeld());
+        QVERIFY(testutil::writeBytes(path, "changed"));
+        QVERIFY(QFileInfo(path).lastModified() != old);
+    }
+    QCOMPARE(QFileInfo(path).lastModified(), old);
+    FileTimeRestore times(path);
+    QVERIFY(testutil::writeBytes(path, "again"));
+    QCOMPARE(times.restore(), 0);
+    QCOMPARE(QFileInfo(path).lastModified(), old);
+    QCOMPARE(times.restore(), -1);
+    QCOMPARE(FileTimeRestore().restore(), -1);
+    QCOMPARE(FileTimeRestore(dir.file("missing.txt")).isHeld(), false);
 }
 
 void TestExivTags::killedWriterNeverTruncates()
