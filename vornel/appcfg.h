@@ -12,6 +12,8 @@ class AppCfg {
 public:
     // The one object, made with the defaults when there is none; recreate > 0 replaces it by a fresh one.
     static AppCfg* instance(int recreate = 0);
+    // The object when there is one, else null.
+    static AppCfg* current() { return ms_instance; }
     // Destroys the object; false when there was none.
     static bool release();
     static QString cfgFile();

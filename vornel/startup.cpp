@@ -35,7 +35,7 @@ void shutDown()
 {
     destroyThreadPools();
     closeDbPools();
-    if (AppCfg* cfg = AppCfg::instance(0))
+    if (AppCfg* cfg = AppCfg::current())
         cfg->save();
     AppCfg::release();
 }
