@@ -224,6 +224,8 @@ int writeComments(const QString& file, const std::string& json)
     QByteArray result;
     try {
         setComments(image->exifData(), json);
+        // The XMP packet goes back as it was read, not laid out anew.
+        image->writeXmpFromPacket(true);
         image->writeMetadata();
         Exiv2::BasicIo& io = image->io();
         if (io.open() != 0)
