@@ -184,7 +184,7 @@ void TestExivTags::readingSources()
 
     // UserComment first, XPComment holding other text.
     QVERIFY(photomaker::setComment(doc, "Exif.Photo.UserComment", sampleJson()));
-    QVERIFY(photomaker::setWindowsXpComment(doc, "a comment from elsewhere"));
+    QVERIFY(photomaker::setUtf16XpComment(doc, "a comment from elsewhere"));
     ExivTags first;
     QCOMPARE(first.loadTagsFromFile(doc), 0);
     QCOMPARE(first.getTextTag(), kTexts);
@@ -202,7 +202,7 @@ void TestExivTags::readingSources()
     QCOMPARE(fallbackData.getStar(), 2);
 
     // Neither holds tags: -1 and nothing changed.
-    QVERIFY(photomaker::setWindowsXpComment(doc, "{\"starTag\":{}}"));
+    QVERIFY(photomaker::setUtf16XpComment(doc, "{\"starTag\":{}}"));
     ExivTags neither;
     neither.setStar(1);
     QCOMPARE(neither.loadTagsFromFile(doc), -1);
