@@ -1,4 +1,5 @@
 #include "appcfg.h"
+#include "exivutil.h"
 #include "startup.h"
 #include "threadpools.h"
 
@@ -10,7 +11,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName("tamrolek");
     QCoreApplication::setApplicationName("vornel");
-    // wired at merge: initExiv2();
+    initExiv2();
     AppCfg::instance(0)->load();
     openDbPools();
     createThreadPools();
