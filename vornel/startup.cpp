@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include "appcfg.h"
+#include "histaglist.h"
 #include "sqlitedbpool.h"
 #include "standinwnd.h"
 #include "threadpools.h"
@@ -10,7 +11,7 @@
 bool openDbPools()
 {
     createDbPools();
-    // wired at merge: HisTagList::loadHisTag();
+    HisTagList::loadHisTag();
     return true;
 }
 
