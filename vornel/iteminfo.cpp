@@ -101,6 +101,9 @@ bool fitsIn(const QSize& image, const QSize& box)
     return image.width() <= box.width() && image.height() <= box.height();
 }
 
+// Larger files are not read at all.
+const qint64 kMaxFileBytes = qint64(1) << 30;
+
 // Whole-image decodes in flight share a budget of megapixels, so a folder of huge pictures decoded on every
 // load thread at once cannot exhaust memory.
 const int kDecodeBudget = 512;
@@ -171,7 +174,12 @@ template <class F> QFuture<int> ItemInfo::startJob(QThreadPool* pool, F&& body)
                 return -1;
             ++gate->running;
         }
-        const int result = body();
+        int result = -1;
+        try {
+            result = body();
+        } catch (const std::exception&) {
+            // Out of memory on a huge file: the item stays without what this job would have made.
+        }
         QMutexLocker lock(&gate->mutex);
         if (--gate->running == 0)
             gate->idle.wakeAll();
@@ -568,7 +576,7 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
 int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTags& tags, QImage& hintImage)
 {
     QFile file(params.file);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes)
         return -1;
     QByteArray data = file.readAll();
     file.close();
