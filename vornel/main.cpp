@@ -1,12 +1,31 @@
+#include "appcfg.h"
+#include "startup.h"
+#include "threadpools.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QTimer>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName("tamrolek");
     QCoreApplication::setApplicationName("vornel");
-    QLabel wnd(QStringLiteral("vornel"));
-    wnd.show();
-    return app.exec();
+    // wired at merge: initExiv2();
+    AppCfg::instance(0)->load();
+    openDbPools();
+    createThreadPools();
+    if (!openMainWindow(QCoreApplication::arguments()))
+        return -1;
+
+    // VORN_QUIT_AFTER_MS (tests only): close the windows and quit normally after that many milliseconds.
+    const int quitAfter = qEnvironmentVariableIntValue("VORN_QUIT_AFTER_MS");
+    if (quitAfter > 0) {
+        QTimer::singleShot(quitAfter, &app, [] {
+            QApplication::closeAllWindows();
+            QCoreApplication::quit();
+        });
+    }
+    const int result = app.exec();
+    shutDown();
+    return result;
 }

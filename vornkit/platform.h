@@ -5,6 +5,7 @@
 #include "vornkit_global.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QString>
 
 #include <sys/types.h>
@@ -16,6 +17,11 @@ struct VORNKIT_EXPORT FileTimes {
     QDateTime accessed;
     QDateTime modified;
     bool valid = false;
+    // Nanoseconds since 1970 as read; used by writeFileTimes while they still agree with the
+    // QDateTime to the millisecond, so that a restore keeps the exact times.
+    qint64 createdNs = 0;
+    qint64 accessedNs = 0;
+    qint64 modifiedNs = 0;
 };
 
 namespace platform {
@@ -25,8 +31,13 @@ namespace platform {
 VORNKIT_EXPORT QString programDir();
 
 VORNKIT_EXPORT FileTimes readFileTimes(const QString& path);
-// Sets access and modified times (nanoseconds kept); the birth time cannot be set and is skipped.
+// Sets access and modified times (nanoseconds kept); an invalid one is left as it is. The birth
+// time cannot be set and is skipped.
 VORNKIT_EXPORT bool writeFileTimes(const QString& path, const FileTimes& times);
+
+// A file's creation time as the tag database keeps it: the birth time, else the modified time.
+// Use it in place of QFileInfo::created(), which falls back to the status-change time.
+VORNKIT_EXPORT QDateTime createdTime(const QFileInfo& info);
 
 // Mode bits; readFileMode returns false and leaves mode untouched when the file cannot be read.
 VORNKIT_EXPORT bool readFileMode(const QString& path, mode_t& mode);

@@ -1,0 +1,172 @@
+#include "fileutil.h"
+#include "testutil.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+
+class TestFileUtil : public QObject {
+    Q_OBJECT
+private slots:
+    void paths();
+    void sizeTexts();
+    void clipboard();
+    void fileManagerFallback();
+    void trashAndWrite();
+    void comboText();
+};
+
+void TestFileUtil::paths()
+{
+    QCOMPARE(pathJoin("C:/a/", "/b"), QString("C:/a/b"));
+    QCOMPARE(pathJoin("C:\\a\\", "\\b"), QString("C:\\a/b"));
+    QCOMPARE(pathJoin("", "x"), QString("/x"));
+    QCOMPARE(pathJoin("a\\/", "b"), QString("a\\/b")); // backslashes go first, so this one stays
+    QCOMPARE(pathJoin("/a//", "//b//", "c"), QString("/a/b/c"));
+    QCOMPARE(pathJoin("/a", "/b/", "\\c/", "/d.jpg"), QString("/a/b/c/d.jpg"));
+
+    QCOMPARE(ExtractFileName("C:/a/b.jpg/"), QString("b.jpg"));
+    QCOMPARE(ExtractFileName("/照片 1/相册 a.jpg"), QString("相册 a.jpg"));
+    QCOMPARE(ExtractFileName("b.jpg"), QString("b.jpg"));
+    QCOMPARE(ExtractFilePath("b.jpg"), QString());
+    QCOMPARE(ExtractFilePath("/b.jpg"), QString());
+    QCOMPARE(ExtractFilePath("/a/b\\c.jpg"), QString("/a/b"));
+    QCOMPARE(ExtractFileExt(".hidden"), QString());
+    QCOMPARE(ExtractFileExt("/a/b.tar.gz"), QString("gz"));
+    QCOMPARE(ExtractFileBaseName("C:/a/b.jpg"), QString("C:/a/b"));
+    QCOMPARE(ExtractFileBaseName("C:/a/b"), QString());
+
+    QString p = "C:\\a\\B.jpg";
+    stdFilePath(p);
+    QCOMPARE(p, QString("C:/a/B.jpg"));
+    QStringList list { "\\x", "y\\z" };
+    stdFilePath(list);
+    QCOMPARE(list, QStringList({ "/x", "y/z" }));
+
+    const QStringList filters = supportedImages();
+    QCOMPARE(filters.size(), QImageReader::supportedImageFormats().size());
+    QVERIFY(filters.contains("*.jpg"));
+    QVERIFY(filters.contains("*.png"));
+}
+
+void TestFileUtil::sizeTexts()
+{
+    QCOMPARE(calcFileSize(0), QString("0 B"));
+    QCOMPARE(calcFileSize(99), QString("99 B"));
+    QCOMPARE(calcFileSize(100), QString("0.0977 K"));
+    QCOMPARE(calcFileSize(150), QString("0.146 K"));
+    QCOMPARE(calcFileSize(1536), QString("1.5 K"));
+    QCOMPARE(calcFileSize(102399), QString("100 K"));
+    QCOMPARE(calcFileSize(102400), QString("0.0977 M"));
+    QCOMPARE(calcFileSize(3 * 1048576LL), QString("  3 M"));
+    QCOMPARE(calcFileSize(104857600LL), QString("0.0977 G"));
+    QCOMPARE(calcFileSize(112589990684262399LL), QString("100 P"));
+    QCOMPARE(calcFileSize(112589990684262400LL), QString());
+    QCOMPARE(calcImageSize(640, 480), QString("640 x 480"));
+}
+
+void TestFileUtil::clipboard()
+{
+    const QStringList files { "/tmp/照片 1/a b.jpg", "/tmp/c.png" };
+    QVERIFY(copyToClipboard(files, false));
+    const QMimeData* mime = QApplication::clipboard()->mimeData();
+    QVERIFY(mime);
+    QCOMPARE(mime->urls(), QList<QUrl>({ QUrl::fromLocalFile(files[0]), QUrl::fromLocalFile(files[1]) }));
+    const QList<QByteArray> gnome = mime->data("x-special/gnome-copied-files").split('\n');
+    QCOMPARE(gnome.size(), 3);
+    QCOMPARE(gnome[0], QByteArray("cut"));
+    QCOMPARE(QUrl::fromEncoded(gnome[1]).toLocalFile(), files[0]);
+    QCOMPARE(mime->data("application/x-kde-cutselection"), QByteArray("1"));
+    QCOMPARE(mime->text(), files.join('\n'));
+
+    QVERIFY(copyToClipboard(files[1], true));
+    mime = QApplication::clipboard()->mimeData();
+    QCOMPARE(mime->data("x-special/gnome-copied-files"), QByteArray("copy\nfile:///tmp/c.png"));
+    QVERIFY(mime->data("application/x-kde-cutselection") != "1");
+    QCOMPARE(mime->urls().size(), 1);
+}
+
+void TestFileUtil::fileManagerFallback()
+{
+    // No session bus: the folder goes to xdg-open, here a stand-in that records its argument.
+    testutil::TempDir dir;
+    const QString bin = dir.file("bin");
+    QVERIFY(QDir().mkpath(bin));
+    const QString out = dir.file("opened.txt");
+    QVERIFY(testutil::writeBytes(bin + "/xdg-open",
+        "#!/bin/sh\nprintf '%s' \"$1\" > \"" + QFile::encodeName(out) + ".part\" && mv \"" + QFile::encodeName(out)
+            + ".part\" \"" + QFile::encodeName(out) + "\"\n"));
+    QFile::setPermissions(bin + "/xdg-open", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin) + ":" + oldPath);
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(dir.file("nobus")));
+
+    const QString folder = dir.file("照片 文件夹");
+    QVERIFY(QDir().mkpath(folder));
+    const QString photo = testutil::makeImage(folder, "a b.png");
+    QVERIFY(!photo.isEmpty());
+    QVERIFY(!explorerFilePos(dir.file("missing.jpg")));
+    QVERIFY(explorerFilePos(photo));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
+    QCOMPARE(QString::fromUtf8(testutil::readBytes(out)), folder);
+    qputenv("PATH", oldPath);
+}
+
+void TestFileUtil::trashAndWrite()
+{
+    // The trash of a private home on the same file system as the file.
+    testutil::TempDir dir;
+    const QByteArray oldHome = qgetenv("HOME"), oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("HOME", QFile::encodeName(dir.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.file("share")));
+    const QString photo = testutil::makeImage(dir.path(), "相片 1.png");
+    QVERIFY(moveToTrash(photo));
+    QVERIFY(!QFile::exists(photo));
+    QVERIFY(QFile::exists(dir.file("share/Trash/files/相片 1.png")));
+    QVERIFY(!moveToTrash(dir.file("none.png")));
+
+    // No trash can be made: the file stays where it was, not in the current folder.
+    QVERIFY(testutil::writeBytes(dir.file("blocker"), "x"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.file("blocker")));
+    QVERIFY(QDir().mkpath(dir.file("cwd")));
+    const QString oldCwd = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.file("cwd")));
+    const QString kept = testutil::makeImage(dir.path(), "kept.png");
+    const bool trashed = moveToTrash(kept);
+    QDir::setCurrent(oldCwd);
+    QVERIFY(!trashed);
+    QVERIFY(QFile::exists(kept));
+    QVERIFY(QDir(dir.file("cwd")).isEmpty());
+    qputenv("HOME", oldHome);
+    qputenv("XDG_DATA_HOME", oldData);
+
+    const QString file = dir.file("w.bin");
+    QVERIFY(testutil::writeBytes(file, QByteArray(100, 'x')));
+    QCOMPARE(writeFile(file, "abc"), qint64(3));
+    QCOMPARE(testutil::readBytes(file), QByteArray("abc")); // truncated, not overlaid
+    QCOMPARE(writeFile(file, QByteArray()), qint64(0));
+    QCOMPARE(writeFile(dir.file("no/such/dir/x"), "abc"), qint64(-1));
+}
+
+void TestFileUtil::comboText()
+{
+    QComboBox combo;
+    combo.addItems({ "Alpha", "beta" });
+    setCurrentText(combo, "beta");
+    QCOMPARE(combo.currentIndex(), 1);
+    setCurrentText(combo, "alpha"); // case counts: no match clears the selection
+    QCOMPARE(combo.currentIndex(), -1);
+    combo.setEditable(true);
+    setCurrentText(combo, "gamma");
+    QCOMPARE(combo.currentText(), QString("gamma"));
+}
+
+QTEST_MAIN(TestFileUtil)
+#include "tst_fileutil.moc"

@@ -1,0 +1,153 @@
+#include "platform.h"
+#include "testutil.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void programFolder();
+    void timesKeepNanoseconds();
+    void creationIsNotStatusChange();
+    void modeBits();
+    void tools();
+};
+
+static bool setRawTimes(const QString& path, time_t sec, long nsec)
+{
+    const struct timespec ts[2] = { { sec, nsec }, { sec + 10, nsec + 1 } };
+    return utimensat(AT_FDCWD, QFile::encodeName(path).constData(), ts, 0) == 0;
+}
+
+void TestPlatform::programFolder()
+{
+    {
+        testutil::ProgramDir dir;
+        QCOMPARE(platform::programDir(), dir.path());
+    }
+    qunsetenv("VORN_PROGRAM_DIR");
+    QCOMPARE(platform::programDir(), QCoreApplication::applicationDirPath());
+}
+
+void TestPlatform::timesKeepNanoseconds()
+{
+    testutil::TempDir dir;
+    const QString a = testutil::makeImage(dir.path(), "照片 a.png");
+    const QString b = testutil::makeImage(dir.path(), "b.png");
+    QVERIFY(setRawTimes(a, 1000000000, 123456789));
+    const FileTimes ta = platform::readFileTimes(a);
+    QVERIFY(ta.valid);
+    QCOMPARE(ta.accessedNs, 1000000000123456789LL);
+    QCOMPARE(ta.modifiedNs, 1000000010123456790LL);
+    QCOMPARE(ta.modified.toMSecsSinceEpoch(), 1000000010123LL);
+
+    // Restoring what was read onto another file gives it the exact times.
+    QVERIFY(platform::writeFileTimes(b, ta));
+    const FileTimes tb = platform::readFileTimes(b);
+    QCOMPARE(tb.accessedNs, ta.accessedNs);
+    QCOMPARE(tb.modifiedNs, ta.modifiedNs);
+
+    // A changed QDateTime wins over stale nanoseconds; an invalid one leaves that time alone.
+    FileTimes changed = ta;
+    changed.modified = QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5, 678));
+    changed.accessed = QDateTime();
+    QVERIFY(platform::writeFileTimes(b, changed));
+    const FileTimes tc = platform::readFileTimes(b);
+    QCOMPARE(tc.modified, changed.modified);
+    QCOMPARE(tc.modifiedNs % 1000000, 0LL);
+    QCOMPARE(tc.accessedNs, ta.accessedNs);
+
+    // Before 1970 too.
+    FileTimes old;
+    old.modified = QDateTime(QDate(1965, 6, 1), QTime(12, 0, 0, 250), Qt::UTC);
+    QVERIFY(platform::writeFileTimes(b, old));
+    QCOMPARE(platform::readFileTimes(b).modified, old.modified);
+
+    QVERIFY(!platform::readFileTimes(dir.file("missing")).valid);
+    QVERIFY(!platform::writeFileTimes(dir.file("missing"), ta));
+    QVERIFY(!platform::readFileTimes(QString()).valid);
+}
+
+void TestPlatform::creationIsNotStatusChange()
+{
+    testutil::TempDir dir;
+    const QString f = testutil::makeImage(dir.path(), "c.png");
+    QVERIFY(setRawTimes(f, 946684800, 0)); // 2000-01-01
+    const FileTimes before = platform::readFileTimes(f);
+    QTest::qWait(20);
+    QVERIFY(platform::setReadOnly(f, true)); // moves the status-change time only
+    const FileTimes after = platform::readFileTimes(f);
+    QCOMPARE(after.createdNs, before.createdNs);
+    QCOMPARE(after.modifiedNs, before.modifiedNs);
+    struct statx stx { };
+    QVERIFY(statx(AT_FDCWD, QFile::encodeName(f).constData(), 0, STATX_CTIME, &stx) == 0);
+    QVERIFY(after.createdNs != qint64(stx.stx_ctime.tv_sec) * 1000000000LL + stx.stx_ctime.tv_nsec);
+    // QFileInfo's view agrees to the second.
+    QCOMPARE(platform::createdTime(QFileInfo(f)).toSecsSinceEpoch(), after.created.toSecsSinceEpoch());
+}
+
+void TestPlatform::modeBits()
+{
+    testutil::TempDir dir;
+    const QString f = dir.file("m 文件.jpg");
+    QVERIFY(testutil::writeBytes(f, "x"));
+    QVERIFY(platform::writeFileMode(f, 0640));
+    mode_t mode = 0;
+    QVERIFY(platform::readFileMode(f, mode));
+    QCOMPARE(int(mode), 0640);
+    QVERIFY(!platform::isReadOnly(f));
+    QVERIFY(platform::setReadOnly(f, true));
+    QVERIFY(platform::readFileMode(f, mode));
+    QCOMPARE(int(mode), 0440);
+    QVERIFY(platform::isReadOnly(f));
+    QVERIFY(platform::setReadOnly(f, true));
+    QVERIFY(platform::setReadOnly(f, false));
+    QVERIFY(platform::readFileMode(f, mode));
+    QCOMPARE(int(mode), 0640);
+
+    const QString d = dir.file("sticky");
+    QVERIFY(QDir().mkdir(d));
+    QVERIFY(platform::writeFileMode(d, 01751));
+    QVERIFY(platform::readFileMode(d, mode));
+    QCOMPARE(int(mode), 01751);
+
+    // Nothing read, nothing written.
+    mode = 0123;
+    QVERIFY(!platform::readFileMode(dir.file("missing"), mode));
+    QCOMPARE(int(mode), 0123);
+    QVERIFY(!platform::setReadOnly(dir.file("missing"), false));
+    QVERIFY(!QFile::exists(dir.file("missing")));
+    QVERIFY(!platform::isReadOnly(dir.file("missing")));
+}
+
+void TestPlatform::tools()
+{
+    const QString appDir = QCoreApplication::applicationDirPath();
+    QCOMPARE(platform::toolPath("vorntwin"), appDir + "/vorntwin");
+    QVERIFY(!platform::startTool("vorn-no-such-tool"));
+
+    // A stand-in tool beside this program reports how many arguments it got.
+    testutil::TempDir dir;
+    const QString out = dir.file("args.txt");
+    const QString name = QString("vorn-fake-tool-%1").arg(QCoreApplication::applicationPid());
+    const QString tool = platform::toolPath(name);
+    QVERIFY(testutil::writeBytes(tool,
+        "#!/bin/sh\necho $# > \"" + QFile::encodeName(out) + ".part\" && mv \"" + QFile::encodeName(out) + ".part\" \""
+            + QFile::encodeName(out) + "\"\n"));
+    QVERIFY(platform::writeFileMode(tool, 0700));
+    const bool started = platform::startTool(name);
+    if (started)
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
+    QFile::remove(tool);
+    QVERIFY(started);
+    QCOMPARE(testutil::readBytes(out).trimmed(), QByteArray("0"));
+}
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "tst_platform.moc"

@@ -1,0 +1,112 @@
+// Two processes writing tag rows into one database at once lose no row. The test starts its own
+// executable twice as the writers ("--writer <db> <name> <rows> <go-file>").
+
+#include "sqlitedb.h"
+#include "tagdb.h"
+#include "testutil.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTest>
+#include <QThread>
+
+#include <cstdio>
+#include <cstring>
+
+static int runWriter(int argc, char** argv)
+{
+    if (argc < 6)
+        return 2;
+    QCoreApplication app(argc, argv);
+    const QString dbFile = QString::fromLocal8Bit(argv[2]);
+    const QString name = QString::fromLocal8Bit(argv[3]);
+    const int rows = atoi(argv[4]);
+    const QString go = QString::fromLocal8Bit(argv[5]);
+    TagDb db;
+    if (!db.openDb(dbFile, name, false))
+        return 3;
+    // Start together with the other writer.
+    QElapsedTimer wait;
+    wait.start();
+    while (!QFile::exists(go)) {
+        if (wait.elapsed() > 30000)
+            return 4;
+        QThread::usleep(500);
+    }
+    const qint64 start = QDateTime::currentMSecsSinceEpoch();
+    for (int i = 0; i < rows; ++i) {
+        QSqlQuery q(db.db());
+        q.prepare("insert into [filetag] ([path], [file], [filesize], [star], [tag]) values (?, ?, ?, ?, ?)");
+        q.addBindValue("/照片/" + name);
+        q.addBindValue(QString("/照片/%1/%2.jpg").arg(name).arg(i));
+        q.addBindValue(i);
+        q.addBindValue(i % 6);
+        q.addBindValue("海 ");
+        if (!q.exec())
+            return 5;
+    }
+    // When this writer began and ended, for the overlap check.
+    printf("%lld %lld\n", start, QDateTime::currentMSecsSinceEpoch());
+    return 0;
+}
+
+class TestTwoWriters : public QObject {
+    Q_OBJECT
+private slots:
+    void noRowLost();
+};
+
+void TestTwoWriters::noRowLost()
+{
+    testutil::TempDir dir;
+    const QString dbFile = dir.file("data/tag.db");
+    {
+        TagDb db; // schema made before the writers start
+        QVERIFY(db.openDb(dbFile, "setup", false));
+    }
+    const QString go = dir.file("go");
+    const int rows = 400;
+    QProcess writers[2];
+    const char* names[2] = { "A", "B" };
+    for (int i = 0; i < 2; ++i) {
+        writers[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        writers[i].start(
+            QCoreApplication::applicationFilePath(), { "--writer", dbFile, names[i], QString::number(rows), go });
+        QVERIFY(writers[i].waitForStarted(10000));
+    }
+    QVERIFY(testutil::writeBytes(go, "1"));
+    QPair<qint64, qint64> spans[2];
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(writers[i].waitForFinished(120000));
+        QCOMPARE(writers[i].exitStatus(), QProcess::NormalExit);
+        QCOMPARE(writers[i].exitCode(), 0);
+        const QList<QByteArray> span = writers[i].readAllStandardOutput().trimmed().split(' ');
+        QCOMPARE(span.size(), 2);
+        spans[i] = { span[0].toLongLong(), span[1].toLongLong() };
+    }
+    TagDb db;
+    QVERIFY(db.openDb(dbFile, "check", false));
+    QSqlQuery q(db.db());
+    QVERIFY(q.exec("select [path], count(*) from [filetag] group by [path] order by [path]"));
+    QStringList counts;
+    while (q.next())
+        counts << q.value(0).toString() + "=" + q.value(1).toString();
+    QCOMPARE(counts, QStringList({ "/照片/A=400", "/照片/B=400" }));
+    // The writers were at work at the same time.
+    QVERIFY2(spans[0].first < spans[1].second && spans[1].first < spans[0].second, "the writers did not overlap");
+}
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && std::strcmp(argv[1], "--writer") == 0)
+        return runWriter(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestTwoWriters test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_twowriters.moc"

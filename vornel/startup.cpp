@@ -1,0 +1,41 @@
+#include "startup.h"
+
+#include "appcfg.h"
+#include "sqlitedbpool.h"
+#include "standinwnd.h"
+#include "threadpools.h"
+
+#include <QDir>
+
+bool openDbPools()
+{
+    createDbPools();
+    // wired at merge: HisTagList::loadHisTag();
+    return true;
+}
+
+void closeDbPools()
+{
+    destroyDbPools();
+}
+
+QWidget* openMainWindow(const QStringList& arguments)
+{
+    StandInWnd* wnd = StandInWnd::instance();
+    if (!wnd)
+        return nullptr;
+    wnd->show();
+    // A backslash is a file-name character here: the path goes on unchanged.
+    if (arguments.size() >= 2)
+        wnd->openFile(QDir::fromNativeSeparators(arguments.at(1)));
+    return wnd;
+}
+
+void shutDown()
+{
+    destroyThreadPools();
+    closeDbPools();
+    if (AppCfg* cfg = AppCfg::current())
+        cfg->save();
+    AppCfg::release();
+}
