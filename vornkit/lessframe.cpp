@@ -314,9 +314,15 @@ bool LessFrame::eventFilter(QObject* watched, QEvent* event)
             }
             m_drag = NoDrag;
         }
-        if (me->buttons() == Qt::NoButton)
-            updateCursor(me->pos());
-        break;
+        if (me->buttons() != Qt::NoButton)
+            break;
+        // Widgets set their own cursors while the move is dispatched: set the band's after them.
+        const QPoint pos = me->pos();
+        QPointer<LessFrame> self(this);
+        watched->event(event);
+        if (self && m_watched)
+            updateCursor(pos);
+        return true;
     }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
