@@ -1,5 +1,6 @@
 #include "appcfg.h"
 #include "exivutil.h"
+#include "fontutil.h"
 #include "startup.h"
 #include "threadpools.h"
 
@@ -9,6 +10,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    installFontFallbacks();
     QCoreApplication::setOrganizationName("tamrolek");
     QCoreApplication::setApplicationName("vornel");
     initExiv2();
