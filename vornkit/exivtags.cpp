@@ -12,6 +12,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <cstring>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -223,6 +224,8 @@ int writeComments(const QString& file, const std::string& json)
     QByteArray result;
     try {
         setComments(image->exifData(), json);
+        // The XMP packet goes back as it was read, not laid out anew.
+        image->writeXmpFromPacket(true);
         image->writeMetadata();
         Exiv2::BasicIo& io = image->io();
         if (io.open() != 0)

@@ -9,11 +9,24 @@
 #include <cstdlib>
 #include <mutex>
 
+namespace {
+// Serialises exiv2's registration of XMP namespaces, which metadata threads may reach at once.
+void lockXmp(void* data, bool lock)
+{
+    auto* mutex = static_cast<std::recursive_mutex*>(data);
+    if (lock)
+        mutex->lock();
+    else
+        mutex->unlock();
+}
+} // namespace
+
 int initExiv2()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        Exiv2::XmpParser::initialize();
+        // Never freed: exiv2 may still use it from the exit handler.
+        Exiv2::XmpParser::initialize(lockXmp, new std::recursive_mutex);
         std::atexit(Exiv2::XmpParser::terminate);
         Exiv2::enableBMFF(true);
     });

@@ -106,7 +106,7 @@ bool setComment(const QString& path, const char* key, const QByteArray& utf8)
         path, [&](Exiv2::Image& image) { image.exifData()[key] = Exiv2::CommentValue(utf8.toStdString()); });
 }
 
-bool setWindowsXpComment(const QString& path, const QString& text)
+bool setUtf16XpComment(const QString& path, const QString& text)
 {
     QByteArray bytes;
     for (QChar c : text + QChar(0)) {

@@ -27,7 +27,7 @@ bool setMetadata(const QString& path, const QMap<QString, QString>& values);
 // it: a comment value (8-byte character-set header) holding the UTF-8 text.
 bool setComment(const QString& path, const char* key, const QByteArray& utf8);
 // Sets "Exif.Image.XPComment" as other programs do: bare UTF-16LE bytes ending in a NUL.
-bool setWindowsXpComment(const QString& path, const QString& text);
+bool setUtf16XpComment(const QString& path, const QString& text);
 bool removeMetadata(const QString& path, const QStringList& keys);
 
 // Every Exif, IPTC and XMP key of the file with its value text; "!error" on failure.

@@ -1,5 +1,7 @@
 #include "exivtags.h"
 #include "exivutil.h"
+#include "fileattrirestore.h"
+#include "filetimerestore.h"
 #include "photomaker.h"
 #include "testutil.h"
 
@@ -7,12 +9,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTest>
+#include <QThreadPool>
+#include <QtConcurrent>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -47,12 +53,16 @@ mode_t modeOf(const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
+// Sets the modified time (and the access time a minute later), with nanoseconds below the millisecond.
 void setModified(const QString& path, const QDateTime& when)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadWrite));
-    QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
-    QVERIFY(f.setFileTime(when.addSecs(60), QFileDevice::FileAccessTime));
+    const qint64 ms = when.toMSecsSinceEpoch();
+    struct timespec ts[2];
+    ts[0].tv_sec = ms / 1000 + 60;
+    ts[0].tv_nsec = (ms % 1000) * 1000000 + 789;
+    ts[1].tv_sec = ms / 1000;
+    ts[1].tv_nsec = (ms % 1000) * 1000000 + 789;
+    QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), ts, 0) == 0);
 }
 
 // Metadata that a tag write must leave alone: all but the two comments and offsets into the file.
@@ -118,9 +128,13 @@ private slots:
     void readingSources();
     void writeFormats_data();
     void writeFormats();
+    void otherProgramsPhotos_data();
+    void otherProgramsPhotos();
     void awkwardFiles();
     void unwritableFormats();
     void failedWriteLeavesOriginal();
+    void keepers();
+    void parallelHolders();
     void killedWriterNeverTruncates();
 };
 
@@ -170,7 +184,7 @@ void TestExivTags::readingSources()
 
     // UserComment first, XPComment holding other text.
     QVERIFY(photomaker::setComment(doc, "Exif.Photo.UserComment", sampleJson()));
-    QVERIFY(photomaker::setWindowsXpComment(doc, "a comment from elsewhere"));
+    QVERIFY(photomaker::setUtf16XpComment(doc, "a comment from elsewhere"));
     ExivTags first;
     QCOMPARE(first.loadTagsFromFile(doc), 0);
     QCOMPARE(first.getTextTag(), kTexts);
@@ -188,7 +202,7 @@ void TestExivTags::readingSources()
     QCOMPARE(fallbackData.getStar(), 2);
 
     // Neither holds tags: -1 and nothing changed.
-    QVERIFY(photomaker::setWindowsXpComment(doc, "{\"starTag\":{}}"));
+    QVERIFY(photomaker::setUtf16XpComment(doc, "{\"starTag\":{}}"));
     ExivTags neither;
     neither.setStar(1);
     QCOMPARE(neither.loadTagsFromFile(doc), -1);
@@ -221,10 +235,12 @@ void TestExivTags::writeFormats()
     QVERIFY(::chmod(QFile::encodeName(path).constData(), 0640) == 0);
     const QDateTime modified = QDateTime::fromString("2020-03-04T05:06:07.250", Qt::ISODateWithMs);
     setModified(path, modified);
-    const QMap<QString, QString> before = otherMetadata(path);
-    QVERIFY(!before.contains("!error"));
+    const QMap<QString, QString> metadata = otherMetadata(path);
+    QVERIFY(!metadata.contains("!error"));
     if (withExif)
-        QCOMPARE(before.value("Exif.Image.Model"), QString("VC-100"));
+        QCOMPARE(metadata.value("Exif.Image.Model"), QString("VC-100"));
+    struct stat before;
+    QVERIFY(::stat(QFile::encodeName(path).constData(), &before) == 0);
     const QImage image = photomaker::pixels(path);
     QVERIFY(!image.isNull());
 
@@ -232,10 +248,14 @@ void TestExivTags::writeFormats()
     setSample(tags);
     QCOMPARE(tags.saveTagsToFile(path), 0);
     checkTagsInFile(path);
-    QCOMPARE(otherMetadata(path), before);
+    QCOMPARE(otherMetadata(path), metadata);
     QCOMPARE(photomaker::pixels(path), image);
     QCOMPARE(modeOf(path), mode_t(0640));
     QCOMPARE(QFileInfo(path).lastModified(), modified);
+    struct stat after;
+    QVERIFY(::stat(QFile::encodeName(path).constData(), &after) == 0);
+    QCOMPARE(qint64(after.st_mtim.tv_nsec), qint64(before.st_mtim.tv_nsec));
+    QCOMPARE(qint64(after.st_atim.tv_sec), qint64(before.st_atim.tv_sec));
     QCOMPARE(dirEntries(dir.path()), QStringList({ name }));
 
     // Writing again through the holder that loaded the file.
@@ -247,10 +267,58 @@ void TestExivTags::writeFormats()
     QCOMPARE(again.loadTagsFromFile(path), 0);
     QCOMPARE(again.getStar(), 1);
     QCOMPARE(again.getTextTag(), kTexts);
-    QCOMPARE(otherMetadata(path), before);
+    QCOMPARE(otherMetadata(path), metadata);
     QCOMPARE(photomaker::pixels(path), image);
     QCOMPARE(QFileInfo(path).lastModified(), modified);
     QCOMPARE(dirEntries(dir.path()), QStringList({ name }));
+}
+
+void TestExivTags::otherProgramsPhotos_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("jpeg") << "other.jpg";
+    QTest::newRow("tiff") << "other.tif";
+    QTest::newRow("png") << "other.png";
+}
+
+// Photos laid out by ImageMagick and exiftool (Exif, IPTC, XMP, JPEG comment): as exiftool
+// reads them, nothing but the two comments changes.
+void TestExivTags::otherProgramsPhotos()
+{
+    QFETCH(QString, name);
+    testutil::TempDir dir;
+    const QString path = dir.file(name);
+    int code = -1;
+    photomaker::runTool("convert", { "-size", "160x120", "gradient:orange-navy", path }, &code);
+    if (code != 0)
+        QSKIP("ImageMagick convert is not available");
+    photomaker::runTool("exiftool",
+        { "-q", "-q", "-overwrite_original", "-Make=Canon", "-Model=EOS 5D", "-DateTimeOriginal=2021:02:03 04:05:06",
+            "-ExposureTime=1/200", "-FNumber=5.6", "-ISO=400", "-GPSLatitude=31.2", "-GPSLatitudeRef=N",
+            "-IPTC:Keywords=holiday", "-IPTC:City=Shanghai", "-XMP:Subject=sea", "-XMP:Rating=3", "-Comment=a comment",
+            "-Artist=摄影师", "-ImageDescription=desc", path },
+        &code);
+    if (code != 0)
+        QSKIP("exiftool is not available");
+    auto fields = [&] {
+        const QByteArray out = photomaker::runTool("exiftool", { "-j", "-a", "-G1", "-n", "-x", "System:all", path });
+        QJsonObject obj = QJsonDocument::fromJson(out).array().at(0).toObject();
+        // Offsets into the file, and the byte order exiv2 always uses for a PNG's Exif.
+        for (const char* key : { "SourceFile", "ExifTool:ExifToolVersion", "IFD0:StripOffsets", "IFD0:XPComment",
+                 "ExifIFD:UserComment", "File:ExifByteOrder" })
+            obj.remove(key);
+        return obj;
+    };
+    const QJsonObject before = fields();
+    QCOMPARE(before.value("IFD0:Model").toString(), QString("EOS 5D"));
+    QCOMPARE(before.value("XMP-dc:Subject").toString(), QString("sea"));
+    const QImage image = photomaker::pixels(path);
+    ExivTags tags;
+    setSample(tags);
+    QCOMPARE(tags.saveTagsToFile(path), 0);
+    checkTagsInFile(path);
+    QCOMPARE(fields(), before);
+    QCOMPARE(photomaker::pixels(path), image);
 }
 
 void TestExivTags::awkwardFiles()
@@ -374,6 +442,79 @@ void TestExivTags::failedWriteLeavesOriginal()
     QCOMPARE(testutil::readBytes(path), bytes);
     QCOMPARE(modeOf(path), mode);
     QCOMPARE(dirEntries(dir.path()), QStringList({ "full.jpg" }));
+}
+
+void TestExivTags::keepers()
+{
+    testutil::TempDir dir;
+    const QString path = dir.file("kept.txt");
+    QVERIFY(testutil::writeBytes(path, "abc"));
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+    {
+        // Lifts the read-only mark and puts the mode back, at restore() and when it goes.
+        FileAttriRestore attr(path, true);
+        QVERIFY(attr.isHeld());
+        QCOMPARE(modeOf(path), mode_t(0644));
+        QCOMPARE(attr.restore(), 0);
+        QCOMPARE(modeOf(path), mode_t(0444));
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0600) == 0);
+    }
+    QCOMPARE(modeOf(path), mode_t(0444));
+    {
+        // A mode that could not be read is never applied.
+        FileAttriRestore missing;
+        QCOMPARE(missing.save(dir.file("missing.txt"), true), -1);
+        QVERIFY(!missing.isHeld());
+        QCOMPARE(missing.restore(), -1);
+        QCOMPARE(missing.restoreTo(path), -1);
+    }
+    QCOMPARE(modeOf(path), mode_t(0444));
+    QVERIFY(!QFile::exists(dir.file("missing.txt")));
+
+    const QDateTime old = QDateTime::fromString("2018-01-02T03:04:05", Qt::ISODate);
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
+    setModified(path, old);
+    {
+        FileTimeRestore times(path);
+        QVERIFY(times.isHeld());
+        QVERIFY(testutil::writeBytes(path, "changed"));
+        QVERIFY(QFileInfo(path).lastModified() != old);
+    }
+    QCOMPARE(QFileInfo(path).lastModified(), old);
+    FileTimeRestore times(path);
+    QVERIFY(testutil::writeBytes(path, "again"));
+    QCOMPARE(times.restore(), 0);
+    QCOMPARE(QFileInfo(path).lastModified(), old);
+    QCOMPARE(times.restore(), -1);
+    QCOMPARE(FileTimeRestore().restore(), -1);
+    QCOMPARE(FileTimeRestore(dir.file("missing.txt")).isHeld(), false);
+}
+
+void TestExivTags::parallelHolders()
+{
+    // Metadata threads each use their own holder on their own files, XMP included.
+    testutil::TempDir dir;
+    QStringList files;
+    for (int i = 0; i < 8; ++i)
+        files << makePhoto(dir.path(), QString("p%1.%2").arg(i).arg(i % 2 ? "png" : "jpg"));
+    QVector<int> failures(files.size(), 0);
+    QThreadPool pool;
+    pool.setMaxThreadCount(4);
+    for (int i = 0; i < files.size(); ++i) {
+        QtConcurrent::run(&pool, [&, i] {
+            for (int round = 0; round < 10; ++round) {
+                ExivTags w;
+                w.setStar(round % 6);
+                w.setTextTag({ QString::number(round) });
+                ExivTags r;
+                if (w.saveTagsToFile(files[i]) != 0 || r.loadTagsFromData(testutil::readBytes(files[i])) != 0
+                    || r.getStar() != round % 6)
+                    ++failures[i];
+            }
+        });
+    }
+    pool.waitForDone();
+    QCOMPARE(failures, QVector<int>(files.size(), 0));
 }
 
 void TestExivTags::killedWriterNeverTruncates()
