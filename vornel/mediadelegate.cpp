@@ -28,7 +28,7 @@ void MediaDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     cfg.translate(option.rect.left(), option.rect.top());
     painter->save();
 
-    const int hover = info->getHoverPart();
+    const int hover = info->hoverPart.load();
     const QImage thumb = info->thumbnail();
     if (!thumb.isNull()) {
         QRect target = cfg.rcImage;

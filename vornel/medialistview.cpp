@@ -297,7 +297,7 @@ int MediaListView::rowOfFile(const QString& filePath) const
     const int n = m_model->rowCount();
     for (int row = 0; row < n; ++row) {
         MediaItem* item = itemAt(m_model->index(row, 0));
-        if (item && item->getInfo() && item->getInfo()->getFileInfo().absoluteFilePath() == wanted)
+        if (item && item->getInfo() && item->getInfo()->fileInfo.absoluteFilePath() == wanted)
             return row;
     }
     return -1;
@@ -359,7 +359,7 @@ QStringList MediaListView::selectedPaths() const
     for (const QModelIndex& index : visibleSelection()) {
         MediaItem* item = itemAt(index);
         if (item && item->getInfo())
-            paths.append(item->getInfo()->getFileInfo().absoluteFilePath());
+            paths.append(item->getInfo()->fileInfo.absoluteFilePath());
     }
     return paths;
 }
@@ -369,7 +369,7 @@ ItemInfoPtr MediaListView::editableItem(const QModelIndex& index) const
     if (!index.isValid() || isRowHidden(index.row()))
         return ItemInfoPtr();
     MediaItem* item = itemAt(index);
-    if (!item || !item->getInfo() || !item->getInfo()->isTagReady())
+    if (!item || !item->getInfo() || item->getInfo()->tagReady != 1)
         return ItemInfoPtr();
     return item->getInfo();
 }
@@ -390,7 +390,7 @@ void MediaListView::slot_double_clicked(QModelIndex index)
 
 bool MediaListView::isLoaded(const ItemInfo& info)
 {
-    return info.isTagReady() && info.isThumbReady();
+    return info.tagReady == 1 && info.thumbReady == 1;
 }
 
 bool MediaListView::rowMatches(int row) const
@@ -493,7 +493,7 @@ void MediaListView::onDelete()
         if (!item || !item->getInfo())
             continue;
         rows.append(QPersistentModelIndex(index));
-        paths.append(item->getInfo()->getFileInfo().absoluteFilePath());
+        paths.append(item->getInfo()->fileInfo.absoluteFilePath());
     }
     // A file that could not be trashed keeps its cell.
     for (int i = 0; i < rows.size(); ++i) {
@@ -597,12 +597,12 @@ void MediaListView::setHover(const QModelIndex& index, int code)
         return;
     if (MediaItem* old = itemAt(m_hoverIndex)) {
         if (old->getInfo())
-            old->getInfo()->setHoverPart(PartNone);
+            old->getInfo()->hoverPart = PartNone;
         update(m_hoverIndex);
     }
     if (MediaItem* item = itemAt(index)) {
         if (item->getInfo())
-            item->getInfo()->setHoverPart(code);
+            item->getInfo()->hoverPart = code;
         update(index);
     }
     m_hoverIndex = index;

@@ -44,7 +44,7 @@ QString MediaModel::filePath(const QModelIndex& index) const
     MediaItem* item = itemFromIndex(index);
     if (!item || !item->getInfo())
         return QString();
-    return item->getInfo()->getFileInfo().filePath();
+    return item->getInfo()->fileInfo.filePath();
 }
 
 void MediaModel::items(QLinkedList<ItemInfoPtr>& out) const
@@ -83,6 +83,6 @@ void MediaModel::rescaleAll()
     for (int row = 0; row < n; ++row) {
         MediaItem* item = dynamic_cast<MediaItem*>(QStandardItemModel::item(row));
         if (item && item->getInfo())
-            item->getInfo()->setRescaleThumb(1);
+            item->getInfo()->rescaleThumb = 1;
     }
 }

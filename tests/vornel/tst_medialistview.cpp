@@ -3,6 +3,8 @@
 #include "colorstat.h"
 #include "exivtags.h"
 #include "exivutil.h"
+#include "filetaginfo.h"
+#include "filetagtb.h"
 #include "histaglist.h"
 #include "iteminfo.h"
 #include "mediaitem.h"
@@ -10,6 +12,7 @@
 #include "mediamodel.h"
 #include "pooljob.h"
 #include "sqlitedbpool.h"
+#include "tagdb.h"
 #include "testutil.h"
 #include "threadpools.h"
 #include "xtaglabel.h"
@@ -88,7 +91,7 @@ bool TestMediaListView::waitLoaded(MediaListView& view, int rows)
                 return false;
             for (int row = 0; row < rows; ++row) {
                 MediaItem* item = view.mediaModel()->itemFromIndex(view.mediaModel()->index(row, 0));
-                if (!item || !item->getInfo() || !item->getInfo()->isTagReady())
+                if (!item || !item->getInfo() || item->getInfo()->tagReady != 1)
                     return false;
             }
             return true;
@@ -176,13 +179,13 @@ void TestMediaListView::listingOddFolder()
     QCOMPARE(view.currentIndex(), rowOf(view, "中文 名字.png"));
     QVERIFY(selected.count() >= 1);
     QCOMPARE(selected.last()[0].value<ItemInfoPtr>()->fileName(), QStringLiteral("中文 名字.png"));
-    QVERIFY(QTest::qWaitFor([&] { return infoOf(view, "a.jpg")->isThumbReady(); }, 10000));
+    QVERIFY(QTest::qWaitFor([&] { return infoOf(view, "a.jpg")->thumbReady == 1; }, 10000));
     QCOMPARE(infoOf(view, "a.jpg")->imageSizeText().isEmpty(), false);
     // Broken files stay as empty cells and paint without trouble.
     for (const char* broken : { "zero.jpg", "fake.png", "cut.jpg" }) {
         const ItemInfoPtr info = infoOf(view, broken);
         QVERIFY2(info, broken);
-        QVERIFY(!info->isThumbReady() || !info->thumbnail().isNull());
+        QVERIFY(info->thumbReady != 1 || !info->thumbnail().isNull());
     }
     view.viewport()->repaint();
     QVERIFY(view.isCurrentPath(dir.file("a.jpg")));
@@ -247,11 +250,15 @@ void TestMediaListView::filterByStarColourText()
     QVERIFY(waitLoaded(view, 4));
     QVERIFY(QTest::qWaitFor([&] {
         for (const char* n : { "one.png", "two.png", "three.png", "four.png" })
-            if (!infoOf(view, n)->isThumbReady())
+            if (infoOf(view, n)->thumbReady != 1)
                 return false;
         return true;
     }));
     const uint red = 0xFFFF0000u, blue = 0xFF0000FFu;
+    for (const char* n : { "one.png", "two.png", "three.png", "four.png" }) {
+        QVERIFY(infoOf(view, n)->setStar(0));
+        QVERIFY(infoOf(view, n)->setRgbs({}));
+    }
     infoOf(view, "one.png")->setStar(3);
     infoOf(view, "one.png")->setRgbs({ red });
     infoOf(view, "two.png")->setStar(5);
@@ -307,12 +314,12 @@ void TestMediaListView::editsOnlyLoadedVisibleSelected()
     view.show();
     view.listFolder(dir.path(), QString());
     QVERIFY(waitLoaded(view, 4));
-    QVERIFY(QTest::qWaitFor([&] { return infoOf(view, "c.jpg")->isThumbReady(); }));
+    QVERIFY(QTest::qWaitFor([&] { return infoOf(view, "c.jpg")->thumbReady == 1; }));
     // d.jpg was never loaded: its tags are unknown.
     QVERIFY(!makeImage(dir.path(), "e.jpg", 160, 120).isEmpty());
     const QByteArray eBefore = readBytes(dir.file("e.jpg"));
     view.onFindFile(dir.file("e.jpg"));
-    QVERIFY(!infoOf(view, "e.jpg")->isTagReady());
+    QVERIFY(infoOf(view, "e.jpg")->tagReady != 1);
 
     infoOf(view, "c.jpg")->setStar(2);
     view.onFilterItem({ 0 }, {}, {}); // hides c.jpg
@@ -330,6 +337,16 @@ void TestMediaListView::editsOnlyLoadedVisibleSelected()
     ExivTags tags;
     QCOMPARE(tags.loadTagsFromFile(dir.file("a.jpg")), 0);
     QCOMPARE(tags.getStar(), 4);
+    // The database rows follow, by row id or through the new row still being stored.
+    auto rowStar = [&](const char* name) {
+        PooledDb<TagDb> db(tagDbPool);
+        FileTagTb tb(db.get());
+        FileTagInfo row;
+        return tb.readFileTag(dir.file(name), row) ? row.getStar() : -1;
+    };
+    QVERIFY(QTest::qWaitFor([&] { return rowStar("a.jpg") == 4 && rowStar("b.jpg") == 4; }, 10000));
+    QCOMPARE(rowStar("c.jpg"), 2);
+    QCOMPARE(rowStar("e.jpg"), -1);
     ExivTags tagsC;
     tagsC.loadTagsFromFile(dir.file("c.jpg"));
     QVERIFY(!tagsC.getHasTags());
@@ -360,7 +377,7 @@ void TestMediaListView::cutCopyDeleteVisibleOnly()
     MediaListView view;
     view.listFolder(dir.path(), QString());
     QVERIFY(waitLoaded(view, 10));
-    QVERIFY(QTest::qWaitFor([&] { return infoOf(view, "f3.png")->isThumbReady(); }));
+    QVERIFY(QTest::qWaitFor([&] { return infoOf(view, "f3.png")->thumbReady == 1; }));
     infoOf(view, "f3.png")->setStar(5);
     view.onFilterItem({ 0 }, {}, {});
     selectNames(view, { "f1.png", "f3.png", "f5.png", "f7.png" });
@@ -404,14 +421,15 @@ void TestMediaListView::cellEditorsByHitTest()
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     view.listFolder(dir.path(), QString());
     QVERIFY(waitLoaded(view, 2));
-    QVERIFY(QTest::qWaitFor([&] { return infoOf(view, "photo.one.jpg")->isThumbReady(); }));
+    QVERIFY(QTest::qWaitFor([&] { return infoOf(view, "photo.one.jpg")->thumbReady == 1; }));
     const ItemInfoPtr info = infoOf(view, "photo.one.jpg");
     const QModelIndex index = rowOf(view, "photo.one.jpg");
+    QVERIFY(info->setRgbs({}));
     const CfgItem& cfg = AppCfg::instance()->item;
 
     // Hover marks the part under the pointer.
     QTest::mouseMove(view.viewport(), partCentre(view, index, cfg.rcStarButton));
-    QCOMPARE(info->getHoverPart(), int(PartStarButton));
+    QCOMPARE(info->hoverPart.load(), int(PartStarButton));
     QCOMPARE(view.hitTest(partCentre(view, index, cfg.rcColor[2])), int(PartColor1 + 2));
 
     // Star button: the star menu; its third entry sets three stars.
@@ -483,33 +501,38 @@ void TestMediaListView::clearNeverBlocks()
 {
     TempDir dir;
     const QString seed = makeImage(dir.path(), "s000.png", 32, 32);
-    for (int i = 1; i < 200; ++i)
+    for (int i = 1; i < 300; ++i)
         QVERIFY(QFile::copy(seed, dir.file(QString("s%1.png").arg(i, 3, 10, QChar('0')))));
-    // Every loader thread held, so the items cannot finish (or drop) their jobs yet.
-    QSemaphore gate;
-    const int threads = itemLoadPool->maxThreadCount();
-    QList<QFuture<void>> blockers;
-    for (int i = 0; i < threads; ++i)
-        blockers << runJob(itemLoadPool, [&gate] { gate.acquire(); });
-
     auto* view = new MediaListView();
     view->listFolder(dir.path(), QString());
-    QVERIFY(QTest::qWaitFor([&] { return view->mediaModel()->rowCount() == 200 && view->currentIndex().isValid(); }));
+    QVERIFY(QTest::qWaitFor([&] { return view->mediaModel()->rowCount() == 300 && view->currentIndex().isValid(); }));
     QWeakPointer<ItemInfo> first = view->mediaModel()->itemFromIndex(view->mediaModel()->index(0, 0))->getInfo();
+
+    // The release thread held: the items can only go once it is free again, never on this thread.
+    QSemaphore gate;
+    struct Opener {
+        QSemaphore& gate;
+        ~Opener() { gate.release(); }
+    } opener { gate };
+    runJob(itemReleasePool, [&gate] { gate.acquire(); });
     QElapsedTimer timer;
     timer.start();
-    view->clear();
+    view->clear(); // while loads are queued and running
     QVERIFY(timer.elapsed() < 1000);
     QCOMPARE(view->mediaModel()->rowCount(), 0);
     QTest::qWait(50);
     QVERIFY(!view->mediaModel()->releaseFuture().isFinished());
     QVERIFY(first.toStrongRef());
-    gate.release(threads);
+    gate.release();
     QVERIFY(QTest::qWaitFor([&] { return view->mediaModel()->releaseFuture().isFinished(); }, 20000));
-    QVERIFY(!first.toStrongRef());
-    for (auto& f : blockers)
-        f.waitForFinished();
+    QVERIFY(QTest::qWaitFor([&] { return !first.toStrongRef(); }, 20000));
+
+    // Deleting the grid waits for its last release job.
+    view->listFolder(dir.path(), QString());
+    QVERIFY(QTest::qWaitFor([&] { return view->mediaModel()->rowCount() == 300; }));
+    first = view->mediaModel()->itemFromIndex(view->mediaModel()->index(0, 0))->getInfo();
     delete view;
+    QVERIFY(!first.toStrongRef());
 }
 
 void TestMediaListView::takenOverItemsRepaint()
