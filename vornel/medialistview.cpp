@@ -506,7 +506,8 @@ void MediaListView::onRename()
 {
     hideEditors();
     const QModelIndex index = currentIndex();
-    if (!index.isValid() || isRowHidden(index.row()) || !itemAt(index) || !itemAt(index)->getInfo())
+    if (!index.isValid() || isRowHidden(index.row()) || !selectionModel()->isSelected(index) || !itemAt(index)
+        || !itemAt(index)->getInfo())
         return;
     scrollTo(index);
     CfgItem cfg = AppCfg::instance()->item;
