@@ -21,6 +21,27 @@ bool updateOne(QSqlDatabase& db, const char* sql, const QVariant& value, const Q
     return q.exec();
 }
 
+// The file facts, in column order from [filesize] to [imageheight].
+void bindFacts(QSqlQuery& q, const FileTagInfo& info)
+{
+    q.addBindValue(info.getFileSize());
+    q.addBindValue(info.getCreateTime());
+    q.addBindValue(info.getModifyTime());
+    q.addBindValue(info.getImageWidth());
+    q.addBindValue(info.getImageHeight());
+}
+
+// The tags, in column order from [star] to [hintcolor].
+void bindTags(QSqlQuery& q, const FileTagInfo& info)
+{
+    q.addBindValue(info.getStar());
+    q.addBindValue(info.getTextTags());
+    q.addBindValue(info.getRgbs());
+    q.addBindValue(info.getHintStar());
+    q.addBindValue(info.getHintTextTags());
+    q.addBindValue(info.getHintRgbs());
+}
+
 } // namespace
 
 FileTagTb::FileTagTb(SqliteDb* sdb)
@@ -63,17 +84,8 @@ bool FileTagTb::addFileTag(FileTagInfo& info)
               "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     q.addBindValue(info.getPath());
     q.addBindValue(info.getFile());
-    q.addBindValue(info.getFileSize());
-    q.addBindValue(info.getCreateTime());
-    q.addBindValue(info.getModifyTime());
-    q.addBindValue(info.getImageWidth());
-    q.addBindValue(info.getImageHeight());
-    q.addBindValue(info.getStar());
-    q.addBindValue(info.getTextTags());
-    q.addBindValue(info.getRgbs());
-    q.addBindValue(info.getHintStar());
-    q.addBindValue(info.getHintTextTags());
-    q.addBindValue(info.getHintRgbs());
+    bindFacts(q, info);
+    bindTags(q, info);
     if (!q.exec())
         return false;
     info.setRowId(q.lastInsertId().toLongLong());
@@ -221,17 +233,8 @@ bool FileTagTb::modFileTag(FileTagInfo& info)
               "[hinttag]=?, [hintcolor]=? "
               "where [file]=?");
     q.addBindValue(info.getPath());
-    q.addBindValue(info.getFileSize());
-    q.addBindValue(info.getCreateTime());
-    q.addBindValue(info.getModifyTime());
-    q.addBindValue(info.getImageWidth());
-    q.addBindValue(info.getImageHeight());
-    q.addBindValue(info.getStar());
-    q.addBindValue(info.getTextTags());
-    q.addBindValue(info.getRgbs());
-    q.addBindValue(info.getHintStar());
-    q.addBindValue(info.getHintTextTags());
-    q.addBindValue(info.getHintRgbs());
+    bindFacts(q, info);
+    bindTags(q, info);
     q.addBindValue(info.getFile());
     return q.exec();
 }
@@ -246,17 +249,8 @@ bool FileTagTb::modFileTagById(FileTagInfo& info)
               "[hintcolor]=? where [rowid]=?");
     q.addBindValue(info.getPath());
     q.addBindValue(info.getFile());
-    q.addBindValue(info.getFileSize());
-    q.addBindValue(info.getCreateTime());
-    q.addBindValue(info.getModifyTime());
-    q.addBindValue(info.getImageWidth());
-    q.addBindValue(info.getImageHeight());
-    q.addBindValue(info.getStar());
-    q.addBindValue(info.getTextTags());
-    q.addBindValue(info.getRgbs());
-    q.addBindValue(info.getHintStar());
-    q.addBindValue(info.getHintTextTags());
-    q.addBindValue(info.getHintRgbs());
+    bindFacts(q, info);
+    bindTags(q, info);
     q.addBindValue(info.getRowId());
     return execById(q);
 }
@@ -267,12 +261,7 @@ bool FileTagTb::updateTags(const QString& file, const FileTagInfo& info)
     q.prepare("update [filetag] set [star]=?, [tag]=?, [color]=?, [hintstar]=?, "
               "[hinttag]=?, [hintcolor]=? "
               "where [file]=?");
-    q.addBindValue(info.getStar());
-    q.addBindValue(info.getTextTags());
-    q.addBindValue(info.getRgbs());
-    q.addBindValue(info.getHintStar());
-    q.addBindValue(info.getHintTextTags());
-    q.addBindValue(info.getHintRgbs());
+    bindTags(q, info);
     q.addBindValue(file);
     return q.exec();
 }
@@ -283,12 +272,7 @@ bool FileTagTb::updateTags(qint64 rowid, const FileTagInfo& info)
     q.prepare("update [filetag] set [star]=?, [tag]=?, [color]=?, [hintstar]=?, "
               "[hinttag]=?, [hintcolor]=? "
               "where [rowid]=?");
-    q.addBindValue(info.getStar());
-    q.addBindValue(info.getTextTags());
-    q.addBindValue(info.getRgbs());
-    q.addBindValue(info.getHintStar());
-    q.addBindValue(info.getHintTextTags());
-    q.addBindValue(info.getHintRgbs());
+    bindTags(q, info);
     q.addBindValue(rowid);
     return execById(q);
 }
