@@ -49,10 +49,7 @@ BookMarkInfo* BookMarkTb::addBookmark(BookPathInfo* folder, BookMarkInfo::BookMa
 
 bool BookMarkTb::delBookmark(qint64 rowid)
 {
-    QSqlQuery q(db());
-    q.prepare("delete from [bookmark] where [rowid]=?");
-    q.addBindValue(rowid);
-    return q.exec();
+    return execSql("delete from [bookmark] where [rowid]=?", { rowid });
 }
 
 bool BookMarkTb::delBookmark(BookMarkInfo* mark)
@@ -62,13 +59,8 @@ bool BookMarkTb::delBookmark(BookMarkInfo* mark)
 
 bool BookMarkTb::modBookmark(qint64 rowid, const QString& name, BookMarkInfo::BookMarkType type, const QString& file)
 {
-    QSqlQuery q(db());
-    q.prepare("update [bookmark] set [name]=?, [type]=?, [file]=? where [rowid]=?");
-    q.addBindValue(name);
-    q.addBindValue(int(type));
-    q.addBindValue(file);
-    q.addBindValue(rowid);
-    return q.exec();
+    return execSql(
+        "update [bookmark] set [name]=?, [type]=?, [file]=? where [rowid]=?", { name, int(type), file, rowid });
 }
 
 bool BookMarkTb::modBookmark(BookMarkInfo* mark)
@@ -80,11 +72,7 @@ bool BookMarkTb::modBookParent(BookMarkInfo* mark, BookPathInfo* folder)
 {
     if (!mark || !folder)
         return false;
-    QSqlQuery q(db());
-    q.prepare("update [bookmark] set [parent]=? where [rowid]=?");
-    q.addBindValue(folder->getRowId());
-    q.addBindValue(mark->getRowId());
-    return q.exec();
+    return execSql("update [bookmark] set [parent]=? where [rowid]=?", { folder->getRowId(), mark->getRowId() });
 }
 
 qint64 BookMarkTb::findBookmarkByFile(const QString& file, qint64 exceptRowId)
@@ -140,9 +128,5 @@ bool BookMarkTb::readChildBookmark(BookPathInfo* folder)
 
 bool BookMarkTb::updateFile(const QString& oldFile, const QString& newFile)
 {
-    QSqlQuery q(db());
-    q.prepare("update [bookmark] set [file]=? where [file]=?");
-    q.addBindValue(newFile);
-    q.addBindValue(oldFile);
-    return q.exec();
+    return execSql("update [bookmark] set [file]=? where [file]=?", { newFile, oldFile });
 }

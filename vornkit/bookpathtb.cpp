@@ -46,10 +46,7 @@ BookPathInfo* BookPathTb::addBookpath(BookPathInfo* parent, const QString& name)
 
 bool BookPathTb::delBookpath(qint64 rowid)
 {
-    QSqlQuery q(db());
-    q.prepare("delete from [bookpath] where [rowid]=?");
-    q.addBindValue(rowid);
-    return q.exec();
+    return execSql("delete from [bookpath] where [rowid]=?", { rowid });
 }
 
 bool BookPathTb::delBookpath(BookPathInfo* folder)
@@ -59,11 +56,7 @@ bool BookPathTb::delBookpath(BookPathInfo* folder)
 
 bool BookPathTb::modBookpath(qint64 rowid, const QString& name)
 {
-    QSqlQuery q(db());
-    q.prepare("update [bookpath] set [name]=? where [rowid]=?");
-    q.addBindValue(name);
-    q.addBindValue(rowid);
-    return q.exec();
+    return execSql("update [bookpath] set [name]=? where [rowid]=?", { name, rowid });
 }
 
 bool BookPathTb::modBookpath(BookPathInfo* folder)
@@ -75,11 +68,7 @@ bool BookPathTb::modBookParent(BookPathInfo* folder, BookPathInfo* newParent)
 {
     if (!folder || !newParent)
         return false;
-    QSqlQuery q(db());
-    q.prepare("update [bookpath] set [parent]=? where [rowid]=?");
-    q.addBindValue(newParent->getRowId());
-    q.addBindValue(folder->getRowId());
-    return q.exec();
+    return execSql("update [bookpath] set [parent]=? where [rowid]=?", { newParent->getRowId(), folder->getRowId() });
 }
 
 qint64 BookPathTb::findBookpath(const QString& name, qint64 exceptRowId)

@@ -12,15 +12,6 @@ const char* const selectColumns = "select [rowid], [path], [file], [filesize], [
                                   "[imagewidth], [imageheight], [star], "
                                   "[tag], [color], [hintstar], [hinttag], [hintcolor] from [filetag]";
 
-bool updateOne(QSqlDatabase& db, const char* sql, const QVariant& value, const QVariant& key)
-{
-    QSqlQuery q(db);
-    q.prepare(QString::fromLatin1(sql));
-    q.addBindValue(value);
-    q.addBindValue(key);
-    return q.exec();
-}
-
 // The file facts, in column order from [filesize] to [imageheight].
 void bindFacts(QSqlQuery& q, const FileTagInfo& info)
 {
@@ -99,18 +90,12 @@ bool FileTagTb::addTags(FileTagInfo& info)
 
 bool FileTagTb::delFileTag(const QString& file)
 {
-    QSqlQuery q(db());
-    q.prepare("delete from [filetag] where [file]=?");
-    q.addBindValue(file);
-    return q.exec();
+    return execSql("delete from [filetag] where [file]=?", { file });
 }
 
 bool FileTagTb::delFileTagById(qint64 rowid)
 {
-    QSqlQuery q(db());
-    q.prepare("delete from [filetag] where [rowid]=?");
-    q.addBindValue(rowid);
-    return q.exec();
+    return execSql("delete from [filetag] where [rowid]=?", { rowid });
 }
 
 bool FileTagTb::hasTags(const QString& file)
@@ -164,7 +149,7 @@ bool FileTagTb::loadFileTag(QList<FileTagInfo*>& list)
 
 bool FileTagTb::modFileRgbTag(const QString& file, const QString& rgbs)
 {
-    return updateOne(db(), "update [filetag] set [color]=? where [file]=?", rgbs, file);
+    return execSql("update [filetag] set [color]=? where [file]=?", { rgbs, file });
 }
 
 bool FileTagTb::modFileRgbTag(qint64 rowid, const QString& rgbs)
@@ -188,7 +173,7 @@ bool FileTagTb::modFileRgbTag(qint64 rowid, const QList<uint>& rgbs)
 
 bool FileTagTb::modFileStarTag(const QString& file, int star)
 {
-    return updateOne(db(), "update [filetag] set [star]=? where [file]=?", star, file);
+    return execSql("update [filetag] set [star]=? where [file]=?", { star, file });
 }
 
 bool FileTagTb::modFileStarTag(qint64 rowid, int star)
@@ -202,7 +187,7 @@ bool FileTagTb::modFileStarTag(qint64 rowid, int star)
 
 bool FileTagTb::modFileTextTag(const QString& file, const QString& tags)
 {
-    return updateOne(db(), "update [filetag] set [tag]=? where [file]=?", tags, file);
+    return execSql("update [filetag] set [tag]=? where [file]=?", { tags, file });
 }
 
 bool FileTagTb::modFileTextTag(qint64 rowid, const QString& tags)
@@ -279,10 +264,5 @@ bool FileTagTb::updateTags(qint64 rowid, const FileTagInfo& info)
 
 bool FileTagTb::updateFile(const QString& oldFile, const QString& newFile, const QString& newPath)
 {
-    QSqlQuery q(db());
-    q.prepare("update [filetag] set [file]=?, [path]=? where [file]=?");
-    q.addBindValue(newFile);
-    q.addBindValue(newPath);
-    q.addBindValue(oldFile);
-    return q.exec();
+    return execSql("update [filetag] set [file]=?, [path]=? where [file]=?", { newFile, newPath, oldFile });
 }

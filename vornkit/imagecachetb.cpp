@@ -56,18 +56,12 @@ bool ImageCacheTb::addImageCache(ImageCacheInfo& info)
 
 bool ImageCacheTb::delImageCache(const QString& file)
 {
-    QSqlQuery q(db());
-    q.prepare("delete from [imagecache] where [file]=?");
-    q.addBindValue(file);
-    return q.exec();
+    return execSql("delete from [imagecache] where [file]=?", { file });
 }
 
 bool ImageCacheTb::delImageCacheById(qint64 rowid)
 {
-    QSqlQuery q(db());
-    q.prepare("delete from [imagecache] where [rowid]=?");
-    q.addBindValue(rowid);
-    return q.exec();
+    return execSql("delete from [imagecache] where [rowid]=?", { rowid });
 }
 
 bool ImageCacheTb::hasImageCache(const QString& file)
@@ -168,10 +162,5 @@ bool ImageCacheTb::modImageCacheById(ImageCacheInfo& info)
 
 bool ImageCacheTb::updateFile(const QString& oldFile, const QString& newFile, const QString& newPath)
 {
-    QSqlQuery q(db());
-    q.prepare("update [imagecache] set [file]=?, [path]=? where [file]=?");
-    q.addBindValue(newFile);
-    q.addBindValue(newPath);
-    q.addBindValue(oldFile);
-    return q.exec();
+    return execSql("update [imagecache] set [file]=?, [path]=? where [file]=?", { newFile, newPath, oldFile });
 }

@@ -3,6 +3,8 @@
 #include "vornkit_global.h"
 
 #include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
 
 class SqliteDb;
 
@@ -19,5 +21,8 @@ public:
     QSqlDatabase& db();
 
 protected:
+    // Prepares sql on a fresh query over the connection, binds the values in order, executes it once.
+    bool execSql(const QString& sql, const QVariantList& values);
+
     SqliteDb* m_sdb = nullptr;
 };
