@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
@@ -17,10 +16,9 @@ class TestFileUtil : public QObject {
 private slots:
     void paths();
     void sizeTexts();
-    void clipboard();
+    void clipboardAndCombo();
     void fileManagerFallback();
     void trashAndWrite();
-    void comboText();
 };
 
 void TestFileUtil::paths()
@@ -34,8 +32,6 @@ void TestFileUtil::paths()
 
     QCOMPARE(ExtractFileName("C:/a/b.jpg/"), QString("b.jpg"));
     QCOMPARE(ExtractFileName("/照片 1/相册 a.jpg"), QString("相册 a.jpg"));
-    QCOMPARE(ExtractFileName("b.jpg"), QString("b.jpg"));
-    QCOMPARE(ExtractFilePath("b.jpg"), QString());
     QCOMPARE(ExtractFilePath("/b.jpg"), QString());
     QCOMPARE(ExtractFilePath("/a/b\\c.jpg"), QString("/a/b"));
     QCOMPARE(ExtractFileExt(".hidden"), QString());
@@ -43,17 +39,10 @@ void TestFileUtil::paths()
     QCOMPARE(ExtractFileBaseName("C:/a/b.jpg"), QString("C:/a/b"));
     QCOMPARE(ExtractFileBaseName("C:/a/b"), QString());
 
-    QString p = "C:\\a\\B.jpg";
-    stdFilePath(p);
-    QCOMPARE(p, QString("C:/a/B.jpg"));
     QStringList list { "\\x", "y\\z" };
     stdFilePath(list);
     QCOMPARE(list, QStringList({ "/x", "y/z" }));
-
-    const QStringList filters = supportedImages();
-    QCOMPARE(filters.size(), QImageReader::supportedImageFormats().size());
-    QVERIFY(filters.contains("*.jpg"));
-    QVERIFY(filters.contains("*.png"));
+    QVERIFY(supportedImages().contains("*.jpg"));
 }
 
 void TestFileUtil::sizeTexts()
@@ -72,12 +61,12 @@ void TestFileUtil::sizeTexts()
     QCOMPARE(calcImageSize(640, 480), QString("640 x 480"));
 }
 
-void TestFileUtil::clipboard()
+void TestFileUtil::clipboardAndCombo()
 {
+    // Cut: file managers read the GNOME and KDE marks.
     const QStringList files { "/tmp/照片 1/a b.jpg", "/tmp/c.png" };
     QVERIFY(copyToClipboard(files, false));
     const QMimeData* mime = QApplication::clipboard()->mimeData();
-    QVERIFY(mime);
     QCOMPARE(mime->urls(), QList<QUrl>({ QUrl::fromLocalFile(files[0]), QUrl::fromLocalFile(files[1]) }));
     const QList<QByteArray> gnome = mime->data("x-special/gnome-copied-files").split('\n');
     QCOMPARE(gnome.size(), 3);
@@ -90,7 +79,16 @@ void TestFileUtil::clipboard()
     mime = QApplication::clipboard()->mimeData();
     QCOMPARE(mime->data("x-special/gnome-copied-files"), QByteArray("copy\nfile:///tmp/c.png"));
     QVERIFY(mime->data("application/x-kde-cutselection") != "1");
-    QCOMPARE(mime->urls().size(), 1);
+
+    QComboBox combo;
+    combo.addItems({ "Alpha", "beta" });
+    setCurrentText(combo, "beta");
+    QCOMPARE(combo.currentIndex(), 1);
+    setCurrentText(combo, "alpha"); // case counts: no match clears the selection
+    QCOMPARE(combo.currentIndex(), -1);
+    combo.setEditable(true);
+    setCurrentText(combo, "gamma");
+    QCOMPARE(combo.currentText(), QString("gamma"));
 }
 
 void TestFileUtil::fileManagerFallback()
@@ -110,10 +108,8 @@ void TestFileUtil::fileManagerFallback()
 
     const QString folder = dir.file("照片 文件夹");
     QVERIFY(QDir().mkpath(folder));
-    const QString photo = testutil::makeImage(folder, "a b.png");
-    QVERIFY(!photo.isEmpty());
     QVERIFY(!explorerFilePos(dir.file("missing.jpg")));
-    QVERIFY(explorerFilePos(photo));
+    QVERIFY(explorerFilePos(testutil::makeImage(folder, "a b.png")));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
     QCOMPARE(QString::fromUtf8(testutil::readBytes(out)), folder);
     qputenv("PATH", oldPath);
@@ -130,7 +126,6 @@ void TestFileUtil::trashAndWrite()
     QVERIFY(moveToTrash(photo));
     QVERIFY(!QFile::exists(photo));
     QVERIFY(QFile::exists(dir.file("share/Trash/files/相片 1.png")));
-    QVERIFY(!moveToTrash(dir.file("none.png")));
 
     // No trash can be made: the file stays where it was, not in the current folder.
     QVERIFY(testutil::writeBytes(dir.file("blocker"), "x"));
@@ -151,21 +146,7 @@ void TestFileUtil::trashAndWrite()
     QVERIFY(testutil::writeBytes(file, QByteArray(100, 'x')));
     QCOMPARE(writeFile(file, "abc"), qint64(3));
     QCOMPARE(testutil::readBytes(file), QByteArray("abc")); // truncated, not overlaid
-    QCOMPARE(writeFile(file, QByteArray()), qint64(0));
     QCOMPARE(writeFile(dir.file("no/such/dir/x"), "abc"), qint64(-1));
-}
-
-void TestFileUtil::comboText()
-{
-    QComboBox combo;
-    combo.addItems({ "Alpha", "beta" });
-    setCurrentText(combo, "beta");
-    QCOMPARE(combo.currentIndex(), 1);
-    setCurrentText(combo, "alpha"); // case counts: no match clears the selection
-    QCOMPARE(combo.currentIndex(), -1);
-    combo.setEditable(true);
-    setCurrentText(combo, "gamma");
-    QCOMPARE(combo.currentText(), QString("gamma"));
 }
 
 QTEST_MAIN(TestFileUtil)
