@@ -13,7 +13,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTest>
-#include <QThreadPool>
 #include <QtConcurrent>
 
 #include <csignal>
@@ -28,7 +27,6 @@ namespace {
 class TagsProbe : public ExivTags {
 public:
     using ExivTags::loadFromJson;
-    using ExivTags::saveToJson;
 };
 
 const QList<uint> kColors = { 0xFFFF0000u, 0xFF00AAFFu };
@@ -74,15 +72,23 @@ void setModified(const QString& path, const QDateTime& when)
     QVERIFY(::utimensat(AT_FDCWD, enc(path).constData(), ts, 0) == 0);
 }
 
-// Metadata that a tag write must leave alone: all but the two comments and offsets into the file.
+// Metadata that a tag write must leave alone, as exiv2 and exiftool read it: all but the two comments, offsets
+// into the file and the byte order exiv2 always uses for a PNG's Exif (a TIFF's XMP packet is laid out anew; its
+// Xmp.* content is compared).
 QMap<QString, QString> otherMetadata(const QString& path)
 {
     QMap<QString, QString> m = photomaker::readMetadata(path);
+    const QByteArray out = photomaker::runTool("exiftool", { "-j", "-a", "-G1", "-n", "-x", "System:all", path });
+    const QJsonObject tool = QJsonDocument::fromJson(out).array().at(0).toObject();
+    for (auto it = tool.begin(); it != tool.end(); ++it)
+        m.insert("exiftool " + it.key(), QJsonDocument(QJsonArray { it.value() }).toJson(QJsonDocument::Compact));
     for (const char* key : { "Exif.Photo.UserComment", "Exif.Image.XPComment", "Exif.Image.ExifTag",
              "Exif.Image.GPSTag", "Exif.Photo.InteroperabilityTag", "Exif.Image.StripOffsets", "Exif.Image.TileOffsets",
-             "Exif.Thumbnail.JPEGInterchangeFormat",
-             // a TIFF's XMP packet is laid out anew; its Xmp.* content is compared
-             "Exif.Image.XMLPacket" })
+             "Exif.Thumbnail.JPEGInterchangeFormat", "Exif.Image.XMLPacket", "exiftool SourceFile",
+             "exiftool ExifTool:ExifToolVersion", "exiftool IFD0:StripOffsets", "exiftool IFD0:XPComment",
+             "exiftool ExifIFD:UserComment", "exiftool File:ExifByteOrder",
+             // a plain WebP becomes an extended one to hold Exif
+             "exiftool File:FileType", "exiftool RIFF:WebP_Flags" })
         m.remove(key);
     return m;
 }
@@ -100,9 +106,6 @@ void checkTagsInFile(const QString& path, int star = 4)
     QCOMPARE(read.getStar(), star);
     QCOMPARE(read.getRgb(), kColors);
     QCOMPARE(read.getTextTag(), kTexts);
-    ExivTags fromData;
-    QCOMPARE(fromData.loadTagsFromData(testutil::readBytes(path)), 0);
-    QCOMPARE(fromData.getTextTag(), kTexts);
     // Both fields hold the same document, as other readers see it too.
     for (const QByteArray& json : { photomaker::readComment(path, "Exif.Photo.UserComment"),
              photomaker::readComment(path, "Exif.Image.XPComment"), photomaker::exiftoolUserComment(path) })
@@ -135,11 +138,8 @@ private slots:
     void readingSources();
     void writeFormats_data();
     void writeFormats();
-    void otherProgramsPhotos_data();
-    void otherProgramsPhotos();
     void awkwardFiles();
     void failedWritesLeaveOriginal();
-    void modeKeeper();
     void parallelHolders();
     void killedWriterNeverTruncates();
 };
@@ -165,11 +165,6 @@ void TestExivTags::jsonDocument()
     QCOMPARE(t.loadFromJson(R"({"starTag":{"star":-2},"colorTag":{},"textTag":{"texts":["b"]}})"), 0);
     QCOMPARE(t.getStar(), 0);
     QCOMPARE(t.getTextTag(), QStringList({ "a", "b" })); // appended
-
-    TagsProbe s;
-    setSample(s);
-    QCOMPARE(QJsonDocument::fromJson(s.saveToJson()).object(), sampleJson());
-    QVERIFY(s.saveToJson().contains("\n    ")); // indented
 }
 
 void TestExivTags::readingSources()
@@ -216,11 +211,14 @@ void TestExivTags::readingSources()
 void TestExivTags::writeFormats_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("withExif");
+    QTest::addColumn<QString>("model");
     for (const char* suffix : { "jpg", "png", "tif", "webp" }) {
-        QTest::newRow(QByteArray(suffix) + " with exif") << QString("photo.%1").arg(suffix) << true;
-        QTest::newRow(QByteArray(suffix) + " without exif") << QString("photo.%1").arg(suffix) << false;
+        QTest::newRow(QByteArray(suffix) + " with exif") << QString("旅行 照片.%1").arg(suffix) << "VC-100";
+        QTest::newRow(QByteArray(suffix) + " without exif") << QString("plain %1.%1").arg(suffix) << "";
     }
+    // Laid out by ImageMagick and exiftool: Exif, IPTC, XMP, a JPEG comment.
+    for (const char* suffix : { "jpg", "png", "tif" })
+        QTest::newRow(QByteArray(suffix) + " by other programs") << QString("other.%1").arg(suffix) << "EOS 5D";
 }
 
 // Only the two comments change: other metadata, pixels, mode and times stay, no file is left beside it.
@@ -228,15 +226,28 @@ void TestExivTags::writeFormats_data()
 void TestExivTags::writeFormats()
 {
     QFETCH(QString, name);
-    QFETCH(bool, withExif);
+    QFETCH(QString, model);
     testutil::TempDir dir;
-    const QString path = makePhoto(dir.path(), name, withExif, 120, 80);
-    QVERIFY(!path.isEmpty());
+    QString path = dir.file(name);
+    if (name.startsWith("other")) {
+        int code = -1;
+        photomaker::runTool("convert", { "-size", "160x120", "gradient:orange-navy", path }, &code);
+        QCOMPARE(code, 0);
+        photomaker::runTool("exiftool",
+            { "-q", "-q", "-overwrite_original", "-Make=Canon", "-Model=EOS 5D",
+                "-DateTimeOriginal=2021:02:03 04:05:06", "-ExposureTime=1/200", "-GPSLatitude=31.2",
+                "-GPSLatitudeRef=N", "-IPTC:Keywords=holiday", "-XMP:Subject=sea", "-XMP:Rating=3",
+                "-Comment=a comment", "-Artist=摄影师", path },
+            &code);
+        QCOMPARE(code, 0);
+    } else {
+        path = makePhoto(dir.path(), name, !model.isEmpty(), 120, 80);
+    }
     QVERIFY(::chmod(enc(path).constData(), 0640) == 0);
     setModified(path, QDateTime::fromString("2020-03-04T05:06:07.250", Qt::ISODateWithMs));
     const QMap<QString, QString> metadata = otherMetadata(path);
     QVERIFY(!metadata.contains("!error"));
-    QCOMPARE(metadata.value("Exif.Image.Model"), QString(withExif ? "VC-100" : ""));
+    QCOMPARE(metadata.value("Exif.Image.Model"), model);
     const QImage image = photomaker::pixels(path);
     QVERIFY(!image.isNull());
     const QString state = fileState(path);
@@ -258,52 +269,6 @@ void TestExivTags::writeFormats()
     }
 }
 
-void TestExivTags::otherProgramsPhotos_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("jpeg") << "other.jpg";
-    QTest::newRow("tiff") << "other.tif";
-    QTest::newRow("png") << "other.png";
-}
-
-// Photos laid out by ImageMagick and exiftool (Exif, IPTC, XMP, JPEG comment): as exiftool
-// reads them, nothing but the two comments changes.
-void TestExivTags::otherProgramsPhotos()
-{
-    QFETCH(QString, name);
-    testutil::TempDir dir;
-    const QString path = dir.file(name);
-    int code = -1;
-    photomaker::runTool("convert", { "-size", "160x120", "gradient:orange-navy", path }, &code);
-    if (code != 0)
-        QSKIP("ImageMagick convert is not available");
-    photomaker::runTool("exiftool",
-        { "-q", "-q", "-overwrite_original", "-Make=Canon", "-Model=EOS 5D", "-DateTimeOriginal=2021:02:03 04:05:06",
-            "-ExposureTime=1/200", "-GPSLatitude=31.2", "-GPSLatitudeRef=N", "-IPTC:Keywords=holiday",
-            "-XMP:Subject=sea", "-XMP:Rating=3", "-Comment=a comment", "-Artist=摄影师", path },
-        &code);
-    if (code != 0)
-        QSKIP("exiftool is not available");
-    auto fields = [&] {
-        const QByteArray out = photomaker::runTool("exiftool", { "-j", "-a", "-G1", "-n", "-x", "System:all", path });
-        QJsonObject obj = QJsonDocument::fromJson(out).array().at(0).toObject();
-        // Offsets into the file, and the byte order exiv2 always uses for a PNG's Exif.
-        for (const char* key : { "SourceFile", "ExifTool:ExifToolVersion", "IFD0:StripOffsets", "IFD0:XPComment",
-                 "ExifIFD:UserComment", "File:ExifByteOrder" })
-            obj.remove(key);
-        return obj;
-    };
-    const QJsonObject before = fields();
-    QCOMPARE(before.value("XMP-dc:Subject").toString(), QString("sea"));
-    const QImage image = photomaker::pixels(path);
-    ExivTags tags;
-    setSample(tags);
-    QCOMPARE(tags.saveTagsToFile(path), 0);
-    checkTagsInFile(path);
-    QCOMPARE(fields(), before);
-    QCOMPARE(photomaker::pixels(path), image);
-}
-
 void TestExivTags::awkwardFiles()
 {
     testutil::TempDir dir;
@@ -323,11 +288,6 @@ void TestExivTags::awkwardFiles()
     QCOMPARE(modeOf(readOnly), mode_t(0444)); // never lifted for the life of a holder
     QCOMPARE(holder.saveTagsToFile(), 0);
     QCOMPARE(fileState(readOnly), state);
-
-    // Chinese characters and blanks in the name.
-    const QString chinese = makePhoto(dir.path(), "旅行 照片 01.jpg");
-    QCOMPARE(tags.saveTagsToFile(chinese), 0);
-    checkTagsInFile(chinese);
 
     // A symbolic link: the target takes the tags, the link stays a link.
     const QString target = makePhoto(dir.path(), "target.png");
@@ -365,6 +325,28 @@ void TestExivTags::awkwardFiles()
     QCOMPARE(ExivTags().saveTagsToFile(), -1);
     for (const QString& name : dirEntries(dir.path()))
         QVERIFY2(!name.startsWith('.'), qPrintable(name));
+
+    const QString path = dir.file("kept.txt");
+    QVERIFY(testutil::writeBytes(path, "abc"));
+    QVERIFY(::chmod(enc(path).constData(), 0444) == 0);
+    {
+        // Lifts the read-only mark and puts the mode back, at restore() and when it goes.
+        FileAttriRestore attr(path, true);
+        QCOMPARE(modeOf(path), mode_t(0644));
+        QCOMPARE(attr.restore(), 0);
+        QCOMPARE(modeOf(path), mode_t(0444));
+        QVERIFY(::chmod(enc(path).constData(), 0600) == 0);
+    }
+    QCOMPARE(modeOf(path), mode_t(0444));
+    {
+        // A mode that could not be read is never applied.
+        FileAttriRestore missing;
+        QCOMPARE(missing.save(dir.file("missing.txt"), true), -1);
+        QCOMPARE(missing.restore(), -1);
+        QCOMPARE(missing.restoreTo(path), -1);
+    }
+    QCOMPARE(modeOf(path), mode_t(0444));
+    QVERIFY(!QFile::exists(dir.file("missing.txt")));
 }
 
 // Formats exiv2 cannot write, and a write that fails part-way: the file stays as it was, nothing is left beside it.
@@ -404,32 +386,6 @@ void TestExivTags::failedWritesLeaveOriginal()
     QCOMPARE(testutil::readBytes(path), bytes);
     QCOMPARE(fileState(path), state);
     QCOMPARE(dirEntries(dir.path()), QStringList({ "full.jpg", "picture.bmp", "picture.gif" }));
-}
-
-void TestExivTags::modeKeeper()
-{
-    testutil::TempDir dir;
-    const QString path = dir.file("kept.txt");
-    QVERIFY(testutil::writeBytes(path, "abc"));
-    QVERIFY(::chmod(enc(path).constData(), 0444) == 0);
-    {
-        // Lifts the read-only mark and puts the mode back, at restore() and when it goes.
-        FileAttriRestore attr(path, true);
-        QCOMPARE(modeOf(path), mode_t(0644));
-        QCOMPARE(attr.restore(), 0);
-        QCOMPARE(modeOf(path), mode_t(0444));
-        QVERIFY(::chmod(enc(path).constData(), 0600) == 0);
-    }
-    QCOMPARE(modeOf(path), mode_t(0444));
-    {
-        // A mode that could not be read is never applied.
-        FileAttriRestore missing;
-        QCOMPARE(missing.save(dir.file("missing.txt"), true), -1);
-        QCOMPARE(missing.restore(), -1);
-        QCOMPARE(missing.restoreTo(path), -1);
-    }
-    QCOMPARE(modeOf(path), mode_t(0444));
-    QVERIFY(!QFile::exists(dir.file("missing.txt")));
 }
 
 void TestExivTags::parallelHolders()

@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
@@ -14,14 +13,13 @@
 class TestFileUtil : public QObject {
     Q_OBJECT
 private slots:
-    void paths();
-    void sizeTexts();
+    void pathsAndSizes();
     void clipboardAndCombo();
     void fileManagerFallback();
     void trashAndWrite();
 };
 
-void TestFileUtil::paths()
+void TestFileUtil::pathsAndSizes()
 {
     QCOMPARE(pathJoin("C:/a/", "/b"), QString("C:/a/b"));
     QCOMPARE(pathJoin("C:\\a\\", "\\b"), QString("C:\\a/b"));
@@ -31,7 +29,6 @@ void TestFileUtil::paths()
     QCOMPARE(pathJoin("/a", "/b/", "\\c/", "/d.jpg"), QString("/a/b/c/d.jpg"));
 
     QCOMPARE(ExtractFileName("C:/a/b.jpg/"), QString("b.jpg"));
-    QCOMPARE(ExtractFileName("/照片 1/相册 a.jpg"), QString("相册 a.jpg"));
     QCOMPARE(ExtractFilePath("/b.jpg"), QString());
     QCOMPARE(ExtractFilePath("/a/b\\c.jpg"), QString("/a/b"));
     QCOMPARE(ExtractFileExt(".hidden"), QString());
@@ -42,11 +39,7 @@ void TestFileUtil::paths()
     QStringList list { "\\x", "y\\z" };
     stdFilePath(list);
     QCOMPARE(list, QStringList({ "/x", "y/z" }));
-    QVERIFY(supportedImages().contains("*.jpg"));
-}
 
-void TestFileUtil::sizeTexts()
-{
     QCOMPARE(calcFileSize(0), QString("0 B"));
     QCOMPARE(calcFileSize(99), QString("99 B"));
     QCOMPARE(calcFileSize(100), QString("0.0977 K"));
