@@ -111,24 +111,6 @@ bool setUtf16XpComment(const QString& path, const QString& text)
     });
 }
 
-QMap<QString, QString> readMetadata(const QString& path)
-{
-    QMap<QString, QString> out;
-    try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(enc(path));
-        image->readMetadata();
-        for (const Exiv2::Exifdatum& d : image->exifData())
-            out.insert(QString::fromStdString(d.key()), QString::fromStdString(d.value().toString()));
-        for (const Exiv2::Iptcdatum& d : image->iptcData())
-            out.insert(QString::fromStdString(d.key()), QString::fromStdString(d.value().toString()));
-        for (const Exiv2::Xmpdatum& d : image->xmpData())
-            out.insert(QString::fromStdString(d.key()), QString::fromStdString(d.value().toString()));
-    } catch (const std::exception& e) {
-        out.insert("!error", QString::fromLocal8Bit(e.what()));
-    }
-    return out;
-}
-
 QByteArray readComment(const QString& path, const char* key)
 {
     try {

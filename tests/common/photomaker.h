@@ -29,8 +29,6 @@ bool setComment(const QString& path, const char* key, const QByteArray& utf8);
 // Sets "Exif.Image.XPComment" as other programs do: bare UTF-16LE bytes ending in a NUL.
 bool setUtf16XpComment(const QString& path, const QString& text);
 
-// Every Exif, IPTC and XMP key of the file with its value text; "!error" on failure.
-QMap<QString, QString> readMetadata(const QString& path);
 // A comment field's text as this suite writes it (8-byte header skipped), read with exiv2's API.
 QByteArray readComment(const QString& path, const char* key);
 

@@ -15,8 +15,7 @@ class TestColorStat : public QObject {
     Q_OBJECT
 private slots:
     void classification();
-    void statColorCounts();
-    void filterColorShares();
+    void statAndFilter();
 };
 
 static QImage pixels(const QList<QRgb>& colors)
@@ -57,7 +56,7 @@ void TestColorStat::classification()
     }
 }
 
-void TestColorStat::statColorCounts()
+void TestColorStat::statAndFilter()
 {
     // Both reds fold into the first; unmatched greys count nowhere; sorted by count.
     QVector<ColorStatResult> r = ColorStat::statColor(
@@ -79,10 +78,7 @@ void TestColorStat::statColorCounts()
 
     const QVector<ColorStatResult> w = ColorStat::statColorWeight(pixels({ QColor::fromHsv(120, 255, 255).rgb() }));
     QCOMPARE(w.value(0).toString(), QString("index=3, count=10, red=0, greeb=255, blue=0"));
-}
 
-void TestColorStat::filterColorShares()
-{
     QVector<ColorStatResult> kept = ColorStat::filterColor(counts({ 50, 30, 20 }), 2);
     QCOMPARE(kept.size(), 2);
     QCOMPARE(kept[0].count, 50);

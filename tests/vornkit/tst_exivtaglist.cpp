@@ -37,7 +37,6 @@ void TestExivTagList::dictionaryFile()
 
     // Without skipping, the header is a row; rows already there stay.
     QCOMPARE(list.load(file, false), 0);
-    QCOMPARE(list.tags().size(), 5);
     QCOMPARE(list.tags().at(2).getKey(), QString("key"));
     QCOMPARE(list.load(dir.file("missing.csv"), true), -1);
     QCOMPARE(list.tags().size(), 5);

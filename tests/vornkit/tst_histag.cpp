@@ -12,8 +12,7 @@
 class TestHisTag : public QObject {
     Q_OBJECT
 private slots:
-    void listInMemory();
-    void saveAndLoadThroughPool();
+    void listSavedThroughPool();
     void saveOnBusyDatabase();
     void hintColours();
 };
@@ -25,20 +24,7 @@ QStringList stored(SqliteDb& db)
 }
 } // namespace
 
-void TestHisTag::listInMemory()
-{
-    // Names match exactly; blanks are taken as they are.
-    HisTagList::setHisTag({ "a", "b", "a" });
-    QVERIFY(!HisTagList::addHisTag("a"));
-    QVERIFY(HisTagList::addHisTag("A"));
-    QVERIFY(HisTagList::addHisTag(" a"));
-    QVERIFY(!HisTagList::delHisTag("zz"));
-    QVERIFY(HisTagList::delHisTag(" a"));
-    QCOMPARE(HisTagList::getHisTagsStr(), QString("a b A "));
-    HisTagList::getHisTags().clear();
-}
-
-void TestHisTag::saveAndLoadThroughPool()
+void TestHisTag::listSavedThroughPool()
 {
     // Without pools both fail quietly.
     QVERIFY(!tagDbPool);
@@ -62,6 +48,16 @@ void TestHisTag::saveAndLoadThroughPool()
     // Every connection went back to the pool.
     QCOMPARE(tagDbPool->idleCount(), 1);
     destroyDbPools();
+
+    // Names match exactly; blanks are taken as they are.
+    HisTagList::setHisTag({ "a", "b", "a" });
+    QVERIFY(!HisTagList::addHisTag("a"));
+    QVERIFY(HisTagList::addHisTag("A"));
+    QVERIFY(HisTagList::addHisTag(" a"));
+    QVERIFY(!HisTagList::delHisTag("zz"));
+    QVERIFY(HisTagList::delHisTag(" a"));
+    QCOMPARE(HisTagList::getHisTagsStr(), QString("a b A "));
+    HisTagList::getHisTags().clear();
 }
 
 void TestHisTag::saveOnBusyDatabase()
