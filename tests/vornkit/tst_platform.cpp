@@ -2,7 +2,6 @@
 #include "testutil.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QTest>
 
