@@ -42,21 +42,12 @@ QMap<QString, QString> cameraExif()
         { "Exif.Image.Model", "VC-100" },
         { "Exif.Image.Orientation", "1" },
         { "Exif.Image.Artist", "Tester" },
-        { "Exif.Image.Copyright", "(c) Tester" },
-        { "Exif.Image.Software", "photomaker" },
         { "Exif.Photo.DateTimeOriginal", "2020:01:02 03:04:05" },
-        { "Exif.Photo.DateTimeDigitized", "2020:01:02 03:04:06" },
         { "Exif.Photo.ExposureTime", "1/125" },
         { "Exif.Photo.FNumber", "28/10" },
         { "Exif.Photo.ISOSpeedRatings", "200" },
-        { "Exif.Photo.FocalLength", "50/1" },
-        { "Exif.Photo.Flash", "16" },
-        { "Exif.Photo.WhiteBalance", "0" },
-        { "Exif.Photo.LensModel", "VC 50mm F2.8" },
         { "Exif.GPSInfo.GPSLatitudeRef", "N" },
         { "Exif.GPSInfo.GPSLatitude", "31/1 14/1 0/1" },
-        { "Exif.GPSInfo.GPSLongitudeRef", "E" },
-        { "Exif.GPSInfo.GPSLongitude", "121/1 28/1 0/1" },
         { "Xmp.dc.title", "lang=\"x-default\" Test picture" },
         { "Xmp.xmp.Label", "sample" },
     };
@@ -120,35 +111,6 @@ bool setUtf16XpComment(const QString& path, const QString& text)
     });
 }
 
-bool removeMetadata(const QString& path, const QStringList& keys)
-{
-    return editImage(path, [&](Exiv2::Image& image) {
-        for (const QString& key : keys) {
-            auto it = image.exifData().findKey(Exiv2::ExifKey(key.toStdString()));
-            if (it != image.exifData().end())
-                image.exifData().erase(it);
-        }
-    });
-}
-
-QMap<QString, QString> readMetadata(const QString& path)
-{
-    QMap<QString, QString> out;
-    try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(enc(path));
-        image->readMetadata();
-        for (const Exiv2::Exifdatum& d : image->exifData())
-            out.insert(QString::fromStdString(d.key()), QString::fromStdString(d.value().toString()));
-        for (const Exiv2::Iptcdatum& d : image->iptcData())
-            out.insert(QString::fromStdString(d.key()), QString::fromStdString(d.value().toString()));
-        for (const Exiv2::Xmpdatum& d : image->xmpData())
-            out.insert(QString::fromStdString(d.key()), QString::fromStdString(d.value().toString()));
-    } catch (const std::exception& e) {
-        out.insert("!error", QString::fromLocal8Bit(e.what()));
-    }
-    return out;
-}
-
 QByteArray readComment(const QString& path, const char* key)
 {
     try {
@@ -190,20 +152,6 @@ QByteArray runTool(const QString& program, const QStringList& args, int* exitCod
 QByteArray exiftoolUserComment(const QString& path)
 {
     return runTool("exiftool", { "-b", "-UserComment", path });
-}
-
-QByteArray exiv2ToolXpComment(const QString& path)
-{
-    // "0x9c9c Image XPComment Undefined 28  0 0 0 0 0 0 0 0 123 10 ..."
-    const QByteArray line = runTool("exiv2", { "-q", "-pv", "-K", "Exif.Image.XPComment", path }).trimmed();
-    const QList<QByteArray> parts = line.simplified().split(' ');
-    if (parts.size() < 6)
-        return QByteArray();
-    const int count = parts.at(4).toInt();
-    QByteArray bytes;
-    for (int i = parts.size() - count; i < parts.size(); ++i)
-        bytes.append(char(parts.at(i).toInt()));
-    return bytes.mid(8);
 }
 
 QImage pixels(const QString& path)

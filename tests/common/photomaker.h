@@ -28,10 +28,7 @@ bool setMetadata(const QString& path, const QMap<QString, QString>& values);
 bool setComment(const QString& path, const char* key, const QByteArray& utf8);
 // Sets "Exif.Image.XPComment" as other programs do: bare UTF-16LE bytes ending in a NUL.
 bool setUtf16XpComment(const QString& path, const QString& text);
-bool removeMetadata(const QString& path, const QStringList& keys);
 
-// Every Exif, IPTC and XMP key of the file with its value text; "!error" on failure.
-QMap<QString, QString> readMetadata(const QString& path);
 // A comment field's text as this suite writes it (8-byte header skipped), read with exiv2's API.
 QByteArray readComment(const QString& path, const char* key);
 
@@ -42,8 +39,6 @@ QByteArray tagsJson(int star, const QList<uint>& colors, const QStringList& text
 QByteArray runTool(const QString& program, const QStringList& args, int* exitCode = nullptr);
 // The UserComment text as exiftool reads it.
 QByteArray exiftoolUserComment(const QString& path);
-// The XPComment bytes as the exiv2 tool prints them, the 8-byte header dropped.
-QByteArray exiv2ToolXpComment(const QString& path);
 
 // The decoded pixels (ARGB32), null when Qt cannot read the file.
 QImage pixels(const QString& path);

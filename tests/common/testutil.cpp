@@ -1,11 +1,15 @@
 #include "testutil.h"
 
+#include "sqlitedb.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
 
 namespace testutil {
@@ -25,11 +29,17 @@ ProgramDir::~ProgramDir()
         qunsetenv("VORN_PROGRAM_DIR");
 }
 
-QString ProgramDir::file(const QString& name) const { return m_dir.filePath(name); }
+QString ProgramDir::file(const QString& name) const
+{
+    return m_dir.filePath(name);
+}
 
 TempDir::TempDir() = default;
 
-QString TempDir::file(const QString& name) const { return m_dir.filePath(name); }
+QString TempDir::file(const QString& name) const
+{
+    return m_dir.filePath(name);
+}
 
 QImage solidImage(int w, int h, const QColor& color)
 {
@@ -68,6 +78,27 @@ QByteArray readBytes(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return QByteArray();
     return f.readAll();
+}
+
+QStringList queryRows(SqliteDb& db, const QString& sql)
+{
+    QStringList rows;
+    QSqlQuery q(db.db());
+    if (!q.exec(sql))
+        return { "!error" };
+    while (q.next()) {
+        QStringList cols;
+        for (int i = 0; i < q.record().count(); ++i)
+            cols << q.value(i).toString();
+        rows << cols.join('|');
+    }
+    return rows;
+}
+
+QStringList schemaNames(SqliteDb& db, const char* type)
+{
+    return queryRows(db,
+        QString("SELECT name FROM sqlite_master WHERE type='%1' AND name NOT LIKE 'sqlite_%' ORDER BY name").arg(type));
 }
 
 bool waitForSignal(QSignalSpy& spy, int count, int timeoutMs)

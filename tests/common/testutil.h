@@ -8,6 +8,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+class SqliteDb;
+
 namespace testutil {
 
 // A temporary program folder (data/, profile/ go there) for the life of the object.
@@ -38,11 +40,16 @@ private:
 // Writes a picture of w x h with a colour gradient (format from the suffix, or given); returns the path or an empty
 // text on failure.
 QString makeImage(const QString& dir, const QString& name, int w = 64, int h = 48, const QColor& color = Qt::red,
-                  const char* format = nullptr);
+    const char* format = nullptr);
 // A plain image of one colour.
 QImage solidImage(int w, int h, const QColor& color);
 bool writeBytes(const QString& path, const QByteArray& bytes);
 QByteArray readBytes(const QString& path);
+
+// Each row of the query's result as its columns joined by '|'.
+QStringList queryRows(SqliteDb& db, const QString& sql);
+// The names of the database's tables or indexes ("table", "index"), sorted, those of SQLite left out.
+QStringList schemaNames(SqliteDb& db, const char* type);
 
 // Waits until the spy holds at least count signals; false after timeoutMs so a hung test fails.
 bool waitForSignal(QSignalSpy& spy, int count = 1, int timeoutMs = 10000);

@@ -3,7 +3,6 @@
 #include "photomaker.h"
 #include "testutil.h"
 
-#include <QFile>
 #include <QTest>
 
 #include <exiv2/exiv2.hpp>
@@ -13,7 +12,6 @@ class TestExivTagList : public QObject {
 private slots:
     void initTestCase() { initExiv2(); }
     void dictionaryFile();
-    void shippedDictionary();
     void dateTaken();
 };
 
@@ -32,33 +30,23 @@ void TestExivTagList::dictionaryFile()
     QCOMPARE(list.load(file, true), 0);
     QCOMPARE(list.tags().size(), 2);
     const ExivTag& make = list.tags().at(0);
-    QCOMPARE(make.getKey(), QString("Exif.Image.Make"));
-    QCOMPARE(make.getGroupName(), QString("Image"));
-    QCOMPARE(make.getTagName(), QString("Make"));
-    QCOMPARE(make.getTagCnName(), QString("相机 制造商"));
+    QCOMPARE(QStringList({ make.getKey(), make.getGroupName(), make.getTagName(), make.getTagCnName() }),
+        QStringList({ "Exif.Image.Make", "Image", "Make", "相机 制造商" }));
     QCOMPARE(list.tags().at(1).getGroupName(), QString());
     QCOMPARE(list.tags().at(1).getTagCnName(), QString("光圈值"));
 
     // Without skipping, the header is a row; rows already there stay.
     QCOMPARE(list.load(file, false), 0);
-    QCOMPARE(list.tags().size(), 5);
     QCOMPARE(list.tags().at(2).getKey(), QString("key"));
     QCOMPARE(list.load(dir.file("missing.csv"), true), -1);
     QCOMPARE(list.tags().size(), 5);
-}
 
-void TestExivTagList::shippedDictionary()
-{
-    const QString file = QFINDTESTDATA("../../resources/profile/exivtaglist.csv");
-    QVERIFY(!file.isEmpty());
-    ExivTagList list;
-    QCOMPARE(list.load(file, true), 0);
-    QVERIFY(list.tags().size() >= 25);
-    QStringList keys;
-    for (const ExivTag& tag : list.tags()) {
-        keys << tag.getKey();
+    // The shipped dictionary: every key is one exiv2 knows, every row named.
+    ExivTagList shipped;
+    QCOMPARE(shipped.load(QFINDTESTDATA("../../resources/profile/exivtaglist.csv"), true), 0);
+    QVERIFY(shipped.tags().size() >= 25);
+    for (const ExivTag& tag : shipped.tags()) {
         QVERIFY(!tag.getTagCnName().isEmpty());
-        // Every key is one exiv2 knows.
         try {
             Exiv2::ExifKey key(tag.getKey().toStdString());
             QCOMPARE(QString::fromStdString(key.tagName()), tag.getTagName());
@@ -67,12 +55,6 @@ void TestExivTagList::shippedDictionary()
             QFAIL(qPrintable(tag.getKey() + ": " + e.what()));
         }
     }
-    for (const char* key : { "Exif.Image.Make", "Exif.Image.Model", "Exif.Photo.LensModel",
-             "Exif.Photo.DateTimeOriginal", "Exif.Photo.ExposureTime", "Exif.Photo.FNumber",
-             "Exif.Photo.ISOSpeedRatings", "Exif.Photo.FocalLength", "Exif.Photo.Flash", "Exif.Photo.WhiteBalance",
-             "Exif.Image.Orientation", "Exif.Image.XResolution", "Exif.GPSInfo.GPSLatitude",
-             "Exif.GPSInfo.GPSLongitude", "Exif.Image.Software", "Exif.Image.Artist", "Exif.Image.Copyright" })
-        QVERIFY2(keys.contains(key), key);
 }
 
 void TestExivTagList::dateTaken()
@@ -96,13 +78,10 @@ void TestExivTagList::dateTaken()
         photo, { { "Exif.Image.DateTimeOriginal", "2030" }, { "Exif.Photo.DateTimeOriginal", "x" } }));
     QCOMPARE(getPhotoTakeTime(photo), QString("2019:01:01 00:00:00"));
 
-    const QString empty = dir.file("empty.jpg");
-    QVERIFY(testutil::writeBytes(empty, QByteArray()));
-    QCOMPARE(getPhotoTakeTime(empty), QString());
-    const QString text = dir.file("text.jpg");
-    QVERIFY(testutil::writeBytes(text, "no picture here at all, just a line of text"));
-    QCOMPARE(getPhotoTakeTime(text), QString());
-    QCOMPARE(getPhotoTakeTime(dir.file("missing.jpg")), QString());
+    QVERIFY(testutil::writeBytes(dir.file("empty.jpg"), QByteArray()));
+    QVERIFY(testutil::writeBytes(dir.file("text.jpg"), "no picture here at all, just a line of text"));
+    for (const char* bad : { "empty.jpg", "text.jpg", "missing.jpg" })
+        QCOMPARE(getPhotoTakeTime(dir.file(bad)), QString());
 }
 
 QTEST_GUILESS_MAIN(TestExivTagList)

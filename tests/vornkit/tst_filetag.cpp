@@ -7,23 +7,23 @@
 #include "testutil.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTest>
+
+#include <memory>
 
 class TestFileTag : public QObject {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { m_db.reset(); }
     void recordEdits();
     void tableRows();
     void updatesByRowId();
-    void loadFromFileFacts();
-    void loadEmbeddedTags();
+    void loadFromFile();
 
 private:
-    testutil::TempDir* m_dir = nullptr;
-    TagDb* m_db = nullptr;
+    testutil::TempDir m_dir;
+    std::unique_ptr<TagDb> m_db;
 };
 
 namespace {
@@ -47,32 +47,30 @@ FileTagInfo makeRow(const QString& file, int star)
     return info;
 }
 
+// Every column of the record as text.
+QStringList fields(const FileTagInfo& i)
+{
+    return { QString::number(i.getRowId()), i.getPath(), i.getFile(), QString::number(i.getFileSize()),
+        i.getCreateTime(), i.getModifyTime(), QString("%1x%2").arg(i.getImageWidth()).arg(i.getImageHeight()),
+        QString::number(i.getStar()), i.getTextTags(), i.getRgbs(), QString::number(i.getHintStar()),
+        i.getHintTextTags(), i.getHintRgbs() };
+}
+
 } // namespace
 
 void TestFileTag::init()
 {
-    static int n = 0;
-    m_dir = new testutil::TempDir();
-    m_db = new TagDb();
-    QVERIFY(m_db->openDb(m_dir->file("data/tag.db"), QString("ft%1").arg(n++), false));
-}
-
-void TestFileTag::cleanup()
-{
-    delete m_db;
-    delete m_dir;
+    const QString name = QTest::currentTestFunction();
+    m_db.reset(new TagDb());
+    QVERIFY(m_db->openDb(m_dir.file(name + ".db"), name, false));
 }
 
 void TestFileTag::recordEdits()
 {
     FileTagInfo info;
-    QCOMPARE(info.getRowId(), 0);
-    QVERIFY(info.getTextTags().isEmpty() && info.getRgb().isEmpty());
-
     QCOMPARE(info.addTextTag("  two   words "), 0);
     QCOMPARE(info.getTextTags(), QString("two words "));
-    QCOMPARE(info.addTextTag("two words"), -1);
-    QCOMPARE(info.addTextTag("   "), -1);
+    QCOMPARE(info.addTextTag("two words") + info.addTextTag("   "), -2);
     QCOMPARE(info.addTextTag("Two words"), 1);
     QCOMPARE(info.getTextTag(), QStringList({ "two words", "Two words" }));
 
@@ -80,39 +78,29 @@ void TestFileTag::recordEdits()
     info.setTextTags("a，b ");
     QCOMPARE(info.getTextTags(), QString("a，b "));
     QCOMPARE(info.getTextTag(), QStringList({ "a", "b" }));
-    info.setHintRgbs("4294901760 x");
-    QCOMPARE(info.getHintRgb(), QList<uint>({ 0xFFFF0000u, 0u }));
-    info.setHintTextTag({ "p", "q" });
-    QCOMPARE(info.getHintTextTags(), QString("p q "));
 
+    // Moving a colour to a place drops its other copy.
     const uint a = 0xFFFF0000u, b = 0xFF00FF00u, c = 0xFF0000FFu;
-    info.setRgb({ a, c });
-    QCOMPARE(info.updateRgb(c, 0), 0);
-    QCOMPARE(info.getRgb(), QList<uint>({ c, a }));
-    info.setRgb({ a, b, c });
-    QCOMPARE(info.updateRgb(c, 1), 1);
-    QCOMPARE(info.getRgb(), QList<uint>({ a, c }));
-    info.setRgb({ a, b });
-    QCOMPARE(info.updateRgb(c, 5), 2);
-    QCOMPARE(info.getRgb(), QList<uint>({ a, b, c }));
-    info.setRgb({ c, a, b });
-    QCOMPARE(info.updateRgb(c, 2), 1);
-    QCOMPARE(info.getRgb(), QList<uint>({ a, c }));
+    auto update = [&](const QList<uint>& before, int pos) {
+        info.setRgb(before);
+        const int at = info.updateRgb(c, pos);
+        return qMakePair(at, info.getRgb());
+    };
+    QCOMPARE(update({ a, c }, 0), qMakePair(0, QList<uint>({ c, a })));
+    QCOMPARE(update({ a, b, c }, 1), qMakePair(1, QList<uint>({ a, c })));
+    QCOMPARE(update({ a, b }, 5), qMakePair(2, QList<uint>({ a, b, c })));
+    QCOMPARE(update({ c, a, b }, 2), qMakePair(1, QList<uint>({ a, c })));
     QCOMPARE(info.getRgbs(), QString("%1 %2 ").arg(a).arg(c));
 
-    QCOMPARE(info.deleteRgb(-1), -1);
     QCOMPARE(info.deleteRgb(2), -1);
-    QCOMPARE(info.getRgb().size(), 2);
     QCOMPARE(info.deleteRgb(0), 0);
     QCOMPARE(info.getRgbs(), QString("%1 ").arg(c));
-    QCOMPARE(info.getRgb(0), c);
     QCOMPARE(info.getRgb(1), 0u);
-    QCOMPARE(info.getRgb(-1), 0u);
 }
 
 void TestFileTag::tableRows()
 {
-    FileTagTb tb(m_db);
+    FileTagTb tb(m_db.get());
     FileTagInfo a = makeRow("/p/a.jpg", 2);
     FileTagInfo upper = makeRow("/p/A.jpg", 4);
     QVERIFY(tb.addFileTag(a));
@@ -122,68 +110,28 @@ void TestFileTag::tableRows()
     // Case-sensitive paths: two rows, each found only by its exact path.
     QVERIFY(tb.hasTags("/p/a.jpg"));
     QVERIFY(!tb.hasTags("/P/A.JPG"));
-    QVERIFY(!tb.hasTags(""));
     FileTagInfo out;
-    QVERIFY(!tb.readFileTag("", out));
     QVERIFY(tb.readFileTag("/p/A.jpg", out));
     QCOMPARE(out.getStar(), 4);
     QVERIFY(tb.readFileTag("/p/a.jpg", out));
-    QCOMPARE(out.getRowId(), a.getRowId());
-    QCOMPARE(out.getPath(), QString("/p"));
-    QCOMPARE(out.getFileSize(), 1234);
-    QCOMPARE(out.getCreateTime(), QString("2023-01-02 03:04:05"));
-    QCOMPARE(out.getModifyTime(), QString("2023-01-02 03:04:06"));
-    QCOMPARE(out.getImageWidth(), 640);
-    QCOMPARE(out.getImageHeight(), 480);
-    QCOMPARE(out.getStar(), 2);
-    QCOMPARE(out.getTextTags(), QString("海边 sky "));
+    QCOMPARE(fields(out), fields(a));
     QCOMPARE(out.getTextTag(), QStringList({ "海边", "sky" }));
-    QCOMPARE(out.getRgb(), QList<uint>({ 0xFFFF0000u }));
-    QCOMPARE(out.getHintStar(), 1);
-    QCOMPARE(out.getHintTextTag(), QStringList({ "h" }));
-    QCOMPARE(out.getHintRgbs(), QString("4278255360 4278190335 "));
-
-    // A missing row leaves the record as it was.
-    FileTagInfo keep = makeRow("/x", 5);
-    QVERIFY(!tb.readFileTag("/p/none.jpg", keep));
-    QVERIFY(!tb.readFileTagById(0, keep));
-    QVERIFY(!tb.readFileTagById(99999, keep));
-    QCOMPARE(keep.getStar(), 5);
-    QCOMPARE(keep.getFile(), QString("/x"));
 
     // Re-adding the same path replaces its row under a new rowid.
     const qint64 oldId = a.getRowId();
-    a.setStar(3);
     QVERIFY(tb.addFileTag(a));
     QVERIFY(a.getRowId() != oldId);
     QVERIFY(!tb.readFileTagById(oldId, out));
     QVERIFY(tb.readFileTagById(a.getRowId(), out));
-    QCOMPARE(out.getStar(), 3);
 
     // Updates by file match exactly and succeed when nothing matches.
     QVERIFY(tb.modFileStarTag("/p/a.jpg", 5));
     QVERIFY(tb.modFileStarTag("/P/a.jpg", 1));
-    QVERIFY(tb.modFileTextTag("/p/a.jpg", QStringList({ "x", "y" })));
+    QVERIFY(tb.modFileTextTag("/p/a.jpg", QString("raw,text")));
     QVERIFY(tb.modFileRgbTag("/p/a.jpg", QList<uint>({ 1u, 2u })));
     QVERIFY(tb.readFileTag("/p/a.jpg", out));
-    QCOMPARE(out.getStar(), 5);
-    QCOMPARE(out.getTextTags(), QString("x y "));
-    QCOMPARE(out.getRgbs(), QString("1 2 "));
-    QVERIFY(tb.modFileTextTag("/p/a.jpg", QString("raw,text")));
-    QVERIFY(tb.modFileRgbTag("/p/a.jpg", QString("7 ")));
-    QVERIFY(tb.readFileTag("/p/a.jpg", out));
-    QCOMPARE(out.getTextTags(), QString("raw,text"));
+    QCOMPARE(fields(out).mid(7, 3), QStringList({ "5", "raw,text", "1 2 " }));
     QCOMPARE(out.getTextTag(), QStringList({ "raw", "text" }));
-    QCOMPARE(out.getRgb(), QList<uint>({ 7u }));
-
-    FileTagInfo tags = makeRow("/ignored", 0);
-    tags.setTextTag({ "t" });
-    QVERIFY(tb.updateTags("/p/A.jpg", tags));
-    QVERIFY(tb.updateTags("/nowhere", tags));
-    QVERIFY(tb.readFileTag("/p/A.jpg", out));
-    QCOMPARE(out.getStar(), 0);
-    QCOMPARE(out.getTextTag(), QStringList({ "t" }));
-    QCOMPARE(out.getFileSize(), 1234);
 
     // Rename carries the row.
     QVERIFY(tb.updateFile("/p/A.jpg", "/q/新 名.jpg", "/q"));
@@ -191,49 +139,27 @@ void TestFileTag::tableRows()
     QVERIFY(tb.readFileTag("/q/新 名.jpg", out));
     QCOMPARE(out.getPath(), QString("/q"));
 
-    QList<FileTagInfo*> all;
-    QVERIFY(tb.loadFileTag(all));
-    QCOMPARE(all.size(), 2);
-    qDeleteAll(all);
-
     QVERIFY(tb.delFileTag("/P/A.JPG"));
     QVERIFY(tb.delFileTag("/p/a.jpg"));
-    QVERIFY(!tb.hasTags("/p/a.jpg"));
-    QVERIFY(tb.delFileTagById(out.getRowId()));
-    QVERIFY(tb.delFileTagById(out.getRowId()));
-    all.clear();
+    QList<FileTagInfo*> all;
     QVERIFY(tb.loadFileTag(all));
-    QVERIFY(all.isEmpty());
+    QCOMPARE(all.size(), 1);
+    qDeleteAll(all);
 
     // NULL columns read as 0 or empty.
     QVERIFY(m_db->execNoQuery("insert into [filetag] ([file]) values ('/n.jpg')"));
     FileTagInfo n = makeRow("/x", 5);
     QVERIFY(tb.readFileTag("/n.jpg", n));
-    QCOMPARE(n.getStar(), 0);
-    QVERIFY(n.getTextTag().isEmpty() && n.getTextTags().isEmpty() && n.getHintRgb().isEmpty());
-    QVERIFY(n.getPath().isEmpty());
-
-    // Over no database everything fails; loads still report true and append nothing.
-    FileTagTb none(nullptr);
-    QVERIFY(!none.addFileTag(a));
-    QVERIFY(!none.hasTags("/n.jpg"));
-    QVERIFY(!none.modFileStarTag("/n.jpg", 1));
-    all.clear();
-    QVERIFY(none.loadFileTag(all));
-    QVERIFY(all.isEmpty());
+    QCOMPARE(fields(n).mid(1), QStringList({ "", "/n.jpg", "0", "", "", "0x0", "0", "", "", "0", "", "" }));
 }
 
 void TestFileTag::updatesByRowId()
 {
-    FileTagTb tb(m_db);
+    FileTagTb tb(m_db.get());
     FileTagInfo row = makeRow("/p/a.jpg", 1);
     QVERIFY(tb.addFileTag(row));
     const qint64 id = row.getRowId();
 
-    QVERIFY(tb.modFileStarTag(id, 4));
-    QVERIFY(tb.modFileTextTag(id, QStringList({ "k" })));
-    QVERIFY(tb.modFileRgbTag(id, QList<uint>({ 9u })));
-    QVERIFY(tb.updateTags(id, row));
     row.setImageWidth(10);
     QVERIFY(tb.modFileTagById(row));
     FileTagInfo out;
@@ -258,66 +184,35 @@ void TestFileTag::updatesByRowId()
     QCOMPARE(out.getRowId(), fresh.getRowId());
 }
 
-void TestFileTag::loadFromFileFacts()
+void TestFileTag::loadFromFile()
 {
-    const QString path = testutil::makeImage(m_dir->path(), "照片 一.png", 120, 80, QColor(255, 0, 0));
-    QVERIFY(!path.isEmpty());
+    QString path = testutil::makeImage(m_dir.path(), "照片 一.png", 120, 80, QColor(255, 0, 0));
     const QFileInfo fi(path);
     const QByteArray bytes = testutil::readBytes(path);
-    const QImage image(path);
 
     FileTagInfo info;
-    QCOMPARE(info.loadFromFile(fi, bytes, image), 0);
-    QCOMPARE(info.getFile(), fi.absoluteFilePath());
-    QCOMPARE(info.getPath(), fi.absolutePath());
-    QCOMPARE(info.getFileSize(), fi.size());
-    QCOMPARE(info.getImageWidth(), 120);
-    QCOMPARE(info.getImageHeight(), 80);
+    QCOMPARE(info.loadFromFile(fi, bytes, QImage(path)), 0);
     const FileTimes times = platform::readFileTimes(path);
-    QCOMPARE(info.getModifyTime(), DateTimeToStr(times.modified));
-    QCOMPARE(info.getCreateTime(), DateTimeToStr(times.created));
-    QVERIFY(info.getModifyTime().contains(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$")));
+    QCOMPARE(fields(info).mid(1, 6),
+        QStringList({ fi.absolutePath(), fi.absoluteFilePath(), QString::number(fi.size()),
+            DateTimeToStr(times.created), DateTimeToStr(times.modified), "120x80" }));
 
     // No embedded tags: the suggested colours become the file's own.
     QVERIFY(info.getHintRgb().contains(0xFFFF0000u));
-    QCOMPARE(info.getRgb(), info.getHintRgb());
     QCOMPARE(info.getRgbs(), info.getHintRgbs());
     QCOMPARE(info.getStar(), info.getHintStar());
-    FileTagInfo flat;
-    flat.loadFromFile(fi, bytes, testutil::solidImage(50, 50, QColor(255, 0, 0)));
-    QCOMPARE(flat.getRgbs(), QString("4294901760 "));
-
-    // A row one second off is no longer valid for the file.
-    FileTagTb tb(m_db);
-    QVERIFY(tb.addFileTag(info));
-    FileTimes later = times;
-    later.modified = times.modified.addSecs(1);
-    later.modifiedNs += 1000000000LL;
-    QVERIFY(platform::writeFileTimes(path, later));
-    FileTagInfo now;
-    now.loadFromFile(QFileInfo(path), bytes, image);
-    FileTagInfo stored;
-    QVERIFY(tb.readFileTag(path, stored));
-    QVERIFY(stored.getModifyTime() != now.getModifyTime());
-    QCOMPARE(stored.getFileSize(), now.getFileSize());
 
     // Bad input: a zero-byte ".jpg" and text named ".png" load their facts and no tags.
-    QVERIFY(testutil::writeBytes(m_dir->file("zero.jpg"), QByteArray()));
-    QVERIFY(testutil::writeBytes(m_dir->file("text.png"), "just some text"));
-    for (const QString& name : { QString("zero.jpg"), QString("text.png") }) {
+    QVERIFY(testutil::writeBytes(m_dir.file("zero.jpg"), QByteArray()));
+    QVERIFY(testutil::writeBytes(m_dir.file("text.png"), "just some text"));
+    for (const QString& p : { m_dir.file("zero.jpg"), m_dir.file("text.png") }) {
         FileTagInfo bad;
-        const QString p = m_dir->file(name);
         QCOMPARE(bad.loadFromFile(QFileInfo(p), testutil::readBytes(p), QImage(p)), 0);
-        QCOMPARE(bad.getImageWidth(), 0);
-        QVERIFY(bad.getRgb().isEmpty() && bad.getTextTag().isEmpty());
-        QCOMPARE(bad.getStar(), 0);
         QCOMPARE(bad.getFile(), p);
+        QCOMPARE(fields(bad).mid(6), QStringList({ "0x0", "0", "", "", "0", "", "" }));
     }
-}
 
-void TestFileTag::loadEmbeddedTags()
-{
-    const QString path = testutil::makeImage(m_dir->path(), "tagged.jpg", 64, 48, QColor(0, 0, 255));
+    path = testutil::makeImage(m_dir.path(), "tagged.jpg", 64, 48, QColor(0, 0, 255));
     ExivTags writer;
     writer.setStar(4);
     writer.setRgb({ 0xFFFFFF00u });
@@ -325,24 +220,12 @@ void TestFileTag::loadEmbeddedTags()
     writer.setTextTag({ "beach sunset", "家人，朋友", "", "a\tb", "ok" });
     QCOMPARE(writer.saveTagsToFile(path), 0);
 
-    FileTagInfo info;
+    info = FileTagInfo();
     info.loadFromFile(QFileInfo(path), testutil::readBytes(path), QImage(path));
-    QCOMPARE(info.getStar(), 4);
-    QCOMPARE(info.getRgb(), QList<uint>({ 0xFFFFFF00u }));
-    const QStringList expected { "beach", "sunset", "家人", "朋友", "a", "b", "ok" };
-    QCOMPARE(info.getTextTag(), expected);
-    QCOMPARE(info.getTextTags(), QString("beach sunset 家人 朋友 a b ok "));
+    QCOMPARE(fields(info).mid(7, 3), QStringList({ "4", "beach sunset 家人 朋友 a b ok ", "4294967040 " }));
+    QCOMPARE(info.getTextTag(), QStringList({ "beach", "sunset", "家人", "朋友", "a", "b", "ok" }));
     // The hints are still computed, but the embedded tags win.
     QVERIFY(info.getHintRgb().contains(0xFF0000FFu));
-
-    // What the database gives back is what the record held.
-    FileTagTb tb(m_db);
-    QVERIFY(tb.addFileTag(info));
-    FileTagInfo back;
-    QVERIFY(tb.readFileTag(path, back));
-    QCOMPARE(back.getTextTag(), expected);
-    QCOMPARE(back.getRgb(), info.getRgb());
-    QCOMPARE(back.getStar(), 4);
 }
 
 QTEST_MAIN(TestFileTag)

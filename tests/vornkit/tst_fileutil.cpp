@@ -6,8 +6,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QImageReader>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
@@ -15,15 +13,13 @@
 class TestFileUtil : public QObject {
     Q_OBJECT
 private slots:
-    void paths();
-    void sizeTexts();
-    void clipboard();
+    void pathsAndSizes();
+    void clipboardAndCombo();
     void fileManagerFallback();
     void trashAndWrite();
-    void comboText();
 };
 
-void TestFileUtil::paths()
+void TestFileUtil::pathsAndSizes()
 {
     QCOMPARE(pathJoin("C:/a/", "/b"), QString("C:/a/b"));
     QCOMPARE(pathJoin("C:\\a\\", "\\b"), QString("C:\\a/b"));
@@ -33,9 +29,6 @@ void TestFileUtil::paths()
     QCOMPARE(pathJoin("/a", "/b/", "\\c/", "/d.jpg"), QString("/a/b/c/d.jpg"));
 
     QCOMPARE(ExtractFileName("C:/a/b.jpg/"), QString("b.jpg"));
-    QCOMPARE(ExtractFileName("/照片 1/相册 a.jpg"), QString("相册 a.jpg"));
-    QCOMPARE(ExtractFileName("b.jpg"), QString("b.jpg"));
-    QCOMPARE(ExtractFilePath("b.jpg"), QString());
     QCOMPARE(ExtractFilePath("/b.jpg"), QString());
     QCOMPARE(ExtractFilePath("/a/b\\c.jpg"), QString("/a/b"));
     QCOMPARE(ExtractFileExt(".hidden"), QString());
@@ -43,21 +36,10 @@ void TestFileUtil::paths()
     QCOMPARE(ExtractFileBaseName("C:/a/b.jpg"), QString("C:/a/b"));
     QCOMPARE(ExtractFileBaseName("C:/a/b"), QString());
 
-    QString p = "C:\\a\\B.jpg";
-    stdFilePath(p);
-    QCOMPARE(p, QString("C:/a/B.jpg"));
     QStringList list { "\\x", "y\\z" };
     stdFilePath(list);
     QCOMPARE(list, QStringList({ "/x", "y/z" }));
 
-    const QStringList filters = supportedImages();
-    QCOMPARE(filters.size(), QImageReader::supportedImageFormats().size());
-    QVERIFY(filters.contains("*.jpg"));
-    QVERIFY(filters.contains("*.png"));
-}
-
-void TestFileUtil::sizeTexts()
-{
     QCOMPARE(calcFileSize(0), QString("0 B"));
     QCOMPARE(calcFileSize(99), QString("99 B"));
     QCOMPARE(calcFileSize(100), QString("0.0977 K"));
@@ -72,12 +54,12 @@ void TestFileUtil::sizeTexts()
     QCOMPARE(calcImageSize(640, 480), QString("640 x 480"));
 }
 
-void TestFileUtil::clipboard()
+void TestFileUtil::clipboardAndCombo()
 {
+    // Cut: file managers read the GNOME and KDE marks.
     const QStringList files { "/tmp/照片 1/a b.jpg", "/tmp/c.png" };
     QVERIFY(copyToClipboard(files, false));
     const QMimeData* mime = QApplication::clipboard()->mimeData();
-    QVERIFY(mime);
     QCOMPARE(mime->urls(), QList<QUrl>({ QUrl::fromLocalFile(files[0]), QUrl::fromLocalFile(files[1]) }));
     const QList<QByteArray> gnome = mime->data("x-special/gnome-copied-files").split('\n');
     QCOMPARE(gnome.size(), 3);
@@ -90,7 +72,16 @@ void TestFileUtil::clipboard()
     mime = QApplication::clipboard()->mimeData();
     QCOMPARE(mime->data("x-special/gnome-copied-files"), QByteArray("copy\nfile:///tmp/c.png"));
     QVERIFY(mime->data("application/x-kde-cutselection") != "1");
-    QCOMPARE(mime->urls().size(), 1);
+
+    QComboBox combo;
+    combo.addItems({ "Alpha", "beta" });
+    setCurrentText(combo, "beta");
+    QCOMPARE(combo.currentIndex(), 1);
+    setCurrentText(combo, "alpha"); // case counts: no match clears the selection
+    QCOMPARE(combo.currentIndex(), -1);
+    combo.setEditable(true);
+    setCurrentText(combo, "gamma");
+    QCOMPARE(combo.currentText(), QString("gamma"));
 }
 
 void TestFileUtil::fileManagerFallback()
@@ -110,10 +101,8 @@ void TestFileUtil::fileManagerFallback()
 
     const QString folder = dir.file("照片 文件夹");
     QVERIFY(QDir().mkpath(folder));
-    const QString photo = testutil::makeImage(folder, "a b.png");
-    QVERIFY(!photo.isEmpty());
     QVERIFY(!explorerFilePos(dir.file("missing.jpg")));
-    QVERIFY(explorerFilePos(photo));
+    QVERIFY(explorerFilePos(testutil::makeImage(folder, "a b.png")));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
     QCOMPARE(QString::fromUtf8(testutil::readBytes(out)), folder);
     qputenv("PATH", oldPath);
@@ -130,7 +119,6 @@ void TestFileUtil::trashAndWrite()
     QVERIFY(moveToTrash(photo));
     QVERIFY(!QFile::exists(photo));
     QVERIFY(QFile::exists(dir.file("share/Trash/files/相片 1.png")));
-    QVERIFY(!moveToTrash(dir.file("none.png")));
 
     // No trash can be made: the file stays where it was, not in the current folder.
     QVERIFY(testutil::writeBytes(dir.file("blocker"), "x"));
@@ -151,21 +139,7 @@ void TestFileUtil::trashAndWrite()
     QVERIFY(testutil::writeBytes(file, QByteArray(100, 'x')));
     QCOMPARE(writeFile(file, "abc"), qint64(3));
     QCOMPARE(testutil::readBytes(file), QByteArray("abc")); // truncated, not overlaid
-    QCOMPARE(writeFile(file, QByteArray()), qint64(0));
     QCOMPARE(writeFile(dir.file("no/such/dir/x"), "abc"), qint64(-1));
-}
-
-void TestFileUtil::comboText()
-{
-    QComboBox combo;
-    combo.addItems({ "Alpha", "beta" });
-    setCurrentText(combo, "beta");
-    QCOMPARE(combo.currentIndex(), 1);
-    setCurrentText(combo, "alpha"); // case counts: no match clears the selection
-    QCOMPARE(combo.currentIndex(), -1);
-    combo.setEditable(true);
-    setCurrentText(combo, "gamma");
-    QCOMPARE(combo.currentText(), QString("gamma"));
 }
 
 QTEST_MAIN(TestFileUtil)
