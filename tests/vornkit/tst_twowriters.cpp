@@ -1,5 +1,5 @@
 // Two processes writing tag rows into one database at once lose no row. The test starts its own
-// executable twice as the writers ("--writer <db> <name> <rows> <go-file>").
+// executable twice as the writers ("--writer <db> <name> <rows> <go-file> <peer>").
 
 #include "sqlitedb.h"
 #include "tagdb.h"
@@ -18,27 +18,39 @@
 
 static int runWriter(int argc, char** argv)
 {
-    if (argc < 6)
+    if (argc < 7)
         return 2;
     QCoreApplication app(argc, argv);
     const QString dbFile = QString::fromLocal8Bit(argv[2]);
     const QString name = QString::fromLocal8Bit(argv[3]);
     const int rows = atoi(argv[4]);
     const QString go = QString::fromLocal8Bit(argv[5]);
+    const QString peer = QString::fromLocal8Bit(argv[6]);
     TagDb db;
     if (!db.openDb(dbFile, name, false))
         return 3;
+    auto waitFor = [](const QString& file) {
+        QElapsedTimer wait;
+        wait.start();
+        while (!QFile::exists(file)) {
+            if (wait.elapsed() > 30000)
+                return false;
+            QThread::usleep(500);
+        }
+        return true;
+    };
     // Start together with the other writer.
-    QElapsedTimer wait;
-    wait.start();
-    while (!QFile::exists(go)) {
-        if (wait.elapsed() > 30000)
-            return 4;
-        QThread::usleep(500);
-    }
+    if (!waitFor(go))
+        return 4;
     const qint64 start = QDateTime::currentMSecsSinceEpoch();
     const QString sql = "insert into [filetag] ([path], [file], [star]) values ('/照片/%1', '/照片/%1/%2.jpg', %3)";
     for (int i = 0; i < rows; ++i) {
+        // Halfway, meet the other writer, so both are surely at work at once however the machine schedules them.
+        if (i == rows / 2) {
+            testutil::writeBytes(go + "." + name, "1");
+            if (!waitFor(go + "." + peer))
+                return 6;
+        }
         if (!db.execNoQuery(sql.arg(name).arg(i).arg(i % 6)))
             return 5;
     }
@@ -67,7 +79,7 @@ void TestTwoWriters::noRowLost()
     for (int i = 0; i < 2; ++i) {
         writers[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
         writers[i].start(QCoreApplication::applicationFilePath(),
-            { "--writer", dbFile, QString(QChar('A' + i)), QString::number(rows), go });
+            { "--writer", dbFile, QString(QChar('A' + i)), QString::number(rows), go, QString(QChar('B' - i)) });
         QVERIFY(writers[i].waitForStarted(10000));
     }
     QVERIFY(testutil::writeBytes(go, "1"));
