@@ -1,0 +1,51 @@
+#pragma once
+
+// Photos with metadata for tests: pictures written through Qt, Exif and XMP added through
+// exiv2, and what exiv2, exiftool and Qt read back from them.
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+namespace photomaker {
+
+// Writes a w x h picture (format from the suffix, or given) with a pattern that is not
+// one flat colour, and, when withExif, a camera's worth of Exif and XMP (cameraExif()).
+// Returns the path, or an empty text on failure.
+QString makePhoto(const QString& dir, const QString& name, bool withExif = true, int w = 96, int h = 64,
+    const char* format = nullptr);
+
+// The fields makePhoto writes: Exif/XMP key -> value text.
+QMap<QString, QString> cameraExif();
+
+// Sets metadata by key ("Exif.*" or "Xmp.*"), each value parsed as the key's default type.
+bool setMetadata(const QString& path, const QMap<QString, QString>& values);
+// Sets a comment field ("Exif.Photo.UserComment" or "Exif.Image.XPComment") as this suite writes
+// it: a comment value (8-byte character-set header) holding the UTF-8 text.
+bool setComment(const QString& path, const char* key, const QByteArray& utf8);
+// Sets "Exif.Image.XPComment" as other programs do: bare UTF-16LE bytes ending in a NUL.
+bool setUtf16XpComment(const QString& path, const QString& text);
+bool removeMetadata(const QString& path, const QStringList& keys);
+
+// Every Exif, IPTC and XMP key of the file with its value text; "!error" on failure.
+QMap<QString, QString> readMetadata(const QString& path);
+// A comment field's text as this suite writes it (8-byte header skipped), read with exiv2's API.
+QByteArray readComment(const QString& path, const char* key);
+
+// The tags document with the given content, as ExivTags writes it.
+QByteArray tagsJson(int star, const QList<uint>& colors, const QStringList& texts);
+
+// Runs a command-line tool; its standard output, exit code in *exitCode.
+QByteArray runTool(const QString& program, const QStringList& args, int* exitCode = nullptr);
+// The UserComment text as exiftool reads it.
+QByteArray exiftoolUserComment(const QString& path);
+// The XPComment bytes as the exiv2 tool prints them, the 8-byte header dropped.
+QByteArray exiv2ToolXpComment(const QString& path);
+
+// The decoded pixels (ARGB32), null when Qt cannot read the file.
+QImage pixels(const QString& path);
+
+} // namespace photomaker
