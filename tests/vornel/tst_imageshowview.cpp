@@ -4,6 +4,7 @@
 #include "imageshowview.h"
 #include "svgshowitem.h"
 #include "testutil.h"
+#include "threadpools.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -83,6 +84,8 @@ struct FakeViewer : CanvasHost {
 class TestImageShowView : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { createThreadPools(); }
+    void cleanupTestCase() { destroyThreadPools(); }
     void init();
     void cleanup();
     void bestFitZoomRotate();
@@ -246,6 +249,15 @@ void TestImageShowView::emptySizeAndNoItem()
             QVERIFY(std::isfinite(args.at(0).toDouble()));
         scales.clear();
     }
+
+    // The full image the item already holds is shown without reading the file again.
+    const QString kept = makeImage(m_dir->path(), "kept.png", 70, 50);
+    const ItemInfoPtr loaded = itemFor(kept);
+    QCOMPARE(loaded->loadFullImage(), 0);
+    QTRY_VERIFY(loaded->fullImageState() > 0);
+    QVERIFY(QFile::remove(kept));
+    view.onShowImage(loaded);
+    QCOMPARE(view.currentItem()->item->boundingRect().size(), QSizeF(70, 50));
 
     // hideAll hides everything but keeps the current item.
     view.hideAll();
