@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QPixmap>
 
+#include <utility>
+
 ImageShowItem::ImageShowItem(QGraphicsItem* parent)
     : QGraphicsPixmapItem(parent)
     , m_closedHand(handCursor(true))
@@ -24,7 +26,7 @@ int ImageShowItem::load(const ItemInfoPtr& info)
     QImage image = info->fullImage();
     if (image.isNull())
         image.load(filePath);
-    setPixmap(QPixmap::fromImage(image));
+    setPixmap(QPixmap::fromImage(std::move(image)));
     return 0;
 }
 

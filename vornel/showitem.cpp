@@ -92,6 +92,8 @@ void ShowItem::center()
     hs->setValue((hs->maximum() - hs->minimum()) / 2);
     vs->setValue((vs->maximum() - vs->minimum()) / 2);
     const QSize s = itemSize();
+    // Scaled and rotated about its middle, the item stays centred on the scene whatever its scale and angle.
+    item->setTransformOriginPoint(item->boundingRect().center());
     item->setPos((scene->width() - s.width()) * 0.5, (scene->height() - s.height()) * 0.5);
     view->centerOn(item);
 }

@@ -306,6 +306,17 @@ void TestImageShowView::gifAndSvg()
     QCOMPARE(view.scale(), 1.0);
     view.itemFit();
     QCOMPARE(view.scale(), std::min(400.0 / 300, 300.0 / 200));
+    // A drawing as large as the scene stays centred, fitted and turned.
+    QVERIFY(writeBytes(m_dir->file("wide.svg"),
+        "<svg xmlns='http://www.w3.org/2000/svg' width='20000' height='10000'>"
+        "<rect width='20000' height='10000' fill='navy'/></svg>"));
+    view.onShowImage(itemFor(m_dir->file("wide.svg")));
+    QVERIFY(qFuzzyCompare(view.scale(), 400.0 / 20000));
+    QVERIFY((svg->sceneBoundingRect().center() - visibleCentre(view)).manhattanLength() <= 2);
+    view.itemRotate(90);
+    view.itemCenter();
+    QVERIFY((svg->sceneBoundingRect().center() - visibleCentre(view)).manhattanLength() <= 2);
+
     ItemInfoPtr none;
     QCOMPARE(svg->load(none), -1);
     QVERIFY(writeBytes(m_dir->file("bad.svg"), "<svg"));
