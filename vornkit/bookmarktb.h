@@ -32,5 +32,6 @@ public:
     bool readChildBookmark(BookPathInfo* folder);
     bool updateFile(const QString& oldFile, const QString& newFile);
 
+private:
     static BookMarkInfo* fromRow(const QSqlQuery& q);
 };

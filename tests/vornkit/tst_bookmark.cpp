@@ -183,12 +183,6 @@ void TestBookmark::loadByKind()
     QVERIFY(marks.loadBookMark(BookMarkInfo::BookMarkPath | BookMarkInfo::BookMarkFile, list));
     QCOMPARE(list.size(), 3);
     qDeleteAll(list);
-
-    // Over no database: nothing appended, still true.
-    list.clear();
-    QVERIFY(BookMarkTb(nullptr).loadBookMark(BookMarkInfo::BookMarkFile, list));
-    QVERIFY(list.isEmpty());
-    QCOMPARE(BookMarkTb(nullptr).findBookmarkByFile("/p", -1), -1);
 }
 
 void TestBookmark::oddRows()
@@ -219,16 +213,6 @@ void TestBookmark::oddRows()
     QVERIFY(self.getChildrenPath().at(0)->getChildrenPath().isEmpty());
     QVERIFY(!paths.readChildBookpath(nullptr));
     QVERIFY(!paths.readChildBookmark(nullptr));
-
-    // Deleting a folder record deletes its subtree.
-    auto* top = new BookPathInfo();
-    auto* child = new BookPathInfo();
-    child->appendChild(new BookMarkInfo());
-    top->appendChild(child);
-    top->appendChild(new BookMarkInfo());
-    QCOMPARE(top->clear(), 0);
-    QVERIFY(top->getChildrenPath().isEmpty() && top->getChildrenMark().isEmpty());
-    delete top;
 }
 
 QTEST_GUILESS_MAIN(TestBookmark)

@@ -137,12 +137,6 @@ void TestImageCache::tableRows()
     QVERIFY(!tb.hasImageCache("/p/A.jpg"));
     QVERIFY(tb.delImageCacheById(read.getRowId()));
     QVERIFY(!tb.readImageCache("/q/b.jpg", read));
-
-    // Over no database every operation fails.
-    ImageCacheTb none(nullptr);
-    QVERIFY(!none.addImageCache(a));
-    QVERIFY(!none.readImageCache("/p/a.jpg", read));
-    QVERIFY(!none.delImageCache("/p/a.jpg"));
 }
 
 void TestImageCache::svgLoading()
