@@ -1,0 +1,6 @@
+#include "xseltagcontainer.h"
+
+XSelTagContainer::XSelTagContainer(QWidget* parent)
+    : XTagContainer(parent)
+{
+}
