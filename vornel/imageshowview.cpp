@@ -23,6 +23,8 @@ ImageShowView::ImageShowView(QWidget* parent)
     setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A resized canvas keeps what was in its middle there.
+    setResizeAnchor(QGraphicsView::AnchorViewCenter);
 
     m_scene = new QGraphicsScene(this);
     m_scene->setSceneRect(0, 0, 20000, 20000);

@@ -5,6 +5,7 @@
 #include <QGraphicsView>
 #include <QPixmap>
 #include <QScrollBar>
+#include <QTransform>
 
 #include <algorithm>
 
@@ -37,6 +38,15 @@ QSize ShowItem::itemSize() const
     return QSize(int(rc.width()), int(rc.height()));
 }
 
+// What the view has to hold: the item's own size turned by its rotation, so a turned image fits too.
+QSize ShowItem::turnedSize() const
+{
+    if (!item || item->rotation() == 0)
+        return itemSize();
+    const QRectF rc = QTransform().rotate(item->rotation()).mapRect(item->boundingRect());
+    return QSize(qRound(rc.width()), qRound(rc.height()));
+}
+
 // An item without a size (an unreadable file) or a view without area has no scale to fit.
 bool ShowItem::hasArea() const
 {
@@ -50,7 +60,7 @@ void ShowItem::best()
 {
     if (!item || !view)
         return;
-    const QSize s = itemSize();
+    const QSize s = turnedSize();
     const int w = view->width();
     const int h = view->height();
     if (w >= s.width() && h >= s.height())
@@ -64,7 +74,7 @@ void ShowItem::fit()
 {
     if (!hasArea())
         return;
-    const QSize s = itemSize();
+    const QSize s = turnedSize();
     item->setScale(std::min(double(view->width()) / s.width(), double(view->height()) / s.height()));
     center();
 }

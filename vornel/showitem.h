@@ -41,6 +41,8 @@ public:
 protected:
     // The item's own size, unscaled and unrotated.
     QSize itemSize() const;
+    // The item's size turned by its rotation, unscaled.
+    QSize turnedSize() const;
     // The hand cursors of the items, hot spot in the middle.
     static QCursor handCursor(bool closed);
     static QString absolutePath(const ItemInfoPtr& info);

@@ -1,7 +1,13 @@
+#include "appcfg.h"
 #include "canvashost.h"
 #include "gifshowitem.h"
 #include "imageshowitem.h"
 #include "imageshowview.h"
+#include "medialistview.h"
+#include "mediamodel.h"
+#include "standinview.h"
+#include "standinwnd.h"
+#include "startup.h"
 #include "svgshowitem.h"
 #include "testutil.h"
 #include "threadpools.h"
@@ -92,6 +98,7 @@ private slots:
     void emptySizeAndNoItem();
     void gifAndSvg();
     void windowHandOver();
+    void standInWindows();
 
 private:
     std::unique_ptr<TempDir> m_dir;
@@ -145,6 +152,12 @@ void TestImageShowView::bestFitZoomRotate()
     QVERIFY(qFuzzyCompare(scales.last().at(0).toDouble(), 0.25));
     QVERIFY((item->sceneBoundingRect().center() - visibleCentre(view)).manhattanLength() <= 2);
 
+    // A resized canvas keeps the image in its middle.
+    view.resize(600, 500);
+    QVERIFY((item->sceneBoundingRect().center() - visibleCentre(view)).manhattanLength() <= 2);
+    view.resize(400, 300);
+    view.itemBest();
+
     // Zooming around the visible centre keeps the item point under it where it was.
     view.itemOriginal();
     const QPointF under = item->mapFromScene(visibleCentre(view));
@@ -185,8 +198,17 @@ void TestImageShowView::bestFitZoomRotate()
     view.itemCenter();
     QCOMPARE(item->rotation(), 90.0);
     QVERIFY((item->sceneBoundingRect().center() - visibleCentre(view)).manhattanLength() <= 2);
+    // Fit and best size take the turn into account.
+    view.itemFit();
+    QVERIFY(qFuzzyCompare(view.scale(), std::min(400.0 / 600, 300.0 / 1600)));
+    view.itemBest();
+    QVERIFY(qFuzzyCompare(view.scale(), std::min(400.0 / 600, 300.0 / 1600)));
     view.onShowImage(small);
     QCOMPARE(item->rotation(), 0.0);
+    view.itemRotate(-90);
+    view.itemFit();
+    QCOMPARE(view.scale(), 3.0); // 60 x 100 turned, in 400 x 300
+    view.itemRotate(90);
 
     // The wheel over empty canvas zooms around the visible centre.
     view.itemOriginal();
@@ -378,6 +400,58 @@ void TestImageShowView::windowHandOver()
     QApplication::sendEvent(view.viewport(), &besideItem);
     QVERIFY(viewer.menu.isVisible());
     viewer.menu.close();
+}
+
+void TestImageShowView::standInWindows()
+{
+    ProgramDir prog;
+    QVERIFY(openDbPools());
+    const QString first = makeImage(m_dir->path(), "照片 一.jpg", 300, 200);
+    const QString second = makeImage(m_dir->path(), "b.png", 40, 30);
+    QVERIFY(writeBytes(m_dir->file("坏 的.jpg"), QByteArray("not a photo")));
+    AppCfg::instance(1)->lastPath = m_dir->path();
+
+    // The grid lists "LastPath".
+    StandInWnd* wnd = StandInWnd::instance();
+    wnd->show();
+    MediaListView* grid = wnd->grid();
+    MediaModel* model = grid->mediaModel();
+    QTRY_COMPARE(model->rowCount(), 3);
+    auto rowOf = [model](const QString& path) {
+        for (int r = 0; r < model->rowCount(); ++r) {
+            if (model->filePath(model->index(r, 0)) == path)
+                return r;
+        }
+        return -1;
+    };
+
+    // A double-clicked photo opens in the viewer, which takes the grid's items.
+    grid->slot_double_clicked(model->index(rowOf(first), 0));
+    StandInView* viewer = StandInView::current();
+    QVERIFY(viewer && viewer->isVisible());
+    QCOMPARE(viewer->rowCount(), 3);
+    QCOMPARE(viewer->canvas()->currentItem()->filePath, first);
+    QCOMPARE(viewer->canvas()->currentItem()->item->boundingRect().size(), QSizeF(300, 200));
+    for (int r = 0; r < viewer->rowCount(); ++r)
+        QVERIFY(viewer->showRow(r)); // the unreadable one too
+    QVERIFY(!viewer->showRow(viewer->rowCount()));
+    QVERIFY(viewer->showRow(rowOf(second)));
+
+    // Back to the manager with the shown file selected.
+    viewer->canvas()->showPicMgr(true);
+    QVERIFY(!viewer->isVisible());
+    QVERIFY(wnd->isVisible());
+    QCOMPARE(model->filePath(grid->currentIndex()), second);
+
+    // A missing folder is refused and keeps the listing.
+    QVERIFY(!wnd->loadPath(m_dir->file("不存在")));
+    QCOMPARE(model->rowCount(), 3);
+    QCOMPARE(AppCfg::instance()->lastPath, m_dir->path());
+
+    viewer->close();
+    wnd->close();
+    QTRY_VERIFY(!StandInWnd::current() && !StandInView::current());
+    closeDbPools();
 }
 
 QTEST_MAIN(TestImageShowView)
