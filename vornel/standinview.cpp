@@ -131,6 +131,7 @@ int StandInView::selectFile(const QString& filePath)
     releaseItems();
     ItemInfoPtr info(new ItemInfo());
     info->setFile(filePath);
+    info->load();
     m_items << info;
     m_folder = QFileInfo(filePath).absolutePath();
     showRow(0);
@@ -178,7 +179,15 @@ bool StandInView::showRow(int row)
     if (row < 0 || row >= m_items.size())
         return false;
     m_row = row;
-    m_canvas->onShowImage(m_items.at(row));
+    const ItemInfoPtr info = m_items.at(row);
+    disconnect(m_tagWatch);
+    if (info->tagReady != 1) {
+        m_tagWatch = connect(info.data(), &ItemInfo::tagLoaded, this, [this, item = info.data()] {
+            if (m_row >= 0 && m_row < m_items.size() && m_items.at(m_row).data() == item)
+                onImageChanged(m_items.at(m_row));
+        });
+    }
+    m_canvas->onShowImage(info);
     return true;
 }
 

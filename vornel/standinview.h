@@ -53,4 +53,5 @@ private:
     QString m_folder;
     int m_row = -1;
     bool m_shown = false;
+    QMetaObject::Connection m_tagWatch; // refreshes the info line once the shown item knows its size
 };
