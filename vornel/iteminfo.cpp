@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QReadLocker>
+#include <QSemaphore>
 #include <QThreadPool>
 #include <QWaitCondition>
 #include <QWriteLocker>
@@ -88,7 +89,9 @@ QImage makeThumb(const QImage& decoded, const QSize& full, const QSize& box)
     if (decoded.isNull())
         return QImage();
     const QSize target = ItemInfo::fitSize(full, box);
-    if (target.isEmpty() || target == decoded.size())
+    if (target.isEmpty())
+        return QImage();
+    if (target == decoded.size())
         return decoded;
     return decoded.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
@@ -97,6 +100,41 @@ bool fitsIn(const QSize& image, const QSize& box)
 {
     return image.width() <= box.width() && image.height() <= box.height();
 }
+
+// Larger files are not read at all.
+const qint64 kMaxFileBytes = qint64(1) << 30;
+
+// Whole-image decodes in flight share a budget of megapixels, so a folder of huge pictures decoded on every
+// load thread at once cannot exhaust memory.
+const int kDecodeBudget = 512;
+
+QSemaphore& decodeBudget()
+{
+    static QSemaphore budget(kDecodeBudget);
+    return budget;
+}
+
+class DecodeHold {
+public:
+    explicit DecodeHold(const QSize& size)
+        : m_units(size.isValid()
+                ? int(qBound<qint64>(1, (qint64(size.width()) * size.height() + 999999) / 1000000, kDecodeBudget))
+                : 0)
+    {
+        if (m_units)
+            decodeBudget().acquire(m_units);
+    }
+    ~DecodeHold()
+    {
+        if (m_units)
+            decodeBudget().release(m_units);
+    }
+    DecodeHold(const DecodeHold&) = delete;
+    DecodeHold& operator=(const DecodeHold&) = delete;
+
+private:
+    int m_units;
+};
 
 } // namespace
 
@@ -136,7 +174,12 @@ template <class F> QFuture<int> ItemInfo::startJob(QThreadPool* pool, F&& body)
                 return -1;
             ++gate->running;
         }
-        const int result = body();
+        int result = -1;
+        try {
+            result = body();
+        } catch (const std::exception&) {
+            // Out of memory on a huge file: the item stays without what this job would have made.
+        }
         QMutexLocker lock(&gate->mutex);
         if (--gate->running == 0)
             gate->idle.wakeAll();
@@ -338,7 +381,12 @@ bool ItemInfo::match(const QList<int>& stars, const QList<QRgb>& colours, const 
 
 QSize ItemInfo::fitSize(const QSize& image, const QSize& box)
 {
-    if (image.isEmpty() || fitsIn(image, box) || box.isEmpty())
+    if (image.isEmpty())
+        return image;
+    // Nothing fits in an empty box (a cell too small for its image).
+    if (box.isEmpty())
+        return QSize();
+    if (fitsIn(image, box))
         return image;
     return image.scaled(box, Qt::KeepAspectRatio);
 }
@@ -350,6 +398,8 @@ QSize ItemInfo::coverSize(const QSize& image, const QList<QSize>& boxes)
     double factor = 0;
     for (const QSize& box : boxes) {
         const QSize t = fitSize(image, box);
+        if (t.isEmpty())
+            continue;
         factor = qMax(factor, qMax(double(t.width()) / image.width(), double(t.height()) / image.height()));
     }
     if (factor <= 0 || factor >= 1)
@@ -384,6 +434,7 @@ QImage ItemInfo::decodeForThumbs(const QByteArray& data, bool svg, const QList<Q
             fullSize = size;
         return image;
     }
+    const DecodeHold hold(size);
     if (reader.read(&image))
         fullSize = image.size();
     return image;
@@ -525,7 +576,7 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
 int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTags& tags, QImage& hintImage)
 {
     QFile file(params.file);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes)
         return -1;
     QByteArray data = file.readAll();
     file.close();

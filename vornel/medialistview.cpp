@@ -137,6 +137,9 @@ void MediaListView::listFolder(const QString& path, const QString& curFile)
 {
     clear();
     m_currentPath = path;
+    // An empty path would list the process's working folder.
+    if (path.isEmpty())
+        return;
     const quint64 listing = m_listing;
     auto stop = std::make_shared<std::atomic_bool>(false);
     m_listStop = stop;
@@ -506,7 +509,8 @@ void MediaListView::onRename()
 {
     hideEditors();
     const QModelIndex index = currentIndex();
-    if (!index.isValid() || isRowHidden(index.row()) || !itemAt(index) || !itemAt(index)->getInfo())
+    if (!index.isValid() || isRowHidden(index.row()) || !selectionModel()->isSelected(index) || !itemAt(index)
+        || !itemAt(index)->getInfo())
         return;
     scrollTo(index);
     CfgItem cfg = AppCfg::instance()->item;

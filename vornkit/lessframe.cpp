@@ -1,8 +1,10 @@
 #include "lessframe.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleHints>
 #include <QWidget>
 #include <QWindow>
 
@@ -184,10 +186,14 @@ void LessFrame::afterEvent(QEvent* event)
         if (hitTest(me->pos()) != HitCaption)
             return;
         me->accept();
-        if (event->type() == QEvent::MouseButtonPress)
-            startMove(me->globalPos());
-        else
+        if (event->type() == QEvent::MouseButtonPress) {
+            // The move starts once the mouse has left the double-click distance, so that a double click
+            // still reaches the window (a window manager's move would take the second press).
+            m_pendingMove = !(m_wnd->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+            m_pressGlobal = me->globalPos();
+        } else {
             toggleMaximized();
+        }
         break;
     }
     case QEvent::WindowStateChange:
@@ -219,6 +225,7 @@ void LessFrame::paintBorder()
 void LessFrame::toggleMaximized()
 {
     m_drag = NoDrag;
+    m_pendingMove = false;
     if (m_wnd->isMaximized())
         m_wnd->showNormal();
     else
@@ -246,14 +253,14 @@ void LessFrame::watchWindow()
 
 void LessFrame::startMove(const QPoint& globalPos)
 {
-    if (m_wnd->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
-        return;
+    m_pendingMove = false;
     QWindow* handle = m_wnd->windowHandle();
     if (handle && handle->startSystemMove())
         return;
+    // Moved by the mouse from the press on; the first step catches up at once.
     m_drag = DragMove;
-    m_pressGlobal = globalPos;
     m_startGeometry = m_wnd->geometry();
+    dragTo(globalPos);
 }
 
 void LessFrame::startResize(int code, const QPoint& globalPos)
@@ -307,6 +314,16 @@ bool LessFrame::eventFilter(QObject* watched, QEvent* event)
     switch (event->type()) {
     case QEvent::MouseMove: {
         auto* me = static_cast<QMouseEvent*>(event);
+        if (m_pendingMove) {
+            if (!(me->buttons() & Qt::LeftButton)) {
+                m_pendingMove = false;
+            } else if ((me->globalPos() - m_pressGlobal).manhattanLength()
+                > QGuiApplication::styleHints()->mouseDoubleClickDistance()) {
+                startMove(me->globalPos());
+                if (m_drag == NoDrag)
+                    return true;
+            }
+        }
         if (m_drag != NoDrag) {
             if (me->buttons() & Qt::LeftButton) {
                 dragTo(me->globalPos());
@@ -314,9 +331,15 @@ bool LessFrame::eventFilter(QObject* watched, QEvent* event)
             }
             m_drag = NoDrag;
         }
-        if (me->buttons() == Qt::NoButton)
-            updateCursor(me->pos());
-        break;
+        if (me->buttons() != Qt::NoButton)
+            break;
+        // Widgets set their own cursors while the move is dispatched: set the band's after them.
+        const QPoint pos = me->pos();
+        QPointer<LessFrame> self(this);
+        watched->event(event);
+        if (self && m_watched)
+            updateCursor(pos);
+        return true;
     }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
@@ -336,6 +359,7 @@ bool LessFrame::eventFilter(QObject* watched, QEvent* event)
         if (me->button() != Qt::LeftButton)
             break;
         m_drag = NoDrag;
+        m_pendingMove = false;
         if (m_swallowRelease) {
             m_swallowRelease = false;
             return true;

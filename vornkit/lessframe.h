@@ -100,5 +100,6 @@ private:
     QPoint m_pressGlobal;
     QRect m_startGeometry;
     bool m_swallowRelease = false;
+    bool m_pendingMove = false;
     bool m_cursorSet = false;
 };

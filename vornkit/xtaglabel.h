@@ -18,7 +18,7 @@ public:
 
     explicit XTagLabel(QWidget* parent = nullptr);
     XTagLabel(bool showClose, QWidget* parent);
-    XTagLabel(const QString& text, QWidget* parent);
+    explicit XTagLabel(const QString& text, QWidget* parent = nullptr);
     XTagLabel(const QString& text, bool showClose, QWidget* parent);
 
     const QPen& getPen() const { return hoverPen; }

@@ -154,6 +154,7 @@ void TestItemInfo::sizesAndReducedDecode()
 {
     QCOMPARE(ItemInfo::fitSize(QSize(100, 50), QSize(192, 108)), QSize(100, 50));
     QCOMPARE(ItemInfo::fitSize(QSize(4000, 3000), QSize(192, 108)), QSize(144, 108));
+    QVERIFY(ItemInfo::fitSize(QSize(100, 50), QSize(188, -8)).isEmpty()); // a cell with no room for its image
     QCOMPARE(
         ItemInfo::coverSize(QSize(4000, 3000), { QSize(188, 156), QSize(96, 54), QSize(192, 108) }), QSize(188, 141));
     // One box the image fits in: nothing to gain from a reduced scale.

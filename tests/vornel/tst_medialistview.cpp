@@ -491,6 +491,15 @@ void TestMediaListView::cellEditorsByHitTest()
 
     // The context menu's rename opens the editor on the current cell.
     view.setCurrentIndex(rowOf(view, "other.jpg"));
+    view.onFilterItem({ 5 }, {}, {});
+    view.onRename();
+    QVERIFY(!name->isVisible()); // hidden by the filter
+    view.onShowAllItem();
+    view.selectionModel()->setCurrentIndex(rowOf(view, "other.jpg"), QItemSelectionModel::NoUpdate);
+    view.selectionModel()->clearSelection();
+    view.onRename();
+    QVERIFY(!name->isVisible()); // not selected
+    view.setCurrentIndex(rowOf(view, "other.jpg"));
     view.onRename();
     QVERIFY(name->isVisible());
     QCOMPARE(name->text(), QStringLiteral("other.jpg"));
