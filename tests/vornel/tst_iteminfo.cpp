@@ -345,15 +345,21 @@ void TestItemInfo::renameRules()
 
 void TestItemInfo::matchFilter()
 {
-    // Star and colour keys are covered through the grid's filter; here the text keys.
     const QString path = save(solidImage(64, 48, Qt::red), "match.png");
     ItemInfoPtr info = itemFor(path);
+    QVERIFY(info->match({}, {}, {})); // still loading: always passes
     QVERIFY(loadAndSettle(info));
-    QVERIFY(info->addTextTag(QStringLiteral("Sunset")));
+    QVERIFY(!info->match({}, {}, {}));
+    QVERIFY(info->match({ 0 }, {}, {}) && !info->match({ 3 }, {}, {}));
+    QVERIFY(info->match({}, { 0xFFFF0000u }, {}) && !info->match({}, { 0 }, {})); // the colour found
+    QVERIFY(info->setRgbs({}) && info->setStar(3) && info->addTextTag(QStringLiteral("Sunset 海边")));
+    QVERIFY(info->match({}, { 0 }, {}));
+    QVERIFY(info->match({ 5 }, { 0 }, {})); // any key lets it pass
     const QString month = QFileInfo(path).lastModified().toString("yyyy-MM");
-    for (const QString& key : { month, QStringLiteral("MATCH.PNG"), QStringLiteral("64 x 48"), QStringLiteral("sun") })
+    for (const QString& key :
+        { month, QStringLiteral("MATCH.PNG"), QStringLiteral("64 x 48"), QStringLiteral("sun"), QStringLiteral("海") })
         QVERIFY2(info->match({}, {}, { key }), qPrintable(key));
-    QVERIFY(!info->match({}, {}, { QStringLiteral("1999-01") }));
+    QVERIFY(!info->match({ 5 }, { 0xFF0000FFu }, { QStringLiteral("1999-01") }));
 }
 
 void TestItemInfo::brokenFilesStayEmpty()

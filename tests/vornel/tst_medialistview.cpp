@@ -87,7 +87,7 @@ private slots:
     void init();
     void listingOddFolder();
     void stoppedListingLeavesNothing();
-    void filterByStarColourText();
+    void filterHidesLoadedRows();
     void editsCutDeleteOnlyVisibleSelected();
     void cellEditorsByHitTest();
     void clearNeverBlocks();
@@ -178,45 +178,17 @@ void TestMediaListView::stoppedListingLeavesNothing()
     QCOMPARE(view.mediaModel()->filePath(view.currentIndex()), big.file("p2999.png"));
 }
 
-void TestMediaListView::filterByStarColourText()
+void TestMediaListView::filterHidesLoadedRows()
 {
+    // What passes is the item's own test; the grid hides the rest once they have loaded.
     TempDir dir;
-    const QStringList names { "one.png", "two.png", "three.png", "four.png" };
-    QVERIFY(makeImages(dir, names));
+    QVERIFY(makeImages(dir, { "one.png" }));
     MediaListView view;
-    QVERIFY(showFolder(view, dir.path(), 4));
-    const uint red = 0xFFFF0000u, blue = 0xFF0000FFu;
-    for (const QString& n : names)
-        QVERIFY(infoOf(view, n)->setStar(0) && infoOf(view, n)->setRgbs({}));
-    infoOf(view, "one.png")->setStar(3);
-    infoOf(view, "one.png")->setRgbs({ red });
-    infoOf(view, "two.png")->setStar(5);
-    infoOf(view, "two.png")->setTextTags({ "Holiday", "海边" });
-    infoOf(view, "three.png")->setRgbs({ blue, red });
-
-    auto shown = [&] {
-        QStringList list;
-        for (int row = 0; row < view.mediaModel()->rowCount(); ++row)
-            if (!view.isRowHidden(row))
-                list << QFileInfo(view.mediaModel()->filePath(view.mediaModel()->index(row, 0))).fileName();
-        list.sort();
-        return list;
-    };
-    const struct {
-        QList<int> stars;
-        QList<QRgb> colours;
-        QStringList keys;
-        QStringList shown;
-    } cases[] = { { { 3 }, {}, {}, { "one.png" } }, { { 0 }, {}, {}, { "four.png", "three.png" } },
-        { {}, { red }, {}, { "one.png", "three.png" } }, { {}, { 0 }, {}, { "four.png", "two.png" } },
-        { {}, {}, { "holi" }, { "two.png" } }, { { 5 }, { blue }, {}, { "three.png", "two.png" } },
-        { {}, {}, {}, {} } };
-    for (const auto& c : cases) {
-        view.onFilterItem(c.stars, c.colours, c.keys);
-        QCOMPARE(shown(), c.shown);
-    }
+    QVERIFY(showFolder(view, dir.path(), 1));
+    view.onFilterItem({ 5 }, {}, {});
+    QVERIFY(view.isRowHidden(0));
     view.onShowAllItem();
-    QCOMPARE(shown().size(), 4);
+    QVERIFY(!view.isRowHidden(0));
 
     // A row still loading stays visible, and is judged once it has loaded.
     view.onFilterItem({ 5 }, {}, {});
