@@ -1,0 +1,42 @@
+#pragma once
+
+// Helpers for the photo manager's tests (header only: the common library does not link the program).
+
+#include "appcfg.h"
+#include "exivutil.h"
+#include "iteminfo.h"
+#include "sqlitedbpool.h"
+#include "testutil.h"
+#include "threadpools.h"
+
+namespace testutil {
+
+// The photo manager's globals for the life of the object: program folder, exiv2, settings, database and
+// thread pools.
+class VornelEnv {
+public:
+    VornelEnv()
+    {
+        initExiv2();
+        AppCfg::instance(1);
+        ok = createDbPools();
+        createThreadPools();
+    }
+    ~VornelEnv()
+    {
+        destroyThreadPools();
+        destroyDbPools();
+        AppCfg::release();
+    }
+    ProgramDir program;
+    bool ok = false;
+};
+
+inline ItemInfoPtr itemFor(const QString& path)
+{
+    ItemInfoPtr info(new ItemInfo());
+    info->setFile(path);
+    return info;
+}
+
+} // namespace testutil
