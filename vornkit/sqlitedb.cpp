@@ -92,13 +92,22 @@ bool SqliteDb::closeDb()
     return true;
 }
 
-bool SqliteDb::initTable() { return true; }
+bool SqliteDb::initTable()
+{
+    return true;
+}
 
 bool SqliteDb::optimizeDb()
 {
     static const char* const pragmas[] = {
-        "PRAGMA auto_vacuum=0",  "PRAGMA cache_size=40000", "PRAGMA case_sensitive_like=1", "PRAGMA count_changes=0",
-        "PRAGMA page_size=5120", "PRAGMA synchronous=0",    "PRAGMA temp_store=2",          "PRAGMA journal_mode=0",
+        "PRAGMA auto_vacuum=0",
+        "PRAGMA cache_size=40000",
+        "PRAGMA case_sensitive_like=1",
+        "PRAGMA count_changes=0",
+        "PRAGMA page_size=5120",
+        "PRAGMA synchronous=0",
+        "PRAGMA temp_store=2",
+        "PRAGMA journal_mode=0",
     };
     QSqlQuery query(m_db);
     bool ok = true;

@@ -33,7 +33,10 @@ public:
     QString dbFile() const;
     int idleCount() const;
 
-    template <class T> static SqliteDbPool* create() { return new SqliteDbPool([] { return new T(); }); }
+    template <class T> static SqliteDbPool* create()
+    {
+        return new SqliteDbPool([] { return new T(); });
+    }
 
 private:
     SqliteDb* openNew();

@@ -29,6 +29,6 @@ VORNKIT_EXPORT QString StrMin(const QString& a, const QString& b, const QString&
 VORNKIT_EXPORT int indexDigit(const QString& s, int start);
 VORNKIT_EXPORT int indexNotSpace(const QByteArray& bytes, int start);
 VORNKIT_EXPORT int extrNotSpace(const QByteArray& bytes, char c, int start);
-VORNKIT_EXPORT int extrXmlSection(const QByteArray& bytes, QByteArray& out, const char* openTag, const char* closeTag,
-                                  int start);
+VORNKIT_EXPORT int extrXmlSection(
+    const QByteArray& bytes, QByteArray& out, const char* openTag, const char* closeTag, int start);
 VORNKIT_EXPORT int extrXmlAttribute(const QByteArray& bytes, QByteArray& out, const char* name, int start);
