@@ -89,6 +89,24 @@ void setComments(Exiv2::ExifData& exif, const std::string& json)
     exif[kUserComment] = Exiv2::CommentValue(json);
 }
 
+// Opens an image with open() into image and reads both comments; exiv2 errors end at this boundary.
+template <class Open>
+int readOpened(std::unique_ptr<Exiv2::Image>& image, Open open, QString& xpComment, QString& userComment)
+{
+    try {
+        image.reset(open().release());
+        if (!image)
+            return ExivTags::NoImage;
+        image->readMetadata();
+        readComments(*image, xpComment, userComment);
+        return ExivTags::Ok;
+    } catch (const Exiv2::AnyError&) {
+    } catch (const std::exception&) {
+    }
+    image.reset();
+    return ExivTags::OpenFailed;
+}
+
 // exiv2 refuses some formats it cannot even open (GIF); a picture that Qt can read is then
 // a format that cannot take the tags rather than a broken file.
 int openFailure(int code, const QString& path)
@@ -307,42 +325,17 @@ int ExivTags::readTags(const QString& file, QString& xpComment, QString& userCom
     const std::string path = encodePath(QDir::toNativeSeparators(file));
     if (file.isEmpty() || !Exiv2::fileExists(path, false))
         return FileMissing;
-    try {
-        m_image.reset(Exiv2::ImageFactory::open(path).release());
-        if (!m_image)
-            return NoImage;
-        m_image->readMetadata();
-        readComments(*m_image, xpComment, userComment);
-    } catch (const Exiv2::AnyError&) {
-        m_image.reset();
-        return OpenFailed;
-    } catch (const std::exception&) {
-        m_image.reset();
-        return OpenFailed;
-    }
-    return Ok;
+    return readOpened(
+        m_image, [&] { return Exiv2::ImageFactory::open(path); }, xpComment, userComment);
 }
 
 int ExivTags::readTags(const QByteArray& data, QString& xpComment, QString& userComment)
 {
     if (data.isEmpty())
         return OpenFailed;
-    try {
-        m_image.reset(
-            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(data.constData()), long(data.size()))
-                .release());
-        if (!m_image)
-            return NoImage;
-        m_image->readMetadata();
-        readComments(*m_image, xpComment, userComment);
-    } catch (const Exiv2::AnyError&) {
-        m_image.reset();
-        return OpenFailed;
-    } catch (const std::exception&) {
-        m_image.reset();
-        return OpenFailed;
-    }
-    return Ok;
+    const auto* bytes = reinterpret_cast<const Exiv2::byte*>(data.constData());
+    return readOpened(
+        m_image, [&] { return Exiv2::ImageFactory::open(bytes, long(data.size())); }, xpComment, userComment);
 }
 
 int ExivTags::loadTagsFromFile(const QString& file)
