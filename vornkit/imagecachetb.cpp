@@ -11,10 +11,14 @@ namespace {
 const char* const selectColumns
     = "select [rowid], [path], [file], [thumbwidth], [thumbheight], [format], [thumbnail] from [imagecache]";
 
-void bindThumb(QSqlQuery& q, const QImage& thumb)
+// The thumbnail columns, from [thumbwidth] to [thumbnail].
+void bindThumb(QSqlQuery& q, const ImageCacheInfo& info)
 {
+    q.addBindValue(info.getThumbWidth());
+    q.addBindValue(info.getThumbHeight());
+    q.addBindValue(info.getFormat());
     // An image that fails to encode is stored as NULL.
-    q.addBindValue(imageToVariant(thumb), QSql::In | QSql::Binary);
+    q.addBindValue(imageToVariant(info.getThumb()), QSql::In | QSql::Binary);
 }
 
 } // namespace
@@ -44,10 +48,7 @@ bool ImageCacheTb::addImageCache(ImageCacheInfo& info)
               "values (?, ?, ?, ?, ?, ?)");
     q.addBindValue(info.getPath());
     q.addBindValue(info.getFile());
-    q.addBindValue(info.getThumbWidth());
-    q.addBindValue(info.getThumbHeight());
-    q.addBindValue(info.getFormat());
-    bindThumb(q, info.getThumb());
+    bindThumb(q, info);
     if (!q.exec())
         return false;
     info.setRowId(q.lastInsertId().toLongLong());
@@ -137,10 +138,7 @@ bool ImageCacheTb::modImageCache(ImageCacheInfo& info)
     q.prepare("update [imagecache] set [path]=?, [thumbwidth]=?, [thumbheight]=?, [format]=?, [thumbnail]=? "
               "where [file]=?");
     q.addBindValue(info.getPath());
-    q.addBindValue(info.getThumbWidth());
-    q.addBindValue(info.getThumbHeight());
-    q.addBindValue(info.getFormat());
-    bindThumb(q, info.getThumb());
+    bindThumb(q, info);
     q.addBindValue(info.getFile());
     return q.exec();
 }
@@ -152,10 +150,7 @@ bool ImageCacheTb::modImageCacheById(ImageCacheInfo& info)
               "[thumbnail]=? where [rowid]=?");
     q.addBindValue(info.getPath());
     q.addBindValue(info.getFile());
-    q.addBindValue(info.getThumbWidth());
-    q.addBindValue(info.getThumbHeight());
-    q.addBindValue(info.getFormat());
-    bindThumb(q, info.getThumb());
+    bindThumb(q, info);
     q.addBindValue(info.getRowId());
     return q.exec();
 }
