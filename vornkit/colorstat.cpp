@@ -54,9 +54,14 @@ int neutralIndex(int s, int v)
     return -1;
 }
 
-void pixelHsv(const QImage& image, int x, int y, int& h, int& s, int& v)
+// False for a fully transparent pixel: it has no colour (a drawing's empty background is not black).
+bool pixelHsv(const QImage& image, int x, int y, int& h, int& s, int& v)
 {
-    QColor::fromRgb(image.pixel(x, y)).toHsv().getHsv(&h, &s, &v);
+    const QRgb rgb = image.pixel(x, y);
+    if (image.hasAlphaChannel() && qAlpha(rgb) == 0)
+        return false;
+    QColor::fromRgb(rgb).toHsv().getHsv(&h, &s, &v);
+    return true;
 }
 } // namespace
 
@@ -107,7 +112,8 @@ QVector<ColorStatResult> ColorStat::statColor(const QImage& image)
     int h = 0, s = 0, v = 0;
     for (int x = 0; x < image.width(); ++x) {
         for (int y = 0; y < image.height(); ++y) {
-            pixelHsv(image, x, y, h, s, v);
+            if (!pixelHsv(image, x, y, h, s, v))
+                continue;
             const int index = findColorIndex(h, s, v);
             if (index >= 0)
                 ++results[index].count;
@@ -141,7 +147,8 @@ QVector<ColorStatResult> ColorStat::statColorWeight(const QImage& image)
     int h = 0, s = 0, v = 0;
     for (int x = 0; x < image.width(); ++x) {
         for (int y = 0; y < image.height(); ++y) {
-            pixelHsv(image, x, y, h, s, v);
+            if (!pixelHsv(image, x, y, h, s, v))
+                continue;
             // Achromatic pixels (no hue) are left out, as are out-of-range values.
             if (s > 255 || v > 255 || h < 0 || h > 359)
                 continue;

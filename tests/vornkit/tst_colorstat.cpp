@@ -72,6 +72,14 @@ void TestColorStat::statAndFilter()
     }
     QCOMPARE(total, 7);
 
+    // A drawing's transparent background is no colour at all, not black.
+    QImage drawing(4, 1, QImage::Format_ARGB32);
+    drawing.fill(Qt::transparent);
+    drawing.setPixel(0, 0, qRgb(0, 255, 0));
+    r = ColorStat::statColor(drawing);
+    QCOMPARE(r[0].toString(), QString("index=3, count=1, red=0, greeb=255, blue=0"));
+    QCOMPARE(r[1].count, 0);
+
     r = ColorStat::statColor(QImage());
     QCOMPARE(r.size(), 12);
     QVERIFY(ColorStat::filterColor(r, 2).isEmpty());
