@@ -377,6 +377,16 @@ void TestExivTags::failedWritesLeaveOriginal()
     QCOMPARE(testutil::readBytes(path), bytes);
     QCOMPARE(fileState(path), state);
     QCOMPARE(dirEntries(dir.path()), QStringList({ "full.jpg", "picture.bmp", "picture.gif" }));
+
+    // Tags too large for a JPEG's Exif segment are refused, never dropped while reported stored.
+    const QString big = makePhoto(dir.path(), "big.jpg", true, 200, 150);
+    const QByteArray bigBytes = testutil::readBytes(big);
+    QStringList many;
+    for (int i = 0; i < 1500; ++i)
+        many << QString("tag%1").arg(i);
+    tags.setTextTag(many);
+    QCOMPARE(tags.saveTagsToFile(big), -102);
+    QCOMPARE(testutil::readBytes(big), bigBytes);
 }
 
 void TestExivTags::parallelHolders()
