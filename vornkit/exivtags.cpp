@@ -274,6 +274,10 @@ int writeComments(const QString& file, const std::string& json)
         if (io.open() != 0)
             return ExivTags::WriteFailed;
         const long size = io.size();
+        if (size <= 0 || size > std::numeric_limits<int>::max()) {
+            io.close();
+            return ExivTags::WriteFailed;
+        }
         result.resize(int(size));
         const long got = size > 0 ? io.read(reinterpret_cast<Exiv2::byte*>(result.data()), size) : 0;
         io.close();
