@@ -352,7 +352,8 @@ QByteArray ExivTags::saveToJson() const
 int ExivTags::readTags(const QString& file, QString& xpComment, QString& userComment)
 {
     const std::string path = encodePath(QDir::toNativeSeparators(file));
-    if (file.isEmpty() || !Exiv2::fileExists(path, false))
+    // Only a regular file: opening a pipe would wait for a writer.
+    if (file.isEmpty() || !Exiv2::fileExists(path, false) || !QFileInfo(file).isFile())
         return FileMissing;
     return readOpened(
         m_image, [&] { return Exiv2::ImageFactory::open(path); }, xpComment, userComment);

@@ -314,6 +314,11 @@ void TestExivTags::awkwardFiles()
     }
     QCOMPARE(ExivTags().saveTagsToFile(dir.file("missing.jpg")), -1);
     QCOMPARE(ExivTags().saveTagsToFile(), -1);
+    // A pipe named like a picture is never opened: that would wait for a writer.
+    const QString pipe = dir.file("pipe.jpg");
+    QVERIFY(::mkfifo(enc(pipe).constData(), 0644) == 0);
+    QCOMPARE(ExivTags().loadTagsFromFile(pipe), -1);
+    QVERIFY(ExivTags().saveTagsToFile(pipe) < 0);
     for (const QString& name : dirEntries(dir.path()))
         QVERIFY2(!name.startsWith('.'), qPrintable(name));
 
