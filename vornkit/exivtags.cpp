@@ -300,8 +300,10 @@ int writeComments(const QString& file, const std::string& json)
             // not ours to give away: the new file stays ours
         }
     }
-    if (attributes.restoreTo(temp.path()) != 0)
-        ::chmod(tempPath.constData(), st.st_mode & 07777);
+    // A read-only photo never comes back writable (the new file starts as 0600).
+    if (attributes.restoreTo(temp.path()) != 0 && ::chmod(tempPath.constData(), st.st_mode & 07777) != 0
+        && !(st.st_mode & S_IWUSR))
+        return ExivTags::WriteFailed;
     times.restoreTo(temp.path());
     if (!temp.commit())
         return ExivTags::WriteFailed;
