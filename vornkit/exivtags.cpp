@@ -15,6 +15,7 @@
 #include <cstring>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,7 +57,7 @@ QString commentText(const Exiv2::Value& value)
         return QString::fromUtf8(dropTrailingNuls(QByteArray::fromStdString(comment->comment())));
 
     const long size = value.size();
-    if (size <= 0)
+    if (size <= 0 || size > std::numeric_limits<int>::max())
         return QString();
     QByteArray bytes(int(size), '\0');
     value.copy(reinterpret_cast<Exiv2::byte*>(bytes.data()), Exiv2::littleEndian);
@@ -87,6 +88,29 @@ void setComments(Exiv2::ExifData& exif, const std::string& json)
 {
     exif[kXpComment] = Exiv2::CommentValue(json);
     exif[kUserComment] = Exiv2::CommentValue(json);
+}
+
+// Whether the rewritten file holds the comments as set and every tag that exiv2 drops silently when a
+// JPEG's Exif outgrows its segment (tags above 4 KB, our comments among them, and the thumbnail).
+bool keptEverything(const QByteArray& result, const Exiv2::ExifData& before, const std::string& json)
+{
+    const Exiv2::Image::AutoPtr image
+        = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(result.constData()), long(result.size()));
+    if (!image.get())
+        return false;
+    image->readMetadata();
+    QString xpComment, userComment;
+    readComments(*image, xpComment, userComment);
+    const QString expected = QString::fromStdString(json);
+    if (xpComment != expected || userComment != expected)
+        return false;
+    const Exiv2::ExifData& exif = image->exifData();
+    for (const Exiv2::Exifdatum& datum : before) {
+        if ((datum.size() > 4096 || datum.groupName() == "Thumbnail")
+            && exif.findKey(Exiv2::ExifKey(datum.key())) == exif.end())
+            return false;
+    }
+    return true;
 }
 
 // Opens an image with open() into image and reads both comments; exiv2 errors end at this boundary.
@@ -241,6 +265,7 @@ int writeComments(const QString& file, const std::string& json)
 
     QByteArray result;
     try {
+        const Exiv2::ExifData before = image->exifData();
         setComments(image->exifData(), json);
         // The XMP packet goes back as it was read, not laid out anew.
         image->writeXmpFromPacket(true);
@@ -249,10 +274,14 @@ int writeComments(const QString& file, const std::string& json)
         if (io.open() != 0)
             return ExivTags::WriteFailed;
         const long size = io.size();
+        if (size <= 0 || size > std::numeric_limits<int>::max()) {
+            io.close();
+            return ExivTags::WriteFailed;
+        }
         result.resize(int(size));
         const long got = size > 0 ? io.read(reinterpret_cast<Exiv2::byte*>(result.data()), size) : 0;
         io.close();
-        if (size <= 0 || got != size)
+        if (size <= 0 || got != size || !keptEverything(result, before, json))
             return ExivTags::WriteFailed;
     } catch (const Exiv2::AnyError&) {
         return ExivTags::WriteFailed;
@@ -271,8 +300,10 @@ int writeComments(const QString& file, const std::string& json)
             // not ours to give away: the new file stays ours
         }
     }
-    if (attributes.restoreTo(temp.path()) != 0)
-        ::chmod(tempPath.constData(), st.st_mode & 07777);
+    // A read-only photo never comes back writable (the new file starts as 0600).
+    if (attributes.restoreTo(temp.path()) != 0 && ::chmod(tempPath.constData(), st.st_mode & 07777) != 0
+        && !(st.st_mode & S_IWUSR))
+        return ExivTags::WriteFailed;
     times.restoreTo(temp.path());
     if (!temp.commit())
         return ExivTags::WriteFailed;
@@ -323,7 +354,8 @@ QByteArray ExivTags::saveToJson() const
 int ExivTags::readTags(const QString& file, QString& xpComment, QString& userComment)
 {
     const std::string path = encodePath(QDir::toNativeSeparators(file));
-    if (file.isEmpty() || !Exiv2::fileExists(path, false))
+    // Only a regular file: opening a pipe would wait for a writer.
+    if (file.isEmpty() || !Exiv2::fileExists(path, false) || !QFileInfo(file).isFile())
         return FileMissing;
     return readOpened(
         m_image, [&] { return Exiv2::ImageFactory::open(path); }, xpComment, userComment);

@@ -3,6 +3,7 @@
 #include "strutil.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <exiv2/exiv2.hpp>
 
@@ -37,10 +38,12 @@ std::string getPhotoTakeTime(const std::wstring& file)
 {
     static const char* const keys[]
         = { "Exif.Image.DateTimeOriginal", "Exif.Photo.DateTimeOriginal", "Exif.Photo.DateTimeDigitized" };
-    const std::string path = QFile::encodeName(QString::fromStdWString(file)).toStdString();
+    const QString name = QString::fromStdWString(file);
+    const std::string path = QFile::encodeName(name).toStdString();
     std::string result;
     try {
-        if (!Exiv2::fileExists(path))
+        // Only a regular file: opening a pipe would wait for a writer.
+        if (!Exiv2::fileExists(path) || !QFileInfo(name).isFile())
             return std::string();
         Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path);
         if (!image.get())

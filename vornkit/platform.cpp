@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 
 namespace platform {
@@ -16,9 +17,22 @@ namespace {
 
 const qint64 nsPerMs = 1000000LL;
 
+// Nanoseconds since 1970 reach from 1677 to 2262; beyond that a time is kept to the millisecond.
+const qint64 maxNsSeconds = 9000000000LL;
+// Far enough for QDateTime, small enough not to overflow as milliseconds.
+const qint64 maxSeconds = 9000000000000LL;
+
 qint64 toNs(const struct statx_timestamp& t)
 {
+    if (t.tv_sec > maxNsSeconds || t.tv_sec < -maxNsSeconds)
+        return std::numeric_limits<qint64>::min();
     return qint64(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+QDateTime toDateTime(const struct statx_timestamp& t)
+{
+    const qint64 sec = qBound(-maxSeconds, qint64(t.tv_sec), maxSeconds);
+    return QDateTime::fromMSecsSinceEpoch(sec * 1000 + t.tv_nsec / nsPerMs);
 }
 
 QDateTime fromNs(qint64 ns)
@@ -39,10 +53,13 @@ struct timespec toTimespec(const QDateTime& dt, qint64 ns)
         return ts;
     }
     const qint64 ms = dt.toMSecsSinceEpoch();
-    if (fromNs(ns).toMSecsSinceEpoch() != ms)
-        ns = ms * nsPerMs;
-    ts.tv_sec = time_t(ns / 1000000000LL);
-    ts.tv_nsec = long(ns % 1000000000LL);
+    if (ns == std::numeric_limits<qint64>::min() || fromNs(ns).toMSecsSinceEpoch() != ms) {
+        ts.tv_sec = time_t(ms / 1000);
+        ts.tv_nsec = long(ms % 1000) * long(nsPerMs);
+    } else {
+        ts.tv_sec = time_t(ns / 1000000000LL);
+        ts.tv_nsec = long(ns % 1000000000LL);
+    }
     if (ts.tv_nsec < 0) {
         ts.tv_nsec += 1000000000L;
         --ts.tv_sec;
@@ -70,10 +87,11 @@ FileTimes readFileTimes(const QString& path)
     times.accessedNs = toNs(stx.stx_atime);
     times.modifiedNs = toNs(stx.stx_mtime);
     // Never the status-change time: every chmod would move it.
-    times.createdNs = (stx.stx_mask & STATX_BTIME) ? toNs(stx.stx_btime) : times.modifiedNs;
-    times.created = fromNs(times.createdNs);
-    times.accessed = fromNs(times.accessedNs);
-    times.modified = fromNs(times.modifiedNs);
+    const bool birth = stx.stx_mask & STATX_BTIME;
+    times.createdNs = birth ? toNs(stx.stx_btime) : times.modifiedNs;
+    times.created = toDateTime(birth ? stx.stx_btime : stx.stx_mtime);
+    times.accessed = toDateTime(stx.stx_atime);
+    times.modified = toDateTime(stx.stx_mtime);
     times.valid = true;
     return times;
 }

@@ -27,6 +27,16 @@ QString uniqueTimeName()
     }
 }
 
+// Closes a connection and removes its name from Qt's registry.
+void dropConnection(QSqlDatabase& db, const QString& name)
+{
+    if (db.isOpen())
+        db.close();
+    db = QSqlDatabase();
+    if (!name.isEmpty() && QSqlDatabase::contains(name))
+        QSqlDatabase::removeDatabase(name);
+}
+
 } // namespace
 
 SqliteDb::SqliteDb() = default;
@@ -42,6 +52,10 @@ SqliteDb::SqliteDb(const SqliteDb& other)
 SqliteDb& SqliteDb::operator=(const SqliteDb& other)
 {
     if (this != &other) {
+        // An owner becomes a copy: its own connection goes, unless it is the one copied.
+        if (m_owner && m_conName != other.m_conName)
+            dropConnection(m_db, m_conName);
+        m_owner = m_owner && m_conName == other.m_conName;
         m_db = other.m_db;
         m_dbFile = other.m_dbFile;
         m_conName = other.m_conName;
@@ -52,14 +66,8 @@ SqliteDb& SqliteDb::operator=(const SqliteDb& other)
 
 SqliteDb::~SqliteDb()
 {
-    if (!m_owner)
-        return;
-    const QString name = m_conName;
-    if (m_db.isOpen())
-        m_db.close();
-    m_db = QSqlDatabase();
-    if (!name.isEmpty() && QSqlDatabase::contains(name))
-        QSqlDatabase::removeDatabase(name);
+    if (m_owner)
+        dropConnection(m_db, m_conName);
 }
 
 bool SqliteDb::openDb(const QString& dbFile, const QString& conName, bool noMkpath)
@@ -69,6 +77,10 @@ bool SqliteDb::openDb(const QString& dbFile, const QString& conName, bool noMkpa
         if (!folder.isEmpty() && !QDir().mkpath(folder))
             return false;
     }
+    // Reopening lets the previous connection go first.
+    if (m_owner)
+        dropConnection(m_db, m_conName);
+    m_owner = false;
     m_dbFile = dbFile;
     m_conName = conName;
     m_noMkpath = noMkpath;

@@ -3,9 +3,12 @@
 #include "photomaker.h"
 #include "testutil.h"
 
+#include <QFile>
 #include <QTest>
 
 #include <exiv2/exiv2.hpp>
+
+#include <sys/stat.h>
 
 class TestExivTagList : public QObject {
     Q_OBJECT
@@ -80,7 +83,8 @@ void TestExivTagList::dateTaken()
 
     QVERIFY(testutil::writeBytes(dir.file("empty.jpg"), QByteArray()));
     QVERIFY(testutil::writeBytes(dir.file("text.jpg"), "no picture here at all, just a line of text"));
-    for (const char* bad : { "empty.jpg", "text.jpg", "missing.jpg" })
+    QVERIFY(::mkfifo(QFile::encodeName(dir.file("pipe.jpg")).constData(), 0644) == 0);
+    for (const char* bad : { "empty.jpg", "text.jpg", "missing.jpg", "pipe.jpg" })
         QCOMPARE(getPhotoTakeTime(dir.file(bad)), QString());
 }
 

@@ -314,6 +314,11 @@ void TestExivTags::awkwardFiles()
     }
     QCOMPARE(ExivTags().saveTagsToFile(dir.file("missing.jpg")), -1);
     QCOMPARE(ExivTags().saveTagsToFile(), -1);
+    // A pipe named like a picture is never opened: that would wait for a writer.
+    const QString pipe = dir.file("pipe.jpg");
+    QVERIFY(::mkfifo(enc(pipe).constData(), 0644) == 0);
+    QCOMPARE(ExivTags().loadTagsFromFile(pipe), -1);
+    QVERIFY(ExivTags().saveTagsToFile(pipe) < 0);
     for (const QString& name : dirEntries(dir.path()))
         QVERIFY2(!name.startsWith('.'), qPrintable(name));
 
@@ -377,6 +382,16 @@ void TestExivTags::failedWritesLeaveOriginal()
     QCOMPARE(testutil::readBytes(path), bytes);
     QCOMPARE(fileState(path), state);
     QCOMPARE(dirEntries(dir.path()), QStringList({ "full.jpg", "picture.bmp", "picture.gif" }));
+
+    // Tags too large for a JPEG's Exif segment are refused, never dropped while reported stored.
+    const QString big = makePhoto(dir.path(), "big.jpg", true, 200, 150);
+    const QByteArray bigBytes = testutil::readBytes(big);
+    QStringList many;
+    for (int i = 0; i < 1500; ++i)
+        many << QString("tag%1").arg(i);
+    tags.setTextTag(many);
+    QCOMPARE(tags.saveTagsToFile(big), -102);
+    QCOMPARE(testutil::readBytes(big), bigBytes);
 }
 
 void TestExivTags::parallelHolders()

@@ -55,6 +55,17 @@ void TestPlatform::timesKeepNanoseconds()
     QVERIFY(platform::writeFileTimes(b, old));
     QCOMPARE(platform::readFileTimes(b).modified, old.modified);
 
+    // Past the nanosecond range (year 2400): read and put back to the second, no overflow.
+    const time_t far = 13569465600;
+    QVERIFY(setRawTimes(a, far, 5));
+    const FileTimes tf = platform::readFileTimes(a);
+    QCOMPARE(tf.modified, QDateTime::fromSecsSinceEpoch(far + 10));
+    QVERIFY(platform::writeFileTimes(b, tf));
+    struct stat st { };
+    QVERIFY(::stat(QFile::encodeName(b).constData(), &st) == 0);
+    QCOMPARE(qint64(st.st_mtim.tv_sec), qint64(far + 10));
+    QCOMPARE(qint64(st.st_atim.tv_sec), qint64(far));
+
     QVERIFY(!platform::readFileTimes(dir.file("missing")).valid);
     QVERIFY(!platform::writeFileTimes(dir.file("missing"), ta));
 }

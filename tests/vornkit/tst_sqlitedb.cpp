@@ -49,6 +49,20 @@ void TestSqliteDb::openAndExec()
     QVERIFY(a.execMultiSql("CREATE TABLE [t] ([v] INT);"));
     QVERIFY(!a.execMultiSql("INSERT INTO [t] VALUES (1);INSERT INTO [nope] VALUES (2);INSERT INTO [t] VALUES (3)"));
     QCOMPARE(testutil::queryRows(a, "SELECT sum([v]) FROM [t]"), QStringList({ "4" }));
+
+    // An owner assigned a copy gives up its own connection and never removes the one it copied.
+    {
+        SqliteDb c;
+        QVERIFY(c.openDb(dir.file("a/x.db"), "assigned", false));
+        c = b;
+        QVERIFY(!QSqlDatabase::contains("assigned"));
+        QVERIFY(c.openDb(dir.file("a/x.db"), "reopened", false));
+        QVERIFY(c.openDb(dir.file("a/x.db"), "reopened2", false));
+        QVERIFY(!QSqlDatabase::contains("reopened"));
+    }
+    QVERIFY(!QSqlDatabase::contains("reopened2"));
+    QVERIFY(QSqlDatabase::contains(b.getConName()));
+    QVERIFY(b.execNoQuery("INSERT INTO [t] VALUES (5)"));
 }
 
 void TestSqliteDb::pathsAreCaseSensitive()
