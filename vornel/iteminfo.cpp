@@ -226,7 +226,7 @@ int ItemInfo::storeToDb()
     QMutexLocker lock(&m_mutex);
     if (tagReady != 1 || thumbReady != 1 || m_storeFuture.isRunning())
         return 1;
-    if (tagFromDb != 1)
+    if (tagFromDb != 1 && !tagInfo.getFile().isEmpty())
         m_tagInsertPending = true;
     const int cacheBigImage = m_cacheBigImage;
     m_storeFuture = startJob(itemStorePool, [this, cacheBigImage] { return storeJob(cacheBigImage); });
@@ -681,7 +681,7 @@ int ItemInfo::metaJob(const FileTags& tags, const QImage& hintImage)
         m_starText = QString::number(tagInfo.getStar());
         m_tagText = tagInfo.getTextTags();
         // An edit from now on is carried by the row still to be stored.
-        if (tagFromDb != 1 && thumbReady == 1 && abort != 1)
+        if (tagFromDb != 1 && thumbReady == 1 && abort != 1 && !tagInfo.getFile().isEmpty())
             m_tagInsertPending = true;
         tagReady = 1;
     }
@@ -701,7 +701,11 @@ int ItemInfo::storeJob(int cacheBigImage)
             m_tagDirty = false;
         }
         bool stored = false;
-        {
+        // Without the file's facts (the file could not be read) there is no row to store.
+        if (record.getFile().isEmpty()) {
+            QMutexLocker lock(&m_mutex);
+            m_tagInsertPending = false;
+        } else {
             PooledDb<TagDb> db(tagDbPool);
             stored = db && FileTagTb(db.get()).addFileTag(record);
             // Edits made while the row was on its way are written after it.

@@ -386,6 +386,19 @@ void TestItemInfo::brokenFilesStayEmpty()
         QVERIFY(imageLoadPool->waitForDone(20000));
         QCOMPARE(info->fullImageState(), 0);
     }
+
+    // A cache row survives while the file turned unreadable: no tag row without its file facts is stored.
+    const QString cached = save(solidImage(300, 200, Qt::red), "cached.jpg");
+    QVERIFY(loadAndSettle(itemFor(cached)));
+    deleteTagRow(cached);
+    QVERIFY(writeBytes(cached, jpeg.left(40) + QByteArray(2000, '\x17')));
+    ItemInfoPtr info = itemFor(cached);
+    QVERIFY(loadAndSettle(info));
+    QCOMPARE(info->cacheFromDb.load(), 1);
+    QCOMPARE(info->tagReady.load(), 1);
+    QCOMPARE(tagRow(cached).getRowId(), 0);
+    QCOMPARE(info->tagRecord().getRowId(), 0);
+    QVERIFY(!info->setStar(3));
 }
 
 void TestItemInfo::destructionNeverWaitsOnQueuedJobs()
