@@ -49,6 +49,7 @@ struct ItemInfo::LoadParams {
 // Tags read from the file's metadata; result as ExivTags::loadTagsFromData.
 struct ItemInfo::FileTags {
     int result = -1;
+    bool read = false; // the file's bytes were read, so result tells what it holds
     int star = 0;
     QList<uint> rgb;
     QStringList text;
@@ -582,6 +583,7 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
     file.close();
 
     // The tags are read here, so the bytes never wait in memory for the metadata pool.
+    tags.read = true;
     if (tagFromDb != 1 && !data.isEmpty()) {
         ExivTags exiv;
         tags.result = exiv.loadTagsFromData(data);
@@ -680,6 +682,7 @@ int ItemInfo::metaJob(const FileTags& tags, const QImage& hintImage)
         }
         m_starText = QString::number(tagInfo.getStar());
         m_tagText = tagInfo.getTextTags();
+        m_fileTagsUnknown = !tags.read;
         // An edit from now on is carried by the row still to be stored.
         if (tagFromDb != 1 && thumbReady == 1 && abort != 1 && !tagInfo.getFile().isEmpty())
             m_tagInsertPending = true;
@@ -885,6 +888,9 @@ int ItemInfo::saveTagsToFile()
     QString file;
     {
         QMutexLocker lock(&m_mutex);
+        // The record never saw the file's own tags: writing it could wipe them.
+        if (m_fileTagsUnknown)
+            return -1;
         exiv.setStar(tagInfo.getStar());
         exiv.setRgb(tagInfo.getRgb());
         exiv.setTextTag(tagInfo.getTextTag());

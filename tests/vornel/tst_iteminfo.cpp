@@ -399,6 +399,21 @@ void TestItemInfo::brokenFilesStayEmpty()
     QCOMPARE(tagRow(cached).getRowId(), 0);
     QCOMPARE(info->tagRecord().getRowId(), 0);
     QVERIFY(!info->setStar(3));
+
+    // Missing while it loaded, back afterwards with tags: the empty record is not written over them.
+    const QString late = m_files.file("late.jpg");
+    info = itemFor(late);
+    QVERIFY(loadAndSettle(info));
+    QCOMPARE(info->tagReady.load(), 1);
+    QVERIFY(!save(solidImage(300, 200, Qt::green), "late.jpg").isEmpty());
+    ExivTags tags;
+    tags.setTextTag({ QStringLiteral("海边") });
+    QCOMPARE(tags.saveTagsToFile(late), 0);
+    info->setStar(4);
+    QCOMPARE(info->saveTagsToFile(), -1);
+    ExivTags back;
+    QCOMPARE(back.loadTagsFromFile(late), 0);
+    QCOMPARE(back.getTextTag(), QStringList({ QStringLiteral("海边") }));
 }
 
 void TestItemInfo::destructionNeverWaitsOnQueuedJobs()
