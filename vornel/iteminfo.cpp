@@ -599,7 +599,7 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
     QSize full;
     const QImage image = decodeForThumbs(data, params.svg, { params.gridBox, params.stripBox, params.cacheBox }, full);
     data = QByteArray();
-    if (image.isNull() || full.isEmpty())
+    if (image.isNull() || full.isEmpty() || abort == 1)
         return -1;
 
     const QImage grid = makeThumb(image, full, params.gridBox);
