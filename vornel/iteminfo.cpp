@@ -698,16 +698,21 @@ int ItemInfo::storeJob(int cacheBigImage)
 {
     if (tagFromDb != 1) {
         FileTagInfo record;
+        bool take = false;
         {
             QMutexLocker lock(&m_mutex);
+            // Not pending: an edit has already written the row.
+            take = m_tagInsertPending;
+            m_tagInsertTaken = take;
             record = tagInfo;
             m_tagDirty = false;
         }
         bool stored = false;
         // Without the file's facts (the file could not be read) there is no row to store.
-        if (record.getFile().isEmpty()) {
+        if (!take || record.getFile().isEmpty()) {
             QMutexLocker lock(&m_mutex);
             m_tagInsertPending = false;
+            m_tagInsertTaken = false;
         } else {
             PooledDb<TagDb> db(tagDbPool);
             stored = db && FileTagTb(db.get()).addFileTag(record);
@@ -718,6 +723,7 @@ int ItemInfo::storeJob(int cacheBigImage)
                     tagInfo.setRowId(record.getRowId());
                 if (!stored || !m_tagDirty) {
                     m_tagInsertPending = false;
+                    m_tagInsertTaken = false;
                     break;
                 }
                 m_tagDirty = false;
@@ -773,19 +779,38 @@ template <class F> bool ItemInfo::writeTagRow(F&& fn)
 {
     qint64 rowId = 0;
     QString file;
+    FileTagInfo record;
+    bool insert = false;
     {
         QMutexLocker lock(&m_mutex);
-        if (m_tagInsertPending) {
+        if (m_tagInsertPending && m_tagInsertTaken) {
+            // The store job is writing the new row: it writes the edit after it.
             m_tagDirty = true;
             return true;
         }
+        // The store job has not started (and is dropped at exit): the new row, edit included, is written here.
+        insert = m_tagInsertPending;
+        m_tagInsertPending = false;
+        record = tagInfo;
         rowId = tagInfo.getRowId();
         file = m_filePath;
     }
     PooledDb<TagDb> db(tagDbPool);
-    if (!db)
+    if (!db) {
+        QMutexLocker lock(&m_mutex);
+        m_tagInsertPending = m_tagInsertPending || insert;
         return false;
+    }
     FileTagTb table(db.get());
+    if (insert) {
+        const bool stored = table.addFileTag(record);
+        QMutexLocker lock(&m_mutex);
+        if (stored)
+            tagInfo.setRowId(record.getRowId());
+        else
+            m_tagInsertPending = true;
+        return stored;
+    }
     if (rowId > 0 && fn(table, rowId))
         return true;
     // The row may have been replaced (new rowid) or the write failed: find it by its file, once.

@@ -155,6 +155,7 @@ private:
     // The new tag row is queued for the store job; an edit meanwhile marks it dirty so the job writes it again.
     bool m_tagInsertPending = false;
     bool m_tagDirty = false;
+    bool m_tagInsertTaken = false; // the store job has taken the pending row
     // The file could not be read when its tags were loaded (so none came from it or from a row).
     bool m_fileTagsUnknown = false;
 

@@ -315,6 +315,25 @@ void TestItemInfo::editWhileRowIsQueued()
     QCOMPARE(row.getStar(), 3);
     QCOMPARE(row.getTextTag(), QStringList({ "queued" }));
     QCOMPARE(info->tagRecord().getRowId(), row.getRowId());
+
+    // A queued row dropped before it ran (as at exit) takes no edit with it.
+    const QString dropped = save(solidImage(200, 150, Qt::cyan), "dropped.jpg");
+    runJob(itemStorePool, [&] {
+        started.release();
+        gate.acquire();
+    });
+    started.acquire();
+    info = itemFor(dropped);
+    info->load();
+    QTRY_COMPARE_WITH_TIMEOUT(info->tagReady + info->thumbReady, 2, 10000);
+    QTest::qWait(100); // the store job is queued
+    QVERIFY(info->setStar(4));
+    itemStorePool->clear();
+    gate.release();
+    QTRY_VERIFY_WITH_TIMEOUT(!info->isBusy(), 10000);
+    QCOMPARE(tagRow(dropped).getStar(), 4);
+    QVERIFY(info->setStar(5));
+    QCOMPARE(tagRow(dropped).getStar(), 5);
 }
 
 void TestItemInfo::renameRules()
