@@ -49,6 +49,7 @@ struct ItemInfo::LoadParams {
 // Tags read from the file's metadata; result as ExivTags::loadTagsFromData.
 struct ItemInfo::FileTags {
     int result = -1;
+    bool read = false; // the file's bytes were read, so result tells what it holds
     int star = 0;
     QList<uint> rgb;
     QStringList text;
@@ -226,7 +227,7 @@ int ItemInfo::storeToDb()
     QMutexLocker lock(&m_mutex);
     if (tagReady != 1 || thumbReady != 1 || m_storeFuture.isRunning())
         return 1;
-    if (tagFromDb != 1)
+    if (tagFromDb != 1 && !tagInfo.getFile().isEmpty())
         m_tagInsertPending = true;
     const int cacheBigImage = m_cacheBigImage;
     m_storeFuture = startJob(itemStorePool, [this, cacheBigImage] { return storeJob(cacheBigImage); });
@@ -582,6 +583,7 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
     file.close();
 
     // The tags are read here, so the bytes never wait in memory for the metadata pool.
+    tags.read = true;
     if (tagFromDb != 1 && !data.isEmpty()) {
         ExivTags exiv;
         tags.result = exiv.loadTagsFromData(data);
@@ -597,7 +599,7 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
     QSize full;
     const QImage image = decodeForThumbs(data, params.svg, { params.gridBox, params.stripBox, params.cacheBox }, full);
     data = QByteArray();
-    if (image.isNull() || full.isEmpty())
+    if (image.isNull() || full.isEmpty() || abort == 1)
         return -1;
 
     const QImage grid = makeThumb(image, full, params.gridBox);
@@ -680,8 +682,9 @@ int ItemInfo::metaJob(const FileTags& tags, const QImage& hintImage)
         }
         m_starText = QString::number(tagInfo.getStar());
         m_tagText = tagInfo.getTextTags();
+        m_fileTagsUnknown = !tags.read;
         // An edit from now on is carried by the row still to be stored.
-        if (tagFromDb != 1 && thumbReady == 1 && abort != 1)
+        if (tagFromDb != 1 && thumbReady == 1 && abort != 1 && !tagInfo.getFile().isEmpty())
             m_tagInsertPending = true;
         tagReady = 1;
     }
@@ -695,13 +698,22 @@ int ItemInfo::storeJob(int cacheBigImage)
 {
     if (tagFromDb != 1) {
         FileTagInfo record;
+        bool take = false;
         {
             QMutexLocker lock(&m_mutex);
+            // Not pending: an edit has already written the row.
+            take = m_tagInsertPending;
+            m_tagInsertTaken = take;
             record = tagInfo;
             m_tagDirty = false;
         }
         bool stored = false;
-        {
+        // Without the file's facts (the file could not be read) there is no row to store.
+        if (!take || record.getFile().isEmpty()) {
+            QMutexLocker lock(&m_mutex);
+            m_tagInsertPending = false;
+            m_tagInsertTaken = false;
+        } else {
             PooledDb<TagDb> db(tagDbPool);
             stored = db && FileTagTb(db.get()).addFileTag(record);
             // Edits made while the row was on its way are written after it.
@@ -711,6 +723,7 @@ int ItemInfo::storeJob(int cacheBigImage)
                     tagInfo.setRowId(record.getRowId());
                 if (!stored || !m_tagDirty) {
                     m_tagInsertPending = false;
+                    m_tagInsertTaken = false;
                     break;
                 }
                 m_tagDirty = false;
@@ -766,19 +779,38 @@ template <class F> bool ItemInfo::writeTagRow(F&& fn)
 {
     qint64 rowId = 0;
     QString file;
+    FileTagInfo record;
+    bool insert = false;
     {
         QMutexLocker lock(&m_mutex);
-        if (m_tagInsertPending) {
+        if (m_tagInsertPending && m_tagInsertTaken) {
+            // The store job is writing the new row: it writes the edit after it.
             m_tagDirty = true;
             return true;
         }
+        // The store job has not started (and is dropped at exit): the new row, edit included, is written here.
+        insert = m_tagInsertPending;
+        m_tagInsertPending = false;
+        record = tagInfo;
         rowId = tagInfo.getRowId();
         file = m_filePath;
     }
     PooledDb<TagDb> db(tagDbPool);
-    if (!db)
+    if (!db) {
+        QMutexLocker lock(&m_mutex);
+        m_tagInsertPending = m_tagInsertPending || insert;
         return false;
+    }
     FileTagTb table(db.get());
+    if (insert) {
+        const bool stored = table.addFileTag(record);
+        QMutexLocker lock(&m_mutex);
+        if (stored)
+            tagInfo.setRowId(record.getRowId());
+        else
+            m_tagInsertPending = true;
+        return stored;
+    }
     if (rowId > 0 && fn(table, rowId))
         return true;
     // The row may have been replaced (new rowid) or the write failed: find it by its file, once.
@@ -881,6 +913,9 @@ int ItemInfo::saveTagsToFile()
     QString file;
     {
         QMutexLocker lock(&m_mutex);
+        // The record never saw the file's own tags: writing it could wipe them.
+        if (m_fileTagsUnknown)
+            return -1;
         exiv.setStar(tagInfo.getStar());
         exiv.setRgb(tagInfo.getRgb());
         exiv.setTextTag(tagInfo.getTextTag());

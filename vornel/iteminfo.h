@@ -82,7 +82,8 @@ public:
     bool deleteRgb(int index);
     bool setTextTags(const QStringList& tags);
     bool addTextTag(const QString& tag);
-    // Writes the tags into the file (ExivTags codes); -1 without loaded tags.
+    // Writes the tags into the file (ExivTags codes); -1 without loaded tags, or when the file could not be read
+    // while they were loaded.
     int saveTagsToFile();
     // 0 renamed; -1 refused (blank, ".", "..", holds "/", target exists) or failed; -2 not loaded yet or busy.
     int rename(const QString& newName);
@@ -154,6 +155,9 @@ private:
     // The new tag row is queued for the store job; an edit meanwhile marks it dirty so the job writes it again.
     bool m_tagInsertPending = false;
     bool m_tagDirty = false;
+    bool m_tagInsertTaken = false; // the store job has taken the pending row
+    // The file could not be read when its tags were loaded (so none came from it or from a row).
+    bool m_fileTagsUnknown = false;
 
     mutable QReadWriteLock m_fullImageLock { QReadWriteLock::Recursive };
     QImage m_fullImage;

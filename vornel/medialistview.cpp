@@ -530,6 +530,9 @@ void MediaListView::slot_fileNameEditFinished()
     MediaItem* item = itemAt(index);
     if (!item || !item->getInfo())
         return;
+    // The name as it was: nothing to rename (simplifying it could still change it).
+    if (m_nameEditor->text() == item->getInfo()->fileName())
+        return;
     const QString name = m_nameEditor->text().simplified();
     if (name.isEmpty())
         return;

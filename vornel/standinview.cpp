@@ -110,9 +110,10 @@ bool StandInView::isCurrentPath(const QString& filePath)
 
 int StandInView::rowOfFile(const QString& filePath) const
 {
-    const QFileInfo fi(filePath);
+    // Compared as text: QFileInfo's == falls back to resolving both paths on disk, item by item.
+    const QString wanted = QFileInfo(filePath).absoluteFilePath();
     for (int i = 0; i < m_items.size(); ++i) {
-        if (m_items.at(i)->fileInfo == fi)
+        if (m_items.at(i)->fileInfo.absoluteFilePath() == wanted)
             return i;
     }
     return -1;

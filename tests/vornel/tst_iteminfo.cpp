@@ -315,6 +315,26 @@ void TestItemInfo::editWhileRowIsQueued()
     QCOMPARE(row.getStar(), 3);
     QCOMPARE(row.getTextTag(), QStringList({ "queued" }));
     QCOMPARE(info->tagRecord().getRowId(), row.getRowId());
+
+    // A queued row dropped before it ran (as at exit) takes no edit with it.
+    const QString dropped = save(solidImage(200, 150, Qt::cyan), "dropped.jpg");
+    runJob(itemStorePool, [&] {
+        started.release();
+        gate.acquire();
+    });
+    started.acquire();
+    info = itemFor(dropped);
+    info->load();
+    QTRY_COMPARE_WITH_TIMEOUT(info->tagReady + info->thumbReady, 2, 10000);
+    QTest::qWait(100); // the store job is queued
+    QVERIFY(info->setStar(4));
+    itemStorePool->clear();
+    gate.release();
+    QVERIFY(itemStorePool->waitForDone(10000)); // the held job is done with the semaphores
+    QVERIFY(!info->isBusy());
+    QCOMPARE(tagRow(dropped).getStar(), 4);
+    QVERIFY(info->setStar(5));
+    QCOMPARE(tagRow(dropped).getStar(), 5);
 }
 
 void TestItemInfo::renameRules()
@@ -386,6 +406,34 @@ void TestItemInfo::brokenFilesStayEmpty()
         QVERIFY(imageLoadPool->waitForDone(20000));
         QCOMPARE(info->fullImageState(), 0);
     }
+
+    // A cache row survives while the file turned unreadable: no tag row without its file facts is stored.
+    const QString cached = save(solidImage(300, 200, Qt::red), "cached.jpg");
+    QVERIFY(loadAndSettle(itemFor(cached)));
+    deleteTagRow(cached);
+    QVERIFY(writeBytes(cached, jpeg.left(40) + QByteArray(2000, '\x17')));
+    ItemInfoPtr info = itemFor(cached);
+    QVERIFY(loadAndSettle(info));
+    QCOMPARE(info->cacheFromDb.load(), 1);
+    QCOMPARE(info->tagReady.load(), 1);
+    QCOMPARE(tagRow(cached).getRowId(), 0);
+    QCOMPARE(info->tagRecord().getRowId(), 0);
+    QVERIFY(!info->setStar(3));
+
+    // Missing while it loaded, back afterwards with tags: the empty record is not written over them.
+    const QString late = m_files.file("late.jpg");
+    info = itemFor(late);
+    QVERIFY(loadAndSettle(info));
+    QCOMPARE(info->tagReady.load(), 1);
+    QVERIFY(!save(solidImage(300, 200, Qt::green), "late.jpg").isEmpty());
+    ExivTags tags;
+    tags.setTextTag({ QStringLiteral("海边") });
+    QCOMPARE(tags.saveTagsToFile(late), 0);
+    info->setStar(4);
+    QCOMPARE(info->saveTagsToFile(), -1);
+    ExivTags back;
+    QCOMPARE(back.loadTagsFromFile(late), 0);
+    QCOMPARE(back.getTextTag(), QStringList({ QStringLiteral("海边") }));
 }
 
 void TestItemInfo::destructionNeverWaitsOnQueuedJobs()

@@ -330,6 +330,11 @@ void TestMediaListView::cellEditorsByHitTest()
     QTest::keyClick(name, Qt::Key_Return);
     QCOMPARE(info->fileName(), QStringLiteral("新 名.jpg"));
     QVERIFY(QFile::exists(dir.file("新 名.jpg")) && QFile::exists(dir.file("other.jpg")));
+    // Return on the unchanged name renames nothing, though simplifying it would.
+    QCOMPARE(info->rename(QStringLiteral(" 两  空.jpg")), 0);
+    click(cfg.rcFileName);
+    QTest::keyClick(name, Qt::Key_Return);
+    QCOMPARE(info->fileName(), QStringLiteral(" 两  空.jpg"));
 
     // The context menu's rename opens the editor on the current cell only when it is shown and selected.
     const QModelIndex other = rowOf(view, "other.jpg");
