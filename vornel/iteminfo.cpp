@@ -921,7 +921,33 @@ int ItemInfo::saveTagsToFile()
         exiv.setTextTag(tagInfo.getTextTag());
         file = m_filePath;
     }
-    return exiv.saveTagsToFile(file);
+    const int result = exiv.saveTagsToFile(file);
+    if (result >= 0)
+        refreshFileFacts(file);
+    return result;
+}
+
+// The written file has a new size (and, where the file system keeps one, a new birth time): the tag row follows,
+// so that it still counts as valid for the file next time instead of being thrown away with its thumbnail.
+void ItemInfo::refreshFileFacts(const QString& file)
+{
+    const QFileInfo fresh(file);
+    if (!fresh.exists())
+        return;
+    FileTagInfo record;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (tagInfo.getFile() != file)
+            return;
+        tagInfo.setFileSize(fresh.size());
+        tagInfo.setCreateTime(DateTimeToStr(platform::createdTime(fresh)));
+        tagInfo.setModifyTime(DateTimeToStr(fresh.lastModified()));
+        record = tagInfo;
+    }
+    writeTagRow([record](FileTagTb& tb, qint64 id) mutable {
+        record.setRowId(id);
+        return tb.modFileTagById(record);
+    });
 }
 
 int ItemInfo::rename(const QString& newName)

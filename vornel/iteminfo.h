@@ -133,6 +133,7 @@ private:
     static QImage refit(const QImage& thumb, const QSize& imageSize, const QSize& box);
     static QList<uint> hintColours(const QImage& thumb, QList<uint>& tagColours);
     // Writes one tag column through fn(table, rowid); on failure finds the row by its file and retries once.
+    void refreshFileFacts(const QString& file);
     template <class F> bool writeTagRow(F&& fn);
 
     std::shared_ptr<Gate> m_gate;

@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSemaphore>
 #include <QTest>
 #include <QThreadPool>
@@ -268,6 +269,13 @@ void TestItemInfo::edits()
     QCOMPARE(row.getStar(), 4);
     QCOMPARE(row.getTextTags(), QStringLiteral("山 水 "));
     QCOMPARE(row.getRgb(), QList<uint>({ 0xFFFF0000u, 0xFF00FF00u }));
+
+    // Written into the file, the row follows the file's new size, so the next load still takes it.
+    QCOMPARE(info->saveTagsToFile(), 0);
+    QCOMPARE(tagRow(path).getFileSize(), QFileInfo(path).size());
+    ItemInfoPtr again = itemFor(path);
+    QVERIFY(loadAndSettle(again));
+    QCOMPARE(int(again->tagFromDb), 1);
 
     // The row replaced under the item (new rowid): the edit finds it by its file.
     {
