@@ -78,10 +78,8 @@ bool BookMarkTb::modBookParent(BookMarkInfo* mark, BookPathInfo* folder)
 qint64 BookMarkTb::findBookmarkByFile(const QString& file, qint64 exceptRowId)
 {
     QSqlQuery q(db());
-    q.prepare("select [rowid], [parent] from [bookmark] where ([file]=?) and ([rowid]<>?) order by [parent] asc");
-    q.addBindValue(file);
-    q.addBindValue(exceptRowId);
-    if (!q.exec() || !q.next())
+    if (!queryRow(q, "select [rowid], [parent] from [bookmark] where ([file]=?) and ([rowid]<>?) order by [parent] asc",
+            { file, exceptRowId }))
         return -1;
     return q.value(0).toLongLong();
 }

@@ -74,10 +74,9 @@ bool BookPathTb::modBookParent(BookPathInfo* folder, BookPathInfo* newParent)
 qint64 BookPathTb::findBookpath(const QString& name, qint64 exceptRowId)
 {
     QSqlQuery q(db());
-    q.prepare("select [rowid], [parent] from [bookpath] where ([name]=?) and ([rowid] <> ?) order by [parent] asc");
-    q.addBindValue(name);
-    q.addBindValue(exceptRowId);
-    if (!q.exec() || !q.next())
+    if (!queryRow(q,
+            "select [rowid], [parent] from [bookpath] where ([name]=?) and ([rowid] <> ?) order by [parent] asc",
+            { name, exceptRowId }))
         return -1;
     return q.value(0).toLongLong();
 }

@@ -100,20 +100,14 @@ bool FileTagTb::delFileTagById(qint64 rowid)
 
 bool FileTagTb::hasTags(const QString& file)
 {
-    if (file.isEmpty())
-        return false;
     QSqlQuery q(db());
-    q.prepare(QString::fromLatin1(selectColumns) + " where [file]=?");
-    q.addBindValue(file);
-    return q.exec() && q.next();
+    return !file.isEmpty() && queryRow(q, QString::fromLatin1(selectColumns) + " where [file]=?", { file });
 }
 
 bool FileTagTb::readOne(const QString& sql, const QVariant& key, FileTagInfo& out)
 {
     QSqlQuery q(db());
-    q.prepare(sql);
-    q.addBindValue(key);
-    if (!q.exec() || !q.next())
+    if (!queryRow(q, sql, { key }))
         return false;
     fill(q, out);
     return true;

@@ -67,20 +67,14 @@ bool ImageCacheTb::delImageCacheById(qint64 rowid)
 
 bool ImageCacheTb::hasImageCache(const QString& file)
 {
-    if (file.isEmpty())
-        return false;
     QSqlQuery q(db());
-    q.prepare(QString::fromLatin1(selectColumns) + " where [file]=?");
-    q.addBindValue(file);
-    return q.exec() && q.next();
+    return !file.isEmpty() && queryRow(q, QString::fromLatin1(selectColumns) + " where [file]=?", { file });
 }
 
 bool ImageCacheTb::readOne(const QString& sql, const QVariant& key, ImageCacheInfo& out)
 {
     QSqlQuery q(db());
-    q.prepare(sql);
-    q.addBindValue(key);
-    if (!q.exec() || !q.next())
+    if (!queryRow(q, sql, { key }))
         return false;
     fill(q, out, true);
     return true;
@@ -113,9 +107,7 @@ bool ImageCacheTb::loadImageCache(QList<ImageCacheInfo*>& list, bool withThumb)
 bool ImageCacheTb::readThumb(const QString& file, QImage& out)
 {
     QSqlQuery q(db());
-    q.prepare("select [thumbnail] from [imagecache] where [file]=?");
-    q.addBindValue(file);
-    if (!q.exec() || !q.next())
+    if (!queryRow(q, "select [thumbnail] from [imagecache] where [file]=?", { file }))
         return false;
     out = variantToImage(q.value(0));
     return true;
@@ -124,9 +116,7 @@ bool ImageCacheTb::readThumb(const QString& file, QImage& out)
 bool ImageCacheTb::readThumb(qint64 rowid, QImage& out)
 {
     QSqlQuery q(db());
-    q.prepare("select [thumbnail] from [imagecache] where [rowid]=?");
-    q.addBindValue(rowid);
-    if (!q.exec() || !q.next())
+    if (!queryRow(q, "select [thumbnail] from [imagecache] where [rowid]=?", { rowid }))
         return false;
     out = variantToImage(q.value(0));
     return true;

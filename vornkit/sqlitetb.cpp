@@ -19,12 +19,26 @@ QSqlDatabase& SqliteTb::db()
     return none;
 }
 
-bool SqliteTb::execSql(const QString& sql, const QVariantList& values)
+namespace {
+
+bool prepareBound(QSqlQuery& q, const QString& sql, const QVariantList& values)
 {
-    QSqlQuery q(db());
     if (!q.prepare(sql))
         return false;
     for (const QVariant& v : values)
         q.addBindValue(v);
-    return q.exec();
+    return true;
+}
+
+} // namespace
+
+bool SqliteTb::execSql(const QString& sql, const QVariantList& values)
+{
+    QSqlQuery q(db());
+    return prepareBound(q, sql, values) && q.exec();
+}
+
+bool SqliteTb::queryRow(QSqlQuery& q, const QString& sql, const QVariantList& values)
+{
+    return prepareBound(q, sql, values) && q.exec() && q.next();
 }

@@ -3,6 +3,7 @@
 #include "vornkit_global.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
 
@@ -23,6 +24,8 @@ public:
 protected:
     // Prepares sql on a fresh query over the connection, binds the values in order, executes it once.
     bool execSql(const QString& sql, const QVariantList& values);
+    // The same on the caller's query, which is left on the first row; false when there is none.
+    bool queryRow(QSqlQuery& q, const QString& sql, const QVariantList& values);
 
     SqliteDb* m_sdb = nullptr;
 };
