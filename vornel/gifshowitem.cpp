@@ -2,24 +2,19 @@
 
 #include <QGraphicsSceneHoverEvent>
 #include <QGraphicsSceneMouseEvent>
-#include <QGraphicsSceneWheelEvent>
 #include <QLabel>
 #include <QMovie>
 
 GifShowItem::GifShowItem(QGraphicsItem* parent)
-    : QGraphicsProxyWidget(parent)
-    , m_closedHand(handCursor(true))
-    , m_openHand(handCursor(false))
+    : HandItem(parent)
     , m_movie(std::make_unique<QMovie>())
     , m_label(new QLabel())
 {
-    item = this;
     m_movie->setCacheMode(QMovie::CacheAll);
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setScaledContents(true);
     m_label->setCursor(m_openHand);
     setFlags(ItemIsSelectable | ItemIsMovable | ItemIsFocusable);
-    setCursor(m_openHand);
 }
 
 GifShowItem::~GifShowItem()
@@ -61,18 +56,6 @@ void GifShowItem::showItem()
     adjustSize();
 }
 
-void GifShowItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
-{
-    setCursor(m_closedHand);
-    QGraphicsItem::mousePressEvent(event);
-}
-
-void GifShowItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
-{
-    setCursor(m_openHand);
-    QGraphicsItem::mouseReleaseEvent(event);
-}
-
 void GifShowItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
 {
     QGraphicsItem::mouseMoveEvent(event);
@@ -91,10 +74,4 @@ void GifShowItem::hoverMoveEvent(QGraphicsSceneHoverEvent* event)
 void GifShowItem::hoverLeaveEvent(QGraphicsSceneHoverEvent* event)
 {
     QGraphicsItem::hoverLeaveEvent(event);
-}
-
-void GifShowItem::wheelEvent(QGraphicsSceneWheelEvent* event)
-{
-    zoomAt(event->delta(), event->pos());
-    event->accept();
 }

@@ -1,9 +1,8 @@
 #pragma once
 
+#include "handitem.h"
 #include "iteminfo.h"
-#include "showitem.h"
 
-#include <QCursor>
 #include <QGraphicsProxyWidget>
 
 #include <memory>
@@ -12,7 +11,7 @@ class QLabel;
 class QMovie;
 
 // An animated GIF on the canvas: a movie playing in a label embedded in the scene.
-class GifShowItem : public QGraphicsProxyWidget, public ShowItem {
+class GifShowItem : public HandItem<QGraphicsProxyWidget, QGraphicsItem> {
 public:
     explicit GifShowItem(QGraphicsItem* parent = nullptr);
     ~GifShowItem() override;
@@ -23,17 +22,12 @@ public:
     int load(const ItemInfoPtr& info);
 
 protected:
-    void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
-    void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
     void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
     void hoverEnterEvent(QGraphicsSceneHoverEvent* event) override;
     void hoverMoveEvent(QGraphicsSceneHoverEvent* event) override;
     void hoverLeaveEvent(QGraphicsSceneHoverEvent* event) override;
-    void wheelEvent(QGraphicsSceneWheelEvent* event) override;
 
 private:
-    QCursor m_closedHand;
-    QCursor m_openHand;
     std::unique_ptr<QMovie> m_movie;
     QLabel* m_label = nullptr; // owned by the proxy while it is the proxy's widget, else by this item
 };

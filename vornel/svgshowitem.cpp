@@ -1,19 +1,13 @@
 #include "svgshowitem.h"
 
-#include <QGraphicsSceneMouseEvent>
-#include <QGraphicsSceneWheelEvent>
 #include <QSvgRenderer>
 
 SvgShowItem::SvgShowItem(QGraphicsItem* parent)
-    : QGraphicsSvgItem(parent)
-    , m_closedHand(handCursor(true))
-    , m_openHand(handCursor(false))
+    : HandItem(parent)
 {
-    item = this;
     m_renderer = new QSvgRenderer(this);
     setSharedRenderer(m_renderer);
     setFlags(ItemIsMovable | ItemIsFocusable);
-    setCursor(m_openHand);
 }
 
 int SvgShowItem::load(const ItemInfoPtr& info)
@@ -25,22 +19,4 @@ int SvgShowItem::load(const ItemInfoPtr& info)
     // The whole document; also refreshes the size, so a drawing that failed leaves an empty item.
     setElementId(QString());
     return loaded ? 0 : -1;
-}
-
-void SvgShowItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
-{
-    setCursor(m_closedHand);
-    QGraphicsSvgItem::mousePressEvent(event);
-}
-
-void SvgShowItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
-{
-    setCursor(m_openHand);
-    QGraphicsSvgItem::mouseReleaseEvent(event);
-}
-
-void SvgShowItem::wheelEvent(QGraphicsSceneWheelEvent* event)
-{
-    zoomAt(event->delta(), event->pos());
-    event->accept();
 }
