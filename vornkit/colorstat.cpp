@@ -54,14 +54,21 @@ int neutralIndex(int s, int v)
     return -1;
 }
 
-// False for a fully transparent pixel: it has no colour (a drawing's empty background is not black).
-bool pixelHsv(const QImage& image, int x, int y, int& h, int& s, int& v)
+// Calls fn(h, s, v) for every pixel, column by column; fully transparent pixels have no colour and are skipped
+// (a drawing's empty background is not black).
+template <class F> void forEachPixelHsv(const QImage& image, F&& fn)
 {
-    const QRgb rgb = image.pixel(x, y);
-    if (image.hasAlphaChannel() && qAlpha(rgb) == 0)
-        return false;
-    QColor::fromRgb(rgb).toHsv().getHsv(&h, &s, &v);
-    return true;
+    const bool alpha = image.hasAlphaChannel();
+    int h = 0, s = 0, v = 0;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            const QRgb rgb = image.pixel(x, y);
+            if (alpha && qAlpha(rgb) == 0)
+                continue;
+            QColor::fromRgb(rgb).toHsv().getHsv(&h, &s, &v);
+            fn(h, s, v);
+        }
+    }
 }
 } // namespace
 
@@ -109,16 +116,11 @@ void ColorStat::foldAndSort(QVector<ColorStatResult>& results)
 QVector<ColorStatResult> ColorStat::statColor(const QImage& image)
 {
     QVector<ColorStatResult> results = initialResults();
-    int h = 0, s = 0, v = 0;
-    for (int x = 0; x < image.width(); ++x) {
-        for (int y = 0; y < image.height(); ++y) {
-            if (!pixelHsv(image, x, y, h, s, v))
-                continue;
-            const int index = findColorIndex(h, s, v);
-            if (index >= 0)
-                ++results[index].count;
-        }
-    }
+    forEachPixelHsv(image, [&results](int h, int s, int v) {
+        const int index = findColorIndex(h, s, v);
+        if (index >= 0)
+            ++results[index].count;
+    });
     foldAndSort(results);
     return results;
 }
@@ -144,44 +146,39 @@ QVector<ColorStatResult> ColorStat::filterColor(const QVector<ColorStatResult>& 
 QVector<ColorStatResult> ColorStat::statColorWeight(const QImage& image)
 {
     QVector<ColorStatResult> results = initialResults();
-    int h = 0, s = 0, v = 0;
-    for (int x = 0; x < image.width(); ++x) {
-        for (int y = 0; y < image.height(); ++y) {
-            if (!pixelHsv(image, x, y, h, s, v))
-                continue;
-            // Achromatic pixels (no hue) are left out, as are out-of-range values.
-            if (s > 255 || v > 255 || h < 0 || h > 359)
-                continue;
-            const int neutral = neutralIndex(s, v);
-            if (neutral >= 0) {
-                results[neutral].count += 1;
-                continue;
-            }
-            int row = -1;
-            for (int i = 0; i <= kSecondRed; ++i) {
-                if (cv[i].hueFrom <= h && h < cv[i].hueTo) {
-                    row = i;
-                    break;
-                }
-            }
-            if (row < 0)
-                continue;
-            const int hue = cv[row].hue;
-            if (h > hue && row + 1 <= kSecondRed) {
-                const int next = cv[row + 1].hue;
-                const int o = (next - h) * 10 / (next - hue);
-                results[row].count += o;
-                results[row + 1].count += 10 - o;
-            } else if (h < hue && row >= 1) {
-                const int prev = cv[row - 1].hue;
-                const int o = (h - prev) * 10 / (hue - prev);
-                results[row].count += o;
-                results[row - 1].count += 10 - o;
-            } else {
-                results[row].count += 10;
+    forEachPixelHsv(image, [&results](int h, int s, int v) {
+        // Achromatic pixels (no hue) are left out, as are out-of-range values.
+        if (s > 255 || v > 255 || h < 0 || h > 359)
+            return;
+        const int neutral = neutralIndex(s, v);
+        if (neutral >= 0) {
+            results[neutral].count += 1;
+            return;
+        }
+        int row = -1;
+        for (int i = 0; i <= kSecondRed; ++i) {
+            if (cv[i].hueFrom <= h && h < cv[i].hueTo) {
+                row = i;
+                break;
             }
         }
-    }
+        if (row < 0)
+            return;
+        const int hue = cv[row].hue;
+        if (h > hue && row + 1 <= kSecondRed) {
+            const int next = cv[row + 1].hue;
+            const int o = (next - h) * 10 / (next - hue);
+            results[row].count += o;
+            results[row + 1].count += 10 - o;
+        } else if (h < hue && row >= 1) {
+            const int prev = cv[row - 1].hue;
+            const int o = (h - prev) * 10 / (hue - prev);
+            results[row].count += o;
+            results[row - 1].count += 10 - o;
+        } else {
+            results[row].count += 10;
+        }
+    });
     foldAndSort(results);
     return results;
 }
