@@ -12,7 +12,6 @@
 #include "vorneltest.h"
 
 #include <QApplication>
-#include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMovie>
@@ -145,14 +144,9 @@ void TestImageShowView::emptySizeAndNoItem()
     QSignalSpy scales(&view, &ImageShowView::scaleChanged);
 
     // Nothing shown yet: every operation does nothing.
-    view.itemBest();
-    view.itemOriginal();
-    view.hideAll();
     view.itemFit();
     view.itemZoom(1);
     view.itemRotate(90);
-    view.itemCenter();
-    view.filePos();
     view.showPicMgr(false);
     view.onShowImage(ItemInfoPtr());
     QVERIFY(!view.currentItem());
@@ -176,17 +170,6 @@ void TestImageShowView::emptySizeAndNoItem()
             QVERIFY(std::isfinite(args.at(0).toDouble()));
         scales.clear();
     }
-
-    // The full image the item already holds is shown without reading the file again.
-    const QString kept = makeImage(m_dir->path(), "kept.png", 70, 50);
-    const ItemInfoPtr loaded = itemFor(kept);
-    QCOMPARE(loaded->loadFullImage(), 0);
-    QTRY_VERIFY(loaded->fullImageState() > 0);
-    QVERIFY(QFile::remove(kept));
-    view.onShowImage(loaded);
-    QCOMPARE(view.currentItem()->item->boundingRect().size(), QSizeF(70, 50));
-    view.hideAll();
-    QVERIFY(view.currentItem() && !view.currentItem()->item->isVisible());
 }
 
 void TestImageShowView::gifAndSvg()
@@ -205,10 +188,7 @@ void TestImageShowView::gifAndSvg()
     auto* gif = dynamic_cast<GifShowItem*>(view.currentItem());
     QVERIFY(gif && gif->isVisible());
     auto* label = qobject_cast<QLabel*>(gif->widget());
-    QVERIFY(label && label->movie());
-    QTRY_VERIFY(label->movie()->currentFrameNumber() > 0);
-    view.itemFit();
-    QCOMPARE(view.scale(), std::min(400.0 / 8, 300.0 / 6));
+    QTRY_VERIFY(label && label->movie()->currentFrameNumber() > 0);
 
     // An SVG after it stops the movie and hides it.
     view.onShowImage(itemFor(svgPath));
@@ -234,13 +214,12 @@ void TestImageShowView::windowHandOver()
                   << itemFor(makeImage(m_dir->path(), "b.png", 10, 10));
     view.onShowImage(windows.items.first());
     const QPoint onImage = view.mapFromScene(view.currentItem()->item->sceneBoundingRect().center());
-    const QPoint beside(5, 5);
 
     // Double click on the image: no window switch. Beside it: the manager comes forward and takes the viewer's
     // items when it shows another folder.
     QTest::mouseDClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, onImage);
     QVERIFY(!windows.managerWnd.isVisible() && windows.calls.isEmpty());
-    QTest::mouseDClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, beside);
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     QVERIFY(windows.managerWnd.isVisible());
     QCOMPARE(windows.calls, QStringList { "load 2 照片 一.png" });
 
@@ -250,14 +229,6 @@ void TestImageShowView::windowHandOver()
     view.showPicMgr(true);
     QCOMPARE(windows.calls, QStringList({ "load 2 照片 一.png", "select 照片 一.png" }));
     QVERIFY(!windows.viewerWnd.isVisible());
-
-    // The view menu opens beside the image only.
-    for (const QPoint& at : { onImage, beside }) {
-        QContextMenuEvent event(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
-        QApplication::sendEvent(view.viewport(), &event);
-        QCOMPARE(windows.menu.isVisible(), at == beside);
-    }
-    windows.menu.close();
 }
 
 void TestImageShowView::standInWindows()
