@@ -318,12 +318,10 @@ void TestItemInfo::renameRules()
     const QString newPath = m_files.file("新 名字.jpg");
     QCOMPARE(info->rename(QStringLiteral("新 名字.jpg")), 0);
     QVERIFY(!QFile::exists(path) && QFile::exists(newPath));
-    QCOMPARE(info->fileName(), QStringLiteral("新 名字.jpg"));
     QCOMPARE(info->tagRecord().getFile(), newPath);
     QCOMPARE(tagRow(path).getRowId(), 0);
     QVERIFY(hasCacheRow(newPath));
     QVERIFY(info->setStar(2)); // the edit reaches the renamed row
-    QCOMPARE(tagRow(newPath).getPath(), m_files.path());
     QCOMPARE(tagRow(newPath).getStar(), 2);
 }
 
