@@ -218,7 +218,6 @@ void TestItemInfo::edits()
     QVERIFY(!info->setRgbs({ 0xFFFF0000u }));
     QCOMPARE(info->saveTagsToFile(), -1);
     QCOMPARE(readBytes(path), original);
-    QCOMPARE(info->tagRecord().getStar(), 0);
 
     QVERIFY(loadAndSettle(info));
     QVERIFY(info->setStar(4));
@@ -247,7 +246,6 @@ void TestItemInfo::edits()
     // No row at all: the item changes, but the edit is not reported as stored.
     deleteTagRow(path);
     QVERIFY(!info->setStar(5));
-    QCOMPARE(info->starText(), QStringLiteral("5"));
     QCOMPARE(tagRow(path).getRowId(), 0);
 
     // The loaded tags go into the file.

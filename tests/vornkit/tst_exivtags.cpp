@@ -276,21 +276,16 @@ void TestExivTags::awkwardFiles()
     QVERIFY(testutil::writeBytes(empty, QByteArray()));
     QVERIFY(testutil::writeBytes(text, QByteArray("these are notes, not a picture\n").repeated(20)));
     const QByteArray whole = testutil::readBytes(makePhoto(dir.path(), "whole.jpg", true, 300, 200));
-    for (int cut : { 20, whole.size() / 2 }) {
-        QVERIFY(testutil::writeBytes(truncated, whole.left(cut)));
-        for (const QString& bad : { empty, text, truncated }) {
-            const QByteArray bytes = testutil::readBytes(bad);
-            const int result = tags.saveTagsToFile(bad);
-            if (bad == truncated && cut == whole.size() / 2) {
-                // Exif intact, picture data cut short: the tags go in, the data stays as it was.
-                QCOMPARE(result, 0);
-                QCOMPARE(ExivTags().loadTagsFromFile(bad), 0);
-                continue;
-            }
-            QVERIFY2(result < 0, qPrintable(bad));
-            QCOMPARE(testutil::readBytes(bad), bytes);
-        }
+    QVERIFY(testutil::writeBytes(truncated, whole.left(20)));
+    for (const QString& bad : { empty, text, truncated }) {
+        const QByteArray bytes = testutil::readBytes(bad);
+        QVERIFY2(tags.saveTagsToFile(bad) < 0, qPrintable(bad));
+        QCOMPARE(testutil::readBytes(bad), bytes);
     }
+    // Exif intact, picture data cut short: the tags go in.
+    QVERIFY(testutil::writeBytes(truncated, whole.left(whole.size() / 2)));
+    QCOMPARE(tags.saveTagsToFile(truncated), 0);
+    QCOMPARE(ExivTags().loadTagsFromFile(truncated), 0);
     QCOMPARE(ExivTags().saveTagsToFile(dir.file("missing.jpg")), -1);
     // A pipe named like a picture is never opened: that would wait for a writer.
     const QString pipe = dir.file("pipe.jpg");
