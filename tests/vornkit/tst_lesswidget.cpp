@@ -46,7 +46,7 @@ protected:
     void firstPaintedEvent(QEvent*) override { hooks << "painted"; }
 };
 
-// A window with a title bar as the programs build it: logo, title, a close button.
+// A window with a title bar as the programs build it: a title and a close button.
 class TitledWindow : public Hooked<LessWidget> {
 public:
     TitledWindow()
@@ -57,11 +57,9 @@ public:
         titleBar->setFixedHeight(30);
         auto* bar = new QHBoxLayout(titleBar);
         bar->setContentsMargins(0, 0, 0, 0);
-        lbLogo = new QLabel("logo", titleBar);
         lbTitle = new QLabel("title", titleBar);
         btClose = new QToolButton(titleBar);
         btClose->setFixedSize(30, 30);
-        bar->addWidget(lbLogo);
         bar->addWidget(lbTitle, 1);
         bar->addWidget(btClose);
         layout->addWidget(titleBar);
@@ -82,7 +80,6 @@ public:
     QPoint at(QWidget* child) const { return child->geometry().center() + titleBar->pos(); }
 
     QWidget* titleBar;
-    QLabel* lbLogo;
     QLabel* lbTitle;
     QToolButton* btClose;
 };
@@ -159,9 +156,9 @@ void TestLessWidget::mouseMovesAndResizes()
     wnd.show();
     QVERIFY(QTest::qWaitForWindowExposed(&wnd));
     QWindow* handle = wnd.windowHandle();
-    // The window adds the caption: the title, not the logo or the button.
+    // The window adds the caption: the title, not the button.
     QCOMPARE(wnd.hitTest(wnd.at(wnd.lbTitle)), int(LessFrame::HitCaption));
-    QCOMPARE(wnd.hitTest(wnd.at(wnd.btClose)) + wnd.hitTest(wnd.at(wnd.lbLogo)), 0);
+    QCOMPARE(wnd.hitTest(wnd.at(wnd.btClose)), 0);
 
     // No window manager here: the window follows the mouse itself.
     drag(handle, wnd.at(wnd.lbTitle), { 30, 20 });
