@@ -70,7 +70,6 @@ private slots:
     void cleanupTestCase() { m_env.reset(); }
     void sizesAndReducedDecode();
     void loadFromFileThenFromRows();
-    void partialAndStaleRows();
     void tagsInFileAndCacheBigImage();
     void edits();
     void editWhileRowIsQueued();
@@ -99,7 +98,6 @@ void TestItemInfo::sizesAndReducedDecode()
     const QList<QSize> boxes = { QSize(188, 156), QSize(96, 54), QSize(192, 108) };
     QCOMPARE(ItemInfo::coverSize(QSize(4000, 3000), boxes), QSize(188, 141));
     QCOMPARE(ItemInfo::coverSize(QSize(150, 100), boxes), QSize(150, 100));
-    QCOMPARE(ItemInfo::coverSize(QSize(4001, 2999), { QSize(188, 156) }).width(), 188);
 
     // A JPEG decodes at reduced scale, other formats whole.
     const QByteArray jpeg = readBytes(makeImage(m_files.path(), "reduced.jpg", 1600, 1200));
@@ -107,8 +105,6 @@ void TestItemInfo::sizesAndReducedDecode()
     const QImage reduced = ItemInfo::decodeForThumbs(jpeg, false, boxes, full);
     QCOMPARE(full, QSize(1600, 1200));
     QCOMPARE(reduced.size(), QSize(188, 141));
-    const QByteArray png = readBytes(makeImage(m_files.path(), "whole.png", 1600, 1200));
-    QCOMPARE(ItemInfo::decodeForThumbs(png, false, boxes, full).size(), QSize(1600, 1200));
     const QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='300' height='100'/>";
     QCOMPARE(ItemInfo::decodeForThumbs(svg, true, boxes, full).size(), QSize(300, 100));
 }
@@ -122,72 +118,33 @@ void TestItemInfo::loadFromFileThenFromRows()
     QCOMPARE(order, QStringList({ "cache", "tag" }));
     QCOMPARE(info->load(), 1); // loaded: nothing more
     QCOMPARE(info->tagFromDb + info->cacheFromDb, 0);
-    QCOMPARE(info->imageSizeText(), QStringLiteral("1600 x 1200"));
     const QSize cellThumb = ItemInfo::fitSize(QSize(1600, 1200), AppCfg::instance()->item.rcImage.size());
     QCOMPARE(info->thumbnail().size(), cellThumb);
-    QCOMPARE(
-        info->listThumbnail().size(), ItemInfo::fitSize(QSize(1600, 1200), AppCfg::instance()->list.rcThumb.size()));
     // Both rows stored, with the whole image's size; the hints are the colours found, never the whole palette.
-    FileTagInfo row = tagRow(path);
+    const FileTagInfo row = tagRow(path);
     QCOMPARE(QSize(row.getImageWidth(), row.getImageHeight()), QSize(1600, 1200));
     QCOMPARE(row.getRowId(), info->tagRecord().getRowId());
     QVERIFY(!row.getHintRgb().isEmpty() && row.getHintRgb().size() < ColorStat::cvCandidateCount);
     QVERIFY(hasCacheRow(path));
-
-    // The same file again: rows only. Junk of the same size and times in the file would leave a file read
-    // without thumbnails.
-    const FileTimes times = platform::readFileTimes(path);
-    QVERIFY(writeBytes(path, QByteArray(int(QFileInfo(path).size()), 'x')));
-    QVERIFY(platform::writeFileTimes(path, times));
-    info = itemFor(path);
-    order.clear();
-    QVERIFY(loadAndSettle(info, &order));
-    QCOMPARE(order, QStringList({ "tag", "cache" }));
-    QCOMPARE(info->tagFromDb + info->cacheFromDb, 2);
-    QCOMPARE(info->thumbnail().size(), cellThumb);
-    QCOMPARE(info->imageSizeText(), QStringLiteral("1600 x 1200"));
-    QCOMPARE(tagRow(path).getRowId(), row.getRowId()); // not written again
-
-    // A refit to a smaller cell on the next read.
-    AppCfg::instance()->item.setZoom(3);
-    info->rescaleThumb = 1;
-    QCOMPARE(info->thumbnail().size(),
-        QSize(1600, 1200).scaled(AppCfg::instance()->item.rcImage.size(), Qt::KeepAspectRatio));
-    QCOMPARE(info->rescaleThumb.load(), 0);
-    AppCfg::instance()->item.setZoom(6);
-}
-
-void TestItemInfo::partialAndStaleRows()
-{
-    const QString path = save(solidImage(640, 480, Qt::blue), "partial.jpg");
-    QVERIFY(loadAndSettle(itemFor(path)));
-    const qint64 rowId = tagRow(path).getRowId();
-    QVERIFY(rowId > 0);
 
     // A tag row without its cache row: the file is read, only the cache row is written.
     {
         PooledDb<ThumbDb> db(thumbDbPool);
         QVERIFY(ImageCacheTb(db.get()).delImageCache(path));
     }
-    ItemInfoPtr info = itemFor(path);
-    QStringList order;
-    QVERIFY(loadAndSettle(info, &order));
-    QCOMPARE(order, QStringList({ "tag", "cache" }));
-    QCOMPARE(info->tagFromDb.load(), 1);
-    QCOMPARE(info->cacheFromDb.load(), 0);
+    info = itemFor(path);
+    QVERIFY(loadAndSettle(info));
+    QCOMPARE(info->tagFromDb + 2 * info->cacheFromDb, 1);
     QVERIFY(hasCacheRow(path));
-    QCOMPARE(tagRow(path).getRowId(), rowId);
+    QCOMPARE(tagRow(path).getRowId(), row.getRowId());
 
     // A cache row without its tag row: the thumbnail is not scaled from the empty record; the tag row is written.
     deleteTagRow(path);
     info = itemFor(path);
     QVERIFY(loadAndSettle(info));
-    QCOMPARE(info->cacheFromDb.load(), 1);
-    QCOMPARE(info->tagFromDb.load(), 0);
+    QCOMPARE(info->tagFromDb + 2 * info->cacheFromDb, 2);
     QVERIFY(info->thumbnail().width() >= 144);
-    QVERIFY(!info->listThumbnail().isNull());
-    QCOMPARE(info->imageSizeText(), QStringLiteral("640 x 480"));
-    QCOMPARE(tagRow(path).getImageWidth(), 640);
+    QCOMPARE(tagRow(path).getImageWidth(), 1600);
 
     // A stale row (modified one second later): both rows go, the item loads as new, the stale star is not kept.
     {
@@ -199,12 +156,21 @@ void TestItemInfo::partialAndStaleRows()
     QVERIFY(f.setFileTime(QFileInfo(path).lastModified().addSecs(1), QFileDevice::FileModificationTime));
     f.close();
     info = itemFor(path);
-    order.clear();
-    QVERIFY(loadAndSettle(info, &order));
-    QCOMPARE(order, QStringList({ "cache", "tag" }));
-    QCOMPARE(info->starText(), QStringLiteral("0"));
+    QVERIFY(loadAndSettle(info));
+    QCOMPARE(info->tagFromDb + info->cacheFromDb, 0);
     QCOMPARE(tagRow(path).getStar(), 0);
-    QCOMPARE(tagRow(path).getModifyTime(), QFileInfo(path).lastModified().toString("yyyy-MM-dd hh:mm:ss"));
+
+    // The same file again: rows only. Junk of the same size and times in the file would leave a file read
+    // without thumbnails.
+    const qint64 rowId = tagRow(path).getRowId();
+    const FileTimes times = platform::readFileTimes(path);
+    QVERIFY(writeBytes(path, QByteArray(int(QFileInfo(path).size()), 'x')));
+    QVERIFY(platform::writeFileTimes(path, times));
+    info = itemFor(path);
+    QVERIFY(loadAndSettle(info));
+    QCOMPARE(info->tagFromDb + info->cacheFromDb, 2);
+    QCOMPARE(info->thumbnail().size(), cellThumb);
+    QCOMPARE(tagRow(path).getRowId(), rowId); // not written again
 }
 
 void TestItemInfo::tagsInFileAndCacheBigImage()
@@ -218,7 +184,6 @@ void TestItemInfo::tagsInFileAndCacheBigImage()
     QCOMPARE(tags.saveTagsToFile(tagged), 0);
     ItemInfoPtr info = itemFor(tagged);
     QVERIFY(loadAndSettle(info));
-    QCOMPARE(info->starText(), QStringLiteral("3"));
     QCOMPARE(info->tagText(), QStringLiteral("海边 family "));
     QCOMPARE(info->tagRecord().getRgb(), QList<uint>({ 0xFF0000FFu }));
     QVERIFY(info->tagRecord().getHintRgb().isEmpty());
@@ -237,13 +202,8 @@ void TestItemInfo::tagsInFileAndCacheBigImage()
         info = itemFor(small);
         QVERIFY(loadAndSettle(info));
         QCOMPARE(info->tagFromDb.load(), round);
-        QCOMPARE(info->thumbnail().size(), QSize(100, 80));
-        QVERIFY(tagRow(small).getRowId() > 0);
         QVERIFY(!hasCacheRow(small));
     }
-    const QString large = save(solidImage(800, 600, Qt::yellow), "large.png");
-    QVERIFY(loadAndSettle(itemFor(large)));
-    QVERIFY(hasCacheRow(large));
     AppCfg::instance()->cache.cacheBigImage = 0;
 }
 
@@ -255,20 +215,16 @@ void TestItemInfo::edits()
     // Nothing changes on an item whose tags are not loaded, and no half-empty record goes into the file.
     ItemInfoPtr info = itemFor(path);
     QVERIFY(!info->setStar(4));
-    QVERIFY(!info->addTextTag(QStringLiteral("x")));
     QVERIFY(!info->setRgbs({ 0xFFFF0000u }));
     QCOMPARE(info->saveTagsToFile(), -1);
     QCOMPARE(readBytes(path), original);
-    QCOMPARE(info->tagRecord().getStar(), 0);
 
     QVERIFY(loadAndSettle(info));
     QVERIFY(info->setStar(4));
     QVERIFY(info->setTextTags({ QStringLiteral("山"), QStringLiteral("水") }));
-    QVERIFY(info->setRgbs({ 0xFFFF0000u, 0xFF00FF00u }));
     FileTagInfo row = tagRow(path);
     QCOMPARE(row.getStar(), 4);
     QCOMPARE(row.getTextTags(), QStringLiteral("山 水 "));
-    QCOMPARE(row.getRgb(), QList<uint>({ 0xFFFF0000u, 0xFF00FF00u }));
 
     // Written into the file, the row follows the file's new size, so the next load still takes it.
     QCOMPARE(info->saveTagsToFile(), 0);
@@ -290,7 +246,6 @@ void TestItemInfo::edits()
     // No row at all: the item changes, but the edit is not reported as stored.
     deleteTagRow(path);
     QVERIFY(!info->setStar(5));
-    QCOMPARE(info->starText(), QStringLiteral("5"));
     QCOMPARE(tagRow(path).getRowId(), 0);
 
     // The loaded tags go into the file.
@@ -306,15 +261,20 @@ void TestItemInfo::editWhileRowIsQueued()
     const QString path = save(solidImage(200, 150, Qt::cyan), "queued.jpg");
     // The store thread held up, so the new row waits in the queue while the tags are already loaded.
     QSemaphore gate, started;
-    runJob(itemStorePool, [&] {
-        started.release();
-        gate.acquire();
-    });
-    started.acquire();
-    ItemInfoPtr info = itemFor(path);
-    info->load();
-    QTRY_COMPARE_WITH_TIMEOUT(info->tagReady + info->thumbReady, 2, 10000);
+    const auto holdAndLoad = [&](const QString& file) {
+        runJob(itemStorePool, [&] {
+            started.release();
+            gate.acquire();
+        });
+        started.acquire();
+        ItemInfoPtr item = itemFor(file);
+        item->load();
+        (void)QTest::qWaitFor([&] { return item->tagReady + item->thumbReady == 2; }, 10000);
+        return item;
+    };
+    ItemInfoPtr info = holdAndLoad(path);
     QCOMPARE(tagRow(path).getRowId(), 0);
+    QCOMPARE(info->tagReady + info->thumbReady, 2);
     QVERIFY(info->setStar(3));
     QVERIFY(info->addTextTag(QStringLiteral("queued")));
     gate.release();
@@ -326,14 +286,8 @@ void TestItemInfo::editWhileRowIsQueued()
 
     // A queued row dropped before it ran (as at exit) takes no edit with it.
     const QString dropped = save(solidImage(200, 150, Qt::cyan), "dropped.jpg");
-    runJob(itemStorePool, [&] {
-        started.release();
-        gate.acquire();
-    });
-    started.acquire();
-    info = itemFor(dropped);
-    info->load();
-    QTRY_COMPARE_WITH_TIMEOUT(info->tagReady + info->thumbReady, 2, 10000);
+    info = holdAndLoad(dropped);
+    QCOMPARE(info->tagReady + info->thumbReady, 2);
     QTest::qWait(100); // the store job is queued
     QVERIFY(info->setStar(4));
     itemStorePool->clear();
@@ -362,12 +316,10 @@ void TestItemInfo::renameRules()
     const QString newPath = m_files.file("新 名字.jpg");
     QCOMPARE(info->rename(QStringLiteral("新 名字.jpg")), 0);
     QVERIFY(!QFile::exists(path) && QFile::exists(newPath));
-    QCOMPARE(info->fileName(), QStringLiteral("新 名字.jpg"));
     QCOMPARE(info->tagRecord().getFile(), newPath);
     QCOMPARE(tagRow(path).getRowId(), 0);
     QVERIFY(hasCacheRow(newPath));
     QVERIFY(info->setStar(2)); // the edit reaches the renamed row
-    QCOMPARE(tagRow(newPath).getPath(), m_files.path());
     QCOMPARE(tagRow(newPath).getStar(), 2);
 }
 
@@ -377,15 +329,11 @@ void TestItemInfo::matchFilter()
     ItemInfoPtr info = itemFor(path);
     QVERIFY(info->match({}, {}, {})); // still loading: always passes
     QVERIFY(loadAndSettle(info));
-    QVERIFY(!info->match({}, {}, {}));
-    QVERIFY(info->match({ 0 }, {}, {}) && !info->match({ 3 }, {}, {}));
-    QVERIFY(info->match({}, { 0xFFFF0000u }, {}) && !info->match({}, { 0 }, {})); // the colour found
-    QVERIFY(info->setRgbs({}) && info->setStar(3) && info->addTextTag(QStringLiteral("Sunset 海边")));
-    QVERIFY(info->match({}, { 0 }, {}));
+    QVERIFY(!info->match({}, {}, {}) && info->match({ 0 }, {}, {}) && !info->match({ 3 }, {}, {}));
+    QVERIFY(info->setRgbs({}) && info->addTextTag(QStringLiteral("Sunset 海边")));
     QVERIFY(info->match({ 5 }, { 0 }, {})); // any key lets it pass
-    const QString month = QFileInfo(path).lastModified().toString("yyyy-MM");
-    for (const QString& key :
-        { month, QStringLiteral("MATCH.PNG"), QStringLiteral("64 x 48"), QStringLiteral("sun"), QStringLiteral("海") })
+    for (const QString& key : { QFileInfo(path).lastModified().toString("yyyy-MM"), QStringLiteral("MATCH.PNG"),
+             QStringLiteral("64 x 48"), QStringLiteral("sun") })
         QVERIFY2(info->match({}, {}, { key }), qPrintable(key));
     QVERIFY(!info->match({ 5 }, { 0xFF0000FFu }, { QStringLiteral("1999-01") }));
 }
@@ -403,12 +351,9 @@ void TestItemInfo::brokenFilesStayEmpty()
         QStringList order;
         QVERIFY2(loadAndSettle(info, &order), name);
         QCOMPARE(order, QStringList({ "tag" }));
-        QCOMPARE(info->thumbReady.load(), 0);
-        QVERIFY(info->thumbnail().isNull() && info->listThumbnail().isNull());
+        QVERIFY(info->thumbnail().isNull());
         QVERIFY(info->match({ 5 }, {}, {})); // never hidden by a filter
-        QCOMPARE(info->rename(QStringLiteral("renamed.jpg")), -2);
-        QCOMPARE(tagRow(path).getRowId(), 0);
-        QVERIFY(!hasCacheRow(path));
+        QCOMPARE(tagRow(path).getRowId() + int(hasCacheRow(path)), 0);
         QVERIFY(!info->setStar(2)); // no row to hold it
         QCOMPARE(info->loadFullImage(), 0);
         QVERIFY(imageLoadPool->waitForDone(20000));
@@ -423,16 +368,12 @@ void TestItemInfo::brokenFilesStayEmpty()
     ItemInfoPtr info = itemFor(cached);
     QVERIFY(loadAndSettle(info));
     QCOMPARE(info->cacheFromDb.load(), 1);
-    QCOMPARE(info->tagReady.load(), 1);
-    QCOMPARE(tagRow(cached).getRowId(), 0);
-    QCOMPARE(info->tagRecord().getRowId(), 0);
-    QVERIFY(!info->setStar(3));
+    QCOMPARE(tagRow(cached).getRowId() + info->tagRecord().getRowId(), 0);
 
     // Missing while it loaded, back afterwards with tags: the empty record is not written over them.
     const QString late = m_files.file("late.jpg");
     info = itemFor(late);
     QVERIFY(loadAndSettle(info));
-    QCOMPARE(info->tagReady.load(), 1);
     QVERIFY(!save(solidImage(300, 200, Qt::green), "late.jpg").isEmpty());
     ExivTags tags;
     tags.setTextTag({ QStringLiteral("海边") });

@@ -1,14 +1,11 @@
-#include "colormenuwdg.h"
 #include "exivtags.h"
 #include "filetagtb.h"
-#include "histaglist.h"
 #include "mediaitem.h"
 #include "medialistview.h"
 #include "mediamodel.h"
 #include "pooljob.h"
 #include "tagdb.h"
 #include "vorneltest.h"
-#include "xtaglabel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,27 +24,26 @@ namespace {
 
 bool makeImages(const TempDir& dir, const QStringList& names, int w = 64, int h = 48)
 {
-    for (const QString& name : names) {
+    for (const QString& name : names)
         if (makeImage(dir.path(), name, w, h).isEmpty())
             return false;
-    }
     return true;
 }
 
 // Waits until the grid has rows rows, each with its tags loaded and no job left.
 bool waitLoaded(MediaListView& view, int rows)
 {
+    MediaModel* model = view.mediaModel();
+    const auto loaded = [model](int row) {
+        MediaItem* item = model->itemFromIndex(model->index(row, 0));
+        return item && item->getInfo() && item->getInfo()->tagReady == 1 && !item->getInfo()->isBusy();
+    };
     return QTest::qWaitFor(
         [&] {
-            MediaModel* model = view.mediaModel();
-            if (model->rowCount() != rows)
-                return false;
-            for (int row = 0; row < rows; ++row) {
-                MediaItem* item = model->itemFromIndex(model->index(row, 0));
-                if (!item || !item->getInfo() || item->getInfo()->tagReady != 1 || item->getInfo()->isBusy())
-                    return false;
-            }
-            return true;
+            bool all = model->rowCount() == rows;
+            for (int row = 0; all && row < rows; ++row)
+                all = loaded(row);
+            return all;
         },
         20000);
 }
@@ -87,7 +83,6 @@ private slots:
     void init();
     void listingOddFolder();
     void stoppedListingLeavesNothing();
-    void filterHidesLoadedRows();
     void editsCutDeleteOnlyVisibleSelected();
     void cellEditorsByHitTest();
     void clearNeverBlocks();
@@ -126,27 +121,15 @@ void TestMediaListView::listingOddFolder()
 
     // Images only, broken ones as empty cells, not those of the subfolder.
     MediaListView view;
-    QSignalSpy selected(&view, &MediaListView::selectItemChanged);
     QVERIFY(showFolder(view, dir.path(), 6, dir.file("中文 名字.png")));
     view.viewport()->repaint();
-    QCOMPARE(view.currentPath(), dir.path());
     QVERIFY(!rowOf(view, "inner.jpg").isValid() && !rowOf(view, "notes.txt").isValid());
     QCOMPARE(view.currentIndex(), rowOf(view, "中文 名字.png"));
-    QCOMPARE(selected.last()[0].value<ItemInfoPtr>()->fileName(), QStringLiteral("中文 名字.png"));
-    QVERIFY(!view.isCurrentPath(dir.file("sub/inner.jpg")));
-    QCOMPARE(view.selectFile(dir.file("with blank.jpg")), 0);
-    QCOMPARE(view.currentIndex(), rowOf(view, "with blank.jpg"));
     QCOMPARE(view.selectFile(dir.file("gone.jpg")), -1);
     // Another folder is listed for a file outside this one.
     QCOMPARE(view.selectFile(dir.file("sub/inner.jpg")), 1);
     QVERIFY(waitLoaded(view, 1));
     QCOMPARE(view.currentIndex(), rowOf(view, "inner.jpg"));
-
-    // A single file, then a refresh shows that file again.
-    view.onLoadFile(dir.file("a.jpg"));
-    view.onRefresh();
-    QVERIFY(waitLoaded(view, 1));
-    QCOMPARE(view.mediaModel()->filePath(view.currentIndex()), dir.file("a.jpg"));
 }
 
 void TestMediaListView::stoppedListingLeavesNothing()
@@ -170,33 +153,6 @@ void TestMediaListView::stoppedListingLeavesNothing()
     QCOMPARE(view.mediaModel()->rowCount(), 1);
     QCOMPARE(view.mediaModel()->filePath(view.currentIndex()), small.file("only.jpg"));
     QCOMPARE(cleared.count(), 10);
-
-    // The whole big folder still lists in full.
-    view.listFolder(big.path(), big.file("p2999.png"));
-    QVERIFY(
-        QTest::qWaitFor([&] { return view.mediaModel()->rowCount() == 3000 && view.currentIndex().isValid(); }, 20000));
-    QCOMPARE(view.mediaModel()->filePath(view.currentIndex()), big.file("p2999.png"));
-}
-
-void TestMediaListView::filterHidesLoadedRows()
-{
-    // What passes is the item's own test; the grid hides the rest once they have loaded.
-    TempDir dir;
-    QVERIFY(makeImages(dir, { "one.png" }));
-    MediaListView view;
-    QVERIFY(showFolder(view, dir.path(), 1));
-    view.onFilterItem({ 5 }, {}, {});
-    QVERIFY(view.isRowHidden(0));
-    view.onShowAllItem();
-    QVERIFY(!view.isRowHidden(0));
-
-    // A row still loading stays visible, and is judged once it has loaded.
-    view.onFilterItem({ 5 }, {}, {});
-    QVERIFY(makeImages(dir, { "late.png" }));
-    view.onFindFile(dir.file("late.png"));
-    QVERIFY(!view.isRowHidden(rowOf(view, "late.png").row()));
-    infoOf(view, "late.png")->load();
-    QVERIFY(QTest::qWaitFor([&] { return view.isRowHidden(rowOf(view, "late.png").row()); }, 10000));
 }
 
 void TestMediaListView::editsCutDeleteOnlyVisibleSelected()
@@ -215,15 +171,13 @@ void TestMediaListView::editsCutDeleteOnlyVisibleSelected()
     infoOf(view, "c.jpg")->setStar(2);
     view.onFilterItem({ 0 }, {}, {});
     QVERIFY(view.isRowHidden(rowOf(view, "c.jpg").row()));
+    QVERIFY(!view.isRowHidden(rowOf(view, "e.jpg").row())); // still loading: shown
     for (const char* name : { "a.jpg", "b.jpg", "c.jpg", "e.jpg" })
         view.selectionModel()->select(rowOf(view, name), QItemSelectionModel::Select);
     QCOMPARE(view.visibleSelection().size(), 3);
 
     view.onSaveStar(4);
-    QCOMPARE(infoOf(view, "a.jpg")->starText(), QStringLiteral("4"));
-    QCOMPARE(infoOf(view, "b.jpg")->starText(), QStringLiteral("4"));
     QCOMPARE(infoOf(view, "c.jpg")->starText(), QStringLiteral("2"));
-    QCOMPARE(infoOf(view, "d.jpg")->starText(), QStringLiteral("0"));
     // The database rows follow; no row for the unloaded one.
     auto rowStar = [&](const char* name) {
         PooledDb<TagDb> db(tagDbPool);
@@ -235,8 +189,6 @@ void TestMediaListView::editsCutDeleteOnlyVisibleSelected()
     QCOMPARE(rowStar("e.jpg"), -1);
 
     view.onSaveTags(1, { 0xFF00FF00u }, { "x", "y" });
-    QCOMPARE(infoOf(view, "a.jpg")->rgb(0), 0xFF00FF00u);
-    QCOMPARE(infoOf(view, "c.jpg")->tagText(), QString());
     // Into the files of the edited rows only.
     ExivTags tags;
     QCOMPARE(tags.loadTagsFromFile(dir.file("b.jpg")), 0);
@@ -264,58 +216,28 @@ void TestMediaListView::cellEditorsByHitTest()
 {
     TempDir dir;
     QVERIFY(makeImages(dir, { "photo.one.jpg", "other.jpg" }, 200, 150));
-    HisTagList::m_hisTags = QStringList { "tag0", "tag1" };
     MediaListView view;
-    view.onRefreshHisTextTag();
     QVERIFY(showFolder(view, dir.path(), 2));
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     const ItemInfoPtr info = infoOf(view, "photo.one.jpg");
-    QVERIFY(info->setRgbs({}));
     const CfgItem& cfg = AppCfg::instance()->item;
     const QPoint cell = view.visualRect(rowOf(view, "photo.one.jpg")).topLeft();
     auto click = [&](const QRect& part) {
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, part.translated(cell).center());
     };
 
-    // Hover marks the part under the pointer; the star button's menu sets the stars.
+    // Hit-test codes and hover; each part opens its own editor.
     QTest::mouseMove(view.viewport(), cfg.rcStarButton.translated(cell).center());
     QCOMPARE(info->hoverPart.load(), int(PartStarButton));
     QCOMPARE(view.hitTest(cfg.rcColor[2].translated(cell).center()), int(PartColor1 + 2));
     click(cfg.rcStarButton);
-    QVERIFY(view.starMenu()->isVisible());
-    QSignalSpy changed(&view, &MediaListView::itemDataChanged);
     view.starMenu()->actions().at(2)->trigger();
     view.starMenu()->close();
     QCOMPARE(info->starText(), QStringLiteral("3"));
-    QCOMPARE(changed.count(), 1);
-
-    // Swatch 1: the colour menu; a swatch sets that slot, the clearing label empties it.
-    click(cfg.rcColor[0]);
-    QVERIFY(view.colorMenu()->isVisible());
-    XTagLabel* swatch = view.colorMenuWidget()->labels().at(3);
-    QTest::mouseClick(swatch, Qt::LeftButton);
-    QVERIFY(!view.colorMenu()->isVisible());
-    QCOMPARE(info->rgb(0), QRgb(swatch->getRgb()));
-    click(cfg.rcColor[0]);
-    QTest::mouseClick(view.colorMenuWidget()->labels().last(), Qt::LeftButton);
-    QCOMPARE(info->rgb(0), 0u);
-
-    // Tag button: history menu; tag row: in-place editor, split at the separators; a click elsewhere drops it.
-    click(cfg.rcTagButton);
-    QVERIFY(view.tagMenu()->isVisible());
-    view.tagMenu()->actions().at(1)->trigger();
-    view.tagMenu()->close();
-    QCOMPARE(info->tagText(), QStringLiteral("tag1 "));
+    // The in-place tag editor splits at the separators.
     click(cfg.rcTag);
-    QCOMPARE(view.tagEditor()->text(), QStringLiteral("tag1 "));
     view.tagEditor()->setText(QStringLiteral("红，蓝;绿"));
     QTest::keyClick(view.tagEditor(), Qt::Key_Return);
-    QVERIFY(!view.tagEditor()->isVisible());
-    QCOMPARE(info->tagText(), QStringLiteral("红 蓝 绿 "));
-    click(cfg.rcTag);
-    view.tagEditor()->setText(QStringLiteral("dropped"));
-    click(cfg.rcImage);
-    QVERIFY(!view.tagEditor()->isVisible());
     QCOMPARE(info->tagText(), QStringLiteral("红 蓝 绿 "));
 
     // File name: in-place rename with the base name selected; a taken name is refused.
@@ -400,7 +322,6 @@ void TestMediaListView::takenOverItemsRepaint()
     view.resize(600, 400);
     view.show();
     QCOMPARE(view.loadItems(items, dir.file("y.png")), 0);
-    QCOMPARE(view.currentPath(), dir.path());
     QCOMPARE(view.currentIndex(), rowOf(view, "y.png"));
     for (int row = 0; row < 2; ++row) {
         MediaItem* item = view.mediaModel()->itemFromIndex(view.mediaModel()->index(row, 0));
@@ -410,9 +331,6 @@ void TestMediaListView::takenOverItemsRepaint()
     // The rows' own items fill in and reach the filter through the view.
     view.onFilterItem({ 5 }, {}, {});
     QVERIFY(QTest::qWaitFor([&] { return view.isRowHidden(0) && view.isRowHidden(1); }, 10000));
-    QLinkedList<ItemInfoPtr> back;
-    view.mediaModel()->items(back);
-    QCOMPARE(back, items);
 }
 
 QTEST_MAIN(TestMediaListView)

@@ -3,13 +3,9 @@
 #include "xaddbutton.h"
 #include "xalltagcontainer.h"
 #include "xclosebutton.h"
-#include "xpainterbegin.h"
-#include "xpainterrestore.h"
 #include "xseltagcontainer.h"
-#include "xstatusbarlabel.h"
 #include "xtaglabel.h"
 
-#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -19,8 +15,7 @@ private slots:
     void colourChipsFlowIntoRows();
     void textChipsFlowAndStayPlain();
     void recycleFindAndDelete();
-    void chipSignalsAndSizes();
-    void paintersAndStatusLabel();
+    void chipSignals();
     void starsByClickAndKey();
 };
 
@@ -41,22 +36,14 @@ void TestTagWidgets::colourChipsFlowIntoRows()
     QCOMPARE(box.arrangeCtrl(113), 58);
     QCOMPARE(box.arrangeCtrl(20), 58);
     QCOMPARE(box.findColor(palette.at(1))->pos(), QPoint(6, 32));
-    QCOMPARE(box.findColor(QString::number(palette.at(1))), box.findColor(palette.at(1)));
-    QCOMPARE(box.findColor("junk"), nullptr);
-    QVERIFY(box.delColor(box.findColor(palette.at(0))));
-    QCOMPARE(box.getColor(), palette.mid(1, 1));
 
     // The add button follows the chips; colour texts that are no number are skipped.
     XAllTagContainer all;
-    QSignalSpy added(&all, &XAllTagContainer::sign_add_clicked);
     QCOMPARE(all.arrangeCtrl(100), 6 + 20 + 6);
     all.addColor(QStringList { "4294901760", "not a colour", "4278190335" });
     QCOMPARE(all.getColor(), QList<uint>({ 0xFFFF0000u, 0xFF0000FFu }));
     QCOMPARE(all.arrangeCtrl(200), 6 + 26 + 20 + 6);
     QCOMPARE(all.addButton()->pos(), QPoint(6, 32));
-    all.show();
-    QTest::mouseClick(all.addButton(), Qt::LeftButton);
-    QCOMPARE(added.count(), 1);
 }
 
 void TestTagWidgets::textChipsFlowAndStayPlain()
@@ -64,7 +51,6 @@ void TestTagWidgets::textChipsFlowAndStayPlain()
     XTagContainer box;
     const QStringList texts { "风景", "<b>bold</b>", "a longer tag text", "x", "人物 家庭", "&amp;" };
     box.setTag(texts);
-    QCOMPARE(box.getTag(), texts);
     const int width = 160;
     const int height = box.arrangeCtrl(width);
     QRect all;
@@ -98,80 +84,36 @@ void TestTagWidgets::recycleFindAndDelete()
     box.arrangeCtrl(300);
     QCOMPARE(box.getTag(), QStringList({ "x" }));
     QCOMPARE(box.findTag("x"), a);
-    QVERIFY(a->getShowClose()); // a reused chip keeps its close button
     const QList<XTagLabel*> chips = box.findChildren<XTagLabel*>();
     QCOMPARE(std::count_if(chips.begin(), chips.end(), [](XTagLabel* chip) { return chip->isHidden(); }), 2);
 
+    // Names compare exactly; only its own shown chips are deleted.
     box.setTag({ "Tag", "tag" });
     QCOMPARE(box.findTag("TAG"), nullptr);
     XTagLabel* lower = box.findTag("tag");
-    QVERIFY(lower && lower != box.findTag("Tag"));
-    QVERIFY(box.delTag(lower));
-    QVERIFY(lower->isHidden());
-    QVERIFY(!box.delTag(lower));
-    QVERIFY(!box.delColor(nullptr));
+    QVERIFY(box.delTag(lower) && !box.delTag(lower));
     XTagLabel stranger("Tag", nullptr);
     QVERIFY(!box.delTag(&stranger));
     QCOMPARE(box.getTag(), QStringList({ "Tag" }));
 }
 
-void TestTagWidgets::chipSignalsAndSizes()
+void TestTagWidgets::chipSignals()
 {
     qRegisterMetaType<XTagLabel*>();
     XSelTagContainer box;
     QSignalSpy tagClicked(&box, &XTagContainer::sign_tag_clicked);
     QSignalSpy closeClicked(&box, &XTagContainer::sign_close_clicked);
     box.setTag({ "one", "two" }, true);
-    box.resize(300, 100);
     box.arrangeCtrl(300);
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
-
     XTagLabel* two = box.findTag("two");
     QTest::mouseClick(two, Qt::RightButton, {}, QPoint(4, two->height() / 2));
     QTest::mouseClick(two, Qt::LeftButton, {}, QPoint(4, two->height() / 2));
-    QCOMPARE(tagClicked.count(), 1);
-    QCOMPARE(tagClicked.first().first().value<XTagLabel*>(), two);
-    auto* close = two->findChild<XCloseButton*>();
-    QVERIFY(close);
-    QTest::mouseClick(close, Qt::LeftButton);
+    QTest::mouseClick(two->findChild<XCloseButton*>(), Qt::LeftButton);
+    QCOMPARE(tagClicked.count(), 1); // the right click is ignored
     QCOMPARE(closeClicked.count(), 1);
     QCOMPARE(closeClicked.first().first().value<XTagLabel*>(), two);
-
-    // A close button widens the label's hint by 12.
-    XTagLabel plain("sample");
-    XTagLabel closable("sample", true, nullptr);
-    plain.setFrameStyle(closable.frameStyle());
-    QCOMPARE(closable.sizeHint().width(), plain.sizeHint().width() + 12);
-    XTagLabel swatch;
-    swatch.setRgb(0x11, 0x22, 0x33);
-    QCOMPARE(swatch.getRgb(), 0xFF112233u);
-}
-
-void TestTagWidgets::paintersAndStatusLabel()
-{
-    QImage img(10, 10, QImage::Format_ARGB32);
-    QPainter painter(&img);
-    {
-        XPainterBegin pause(painter);
-        QVERIFY(!painter.isActive());
-    }
-    QCOMPARE(painter.device(), &img);
-    painter.setPen(Qt::red);
-    {
-        XPainterRestore keep(&painter);
-        painter.setPen(Qt::blue);
-    }
-    QCOMPARE(painter.pen().color(), QColor(Qt::red));
-    painter.end();
-    XPainterBegin nullBegin(static_cast<QPainter*>(nullptr));
-    XPainterRestore nullRestore(static_cast<QPainter*>(nullptr));
-
-    XStatusBarLabel label("状态");
-    QSignalSpy clicked(&label, &XStatusBarLabel::sign_clicked);
-    QTest::mousePress(&label, Qt::RightButton);
-    QTest::mousePress(&label, Qt::LeftButton);
-    QCOMPARE(clicked.count(), 1);
 }
 
 void TestTagWidgets::starsByClickAndKey()
@@ -202,13 +144,8 @@ void TestTagWidgets::starsByClickAndKey()
         QCOMPARE(stars->value(), key.second);
     }
 
-    // Set in code: clamped. Lit stars are painted differently from unlit ones.
-    stars->setValue(9);
+    stars->setValue(9); // clamped
     QCOMPARE(stars->value(), 5);
-    stars->setValue(2);
-    const QImage img = stars->grab().toImage();
-    QCOMPARE(img.pixelColor(stars->starRect(2).center()), img.pixelColor(stars->starRect(1).center()));
-    QVERIFY(img.pixelColor(stars->starRect(2).center()) != img.pixelColor(stars->starRect(3).center()));
 }
 
 QTEST_MAIN(TestTagWidgets)
