@@ -1,8 +1,8 @@
 // Writes and reads the suite's tags in a folder of generated photos and prints files per second.
 // Usage: bench_exivtags [count] [width] [height] [folder]
 
-#include "exivtags.h"
-#include "exivutil.h"
+#include "meta/exivtags.h"
+#include "meta/exivutil.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -5,13 +5,13 @@
 // Usage: bench_itemload [folder] [--count N]
 // Without a folder it makes N (default 200) sample photos of 4000 x 3000 with Exif once, under /tmp.
 
-#include "appcfg.h"
-#include "exivtags.h"
-#include "exivutil.h"
-#include "fileutil.h"
-#include "iteminfo.h"
-#include "sqlitedbpool.h"
-#include "threadpools.h"
+#include "app/appcfg.h"
+#include "app/threadpools.h"
+#include "db/sqlitedbpool.h"
+#include "grid/iteminfo.h"
+#include "meta/exivtags.h"
+#include "meta/exivutil.h"
+#include "sys/fileutil.h"
 
 #include <QAtomicInt>
 #include <QBuffer>

@@ -1,8 +1,8 @@
-#include "appcfg.h"
-#include "exivutil.h"
-#include "fontutil.h"
-#include "startup.h"
-#include "threadpools.h"
+#include "app/appcfg.h"
+#include "app/startup.h"
+#include "app/threadpools.h"
+#include "meta/exivutil.h"
+#include "sys/fontutil.h"
 
 #include <QApplication>
 #include <QTimer>

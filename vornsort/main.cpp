@@ -1,4 +1,4 @@
-#include "fontutil.h"
+#include "sys/fontutil.h"
 
 #include <QApplication>
 #include <QLabel>

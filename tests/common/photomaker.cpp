@@ -1,4 +1,4 @@
-#include "photomaker.h"
+#include "common/photomaker.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "testutil.h"
+#include "common/testutil.h"
 
-#include "sqlitedb.h"
+#include "db/sqlitedb.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,12 +2,12 @@
 
 // Helpers for the photo manager's tests (header only: the common library does not link the program).
 
-#include "appcfg.h"
-#include "exivutil.h"
-#include "iteminfo.h"
-#include "sqlitedbpool.h"
-#include "testutil.h"
-#include "threadpools.h"
+#include "app/appcfg.h"
+#include "app/threadpools.h"
+#include "common/testutil.h"
+#include "db/sqlitedbpool.h"
+#include "grid/iteminfo.h"
+#include "meta/exivutil.h"
 
 namespace testutil {
 

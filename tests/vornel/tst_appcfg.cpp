@@ -1,5 +1,5 @@
-#include "appcfg.h"
-#include "testutil.h"
+#include "app/appcfg.h"
+#include "common/testutil.h"
 
 #include <QDir>
 #include <QJsonObject>

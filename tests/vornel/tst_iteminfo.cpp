@@ -1,12 +1,12 @@
-#include "colorstat.h"
-#include "exivtags.h"
-#include "filetagtb.h"
-#include "imagecachetb.h"
-#include "platform.h"
-#include "pooljob.h"
-#include "tagdb.h"
-#include "thumbdb.h"
-#include "vorneltest.h"
+#include "common/vorneltest.h"
+#include "db/tagdb.h"
+#include "db/thumbdb.h"
+#include "meta/colorstat.h"
+#include "meta/exivtags.h"
+#include "records/filetagtb.h"
+#include "records/imagecachetb.h"
+#include "sys/platform.h"
+#include "task/pooljob.h"
 
 #include <QElapsedTimer>
 #include <QFile>

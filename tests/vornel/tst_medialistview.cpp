@@ -1,11 +1,11 @@
-#include "exivtags.h"
-#include "filetagtb.h"
-#include "mediaitem.h"
-#include "medialistview.h"
-#include "mediamodel.h"
-#include "pooljob.h"
-#include "tagdb.h"
-#include "vorneltest.h"
+#include "common/vorneltest.h"
+#include "db/tagdb.h"
+#include "grid/mediaitem.h"
+#include "grid/medialistview.h"
+#include "grid/mediamodel.h"
+#include "meta/exivtags.h"
+#include "records/filetagtb.h"
+#include "task/pooljob.h"
 
 #include <QAction>
 #include <QApplication>

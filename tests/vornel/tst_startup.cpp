@@ -1,11 +1,11 @@
-#include "appcfg.h"
-#include "pooljob.h"
-#include "sqlitedb.h"
-#include "sqlitedbpool.h"
-#include "standinwnd.h"
-#include "startup.h"
-#include "testutil.h"
-#include "threadpools.h"
+#include "app/appcfg.h"
+#include "app/startup.h"
+#include "app/threadpools.h"
+#include "common/testutil.h"
+#include "db/sqlitedb.h"
+#include "db/sqlitedbpool.h"
+#include "manager/standinwnd.h"
+#include "task/pooljob.h"
 
 #include <QApplication>
 #include <QAtomicInt>

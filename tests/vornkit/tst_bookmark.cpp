@@ -1,9 +1,9 @@
-#include "bookmarkinfo.h"
-#include "bookmarktb.h"
-#include "bookpathinfo.h"
-#include "bookpathtb.h"
-#include "tagdb.h"
-#include "testutil.h"
+#include "common/testutil.h"
+#include "db/tagdb.h"
+#include "records/bookmarkinfo.h"
+#include "records/bookmarktb.h"
+#include "records/bookpathinfo.h"
+#include "records/bookpathtb.h"
 
 #include <QTest>
 

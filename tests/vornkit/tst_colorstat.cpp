@@ -1,5 +1,5 @@
-#include "colorstat.h"
-#include "testutil.h"
+#include "common/testutil.h"
+#include "meta/colorstat.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
-#include "exivtaglist.h"
-#include "exivutil.h"
-#include "photomaker.h"
-#include "testutil.h"
+#include "common/photomaker.h"
+#include "common/testutil.h"
+#include "meta/exivtaglist.h"
+#include "meta/exivutil.h"
 
 #include <QFile>
 #include <QTest>

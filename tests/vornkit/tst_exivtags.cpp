@@ -1,8 +1,8 @@
-#include "exivtags.h"
-#include "exivutil.h"
-#include "fileattrirestore.h"
-#include "photomaker.h"
-#include "testutil.h"
+#include "common/photomaker.h"
+#include "common/testutil.h"
+#include "meta/exivtags.h"
+#include "meta/exivutil.h"
+#include "meta/fileattrirestore.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "datetimeutil.h"
-#include "exivtags.h"
-#include "filetaginfo.h"
-#include "filetagtb.h"
-#include "platform.h"
-#include "tagdb.h"
-#include "testutil.h"
+#include "common/testutil.h"
+#include "db/tagdb.h"
+#include "meta/exivtags.h"
+#include "records/filetaginfo.h"
+#include "records/filetagtb.h"
+#include "sys/datetimeutil.h"
+#include "sys/platform.h"
 
 #include <QFileInfo>
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "fileutil.h"
-#include "testutil.h"
+#include "common/testutil.h"
+#include "sys/fileutil.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,9 +1,9 @@
-#include "hinttags.h"
-#include "histaglist.h"
-#include "histagtb.h"
-#include "sqlitedbpool.h"
-#include "tagdb.h"
-#include "testutil.h"
+#include "common/testutil.h"
+#include "db/sqlitedbpool.h"
+#include "db/tagdb.h"
+#include "records/hinttags.h"
+#include "records/histaglist.h"
+#include "records/histagtb.h"
 
 #include <QElapsedTimer>
 #include <QPainter>

@@ -1,7 +1,7 @@
-#include "iconcombobox.h"
-#include "iconlineedit.h"
-#include "icontextlabel.h"
-#include "multicombobox.h"
+#include "widgets/iconcombobox.h"
+#include "widgets/iconlineedit.h"
+#include "widgets/icontextlabel.h"
+#include "widgets/multicombobox.h"
 
 #include <QAbstractItemView>
 #include <QSignalSpy>

@@ -1,8 +1,8 @@
-#include "imagecacheinfo.h"
-#include "imagecachetb.h"
-#include "svgloader.h"
-#include "testutil.h"
-#include "thumbdb.h"
+#include "common/testutil.h"
+#include "db/thumbdb.h"
+#include "meta/svgloader.h"
+#include "records/imagecacheinfo.h"
+#include "records/imagecachetb.h"
 
 #include <QFileInfo>
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "lessdialog.h"
-#include "lessframe.h"
-#include "lessmainwindow.h"
-#include "lesswidget.h"
+#include "widgets/lessdialog.h"
+#include "widgets/lessframe.h"
+#include "widgets/lessmainwindow.h"
+#include "widgets/lesswidget.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "aboutmedlg.h"
-#include "fontutil.h"
-#include "logdlg.h"
-#include "logger.h"
+#include "sys/fontutil.h"
+#include "sys/logger.h"
+#include "widgets/aboutmedlg.h"
+#include "widgets/logdlg.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

@@ -1,5 +1,5 @@
-#include "platform.h"
-#include "testutil.h"
+#include "common/testutil.h"
+#include "sys/platform.h"
 
 #include <QCoreApplication>
 #include <QFile>

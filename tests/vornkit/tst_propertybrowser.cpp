@@ -1,7 +1,7 @@
-#include "qttreepropertybrowser.h"
-#include "qtvarianteditorfactory.h"
-#include "qtvariantproperty.h"
-#include "qtvariantpropertymanager.h"
+#include "property/qttreepropertybrowser.h"
+#include "property/qtvarianteditorfactory.h"
+#include "property/qtvariantproperty.h"
+#include "property/qtvariantpropertymanager.h"
 
 #include <QLineEdit>
 #include <QTest>

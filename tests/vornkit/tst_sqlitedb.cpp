@@ -1,8 +1,8 @@
-#include "sqlitedb.h"
-#include "sqlitedbpool.h"
-#include "tagdb.h"
-#include "testutil.h"
-#include "thumbdb.h"
+#include "common/testutil.h"
+#include "db/sqlitedb.h"
+#include "db/sqlitedbpool.h"
+#include "db/tagdb.h"
+#include "db/thumbdb.h"
 
 #include <QDir>
 #include <QSqlDatabase>

@@ -1,5 +1,5 @@
-#include "datetimeutil.h"
-#include "strutil.h"
+#include "sys/datetimeutil.h"
+#include "sys/strutil.h"
 
 #include <QTest>
 

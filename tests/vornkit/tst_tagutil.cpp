@@ -1,4 +1,4 @@
-#include "tagutil.h"
+#include "records/tagutil.h"
 
 #include <QTest>
 

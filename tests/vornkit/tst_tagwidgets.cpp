@@ -1,10 +1,10 @@
-#include "colorstat.h"
-#include "qxtstars.h"
-#include "xaddbutton.h"
-#include "xalltagcontainer.h"
-#include "xclosebutton.h"
-#include "xseltagcontainer.h"
-#include "xtaglabel.h"
+#include "meta/colorstat.h"
+#include "tagwidgets/qxtstars.h"
+#include "tagwidgets/xaddbutton.h"
+#include "tagwidgets/xalltagcontainer.h"
+#include "tagwidgets/xclosebutton.h"
+#include "tagwidgets/xseltagcontainer.h"
+#include "tagwidgets/xtaglabel.h"
 
 #include <QSignalSpy>
 #include <QTest>

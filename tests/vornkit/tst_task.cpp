@@ -1,5 +1,5 @@
-#include "taskobject.h"
-#include "testutil.h"
+#include "common/testutil.h"
+#include "task/taskobject.h"
 
 #include <QSemaphore>
 #include <QSet>

@@ -1,9 +1,9 @@
 // Two processes writing tag rows into one database at once lose no row. The test starts its own
 // executable twice as the writers ("--writer <db> <name> <rows> <go-file> <peer>").
 
-#include "sqlitedb.h"
-#include "tagdb.h"
-#include "testutil.h"
+#include "common/testutil.h"
+#include "db/sqlitedb.h"
+#include "db/tagdb.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

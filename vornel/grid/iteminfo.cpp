@@ -1,0 +1,1000 @@
+#include "grid/iteminfo.h"
+
+#include "app/appcfg.h"
+#include "app/threadpools.h"
+#include "db/sqlitedbpool.h"
+#include "db/tagdb.h"
+#include "db/thumbdb.h"
+#include "meta/colorstat.h"
+#include "meta/exivtags.h"
+#include "meta/svgloader.h"
+#include "records/bookmarktb.h"
+#include "records/filetagtb.h"
+#include "records/imagecachetb.h"
+#include "records/tagutil.h"
+#include "sys/datetimeutil.h"
+#include "sys/fileutil.h"
+#include "sys/platform.h"
+#include "task/pooljob.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+#include <QReadLocker>
+#include <QSemaphore>
+#include <QThreadPool>
+#include <QWaitCondition>
+#include <QWriteLocker>
+
+#include <cmath>
+
+// Lets the destructor skip jobs that have not started and wait only for those that run.
+struct ItemInfo::Gate {
+    QMutex mutex;
+    QWaitCondition idle;
+    bool dead = false;
+    int running = 0;
+};
+
+// What the load job needs, taken on the GUI thread when it is queued.
+struct ItemInfo::LoadParams {
+    QString file;
+    QString folder;
+    bool svg = false;
+    QSize gridBox;
+    QSize stripBox;
+    QSize cacheBox;
+};
+
+// Tags read from the file's metadata; result as ExivTags::loadTagsFromData.
+struct ItemInfo::FileTags {
+    int result = -1;
+    bool read = false; // the file's bytes were read, so result tells what it holds
+    int star = 0;
+    QList<uint> rgb;
+    QStringList text;
+};
+
+namespace {
+
+struct Boxes {
+    QSize grid;
+    QSize strip;
+    QSize cache;
+    int cacheBigImage = 0;
+};
+
+Boxes currentBoxes()
+{
+    Boxes b;
+    if (const AppCfg* cfg = AppCfg::current()) {
+        b.grid = cfg->item.rcImage.size();
+        b.strip = cfg->list.rcThumb.size();
+        b.cache = QSize(cfg->cache.thumbWidth, cfg->cache.thumbHeight);
+        b.cacheBigImage = cfg->cache.cacheBigImage;
+    } else {
+        static const CfgItem item;
+        static const CfgList list;
+        static const CfgCache cache;
+        b.grid = item.rcImage.size();
+        b.strip = list.rcThumb.size();
+        b.cache = QSize(cache.thumbWidth, cache.thumbHeight);
+        b.cacheBigImage = cache.cacheBigImage;
+    }
+    return b;
+}
+
+// The thumbnail for a box made from an image decoded at full or reduced scale; full is the image's own size.
+QImage makeThumb(const QImage& decoded, const QSize& full, const QSize& box)
+{
+    if (decoded.isNull())
+        return QImage();
+    const QSize target = ItemInfo::fitSize(full, box);
+    if (target.isEmpty())
+        return QImage();
+    if (target == decoded.size())
+        return decoded;
+    return decoded.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+bool fitsIn(const QSize& image, const QSize& box)
+{
+    return image.width() <= box.width() && image.height() <= box.height();
+}
+
+// Larger files are not read at all.
+const qint64 kMaxFileBytes = qint64(1) << 30;
+
+// Whole-image decodes in flight share a budget of megapixels, so a folder of huge pictures decoded on every
+// load thread at once cannot exhaust memory.
+const int kDecodeBudget = 512;
+
+QSemaphore& decodeBudget()
+{
+    static QSemaphore budget(kDecodeBudget);
+    return budget;
+}
+
+class DecodeHold {
+public:
+    explicit DecodeHold(const QSize& size)
+        : m_units(size.isValid()
+                ? int(qBound<qint64>(1, (qint64(size.width()) * size.height() + 999999) / 1000000, kDecodeBudget))
+                : 0)
+    {
+        if (m_units)
+            decodeBudget().acquire(m_units);
+    }
+    ~DecodeHold()
+    {
+        if (m_units)
+            decodeBudget().release(m_units);
+    }
+    DecodeHold(const DecodeHold&) = delete;
+    DecodeHold& operator=(const DecodeHold&) = delete;
+
+private:
+    int m_units;
+};
+
+} // namespace
+
+void ItemInfo::registerMetaType()
+{
+    static const int id = qRegisterMetaType<ItemInfoPtr>("ItemInfoPtr");
+    Q_UNUSED(id)
+}
+
+ItemInfo::ItemInfo()
+    : m_gate(std::make_shared<Gate>())
+{
+    registerMetaType();
+}
+
+ItemInfo::~ItemInfo()
+{
+    abort = 1;
+    {
+        QMutexLocker lock(&m_gate->mutex);
+        m_gate->dead = true;
+        while (m_gate->running > 0)
+            m_gate->idle.wait(&m_gate->mutex);
+    }
+    QMutexLocker lock(&m_mutex);
+    for (QFuture<int>* f : { &m_loadFuture, &m_metaFuture, &m_storeFuture, &m_fullImageFuture })
+        f->cancel();
+}
+
+template <class F> QFuture<int> ItemInfo::startJob(QThreadPool* pool, F&& body)
+{
+    std::shared_ptr<Gate> gate = m_gate;
+    return runJob(pool, [gate, body = std::forward<F>(body)]() mutable -> int {
+        {
+            QMutexLocker lock(&gate->mutex);
+            if (gate->dead)
+                return -1;
+            ++gate->running;
+        }
+        int result = -1;
+        try {
+            result = body();
+        } catch (const std::exception&) {
+            // Out of memory on a huge file: the item stays without what this job would have made.
+        }
+        QMutexLocker lock(&gate->mutex);
+        if (--gate->running == 0)
+            gate->idle.wakeAll();
+        return result;
+    });
+}
+
+int ItemInfo::setFile(const QString& path)
+{
+    fileInfo.setFile(path);
+    QMutexLocker lock(&m_mutex);
+    m_filePath = fileInfo.absoluteFilePath();
+    m_folder = fileInfo.absolutePath();
+    m_fileName = fileInfo.fileName();
+    m_fileSizeText = calcFileSize(fileInfo.size());
+    fileReady = 1;
+    return 1;
+}
+
+int ItemInfo::load()
+{
+    if (fileReady != 1)
+        return -1;
+    QMutexLocker lock(&m_mutex);
+    if (tagReady == 1 || thumbReady == 1 || m_loadFuture.isRunning() || m_metaFuture.isRunning())
+        return 1;
+    const Boxes boxes = currentBoxes();
+    LoadParams params;
+    params.file = m_filePath;
+    params.folder = m_folder;
+    params.svg = ExtractFileExt(m_filePath).compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0;
+    params.gridBox = boxes.grid;
+    params.stripBox = boxes.strip;
+    params.cacheBox = boxes.cache;
+    m_cacheBigImage = boxes.cacheBigImage;
+    m_loadFuture = startJob(itemLoadPool, [this, params] { return loadJob(params); });
+    return 0;
+}
+
+int ItemInfo::storeToDb()
+{
+    if (fileReady != 1)
+        return -1;
+    QMutexLocker lock(&m_mutex);
+    if (tagReady != 1 || thumbReady != 1 || m_storeFuture.isRunning())
+        return 1;
+    if (tagFromDb != 1 && !tagInfo.getFile().isEmpty())
+        m_tagInsertPending = true;
+    const int cacheBigImage = m_cacheBigImage;
+    m_storeFuture = startJob(itemStorePool, [this, cacheBigImage] { return storeJob(cacheBigImage); });
+    return 0;
+}
+
+int ItemInfo::loadFullImage()
+{
+    if (fileReady != 1)
+        return -1;
+    QMutexLocker lock(&m_mutex);
+    if (fullImageState() > 0 || m_fullImageFuture.isRunning())
+        return 1;
+    const QString path = m_filePath;
+    m_fullImageFuture = startJob(imageLoadPool, [this, path] { return fullImageJob(path); });
+    return 0;
+}
+
+void ItemInfo::releaseFullImage()
+{
+    QWriteLocker lock(&m_fullImageLock);
+    if (m_fullImageState > 0) {
+        m_fullImage = QImage();
+        m_fullImageState = -1;
+    }
+}
+
+// ---- readers
+
+QString ItemInfo::fileName() const
+{
+    if (fileReady != 1)
+        return QString();
+    QMutexLocker lock(&m_mutex);
+    return m_fileName;
+}
+
+QString ItemInfo::fileSizeText() const
+{
+    if (fileReady != 1)
+        return QString();
+    QMutexLocker lock(&m_mutex);
+    return m_fileSizeText;
+}
+
+QString ItemInfo::imageSizeText() const
+{
+    if (tagReady != 1)
+        return QString();
+    QMutexLocker lock(&m_mutex);
+    return m_imageSizeText;
+}
+
+QString ItemInfo::starText() const
+{
+    if (tagReady != 1)
+        return QString();
+    QMutexLocker lock(&m_mutex);
+    return m_starText;
+}
+
+QString ItemInfo::tagText() const
+{
+    if (tagReady != 1)
+        return QString();
+    QMutexLocker lock(&m_mutex);
+    return m_tagText;
+}
+
+QRgb ItemInfo::rgb(int index) const
+{
+    if (tagReady != 1)
+        return 0;
+    QMutexLocker lock(&m_mutex);
+    return tagInfo.getRgb(index);
+}
+
+QImage ItemInfo::thumbnail() const
+{
+    if (thumbReady != 1)
+        return QImage();
+    QMutexLocker lock(&m_mutex);
+    if (rescaleThumb.exchange(0) == 1)
+        m_thumbnail = refit(m_thumbnail, m_imageSize, currentBoxes().grid);
+    return m_thumbnail;
+}
+
+QImage ItemInfo::listThumbnail() const
+{
+    if (thumbReady != 1)
+        return QImage();
+    QMutexLocker lock(&m_mutex);
+    if (rescaleListThumb.exchange(0) == 1)
+        m_listThumbnail = refit(m_listThumbnail, m_imageSize, currentBoxes().strip);
+    return m_listThumbnail;
+}
+
+QImage ItemInfo::fullImage() const
+{
+    QReadLocker lock(&m_fullImageLock);
+    return m_fullImageState >= 1 ? m_fullImage : QImage();
+}
+
+int ItemInfo::fullImageState() const
+{
+    QReadLocker lock(&m_fullImageLock);
+    return m_fullImageState;
+}
+
+FileTagInfo ItemInfo::tagRecord() const
+{
+    QMutexLocker lock(&m_mutex);
+    return tagInfo;
+}
+
+bool ItemInfo::isBusy() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_loadFuture.isRunning() || m_metaFuture.isRunning() || m_storeFuture.isRunning();
+}
+
+bool ItemInfo::match(const QList<int>& stars, const QList<QRgb>& colours, const QStringList& keys) const
+{
+    if (fileReady != 1 || tagReady != 1 || thumbReady != 1)
+        return true;
+    QMutexLocker lock(&m_mutex);
+    const int star = tagInfo.getStar();
+    for (int s : stars) {
+        if (s == star || (s == 0 && star <= 0))
+            return true;
+    }
+    const QList<uint>& rgbs = tagInfo.getRgb();
+    for (QRgb c : colours) {
+        if (rgbs.contains(c) || (c == 0 && rgbs.isEmpty()))
+            return true;
+    }
+    for (const QString& key : keys) {
+        for (const QString& tag : tagInfo.getTextTag()) {
+            if (tag.contains(key, Qt::CaseInsensitive))
+                return true;
+        }
+        for (const QString* text :
+            { &m_filePath, &m_fileSizeText, &m_imageSizeText, &tagInfo.getCreateTime(), &tagInfo.getModifyTime() }) {
+            if (text->contains(key, Qt::CaseInsensitive))
+                return true;
+        }
+    }
+    return false;
+}
+
+// ---- sizes and decoding
+
+QSize ItemInfo::fitSize(const QSize& image, const QSize& box)
+{
+    if (image.isEmpty())
+        return image;
+    // Nothing fits in an empty box (a cell too small for its image).
+    if (box.isEmpty())
+        return QSize();
+    if (fitsIn(image, box))
+        return image;
+    return image.scaled(box, Qt::KeepAspectRatio);
+}
+
+QSize ItemInfo::coverSize(const QSize& image, const QList<QSize>& boxes)
+{
+    if (image.isEmpty())
+        return image;
+    double factor = 0;
+    for (const QSize& box : boxes) {
+        const QSize t = fitSize(image, box);
+        if (t.isEmpty())
+            continue;
+        factor = qMax(factor, qMax(double(t.width()) / image.width(), double(t.height()) / image.height()));
+    }
+    if (factor <= 0 || factor >= 1)
+        return image;
+    const QSize size(int(std::ceil(image.width() * factor - 1e-9)), int(std::ceil(image.height() * factor - 1e-9)));
+    return size.boundedTo(image).expandedTo(QSize(1, 1));
+}
+
+QImage ItemInfo::decodeForThumbs(const QByteArray& data, bool svg, const QList<QSize>& boxes, QSize& fullSize)
+{
+    fullSize = QSize();
+    if (data.isEmpty())
+        return QImage();
+    QImage image;
+    if (svg) {
+        image = SvgLoader().load(data, 0, 0);
+        fullSize = image.size();
+        return image;
+    }
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return QImage();
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    // A JPEG decodes at reduced scale; its own size comes from its header.
+    if (size.isValid() && reader.format() == "jpeg" && reader.supportsOption(QImageIOHandler::ScaledSize)) {
+        const QSize cover = coverSize(size, boxes);
+        if (cover != size)
+            reader.setScaledSize(cover);
+        if (reader.read(&image))
+            fullSize = size;
+        return image;
+    }
+    const DecodeHold hold(size);
+    if (reader.read(&image))
+        fullSize = image.size();
+    return image;
+}
+
+QImage ItemInfo::refit(const QImage& thumb, const QSize& imageSize, const QSize& box)
+{
+    if (thumb.isNull() || box.isEmpty())
+        return thumb;
+    if (imageSize.isEmpty()) {
+        // No size on record: only shrink what no longer fits.
+        return fitsIn(thumb.size(), box) ? thumb : thumb.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    const QSize target = fitsIn(imageSize, box) ? imageSize : box;
+    return thumb.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+QList<uint> ItemInfo::hintColours(const QImage& thumb, QList<uint>& tagColours)
+{
+    QList<uint> hints;
+    if (thumb.isNull())
+        return hints;
+    const QImage work = (thumb.width() > 200 || thumb.height() > 200)
+        ? thumb.scaled(200, 200, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+        : thumb;
+    const QVector<ColorStatResult> results = ColorStat::statColor(work);
+    for (const ColorStatResult& r : results) {
+        if (r.count > 0)
+            hints.append(r.rgb);
+    }
+    for (const ColorStatResult& r : ColorStat::filterColor(results, 2))
+        tagColours.append(r.rgb);
+    return hints;
+}
+
+void ItemInfo::setThumbs(const QImage& grid, const QImage& list)
+{
+    m_thumbnail = grid;
+    m_listThumbnail = list;
+}
+
+// ---- jobs
+
+int ItemInfo::loadJob(const LoadParams& params)
+{
+    // File facts as they are now, read here rather than on the GUI thread.
+    const QFileInfo fresh(params.file);
+    readRows(params, fresh);
+    if (abort == 1)
+        return -1;
+    FileTags tags;
+    QImage hintImage;
+    if (tagFromDb != 1 || cacheFromDb != 1) {
+        readFile(params, fresh, tags, hintImage);
+        if (abort == 1)
+            return -1;
+    }
+    if (tagFromDb == 1) {
+        if (cacheFromDb != 1)
+            storeToDb();
+    } else if (fileReady == 1 && tagReady != 1) {
+        QMutexLocker lock(&m_mutex);
+        if (!m_metaFuture.isRunning() && abort != 1)
+            m_metaFuture = startJob(exivTagPool, [this, tags, hintImage] { return metaJob(tags, hintImage); });
+    }
+    return 0;
+}
+
+bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
+{
+    PooledDb<TagDb> tagDb(tagDbPool);
+    PooledDb<ThumbDb> thumbDb(thumbDbPool);
+    if (!tagDb || !thumbDb)
+        return false;
+    FileTagTb tagTb(tagDb.get());
+    ImageCacheTb cacheTb(thumbDb.get());
+
+    FileTagInfo row;
+    if (tagTb.readFileTag(params.file, row)) {
+        const bool valid = fresh.exists() && row.getFileSize() == fresh.size()
+            && row.getCreateTime() == DateTimeToStr(platform::createdTime(fresh))
+            && row.getModifyTime() == DateTimeToStr(fresh.lastModified());
+        if (!valid) {
+            tagTb.delFileTag(params.file);
+            cacheTb.delImageCache(params.file);
+            return false;
+        }
+        {
+            QMutexLocker lock(&m_mutex);
+            if (tagReady != 1) {
+                tagInfo = row;
+                m_imageSize = QSize(row.getImageWidth(), row.getImageHeight());
+                m_imageSizeText = calcImageSize(row.getImageWidth(), row.getImageHeight());
+                m_starText = QString::number(row.getStar());
+                m_tagText = row.getTextTags();
+            }
+        }
+        tagFromDb = 1;
+        if (tagReady != 1) {
+            tagReady = 1;
+            emit tagLoaded();
+        }
+    }
+    if (abort == 1)
+        return false;
+
+    ImageCacheInfo cache;
+    if (!cacheTb.readImageCache(params.file, cache))
+        return true;
+    const QImage cached = cache.getThumb();
+    // A thumbnail that no longer decodes counts as missing, so it is made again.
+    if (cached.isNull())
+        return true;
+    QSize own;
+    if (tagFromDb == 1) {
+        QMutexLocker lock(&m_mutex);
+        own = m_imageSize;
+    }
+    if (own.isEmpty())
+        own = cached.size();
+    const QImage grid = cached.scaled(
+        fitsIn(own, params.gridBox) ? own : params.gridBox, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const QImage list = cached.scaled(
+        fitsIn(own, params.stripBox) ? own : params.stripBox, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    cache.setThumb(QImage());
+    {
+        QMutexLocker lock(&m_mutex);
+        if (thumbReady == 1)
+            return true;
+        cacheInfo = cache;
+        setThumbs(grid, list);
+    }
+    cacheFromDb = 1;
+    thumbReady = 1;
+    emit cacheLoaded();
+    return true;
+}
+
+int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTags& tags, QImage& hintImage)
+{
+    QFile file(params.file);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes)
+        return -1;
+    QByteArray data = file.readAll();
+    file.close();
+
+    // The tags are read here, so the bytes never wait in memory for the metadata pool.
+    tags.read = true;
+    if (tagFromDb != 1 && !data.isEmpty()) {
+        ExivTags exiv;
+        tags.result = exiv.loadTagsFromData(data);
+        if (tags.result >= 0) {
+            tags.star = exiv.getStar();
+            tags.rgb = exiv.getRgb();
+            tags.text = exiv.getTextTag();
+        }
+    }
+    if (abort == 1)
+        return -1;
+
+    QSize full;
+    const QImage image = decodeForThumbs(data, params.svg, { params.gridBox, params.stripBox, params.cacheBox }, full);
+    data = QByteArray();
+    if (image.isNull() || full.isEmpty() || abort == 1)
+        return -1;
+
+    const QImage grid = makeThumb(image, full, params.gridBox);
+    const QImage list = makeThumb(image, full, params.stripBox);
+    hintImage = grid;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (tagReady != 1) {
+            m_imageSize = full;
+            m_imageSizeText = calcImageSize(full.width(), full.height());
+        }
+        if (thumbReady != 1)
+            setThumbs(grid, list);
+    }
+    if (abort == 1)
+        return -1;
+
+    if (tagFromDb != 1) {
+        QMutexLocker lock(&m_mutex);
+        if (tagReady != 1) {
+            tagInfo.setPath(params.folder);
+            tagInfo.setFile(params.file);
+            tagInfo.setFileSize(fresh.size());
+            tagInfo.setCreateTime(DateTimeToStr(platform::createdTime(fresh)));
+            tagInfo.setModifyTime(DateTimeToStr(fresh.lastModified()));
+            tagInfo.setImageWidth(full.width());
+            tagInfo.setImageHeight(full.height());
+        }
+    }
+    if (cacheFromDb != 1) {
+        const QImage thumb = makeThumb(image, full, params.cacheBox);
+        const bool fits = fitsIn(full, params.cacheBox);
+        {
+            QMutexLocker lock(&m_mutex);
+            if (thumbReady == 1)
+                return 0;
+            cacheInfo.setPath(params.folder);
+            cacheInfo.setFile(params.file);
+            cacheInfo.setThumbWidth(fits ? full.width() : params.cacheBox.width());
+            cacheInfo.setThumbHeight(fits ? full.height() : params.cacheBox.height());
+            cacheInfo.setFormat(int(image.format()));
+            cacheInfo.setThumb(thumb);
+        }
+        thumbReady = 1;
+        emit cacheLoaded();
+    }
+    return 0;
+}
+
+int ItemInfo::metaJob(const FileTags& tags, const QImage& hintImage)
+{
+    FileTagInfo found;
+    const bool loaded = tags.result >= 0;
+    if (loaded) {
+        found.setStar(tags.star);
+        found.setRgb(tags.rgb);
+        found.setTextTag(tags.text);
+    }
+    bool hinted = false;
+    if (!loaded || (tags.star <= 0 && tags.rgb.isEmpty() && tags.text.isEmpty())) {
+        if (abort != 1 && !hintImage.isNull()) {
+            QList<uint> colours;
+            found.setHintRgb(hintColours(hintImage, colours));
+            found.setRgb(colours);
+            hinted = true;
+        }
+    }
+    {
+        QMutexLocker lock(&m_mutex);
+        if (tagReady == 1)
+            return 1;
+        if (loaded) {
+            tagInfo.setStar(found.getStar());
+            tagInfo.setRgb(found.getRgb());
+            tagInfo.setTextTag(found.getTextTag());
+        }
+        if (hinted) {
+            tagInfo.setHintRgb(found.getHintRgb());
+            tagInfo.setRgb(found.getRgb());
+        }
+        m_starText = QString::number(tagInfo.getStar());
+        m_tagText = tagInfo.getTextTags();
+        m_fileTagsUnknown = !tags.read;
+        // An edit from now on is carried by the row still to be stored.
+        if (tagFromDb != 1 && thumbReady == 1 && abort != 1 && !tagInfo.getFile().isEmpty())
+            m_tagInsertPending = true;
+        tagReady = 1;
+    }
+    emit tagLoaded();
+    if (abort != 1 && (tagFromDb != 1 || cacheFromDb != 1))
+        storeToDb();
+    return 0;
+}
+
+int ItemInfo::storeJob(int cacheBigImage)
+{
+    if (tagFromDb != 1) {
+        FileTagInfo record;
+        bool take = false;
+        {
+            QMutexLocker lock(&m_mutex);
+            // Not pending: an edit has already written the row.
+            take = m_tagInsertPending;
+            m_tagInsertTaken = take;
+            record = tagInfo;
+            m_tagDirty = false;
+        }
+        bool stored = false;
+        // Without the file's facts (the file could not be read) there is no row to store.
+        if (!take || record.getFile().isEmpty()) {
+            QMutexLocker lock(&m_mutex);
+            m_tagInsertPending = false;
+            m_tagInsertTaken = false;
+        } else {
+            PooledDb<TagDb> db(tagDbPool);
+            stored = db && FileTagTb(db.get()).addFileTag(record);
+            // Edits made while the row was on its way are written after it.
+            for (;;) {
+                QMutexLocker lock(&m_mutex);
+                if (stored)
+                    tagInfo.setRowId(record.getRowId());
+                if (!stored || !m_tagDirty) {
+                    m_tagInsertPending = false;
+                    m_tagInsertTaken = false;
+                    break;
+                }
+                m_tagDirty = false;
+                record = tagInfo;
+                lock.unlock();
+                FileTagTb(db.get()).updateTags(record.getRowId(), record);
+            }
+        }
+    }
+    if (cacheFromDb != 1) {
+        ImageCacheInfo cache;
+        QSize full;
+        {
+            QMutexLocker lock(&m_mutex);
+            cache = cacheInfo;
+            full = m_imageSize;
+        }
+        const QImage thumb = cache.getThumb();
+        const bool wanted
+            = !thumb.isNull() && (cacheBigImage == 0 || thumb.width() < full.width() || thumb.height() < full.height());
+        if (wanted) {
+            PooledDb<ThumbDb> db(thumbDbPool);
+            if (db && ImageCacheTb(db.get()).addImageCache(cache)) {
+                QMutexLocker lock(&m_mutex);
+                cacheInfo.setRowId(cache.getRowId());
+            }
+        }
+    }
+    QMutexLocker lock(&m_mutex);
+    cacheInfo.setThumb(QImage());
+    return 0;
+}
+
+int ItemInfo::fullImageJob(const QString& path)
+{
+    if (fullImageState() > 0 || abort == 1)
+        return 1;
+    // Decoded outside the lock, so a reader never waits for a decode.
+    QImage image;
+    if (!image.load(path))
+        return -1;
+    QWriteLocker lock(&m_fullImageLock);
+    if (abort == 1)
+        return -1;
+    m_fullImage = image;
+    m_fullImageState = m_fullImageState == -1 ? 2 : 1;
+    return 0;
+}
+
+// ---- edits
+
+template <class F> bool ItemInfo::writeTagRow(F&& fn)
+{
+    qint64 rowId = 0;
+    QString file;
+    FileTagInfo record;
+    bool insert = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_tagInsertPending && m_tagInsertTaken) {
+            // The store job is writing the new row: it writes the edit after it.
+            m_tagDirty = true;
+            return true;
+        }
+        // The store job has not started (and is dropped at exit): the new row, edit included, is written here.
+        insert = m_tagInsertPending;
+        m_tagInsertPending = false;
+        record = tagInfo;
+        rowId = tagInfo.getRowId();
+        file = m_filePath;
+    }
+    PooledDb<TagDb> db(tagDbPool);
+    if (!db) {
+        QMutexLocker lock(&m_mutex);
+        m_tagInsertPending = m_tagInsertPending || insert;
+        return false;
+    }
+    FileTagTb table(db.get());
+    if (insert) {
+        const bool stored = table.addFileTag(record);
+        QMutexLocker lock(&m_mutex);
+        if (stored)
+            tagInfo.setRowId(record.getRowId());
+        else
+            m_tagInsertPending = true;
+        return stored;
+    }
+    if (rowId > 0 && fn(table, rowId))
+        return true;
+    // The row may have been replaced (new rowid) or the write failed: find it by its file, once.
+    FileTagInfo row;
+    if (!table.readFileTag(file, row) || row.getRowId() <= 0)
+        return false;
+    {
+        QMutexLocker lock(&m_mutex);
+        tagInfo.setRowId(row.getRowId());
+    }
+    return fn(table, row.getRowId());
+}
+
+bool ItemInfo::setStar(int star)
+{
+    if (star < 1)
+        star = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (tagReady != 1)
+            return false;
+        if (tagInfo.getStar() == star)
+            return true;
+        tagInfo.setStar(star);
+        m_starText = QString::number(star);
+    }
+    return writeTagRow([star](FileTagTb& tb, qint64 id) { return tb.modFileStarTag(id, star); });
+}
+
+bool ItemInfo::setRgbs(const QList<QRgb>& rgbs)
+{
+    QString joined;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (tagReady != 1)
+            return false;
+        tagInfo.setRgb(rgbs);
+        joined = tagInfo.getRgbs();
+    }
+    return writeTagRow([joined](FileTagTb& tb, qint64 id) { return tb.modFileRgbTag(id, joined); });
+}
+
+bool ItemInfo::updateRgb(int index, QRgb rgb)
+{
+    QString joined;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (tagReady != 1)
+            return false;
+        tagInfo.updateRgb(rgb, index);
+        joined = tagInfo.getRgbs();
+    }
+    return writeTagRow([joined](FileTagTb& tb, qint64 id) { return tb.modFileRgbTag(id, joined); });
+}
+
+bool ItemInfo::deleteRgb(int index)
+{
+    QString joined;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (tagReady != 1 || tagInfo.deleteRgb(index) < 0)
+            return false;
+        joined = tagInfo.getRgbs();
+    }
+    return writeTagRow([joined](FileTagTb& tb, qint64 id) { return tb.modFileRgbTag(id, joined); });
+}
+
+bool ItemInfo::setTextTags(const QStringList& tags)
+{
+    QString joined;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (tagReady != 1)
+            return false;
+        tagInfo.setTextTag(tags);
+        joined = tagInfo.getTextTags();
+        m_tagText = joined;
+    }
+    return writeTagRow([joined](FileTagTb& tb, qint64 id) { return tb.modFileTextTag(id, joined); });
+}
+
+bool ItemInfo::addTextTag(const QString& tag)
+{
+    QString joined;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (tagReady != 1 || tagInfo.addTextTag(tag) < 0)
+            return false;
+        joined = tagInfo.getTextTags();
+        m_tagText = joined;
+    }
+    return writeTagRow([joined](FileTagTb& tb, qint64 id) { return tb.modFileTextTag(id, joined); });
+}
+
+int ItemInfo::saveTagsToFile()
+{
+    if (fileReady != 1 || tagReady != 1)
+        return -1;
+    ExivTags exiv;
+    QString file;
+    {
+        QMutexLocker lock(&m_mutex);
+        // The record never saw the file's own tags: writing it could wipe them.
+        if (m_fileTagsUnknown)
+            return -1;
+        exiv.setStar(tagInfo.getStar());
+        exiv.setRgb(tagInfo.getRgb());
+        exiv.setTextTag(tagInfo.getTextTag());
+        file = m_filePath;
+    }
+    const int result = exiv.saveTagsToFile(file);
+    if (result >= 0)
+        refreshFileFacts(file);
+    return result;
+}
+
+// The written file has a new size (and, where the file system keeps one, a new birth time): the tag row follows,
+// so that it still counts as valid for the file next time instead of being thrown away with its thumbnail.
+void ItemInfo::refreshFileFacts(const QString& file)
+{
+    const QFileInfo fresh(file);
+    if (!fresh.exists())
+        return;
+    FileTagInfo record;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (tagInfo.getFile() != file)
+            return;
+        tagInfo.setFileSize(fresh.size());
+        tagInfo.setCreateTime(DateTimeToStr(platform::createdTime(fresh)));
+        tagInfo.setModifyTime(DateTimeToStr(fresh.lastModified()));
+        record = tagInfo;
+    }
+    writeTagRow([record](FileTagTb& tb, qint64 id) mutable {
+        record.setRowId(id);
+        return tb.modFileTagById(record);
+    });
+}
+
+int ItemInfo::rename(const QString& newName)
+{
+    if (fileReady != 1 || tagReady != 1 || thumbReady != 1 || isBusy())
+        return -2;
+    if (newName.trimmed().isEmpty() || newName == QLatin1String(".") || newName == QLatin1String("..")
+        || newName.contains(QLatin1Char('/')) || newName.contains(QChar(0)))
+        return -1;
+    QString oldPath, folder;
+    {
+        QMutexLocker lock(&m_mutex);
+        oldPath = m_filePath;
+        folder = m_folder;
+    }
+    const QString newPath = folder + QLatin1Char('/') + newName;
+    if (newPath == oldPath)
+        return 0;
+    // Never onto an existing name (a dangling link counts too); QFile::rename does not replace either.
+    const QFileInfo target(newPath);
+    if (target.exists() || target.isSymLink())
+        return -1;
+    if (!QFile::rename(oldPath, newPath))
+        return -1;
+
+    fileInfo.setFile(newPath);
+    {
+        QMutexLocker lock(&m_mutex);
+        m_filePath = fileInfo.absoluteFilePath();
+        m_folder = fileInfo.absolutePath();
+        m_fileName = fileInfo.fileName();
+        tagInfo.setFile(m_filePath);
+        tagInfo.setPath(m_folder);
+        cacheInfo.setFile(m_filePath);
+        cacheInfo.setPath(m_folder);
+    }
+    {
+        PooledDb<TagDb> db(tagDbPool);
+        if (db) {
+            BookMarkTb(db.get()).updateFile(oldPath, newPath);
+            FileTagTb(db.get()).updateFile(oldPath, newPath, folder);
+        }
+    }
+    {
+        PooledDb<ThumbDb> db(thumbDbPool);
+        if (db)
+            ImageCacheTb(db.get()).updateFile(oldPath, newPath, folder);
+    }
+    return 0;
+}

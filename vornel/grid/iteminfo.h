@@ -1,0 +1,168 @@
+#pragma once
+
+#include "records/filetaginfo.h"
+#include "records/imagecacheinfo.h"
+
+#include <QByteArray>
+#include <QFileInfo>
+#include <QFuture>
+#include <QImage>
+#include <QList>
+#include <QMetaType>
+#include <QMutex>
+#include <QObject>
+#include <QReadWriteLock>
+#include <QRgb>
+#include <QSharedPointer>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <memory>
+
+class ItemInfo;
+class QThreadPool;
+using ItemInfoPtr = QSharedPointer<ItemInfo>;
+
+// One image file as the photo manager knows it: file facts, the tag and thumbnail-cache records, two
+// thumbnails and the full-size image. It loads them on the photo manager's pools (rows from the databases,
+// else from the file), stores new rows, and carries the tag edits and the rename of the file.
+//
+// Threads: created, loaded, edited and renamed on the GUI thread; the readers work from any thread. The jobs
+// write only fields whose ready flag is still 0 and emit tagLoaded / cacheLoaded after setting the flag.
+// The public records (fileInfo, tagInfo, cacheInfo) are for the GUI thread, tagInfo once tagReady is 1.
+class ItemInfo : public QObject {
+    Q_OBJECT
+public:
+    ItemInfo();
+    // Stops the jobs: a queued job is skipped when it comes up, a running one is waited for.
+    ~ItemInfo() override;
+    ItemInfo(const ItemInfo&) = delete;
+    ItemInfo& operator=(const ItemInfo&) = delete;
+
+    // Registers ItemInfoPtr for queued connections (done by the constructor too).
+    static void registerMetaType();
+
+    // Returns 1.
+    int setFile(const QString& path);
+    // -1 without a file; 1 when already loaded or loading; 0 when the load job was queued.
+    int load();
+    // -1 without a file; 1 when the tags or thumbnails are not ready or a store is running; 0 when queued.
+    int storeToDb();
+    // -1 without a file; 1 when the full image is there or loading; 0 when queued.
+    int loadFullImage();
+    void releaseFullImage();
+
+    QString fileName() const;
+    QString fileSizeText() const;
+    QString imageSizeText() const;
+    QString starText() const;
+    QString tagText() const;
+    // The colour tag at index; 0 when out of range or the tags are not loaded.
+    QRgb rgb(int index) const;
+    // Null until the thumbnails are made; refitted first when rescaleThumb is set.
+    QImage thumbnail() const;
+    QImage listThumbnail() const;
+    QImage fullImage() const;
+    // 0 never loaded, 1 loaded, 2 loaded again after a release, -1 released.
+    int fullImageState() const;
+    // A copy of the tag record, safe from any thread.
+    FileTagInfo tagRecord() const;
+    // Whether the grid filter lets the item pass; an item still loading always passes.
+    bool match(const QList<int>& stars, const QList<QRgb>& colours, const QStringList& keys) const;
+    // Whether a load, metadata or store job is queued or running.
+    bool isBusy() const;
+
+    // Tag edits (GUI thread). Nothing changes until the tags are loaded (then false). Each writes the tag row at
+    // once; true when the row now holds the edit, or the new row still to be stored will carry it.
+    bool setStar(int star);
+    bool setRgbs(const QList<QRgb>& rgbs);
+    bool updateRgb(int index, QRgb rgb);
+    bool deleteRgb(int index);
+    bool setTextTags(const QStringList& tags);
+    bool addTextTag(const QString& tag);
+    // Writes the tags into the file (ExivTags codes); -1 without loaded tags, or when the file could not be read
+    // while they were loaded.
+    int saveTagsToFile();
+    // 0 renamed; -1 refused (blank, ".", "..", holds "/", target exists) or failed; -2 not loaded yet or busy.
+    int rename(const QString& newName);
+
+    // Sizes used while loading: a thumbnail is the image itself when it fits in the box, else the image scaled
+    // into it (aspect ratio kept).
+    static QSize fitSize(const QSize& image, const QSize& box);
+    // The smallest size of the image's shape that covers the thumbnails for all the boxes.
+    static QSize coverSize(const QSize& image, const QList<QSize>& boxes);
+    // Decodes bytes for thumbnails of the given boxes: a JPEG at reduced scale, anything else whole. fullSize is
+    // the image's own size. An SVG renders at its default size.
+    static QImage decodeForThumbs(const QByteArray& data, bool svg, const QList<QSize>& boxes, QSize& fullSize);
+
+    QFileInfo fileInfo;
+    FileTagInfo tagInfo;
+    ImageCacheInfo cacheInfo;
+    std::atomic<int> tagFromDb { 0 };
+    std::atomic<int> cacheFromDb { 0 };
+    std::atomic<int> fileReady { 0 };
+    std::atomic<int> tagReady { 0 };
+    std::atomic<int> thumbReady { 0 };
+    std::atomic<int> abort { 0 };
+    // Set by the views: refit the thumbnail to the cell (strip) on its next read.
+    mutable std::atomic<int> rescaleThumb { 0 };
+    mutable std::atomic<int> rescaleListThumb { 0 };
+    // The grid part under the mouse; -1 when none.
+    std::atomic<int> hoverPart { -1 };
+
+signals:
+    void tagLoaded();
+    void cacheLoaded();
+
+private:
+    struct Gate;
+    struct LoadParams;
+    struct FileTags;
+
+    template <class F> QFuture<int> startJob(QThreadPool* pool, F&& body);
+
+    int loadJob(const LoadParams& params);
+    bool readRows(const LoadParams& params, const QFileInfo& fresh);
+    int readFile(const LoadParams& params, const QFileInfo& fresh, FileTags& tags, QImage& hintImage);
+    int metaJob(const FileTags& tags, const QImage& hintImage);
+    int storeJob(int cacheBigImage);
+    int fullImageJob(const QString& path);
+    void setThumbs(const QImage& grid, const QImage& list);
+    static QImage refit(const QImage& thumb, const QSize& imageSize, const QSize& box);
+    static QList<uint> hintColours(const QImage& thumb, QList<uint>& tagColours);
+    // Writes one tag column through fn(table, rowid); on failure finds the row by its file and retries once.
+    void refreshFileFacts(const QString& file);
+    template <class F> bool writeTagRow(F&& fn);
+
+    std::shared_ptr<Gate> m_gate;
+    mutable QMutex m_mutex; // texts, thumbnails, records, paths, futures
+    QString m_filePath; // absolute path, as the jobs see it
+    QString m_folder;
+    QString m_fileName;
+    QString m_fileSizeText;
+    QString m_imageSizeText;
+    QString m_starText;
+    QString m_tagText;
+    mutable QImage m_thumbnail;
+    mutable QImage m_listThumbnail;
+    QSize m_imageSize; // the image's own size once known
+    int m_cacheBigImage = 0; // taken with the sizes when the load is queued
+    QFuture<int> m_loadFuture;
+    QFuture<int> m_metaFuture;
+    QFuture<int> m_storeFuture;
+    QFuture<int> m_fullImageFuture;
+    // The new tag row is queued for the store job; an edit meanwhile marks it dirty so the job writes it again.
+    bool m_tagInsertPending = false;
+    bool m_tagDirty = false;
+    bool m_tagInsertTaken = false; // the store job has taken the pending row
+    // The file could not be read when its tags were loaded (so none came from it or from a row).
+    bool m_fileTagsUnknown = false;
+
+    mutable QReadWriteLock m_fullImageLock { QReadWriteLock::Recursive };
+    QImage m_fullImage;
+    int m_fullImageState = 0;
+};
+
+Q_DECLARE_METATYPE(ItemInfoPtr)

@@ -1,0 +1,887 @@
+#include "grid/medialistview.h"
+
+#include "app/appcfg.h"
+#include "db/sqlitedbpool.h"
+#include "db/tagdb.h"
+#include "grid/colormenuwdg.h"
+#include "grid/gridhost.h"
+#include "grid/mediadelegate.h"
+#include "grid/mediaitem.h"
+#include "grid/mediamodel.h"
+#include "records/bookmarktb.h"
+#include "records/histaglist.h"
+#include "records/tagutil.h"
+#include "sys/fileutil.h"
+#include "tagwidgets/xtaglabel.h"
+#include "task/pooljob.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QWidgetAction>
+
+namespace {
+
+// The listing hands its files over in batches: at most this many, or what it found within this time.
+constexpr int kBatchFiles = 512;
+constexpr int kBatchMs = 80;
+
+QString absoluteFolderOf(const QString& filePath)
+{
+    return QDir::cleanPath(QFileInfo(filePath).absolutePath());
+}
+
+} // namespace
+
+MediaListView::MediaListView(QWidget* parent)
+    : QListView(parent)
+{
+    qRegisterMetaType<ItemInfoPtr>("ItemInfoPtr");
+    m_model = new MediaModel(this);
+    m_delegate = new MediaDelegate(this);
+    m_model->setView(this);
+    m_model->setDelegate(m_delegate);
+    m_delegate->setModel(m_model);
+    m_delegate->setView(this);
+
+    setMouseTracking(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setTextElideMode(Qt::ElideNone);
+    setMovement(QListView::Static);
+    setResizeMode(QListView::Adjust);
+    setViewMode(QListView::IconMode);
+    setUniformItemSizes(true);
+    setFlow(QListView::LeftToRight);
+    setSelectionRectVisible(true);
+    setSpacing(AppCfg::instance()->item.itemSpace);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setModel(m_model);
+    setItemDelegate(m_delegate);
+
+    m_nameEditor = new QLineEdit(viewport());
+    m_nameEditor->hide();
+    m_tagEditor = new QLineEdit(viewport());
+    m_tagEditor->hide();
+    connect(m_nameEditor, &QLineEdit::returnPressed, this, &MediaListView::slot_fileNameEditFinished);
+    connect(m_tagEditor, &QLineEdit::returnPressed, this, &MediaListView::slot_textTagEditFinished);
+
+    buildMenus();
+
+    connect(this, &QAbstractItemView::doubleClicked, this, &MediaListView::slot_double_clicked);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &MediaListView::slot_current_changed);
+    connect(this, &MediaListView::listedFiles, this, &MediaListView::onListedFiles, Qt::QueuedConnection);
+    connect(this, &MediaListView::listedEnd, this, &MediaListView::onListedEnd, Qt::QueuedConnection);
+}
+
+MediaListView::~MediaListView()
+{
+    clear();
+}
+
+void MediaListView::buildMenus()
+{
+    auto addAction = [](QMenu* menu, const QString& text) {
+        QAction* action = menu->addAction(text);
+        action->setStatusTip(text);
+        return action;
+    };
+    m_contextMenu = new QMenu(this);
+    m_atRefresh = addAction(m_contextMenu, QStringLiteral("刷新(&E)"));
+    m_contextMenu->addSeparator();
+    m_atCut = addAction(m_contextMenu, QStringLiteral("剪切(&T)"));
+    m_atCopy = addAction(m_contextMenu, QStringLiteral("复制(&C)"));
+    m_atDelete = addAction(m_contextMenu, QStringLiteral("删除(&D)"));
+    m_atRename = addAction(m_contextMenu, QStringLiteral("改名(&M)"));
+    m_contextMenu->addSeparator();
+    m_atAddFav = addAction(m_contextMenu, QStringLiteral("添加到收藏夹"));
+    connect(m_atRefresh, &QAction::triggered, this, &MediaListView::onRefresh);
+    connect(m_atCut, &QAction::triggered, this, &MediaListView::onCut);
+    connect(m_atCopy, &QAction::triggered, this, &MediaListView::onCopy);
+    connect(m_atDelete, &QAction::triggered, this, &MediaListView::onDelete);
+    connect(m_atRename, &QAction::triggered, this, &MediaListView::onRename);
+    connect(m_atAddFav, &QAction::triggered, this, &MediaListView::slot_atAddFav);
+
+    m_colorMenu = new QMenu(this);
+    m_colorWdg = new ColorMenuWdg(m_colorMenu);
+    auto* colorAction = new QWidgetAction(m_colorMenu);
+    colorAction->setDefaultWidget(m_colorWdg);
+    m_colorMenu->addAction(colorAction);
+    connect(m_colorWdg, &ColorMenuWdg::sign_color_selected, this, &MediaListView::slot_color_selected);
+
+    m_starMenu = new QMenu(this);
+    void (MediaListView::*starSlots[6])()
+        = { &MediaListView::slot_atStar1, &MediaListView::slot_atStar2, &MediaListView::slot_atStar3,
+              &MediaListView::slot_atStar4, &MediaListView::slot_atStar5, &MediaListView::slot_atStar0 };
+    for (int i = 0; i < 6; ++i) {
+        const QString text = i < 5 ? QStringLiteral("%1 星").arg(i + 1) : QStringLiteral("清除");
+        connect(addAction(m_starMenu, text), &QAction::triggered, this, starSlots[i]);
+    }
+
+    m_tagMenu = new QMenu(this);
+    onRefreshHisTextTag();
+}
+
+// ---- listing ----
+
+void MediaListView::listFolder(const QString& path, const QString& curFile)
+{
+    clear();
+    m_currentPath = path;
+    // An empty path would list the process's working folder.
+    if (path.isEmpty())
+        return;
+    const quint64 listing = m_listing;
+    auto stop = std::make_shared<std::atomic_bool>(false);
+    m_listStop = stop;
+    // The folder goes to the job by value: the next listing may change currentPath meanwhile.
+    m_listFuture = runJob(QThreadPool::globalInstance(), [this, folder = path, curFile, listing, stop] {
+        QDirIterator it(folder, supportedImages(), QDir::Files | QDir::NoDotAndDotDot);
+        QStringList batch;
+        QElapsedTimer timer;
+        timer.start();
+        while (!*stop && it.hasNext()) {
+            const QString file = it.next();
+            emit findFile(file);
+            batch.append(file);
+            if (batch.size() >= kBatchFiles || timer.elapsed() >= kBatchMs) {
+                emit listedFiles(listing, batch, QPrivateSignal());
+                batch.clear();
+                timer.restart();
+            }
+        }
+        if (*stop)
+            return;
+        if (!batch.isEmpty())
+            emit listedFiles(listing, batch, QPrivateSignal());
+        emit findFileEnd(curFile);
+        emit listedEnd(listing, curFile, QPrivateSignal());
+    });
+}
+
+void MediaListView::onListedFiles(quint64 listing, const QStringList& paths)
+{
+    if (listing != m_listing)
+        return;
+    QList<QStandardItem*> rows;
+    rows.reserve(paths.size());
+    for (const QString& path : paths) {
+        ItemInfoPtr info(new ItemInfo());
+        info->setFile(path);
+        rows.append(newRow(info));
+    }
+    m_model->invisibleRootItem()->appendRows(rows);
+}
+
+void MediaListView::onListedEnd(quint64 listing, const QString& curFile)
+{
+    if (listing != m_listing)
+        return;
+    onFindFileEnd(curFile);
+}
+
+MediaItem* MediaListView::newRow(const ItemInfoPtr& info)
+{
+    auto* item = new MediaItem();
+    item->setInfo(info);
+    item->setMediaModel(m_model);
+    item->setView(this);
+    item->setDelegate(m_delegate);
+    if (m_filterOn && info && !isLoaded(*info))
+        m_filterPending.insert(info.data());
+    return item;
+}
+
+void MediaListView::onFindFile(QString strFilePath)
+{
+    ItemInfoPtr info(new ItemInfo());
+    info->setFile(strFilePath);
+    m_model->appendRow(newRow(info));
+}
+
+void MediaListView::onFindFileEnd(QString strCurFilePath)
+{
+    const int n = m_model->rowCount();
+    for (int row = 0; row < n; ++row) {
+        MediaItem* item = itemAt(m_model->index(row, 0));
+        if (item && item->getInfo())
+            item->getInfo()->load();
+    }
+    if (!strCurFilePath.isEmpty()) {
+        const int row = rowOfFile(strCurFilePath);
+        if (row >= 0)
+            selectRow(row);
+    } else if (n > 0) {
+        setCurrentIndex(m_model->index(0, 0));
+    }
+}
+
+void MediaListView::clear()
+{
+    if (m_listStop)
+        *m_listStop = true;
+    m_listFuture.cancel();
+    m_listFuture.waitForFinished();
+    m_listStop.reset();
+    // Leftovers of the stopped listing still queued for this thread are ignored from now on.
+    ++m_listing;
+    hideEditors();
+    m_contextIndex = QPersistentModelIndex();
+    m_hoverIndex = QPersistentModelIndex();
+    m_pressIndex = QPersistentModelIndex();
+    m_nameIndex = QPersistentModelIndex();
+    m_hoverCode = -1;
+    m_pressCode = -1;
+    m_currentPath.clear();
+    // New rows start unfiltered.
+    m_filterOn = false;
+    m_filterPending.clear();
+    m_model->clear();
+    emit itemCleared();
+}
+
+bool MediaListView::isCurrentPath(const QString& filePath) const
+{
+    // Paths are case-sensitive here: compared exactly.
+    return !m_currentPath.isEmpty() && absoluteFolderOf(filePath) == QDir::cleanPath(m_currentPath);
+}
+
+int MediaListView::selectFile(const QString& filePath)
+{
+    const QFileInfo fi(filePath);
+    const QString folder = absoluteFolderOf(filePath);
+    if (folder != QDir::cleanPath(m_currentPath)) {
+        listFolder(folder, fi.absoluteFilePath());
+        return 1;
+    }
+    const int row = rowOfFile(filePath);
+    if (row < 0)
+        return -1;
+    selectRow(row);
+    return 0;
+}
+
+int MediaListView::loadItems(QLinkedList<ItemInfoPtr>& items, const QString& curFile)
+{
+    clear();
+    QList<QStandardItem*> rows;
+    for (const ItemInfoPtr& info : items) {
+        if (info)
+            rows.append(newRow(info));
+    }
+    m_model->invisibleRootItem()->appendRows(rows);
+    m_currentPath = absoluteFolderOf(curFile);
+    // Items the other window never loaded fill in here; loaded ones ignore this.
+    for (const ItemInfoPtr& info : items) {
+        if (info)
+            info->load();
+    }
+    const int row = rowOfFile(curFile);
+    if (row < 0)
+        return -1;
+    selectRow(row);
+    return 0;
+}
+
+int MediaListView::rowOfFile(const QString& filePath) const
+{
+    if (filePath.isEmpty())
+        return -1;
+    const QString wanted = QDir::cleanPath(QFileInfo(filePath).absoluteFilePath());
+    const int n = m_model->rowCount();
+    for (int row = 0; row < n; ++row) {
+        MediaItem* item = itemAt(m_model->index(row, 0));
+        if (item && item->getInfo() && item->getInfo()->fileInfo.absoluteFilePath() == wanted)
+            return row;
+    }
+    return -1;
+}
+
+void MediaListView::selectRow(int row)
+{
+    const QModelIndex index = m_model->index(row, 0);
+    setCurrentIndex(index);
+    scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
+void MediaListView::onLoadPath(QString strPath)
+{
+    listFolder(strPath, QString());
+}
+
+void MediaListView::onLoadFile(QString strFilePath)
+{
+    clear();
+    m_currentPath = strFilePath;
+    onFindFile(strFilePath);
+    onFindFileEnd(strFilePath);
+}
+
+void MediaListView::onRefresh()
+{
+    const QString cur = m_model->filePath(currentIndex());
+    const QString path = m_currentPath;
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).isDir())
+        listFolder(path, cur);
+    else
+        onLoadFile(path);
+}
+
+// ---- rows and selection ----
+
+MediaItem* MediaListView::itemAt(const QModelIndex& index) const
+{
+    return m_model->itemFromIndex(index);
+}
+
+QModelIndexList MediaListView::visibleSelection() const
+{
+    QModelIndexList out;
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    for (const QModelIndex& index : selected) {
+        if (index.isValid() && index.column() == 0 && !isRowHidden(index.row()))
+            out.append(index);
+    }
+    return out;
+}
+
+QStringList MediaListView::selectedPaths() const
+{
+    QStringList paths;
+    for (const QModelIndex& index : visibleSelection()) {
+        MediaItem* item = itemAt(index);
+        if (item && item->getInfo())
+            paths.append(item->getInfo()->fileInfo.absoluteFilePath());
+    }
+    return paths;
+}
+
+ItemInfoPtr MediaListView::editableItem(const QModelIndex& index) const
+{
+    if (!index.isValid() || isRowHidden(index.row()))
+        return ItemInfoPtr();
+    MediaItem* item = itemAt(index);
+    if (!item || !item->getInfo() || item->getInfo()->tagReady != 1)
+        return ItemInfoPtr();
+    return item->getInfo();
+}
+
+void MediaListView::slot_current_changed(QModelIndex current, QModelIndex)
+{
+    MediaItem* item = itemAt(current);
+    if (item && item->getInfo())
+        emit selectItemChanged(item->getInfo());
+}
+
+void MediaListView::slot_double_clicked(QModelIndex index)
+{
+    showInViewer(index, false);
+}
+
+// ---- filter ----
+
+bool MediaListView::isLoaded(const ItemInfo& info)
+{
+    return info.tagReady == 1 && info.thumbReady == 1;
+}
+
+bool MediaListView::rowMatches(int row) const
+{
+    MediaItem* item = itemAt(m_model->index(row, 0));
+    if (!item || !item->getInfo())
+        return true;
+    return item->getInfo()->match(m_filterStars, m_filterColors, m_filterKeys);
+}
+
+void MediaListView::onFilterItem(QList<int> star, QList<QRgb> color, QStringList keys)
+{
+    m_filterOn = true;
+    m_filterStars = star;
+    m_filterColors = color;
+    m_filterKeys = keys;
+    m_filterPending.clear();
+    const bool blocked = blockSignals(true);
+    const int n = m_model->rowCount();
+    for (int row = 0; row < n; ++row) {
+        MediaItem* item = itemAt(m_model->index(row, 0));
+        if (item && item->getInfo() && !isLoaded(*item->getInfo()))
+            m_filterPending.insert(item->getInfo().data());
+        setRowHidden(row, !rowMatches(row));
+    }
+    blockSignals(blocked);
+    doItemsLayout();
+    viewport()->update();
+}
+
+void MediaListView::onShowAllItem()
+{
+    m_filterOn = false;
+    m_filterStars.clear();
+    m_filterColors.clear();
+    m_filterKeys.clear();
+    m_filterPending.clear();
+    const bool blocked = blockSignals(true);
+    const int n = m_model->rowCount();
+    for (int row = 0; row < n; ++row)
+        setRowHidden(row, false);
+    blockSignals(blocked);
+    doItemsLayout();
+    viewport()->update();
+}
+
+void MediaListView::onChangedItemData(MediaItem* item, int)
+{
+    if (!item || item->mediaModel() != m_model)
+        return;
+    const QModelIndex index = item->index();
+    if (!index.isValid())
+        return;
+    // A row that was still loading when the filter was set is judged once it has loaded; edits never hide rows.
+    const ItemInfoPtr& info = item->getInfo();
+    if (m_filterOn && info && isLoaded(*info) && m_filterPending.remove(info.data())) {
+        const bool hide = !rowMatches(index.row());
+        if (hide != isRowHidden(index.row()))
+            setRowHidden(index.row(), hide);
+    }
+    update(index);
+}
+
+void MediaListView::onChangedItemData(MediaItem* item)
+{
+    onChangedItemData(item, 0);
+}
+
+void MediaListView::onResizeItem()
+{
+    m_model->rescaleAll();
+    setSpacing(AppCfg::instance()->item.itemSpace);
+    doItemsLayout();
+    viewport()->update();
+}
+
+// ---- clipboard, delete, rename ----
+
+void MediaListView::onCut()
+{
+    const QStringList paths = selectedPaths();
+    if (!paths.isEmpty())
+        copyToClipboard(paths, false);
+}
+
+void MediaListView::onCopy()
+{
+    const QStringList paths = selectedPaths();
+    if (!paths.isEmpty())
+        copyToClipboard(paths, true);
+}
+
+void MediaListView::onDelete()
+{
+    hideEditors();
+    QList<QPersistentModelIndex> rows;
+    QStringList paths;
+    for (const QModelIndex& index : visibleSelection()) {
+        MediaItem* item = itemAt(index);
+        if (!item || !item->getInfo())
+            continue;
+        rows.append(QPersistentModelIndex(index));
+        paths.append(item->getInfo()->fileInfo.absoluteFilePath());
+    }
+    // A file that could not be trashed keeps its cell.
+    for (int i = 0; i < rows.size(); ++i) {
+        if (moveToTrash(paths[i]))
+            m_model->removeRow(QModelIndex(rows[i]));
+    }
+}
+
+void MediaListView::onRename()
+{
+    hideEditors();
+    const QModelIndex index = currentIndex();
+    if (!index.isValid() || isRowHidden(index.row()) || !selectionModel()->isSelected(index) || !itemAt(index)
+        || !itemAt(index)->getInfo())
+        return;
+    scrollTo(index);
+    CfgItem cfg = AppCfg::instance()->item;
+    const QRect cell = visualRect(index);
+    cfg.translate(cell.left(), cell.top());
+    m_nameIndex = index;
+    placeEditor(m_nameEditor, index, cfg.rcFileName);
+}
+
+void MediaListView::slot_fileNameEditFinished()
+{
+    m_nameEditor->hide();
+    const QModelIndex index = m_nameIndex;
+    m_nameIndex = QPersistentModelIndex();
+    if (!index.isValid() || isRowHidden(index.row()))
+        return;
+    MediaItem* item = itemAt(index);
+    if (!item || !item->getInfo())
+        return;
+    // The name as it was: nothing to rename (simplifying it could still change it).
+    if (m_nameEditor->text() == item->getInfo()->fileName())
+        return;
+    const QString name = m_nameEditor->text().simplified();
+    if (name.isEmpty())
+        return;
+    if (item->getInfo()->rename(name) == 0) {
+        update(index);
+        if (index == currentIndex())
+            emit selectItemChanged(item->getInfo());
+    }
+}
+
+// ---- editors and menus ----
+
+void MediaListView::hideEditors()
+{
+    if (m_nameEditor)
+        m_nameEditor->hide();
+    if (m_tagEditor)
+        m_tagEditor->hide();
+}
+
+void MediaListView::placeEditor(QLineEdit* editor, const QModelIndex& index, const QRect& partRect)
+{
+    MediaItem* item = itemAt(index);
+    if (!item || !item->getInfo())
+        return;
+    editor->setGeometry(partRect.adjusted(0, 0, 1, 1));
+    if (editor == m_nameEditor) {
+        const QString name = item->getInfo()->fileName();
+        editor->setText(name);
+        const int dot = name.indexOf(QLatin1Char('.'));
+        editor->setSelection(0, dot < 0 ? name.size() : dot);
+    } else {
+        editor->setText(item->getInfo()->tagText());
+        editor->end(false);
+    }
+    editor->show();
+    editor->raise();
+    editor->setFocus(Qt::OtherFocusReason);
+}
+
+void MediaListView::popupAt(QMenu* menu, const QRect& partRect)
+{
+    const QPoint pos = viewport()->mapToGlobal(partRect.bottomLeft()) + QPoint(2, 4);
+    menu->popup(pos);
+}
+
+int MediaListView::hitTest(const QPoint& pos, QModelIndex* indexOut, QRect* rectOut) const
+{
+    const QModelIndex index = indexAt(pos);
+    if (indexOut)
+        *indexOut = index;
+    if (rectOut)
+        *rectOut = QRect();
+    if (!index.isValid())
+        return PartNone;
+    CfgItem cfg = AppCfg::instance()->item;
+    const QRect cell = visualRect(index);
+    cfg.translate(cell.left(), cell.top());
+    QRect rect;
+    const int code = cfg.hitTest(pos, rect);
+    if (rectOut)
+        *rectOut = rect;
+    return code;
+}
+
+void MediaListView::setHover(const QModelIndex& index, int code)
+{
+    if (index == m_hoverIndex && code == m_hoverCode)
+        return;
+    if (MediaItem* old = itemAt(m_hoverIndex)) {
+        if (old->getInfo())
+            old->getInfo()->hoverPart = PartNone;
+        update(m_hoverIndex);
+    }
+    if (MediaItem* item = itemAt(index)) {
+        if (item->getInfo())
+            item->getInfo()->hoverPart = code;
+        update(index);
+    }
+    m_hoverIndex = index;
+    m_hoverCode = code;
+}
+
+void MediaListView::mouseMoveEvent(QMouseEvent* event)
+{
+    QListView::mouseMoveEvent(event);
+    QModelIndex index;
+    const int code = hitTest(event->pos(), &index);
+    setHover(index, code);
+}
+
+void MediaListView::leaveEvent(QEvent* event)
+{
+    QListView::leaveEvent(event);
+    setHover(QModelIndex(), PartNone);
+}
+
+void MediaListView::mousePressEvent(QMouseEvent* event)
+{
+    QListView::mousePressEvent(event);
+    hideEditors();
+    QModelIndex index;
+    QRect rect;
+    const int code = hitTest(event->pos(), &index, &rect);
+    m_pressIndex = index;
+    m_pressCode = code;
+    if (!index.isValid() || code <= 0 || event->button() != Qt::LeftButton)
+        return;
+    switch (code) {
+    case PartFileName:
+        m_nameIndex = index;
+        placeEditor(m_nameEditor, index, rect);
+        break;
+    case PartColor1:
+    case PartColor1 + 1:
+    case PartColor1 + 2:
+    case PartColor4:
+        popupAt(m_colorMenu, rect);
+        break;
+    case PartTagRow:
+        placeEditor(m_tagEditor, index, rect);
+        break;
+    case PartTagButton:
+        if (!m_tagMenu->isEmpty())
+            popupAt(m_tagMenu, rect);
+        break;
+    case PartStarButton:
+        popupAt(m_starMenu, rect);
+        break;
+    default:
+        break;
+    }
+}
+
+void MediaListView::contextMenuEvent(QContextMenuEvent* event)
+{
+    const QModelIndex index = indexAt(event->pos());
+    m_contextIndex = index;
+    if (index.isValid()) {
+        m_atAddFav->setEnabled(true);
+        m_contextMenu->popup(event->globalPos());
+    } else if (m_host) {
+        if (QMenu* menu = m_host->viewMenu())
+            menu->popup(event->globalPos());
+    }
+}
+
+void MediaListView::onRefreshHisTextTag()
+{
+    m_tagMenu->clear();
+    const QStringList& tags = HisTagList::m_hisTags;
+    const int n = qMin(20, tags.size());
+    for (int i = 0; i < n; ++i) {
+        QAction* action = m_tagMenu->addAction(tags[i]);
+        action->setData(tags[i]);
+        connect(action, &QAction::triggered, this, &MediaListView::slot_addTextTag);
+    }
+}
+
+// ---- cell edits ----
+
+void MediaListView::editTail(const ItemInfoPtr& info, const QModelIndex& index)
+{
+    saveToFile(info);
+    emit info->tagLoaded();
+    emit itemDataChanged(info);
+    update(index);
+}
+
+void MediaListView::saveToFile(const ItemInfoPtr& info)
+{
+    if (AppCfg::instance()->tag.tagSaveToFile > 0)
+        info->saveTagsToFile();
+}
+
+void MediaListView::slot_textTagEditFinished()
+{
+    m_tagEditor->hide();
+    if (m_pressCode <= 0)
+        return;
+    const ItemInfoPtr info = editableItem(m_pressIndex);
+    if (!info)
+        return;
+    info->setTextTags(StrToStringList(m_tagEditor->text()));
+    editTail(info, m_pressIndex);
+}
+
+void MediaListView::slot_color_selected(XTagLabel* ctl)
+{
+    m_colorMenu->close();
+    if (!ctl || m_pressCode <= 0)
+        return;
+    const int slot = colorSlotOfPart(m_pressCode);
+    const ItemInfoPtr info = editableItem(m_pressIndex);
+    if (!info || slot < 0)
+        return;
+    if (ctl->isRgb())
+        info->updateRgb(slot, ctl->getRgb());
+    else
+        info->deleteRgb(slot);
+    editTail(info, m_pressIndex);
+}
+
+void MediaListView::slot_addTextTag()
+{
+    auto* action = qobject_cast<QAction*>(sender());
+    if (!action || m_pressCode <= 0)
+        return;
+    const ItemInfoPtr info = editableItem(m_pressIndex);
+    if (!info)
+        return;
+    info->addTextTag(action->data().toString());
+    editTail(info, m_pressIndex);
+}
+
+void MediaListView::slot_atStar(int iStar)
+{
+    if (m_pressCode <= 0)
+        return;
+    const ItemInfoPtr info = editableItem(m_pressIndex);
+    if (!info)
+        return;
+    info->setStar(iStar);
+    editTail(info, m_pressIndex);
+}
+
+void MediaListView::slot_atStar1()
+{
+    slot_atStar(1);
+}
+
+void MediaListView::slot_atStar2()
+{
+    slot_atStar(2);
+}
+
+void MediaListView::slot_atStar3()
+{
+    slot_atStar(3);
+}
+
+void MediaListView::slot_atStar4()
+{
+    slot_atStar(4);
+}
+
+void MediaListView::slot_atStar5()
+{
+    slot_atStar(5);
+}
+
+void MediaListView::slot_atStar0()
+{
+    slot_atStar(0);
+}
+
+void MediaListView::slot_atAddFav()
+{
+    const QString path = m_model->filePath(m_contextIndex);
+    if (path.isEmpty())
+        return;
+    qint64 found = -1;
+    {
+        PooledDb<TagDb> db(tagDbPool);
+        if (db) {
+            BookMarkTb tb(db.get());
+            found = tb.findBookmarkByFile(QFileInfo(path).absoluteFilePath(), -1);
+        }
+    }
+    if (found > 0) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("确认"),
+            QStringLiteral("文件已经添加收藏夹中了。\n你确定要再次添加吗？"), QMessageBox::NoButton, this);
+        QPushButton* yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
+        box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.exec();
+        if (box.clickedButton() != yes)
+            return;
+    }
+    emit bookmarkAdded(path, 2);
+}
+
+// ---- fan-out of the tag panel's edits ----
+
+template <class Edit> void MediaListView::fanOut(Edit edit)
+{
+    for (const QModelIndex& index : visibleSelection()) {
+        const ItemInfoPtr info = editableItem(index);
+        // Items still loading are left alone: their record is not complete yet.
+        if (!info)
+            continue;
+        edit(*info);
+        saveToFile(info);
+        emit info->tagLoaded();
+    }
+}
+
+void MediaListView::onSaveStar(int iStar)
+{
+    fanOut([iStar](ItemInfo& info) { info.setStar(iStar); });
+}
+
+void MediaListView::onSaveRgbs(QList<QRgb> rgbs)
+{
+    fanOut([&rgbs](ItemInfo& info) { info.setRgbs(rgbs); });
+}
+
+void MediaListView::onSaveTextTags(QStringList tags)
+{
+    fanOut([&tags](ItemInfo& info) { info.setTextTags(tags); });
+}
+
+void MediaListView::onSaveTags(int iStar, QList<QRgb> rgbs, QStringList tags)
+{
+    fanOut([&](ItemInfo& info) {
+        info.setStar(iStar);
+        info.setRgbs(rgbs);
+        info.setTextTags(tags);
+    });
+}
+
+// ---- hand-over to the viewer ----
+
+void MediaListView::showInViewer(QModelIndex index, bool hideMgr)
+{
+    if (!index.isValid())
+        index = currentIndex();
+    if (!index.isValid())
+        index = m_model->index(0, 0);
+    if (!index.isValid() || !m_host)
+        return;
+    QWidget* manager = m_host->managerWidget();
+    GridViewer* viewer = m_host->viewer();
+    if (!manager || !viewer || !viewer->viewerWidget())
+        return;
+    if (hideMgr)
+        manager->hide();
+    QWidget* wnd = viewer->viewerWidget();
+    if (wnd->isMinimized())
+        wnd->showMaximized();
+    else
+        wnd->show();
+    wnd->raise();
+    const QString path = m_model->filePath(index);
+    if (viewer->isCurrentPath(path)) {
+        viewer->selectFile(path);
+    } else {
+        QLinkedList<ItemInfoPtr> items;
+        m_model->items(items);
+        viewer->loadItems(items, path);
+    }
+}

@@ -1,0 +1,115 @@
+#include "manager/standinwnd.h"
+
+#include "app/appcfg.h"
+#include "grid/medialistview.h"
+#include "viewer/standinview.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QToolBar>
+
+QPointer<StandInWnd> StandInWnd::ms_instance;
+
+StandInWnd::StandInWnd()
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("蔚禾照片管理"));
+
+    QToolBar* bar = addToolBar(QStringLiteral("文件夹"));
+    bar->setMovable(false);
+    QAction* choose = bar->addAction(QStringLiteral("打开文件夹"));
+    connect(choose, &QAction::triggered, this, &StandInWnd::onChooseFolder);
+    m_path = new QLineEdit(bar);
+    m_path->setPlaceholderText(QStringLiteral("文件夹路径"));
+    bar->addWidget(m_path);
+    connect(m_path, &QLineEdit::returnPressed, this, &StandInWnd::onPathEntered);
+
+    m_grid = new MediaListView(this);
+    m_grid->setHost(this);
+    setCentralWidget(m_grid);
+    statusBar();
+    resize(1024, 680);
+
+    if (AppCfg* cfg = AppCfg::current()) {
+        if (!cfg->lastPath.isEmpty())
+            loadPath(cfg->lastPath);
+    }
+}
+
+StandInWnd* StandInWnd::instance()
+{
+    if (!ms_instance)
+        ms_instance = new StandInWnd();
+    return ms_instance;
+}
+
+StandInWnd* StandInWnd::current()
+{
+    return ms_instance;
+}
+
+void StandInWnd::openFile(const QString& path)
+{
+    m_file = path;
+    const QFileInfo fi(path);
+    m_path->setText(fi.absolutePath());
+    m_grid->listFolder(fi.absolutePath(), fi.absoluteFilePath());
+    StandInView* view = StandInView::instance();
+    view->show();
+    view->selectFile(fi.absoluteFilePath());
+}
+
+bool StandInWnd::loadPath(const QString& path)
+{
+    const QFileInfo fi(path);
+    if (!fi.exists()) {
+        statusBar()->showMessage(QStringLiteral("文件夹不存在：%1").arg(path));
+        return false;
+    }
+    const QString folder = fi.isDir() ? fi.absoluteFilePath() : fi.absolutePath();
+    m_path->setText(folder);
+    m_grid->listFolder(folder, fi.isDir() ? QString() : fi.absoluteFilePath());
+    AppCfg::instance()->lastPath = fi.absoluteFilePath();
+    statusBar()->clearMessage();
+    return true;
+}
+
+void StandInWnd::onChooseFolder()
+{
+    const QString start = m_grid->currentPath().isEmpty() ? QDir::homePath() : m_grid->currentPath();
+    const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("选择文件夹"), start);
+    if (!folder.isEmpty())
+        loadPath(folder);
+}
+
+void StandInWnd::onPathEntered()
+{
+    const QString path = m_path->text().trimmed();
+    if (!path.isEmpty())
+        loadPath(path);
+}
+
+GridViewer* StandInWnd::viewer()
+{
+    return StandInView::instance();
+}
+
+bool StandInWnd::isCurrentPath(const QString& filePath)
+{
+    return m_grid->isCurrentPath(filePath);
+}
+
+int StandInWnd::selectFile(const QString& filePath)
+{
+    return m_grid->selectFile(filePath);
+}
+
+int StandInWnd::loadItems(QLinkedList<ItemInfoPtr>& items, const QString& curFile)
+{
+    m_path->setText(QFileInfo(curFile).absolutePath());
+    return m_grid->loadItems(items, curFile);
+}

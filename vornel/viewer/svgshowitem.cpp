@@ -1,0 +1,22 @@
+#include "viewer/svgshowitem.h"
+
+#include <QSvgRenderer>
+
+SvgShowItem::SvgShowItem(QGraphicsItem* parent)
+    : HandItem(parent)
+{
+    m_renderer = new QSvgRenderer(this);
+    setSharedRenderer(m_renderer);
+    setFlags(ItemIsMovable | ItemIsFocusable);
+}
+
+int SvgShowItem::load(const ItemInfoPtr& info)
+{
+    if (!info)
+        return -1;
+    filePath = absolutePath(info);
+    const bool loaded = m_renderer->load(filePath);
+    // The whole document; also refreshes the size, so a drawing that failed leaves an empty item.
+    setElementId(QString());
+    return loaded ? 0 : -1;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "sys/vornkit_global.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantList>
+
+class SqliteDb;
+
+// Base of the table accessors: borrows a database for a few statements.
+class VORNKIT_EXPORT SqliteTb {
+public:
+    explicit SqliteTb(SqliteDb* sdb);
+    SqliteTb(const SqliteTb& other) = default;
+    SqliteTb& operator=(const SqliteTb& other) = default;
+    virtual ~SqliteTb();
+
+    SqliteDb* sdb() const { return m_sdb; }
+    // The borrowed connection; a never-opened one when there is none, so statements fail.
+    QSqlDatabase& db();
+
+protected:
+    // Prepares sql on a fresh query over the connection, binds the values in order, executes it once.
+    bool execSql(const QString& sql, const QVariantList& values);
+    // The same on the caller's query, which is left on the first row; false when there is none.
+    bool queryRow(QSqlQuery& q, const QString& sql, const QVariantList& values);
+
+    SqliteDb* m_sdb = nullptr;
+};

@@ -1,8 +1,0 @@
-#include "lessdialog.h"
-
-LessDialog::LessDialog(QWidget* parent, Qt::WindowFlags flags)
-    : LessBase<QDialog>(parent, flags)
-{
-}
-
-LessDialog::~LessDialog() = default;

@@ -1,8 +1,0 @@
-#include "lessmainwindow.h"
-
-LessMainWindow::LessMainWindow(QWidget* parent, Qt::WindowFlags flags)
-    : LessBase<QMainWindow>(parent, flags)
-{
-}
-
-LessMainWindow::~LessMainWindow() = default;

@@ -1,8 +1,0 @@
-#include "lesswidget.h"
-
-LessWidget::LessWidget(QWidget* parent, Qt::WindowFlags flags)
-    : LessBase<QWidget>(parent, flags)
-{
-}
-
-LessWidget::~LessWidget() = default;

@@ -1,0 +1,437 @@
+#include "meta/exivtags.h"
+
+#include "meta/fileattrirestore.h"
+#include "meta/filetimerestore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <exiv2/exiv2.hpp>
+
+#include <cstring>
+#include <errno.h>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kUserComment = "Exif.Photo.UserComment";
+const char* const kXpComment = "Exif.Image.XPComment";
+
+std::string encodePath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QByteArray dropTrailingNuls(QByteArray bytes)
+{
+    int end = bytes.size();
+    while (end > 0 && bytes.at(end - 1) == '\0')
+        --end;
+    bytes.truncate(end);
+    return bytes;
+}
+
+QString fromUtf16Le(const QByteArray& bytes)
+{
+    QString text;
+    for (int i = 0; i + 1 < bytes.size(); i += 2)
+        text.append(QChar(ushort(uchar(bytes.at(i)) | uchar(bytes.at(i + 1)) << 8)));
+    while (text.endsWith(QChar(0)))
+        text.chop(1);
+    return text;
+}
+
+// A comment as text. UserComment comes back as a CommentValue; XPComment comes back as
+// plain bytes: an 8-byte character-set header and UTF-8 when this suite wrote it, bare
+// UTF-16LE when another program did.
+QString commentText(const Exiv2::Value& value)
+{
+    if (const auto* comment = dynamic_cast<const Exiv2::CommentValue*>(&value))
+        return QString::fromUtf8(dropTrailingNuls(QByteArray::fromStdString(comment->comment())));
+
+    const long size = value.size();
+    if (size <= 0 || size > std::numeric_limits<int>::max())
+        return QString();
+    QByteArray bytes(int(size), '\0');
+    value.copy(reinterpret_cast<Exiv2::byte*>(bytes.data()), Exiv2::littleEndian);
+    static const char* const headers[] = { "ASCII\0\0\0", "JIS\0\0\0\0\0", "UNICODE\0", "\0\0\0\0\0\0\0\0" };
+    for (const char* header : headers) {
+        if (bytes.size() >= 8 && memcmp(bytes.constData(), header, 8) == 0) {
+            const QByteArray body = bytes.mid(8);
+            if (header[0] == 'U')
+                return fromUtf16Le(body);
+            return QString::fromUtf8(dropTrailingNuls(body));
+        }
+    }
+    return fromUtf16Le(bytes);
+}
+
+void readComments(Exiv2::Image& image, QString& xpComment, QString& userComment)
+{
+    const Exiv2::ExifData& exif = image.exifData();
+    auto user = exif.findKey(Exiv2::ExifKey(kUserComment));
+    if (user != exif.end())
+        userComment = commentText(user->value());
+    auto xp = exif.findKey(Exiv2::ExifKey(kXpComment));
+    if (xp != exif.end())
+        xpComment = commentText(xp->value());
+}
+
+void setComments(Exiv2::ExifData& exif, const std::string& json)
+{
+    exif[kXpComment] = Exiv2::CommentValue(json);
+    exif[kUserComment] = Exiv2::CommentValue(json);
+}
+
+// Whether the rewritten file holds the comments as set and every tag that exiv2 drops silently when a
+// JPEG's Exif outgrows its segment (tags above 4 KB, our comments among them, and the thumbnail).
+bool keptEverything(const QByteArray& result, const Exiv2::ExifData& before, const std::string& json)
+{
+    const Exiv2::Image::AutoPtr image
+        = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(result.constData()), long(result.size()));
+    if (!image.get())
+        return false;
+    image->readMetadata();
+    QString xpComment, userComment;
+    readComments(*image, xpComment, userComment);
+    const QString expected = QString::fromStdString(json);
+    if (xpComment != expected || userComment != expected)
+        return false;
+    const Exiv2::ExifData& exif = image->exifData();
+    for (const Exiv2::Exifdatum& datum : before) {
+        if ((datum.size() > 4096 || datum.groupName() == "Thumbnail")
+            && exif.findKey(Exiv2::ExifKey(datum.key())) == exif.end())
+            return false;
+    }
+    return true;
+}
+
+// Opens an image with open() into image and reads both comments; exiv2 errors end at this boundary.
+template <class Open>
+int readOpened(std::unique_ptr<Exiv2::Image>& image, Open open, QString& xpComment, QString& userComment)
+{
+    try {
+        image.reset(open().release());
+        if (!image)
+            return ExivTags::NoImage;
+        image->readMetadata();
+        readComments(*image, xpComment, userComment);
+        return ExivTags::Ok;
+    } catch (const Exiv2::AnyError&) {
+    } catch (const std::exception&) {
+    }
+    image.reset();
+    return ExivTags::OpenFailed;
+}
+
+// exiv2 refuses some formats it cannot even open (GIF); a picture that Qt can read is then
+// a format that cannot take the tags rather than a broken file.
+int openFailure(int code, const QString& path)
+{
+    if (code == Exiv2::kerFileContainsUnknownImageType && !QImageReader::imageFormat(path).isEmpty())
+        return ExivTags::WriteFailed;
+    return ExivTags::OpenFailed;
+}
+
+bool readAll(const QString& path, QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    bytes = f.readAll();
+    return f.error() == QFileDevice::NoError && bytes.size() == f.size();
+}
+
+bool writeAll(int fd, const char* p, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t put = ::write(fd, p, size_t(qMin<qint64>(size, 1 << 20)));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        p += put;
+        size -= put;
+    }
+    return true;
+}
+
+// The new content of a file, written beside it and renamed over it; removed unless committed.
+class TempFile {
+public:
+    explicit TempFile(const QString& target)
+        : m_target(target)
+    {
+    }
+    ~TempFile()
+    {
+        if (!m_path.isEmpty() && !m_committed)
+            ::unlink(QFile::encodeName(m_path).constData());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    const QString& path() const { return m_path; }
+
+    // Writes the bytes completely and flushes them to disk.
+    bool write(const char* data, qint64 size)
+    {
+        const QFileInfo info(m_target);
+        QByteArray name = QFile::encodeName(info.fileName());
+        if (name.size() > 200)
+            name = "vorntag";
+        QByteArray pattern = QFile::encodeName(info.absolutePath()) + "/." + name + ".vorn-XXXXXX";
+        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        m_path = QFile::decodeName(pattern);
+        bool ok = writeAll(fd, data, size) && ::fsync(fd) == 0;
+        ok = ::close(fd) == 0 && ok;
+        return ok;
+    }
+
+    bool commit()
+    {
+        if (::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(m_target).constData()) != 0)
+            return false;
+        m_committed = true;
+        return true;
+    }
+
+private:
+    QString m_target;
+    QString m_path;
+    bool m_committed = false;
+};
+
+// Writes the two comments into the file without touching it in place: exiv2 rewrites the file's
+// bytes in memory (its own file writes do not report a full disk), the result goes into a
+// temporary file beside it, takes the file's owner, mode and times, and is renamed over it.
+// A symbolic link is followed: its target is replaced, the link stays.
+int writeComments(const QString& file, const std::string& json)
+{
+    const QFileInfo info(file);
+    if (file.isEmpty() || !info.exists())
+        return ExivTags::FileMissing;
+    const QString target = info.canonicalFilePath();
+    if (target.isEmpty())
+        return ExivTags::FileMissing;
+    if (!QFileInfo(target).isFile())
+        return ExivTags::OpenFailed;
+
+    FileAttriRestore attributes;
+    attributes.save(target, false);
+    FileTimeRestore times;
+    times.save(target);
+    // The keepers only lend their values to the new file; the original is never touched.
+    struct Release {
+        FileAttriRestore& a;
+        FileTimeRestore& t;
+        ~Release()
+        {
+            a.release();
+            t.release();
+        }
+    } release { attributes, times };
+    struct stat st;
+    if (::stat(QFile::encodeName(target).constData(), &st) != 0)
+        return ExivTags::FileMissing;
+
+    QByteArray bytes;
+    if (!readAll(target, bytes))
+        return ExivTags::OpenFailed;
+    std::unique_ptr<Exiv2::Image> image;
+    try {
+        // exiv2 may rewrite a TIFF in place inside this buffer: it is our own copy.
+        image.reset(Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(bytes.data()), long(bytes.size()))
+                        .release());
+        if (!image)
+            return ExivTags::NoImage;
+        if (!(image->checkMode(Exiv2::mdExif) & Exiv2::amWrite))
+            return ExivTags::WriteFailed;
+        image->readMetadata();
+    } catch (const Exiv2::AnyError& e) {
+        return openFailure(e.code(), target);
+    } catch (const std::exception&) {
+        return ExivTags::OpenFailed;
+    }
+
+    QByteArray result;
+    try {
+        const Exiv2::ExifData before = image->exifData();
+        setComments(image->exifData(), json);
+        // The XMP packet goes back as it was read, not laid out anew.
+        image->writeXmpFromPacket(true);
+        image->writeMetadata();
+        Exiv2::BasicIo& io = image->io();
+        if (io.open() != 0)
+            return ExivTags::WriteFailed;
+        const long size = io.size();
+        if (size <= 0 || size > std::numeric_limits<int>::max()) {
+            io.close();
+            return ExivTags::WriteFailed;
+        }
+        result.resize(int(size));
+        const long got = size > 0 ? io.read(reinterpret_cast<Exiv2::byte*>(result.data()), size) : 0;
+        io.close();
+        if (size <= 0 || got != size || !keptEverything(result, before, json))
+            return ExivTags::WriteFailed;
+    } catch (const Exiv2::AnyError&) {
+        return ExivTags::WriteFailed;
+    } catch (const std::exception&) {
+        return ExivTags::WriteFailed;
+    }
+    image.reset();
+    bytes.clear();
+
+    TempFile temp(target);
+    if (!temp.write(result.constData(), result.size()))
+        return ExivTags::WriteFailed;
+    const QByteArray tempPath = QFile::encodeName(temp.path());
+    if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
+        if (::chown(tempPath.constData(), st.st_uid, st.st_gid) != 0) {
+            // not ours to give away: the new file stays ours
+        }
+    }
+    // A read-only photo never comes back writable (the new file starts as 0600).
+    if (attributes.restoreTo(temp.path()) != 0 && ::chmod(tempPath.constData(), st.st_mode & 07777) != 0
+        && !(st.st_mode & S_IWUSR))
+        return ExivTags::WriteFailed;
+    times.restoreTo(temp.path());
+    if (!temp.commit())
+        return ExivTags::WriteFailed;
+    return ExivTags::Ok;
+}
+
+} // namespace
+
+ExivTags::ExivTags() = default;
+
+ExivTags::~ExivTags() = default;
+
+bool ExivTags::checkJson(const QJsonObject& obj) const
+{
+    return obj.contains("starTag") && obj.contains("colorTag") && obj.contains("textTag");
+}
+
+int ExivTags::loadFromJson(const QByteArray& json)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return -1;
+    const QJsonObject obj = doc.object();
+    if (!checkJson(obj))
+        return -1;
+    m_star = qBound(0, obj.value("starTag").toObject().value("star").toInt(0), 5);
+    for (const QJsonValue& color : obj.value("colorTag").toObject().value("colors").toArray())
+        m_rgb.append(color.toString().toUInt());
+    for (const QJsonValue& text : obj.value("textTag").toObject().value("texts").toArray())
+        m_textTag.append(text.toString());
+    m_hasTags = true;
+    return 0;
+}
+
+QByteArray ExivTags::saveToJson() const
+{
+    QJsonArray colors;
+    for (uint rgb : m_rgb)
+        colors.append(QString::number(rgb, 10));
+    QJsonObject root;
+    root.insert("starTag", QJsonObject { { "star", m_star } });
+    root.insert("colorTag", QJsonObject { { "colors", colors } });
+    root.insert("textTag", QJsonObject { { "texts", QJsonArray::fromStringList(m_textTag) } });
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+int ExivTags::readTags(const QString& file, QString& xpComment, QString& userComment)
+{
+    const std::string path = encodePath(QDir::toNativeSeparators(file));
+    // Only a regular file: opening a pipe would wait for a writer.
+    if (file.isEmpty() || !Exiv2::fileExists(path, false) || !QFileInfo(file).isFile())
+        return FileMissing;
+    return readOpened(
+        m_image, [&] { return Exiv2::ImageFactory::open(path); }, xpComment, userComment);
+}
+
+int ExivTags::readTags(const QByteArray& data, QString& xpComment, QString& userComment)
+{
+    if (data.isEmpty())
+        return OpenFailed;
+    const auto* bytes = reinterpret_cast<const Exiv2::byte*>(data.constData());
+    return readOpened(
+        m_image, [&] { return Exiv2::ImageFactory::open(bytes, long(data.size())); }, xpComment, userComment);
+}
+
+int ExivTags::loadTagsFromFile(const QString& file)
+{
+    m_file = file;
+    QString xpComment, userComment;
+    if (readTags(file, xpComment, userComment) < 0)
+        return -1;
+    if (xpComment.isEmpty() && userComment.isEmpty())
+        return 0;
+    if (loadFromJson(userComment.toUtf8()) == 0)
+        return 0;
+    return loadFromJson(xpComment.toUtf8());
+}
+
+int ExivTags::loadTagsFromData(const QByteArray& data)
+{
+    QString xpComment, userComment;
+    if (readTags(data, xpComment, userComment) < 0)
+        return -1;
+    if (xpComment.isEmpty() && userComment.isEmpty())
+        return -2;
+    if (loadFromJson(userComment.toUtf8()) == 0)
+        return 0;
+    return loadFromJson(xpComment.toUtf8());
+}
+
+int ExivTags::writeTags(const QString& file, const QString& json)
+{
+    try {
+        return writeComments(file, json.toStdString());
+    } catch (const Exiv2::AnyError&) {
+        return WriteFailed;
+    } catch (const std::exception&) {
+        return WriteFailed;
+    }
+}
+
+int ExivTags::writeTags(const QString& json)
+{
+    if (!m_image || m_file.isEmpty())
+        return FileMissing;
+    const int result = writeTags(m_file, json);
+    if (result == Ok || result == FileMissing)
+        return result;
+    return WriteFailed;
+}
+
+int ExivTags::writeTags(const QString& file, const QByteArray& json)
+{
+    return writeTags(file, QString::fromUtf8(json));
+}
+
+int ExivTags::writeTags(const QByteArray& json)
+{
+    return writeTags(QString::fromUtf8(json));
+}
+
+int ExivTags::saveTagsToFile(const QString& file)
+{
+    return writeTags(file, saveToJson());
+}
+
+int ExivTags::saveTagsToFile()
+{
+    return writeTags(saveToJson());
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "sys/vornkit_global.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace Exiv2 {
+class Image;
+}
+
+// The suite's own tags inside an image file: a JSON document with the star, the colour
+// tags and the text tags, kept in "Exif.Photo.UserComment" and "Exif.Image.XPComment".
+// A write never touches the photo in place: it goes into a copy beside it, which replaces
+// the photo only when the whole write succeeded.
+class VORNKIT_EXPORT ExivTags {
+public:
+    enum Result {
+        Ok = 0,
+        FileMissing = -1, // also: no image open, nothing valid to load
+        NoImage = -2, // also: the data hold neither comment
+        OpenFailed = -101,
+        WriteFailed = -102,
+    };
+
+    ExivTags();
+    ~ExivTags();
+    ExivTags(const ExivTags&) = delete;
+    ExivTags& operator=(const ExivTags&) = delete;
+
+    // 0 (tags loaded, or neither comment present) or -1.
+    int loadTagsFromFile(const QString& file);
+    // From the whole bytes of an image file: 0, -1 (unreadable, or no valid tags) or -2 (no comment).
+    int loadTagsFromData(const QByteArray& data);
+    // 0; -1 missing file; -2 no image; -101 cannot be opened; -102 cannot be written (or the
+    // format takes no Exif). On failure the file is left byte for byte as it was.
+    int saveTagsToFile(const QString& file);
+    // Into the file opened by loadTagsFromFile: 0; -1 when none is open; -102 when the write fails.
+    int saveTagsToFile();
+
+    int getStar() const { return m_star; }
+    void setStar(int star) { m_star = star; }
+    const QList<uint>& getRgb() const { return m_rgb; }
+    void setRgb(const QList<uint>& rgb) { m_rgb = rgb; }
+    const QStringList& getTextTag() const { return m_textTag; }
+    void setTextTag(const QStringList& textTag) { m_textTag = textTag; }
+    bool getHasTags() const { return m_hasTags; }
+    void setHasTags(bool hasTags) { m_hasTags = hasTags; }
+    const QString& getFile() const { return m_file; }
+
+protected:
+    bool checkJson(const QJsonObject& obj) const;
+    int loadFromJson(const QByteArray& json);
+    QByteArray saveToJson() const;
+    // 0, -1 file missing, -2 no image, -101 exiv2 error while opening or reading.
+    int readTags(const QString& file, QString& xpComment, QString& userComment);
+    int readTags(const QByteArray& data, QString& xpComment, QString& userComment);
+    int writeTags(const QString& file, const QString& json);
+    int writeTags(const QString& json);
+    int writeTags(const QString& file, const QByteArray& json);
+    int writeTags(const QByteArray& json);
+
+private:
+    std::unique_ptr<Exiv2::Image> m_image;
+    QString m_file;
+    bool m_hasTags = false;
+    int m_star = 0;
+    QStringList m_textTag;
+    QList<uint> m_rgb;
+};

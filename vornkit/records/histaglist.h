@@ -1,0 +1,32 @@
+#pragma once
+
+#include "sys/vornkit_global.h"
+
+#include <QString>
+#include <QStringList>
+
+// The process-wide list of text tags offered for tagging and filtering, kept in [histag].
+// Used on the GUI thread only.
+class VORNKIT_EXPORT HisTagList {
+public:
+    // False when an equal tag (case-sensitive) is already there.
+    static bool addHisTag(const QString& tag);
+    static bool addHisTag(const QStringList& tags);
+    static bool delHisTag(const QString& tag);
+    static QStringList& getHisTags();
+    static QString getHisTagsStr();
+    // Replaces the list; later duplicates are dropped.
+    static bool setHisTag(const QStringList& tags);
+    // Appends the stored list, through the process's tag-database pool.
+    static bool loadHisTag();
+    // Replaces the stored list by this one, all or nothing.
+    static bool saveHisTag();
+
+    static QStringList m_hisTags;
+
+private:
+    HisTagList() = default;
+    ~HisTagList() = default;
+    HisTagList(const HisTagList&) = default;
+    HisTagList& operator=(const HisTagList&) = default;
+};

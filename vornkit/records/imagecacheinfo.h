@@ -1,0 +1,41 @@
+#pragma once
+
+#include "sys/vornkit_global.h"
+
+#include <QImage>
+#include <QString>
+
+class QFileInfo;
+
+// One cached thumbnail: the [imagecache] row in memory.
+class VORNKIT_EXPORT ImageCacheInfo {
+public:
+    ImageCacheInfo();
+
+    // Scales the image into w x h (never enlarged) and records the box it was made for.
+    int loadFromFile(const QFileInfo& fi, const QImage& image, int w, int h);
+
+    qint64 getRowId() const { return rowId; }
+    void setRowId(qint64 v) { rowId = v; }
+    const QString& getPath() const { return path; }
+    void setPath(const QString& v) { path = v; }
+    const QString& getFile() const { return file; }
+    void setFile(const QString& v) { file = v; }
+    int getThumbWidth() const { return thumbWidth; }
+    void setThumbWidth(int v) { thumbWidth = v; }
+    int getThumbHeight() const { return thumbHeight; }
+    void setThumbHeight(int v) { thumbHeight = v; }
+    int getFormat() const { return format; }
+    void setFormat(int v) { format = v; }
+    const QImage& getThumb() const { return thumb; }
+    void setThumb(const QImage& v) { thumb = v; }
+
+protected:
+    qint64 rowId = 0;
+    QString path;
+    QString file;
+    int thumbWidth = 0;
+    int thumbHeight = 0;
+    int format = 0;
+    QImage thumb;
+};

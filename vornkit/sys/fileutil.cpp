@@ -1,0 +1,253 @@
+#include "sys/fileutil.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QMimeData>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace {
+
+void trimEnd(QString& s, QChar c)
+{
+    while (s.endsWith(c))
+        s.chop(1);
+}
+
+void trimStart(QString& s, QChar c)
+{
+    int n = 0;
+    while (n < s.size() && s.at(n) == c)
+        ++n;
+    s.remove(0, n);
+}
+
+QString tail(QString a)
+{
+    trimEnd(a, '\\');
+    trimEnd(a, '/');
+    return a;
+}
+
+QString head(QString b)
+{
+    trimStart(b, '\\');
+    trimStart(b, '/');
+    return b;
+}
+
+QString middle(const QString& b)
+{
+    return tail(head(b));
+}
+
+int lastSeparator(const QString& path)
+{
+    return qMax(path.lastIndexOf('/'), path.lastIndexOf('\\'));
+}
+
+} // namespace
+
+QString pathJoin(const QString& a, const QString& b)
+{
+    return tail(a) + "/" + head(b);
+}
+
+QString pathJoin(const QString& a, const QString& b, const QString& c)
+{
+    return tail(a) + "/" + middle(b) + "/" + head(c);
+}
+
+QString pathJoin(const QString& a, const QString& b, const QString& c, const QString& d)
+{
+    return tail(a) + "/" + middle(b) + "/" + middle(c) + "/" + head(d);
+}
+
+QString ExtractFilePath(const QString& path)
+{
+    const int i = lastSeparator(path);
+    return i > 0 ? path.left(i) : QString();
+}
+
+QString ExtractFileName(const QString& path)
+{
+    QString s = path;
+    trimStart(s, '\\');
+    trimEnd(s, '\\');
+    trimStart(s, '/');
+    trimEnd(s, '/');
+    const int i = lastSeparator(s);
+    return i > 0 ? s.mid(i + 1) : s;
+}
+
+QString ExtractFileExt(const QString& path)
+{
+    const int i = path.lastIndexOf('.');
+    return i > 0 ? path.mid(i + 1) : QString();
+}
+
+QString ExtractFileBaseName(const QString& path)
+{
+    const int i = path.lastIndexOf('.');
+    return i > 0 ? path.left(i) : QString();
+}
+
+void stdFilePath(QString& path)
+{
+    path.replace(QChar('\\'), QChar('/'), Qt::CaseSensitive);
+}
+
+void stdFilePath(QStringList& paths)
+{
+    for (QString& p : paths)
+        stdFilePath(p);
+}
+
+QStringList supportedImages()
+{
+    QStringList filters;
+    for (const QByteArray& fmt : QImageReader::supportedImageFormats())
+        filters << QStringLiteral("*.%1").arg(QString::fromLatin1(fmt));
+    return filters;
+}
+
+QString calcFileSize(qint64 bytes)
+{
+    if (bytes < 100)
+        return QStringLiteral("%1 B").arg(bytes);
+    static const struct {
+        qint64 limit;
+        int shift;
+        const char* unit;
+    } steps[] = {
+        { 102399LL, 10, "%1 K" },
+        { 104857599LL, 20, "%1 M" },
+        { 107374182399LL, 30, "%1 G" },
+        { 109951162777599LL, 40, "%1 T" },
+        { 112589990684262399LL, 50, "%1 P" },
+    };
+    for (const auto& s : steps) {
+        if (bytes <= s.limit) {
+            const double value = double(bytes) / double(1LL << s.shift);
+            return QString::fromLatin1(s.unit).arg(value, 3, 'g', 3, QLatin1Char(' '));
+        }
+    }
+    return QString();
+}
+
+QString calcImageSize(int width, int height)
+{
+    return QStringLiteral("%1 x %2").arg(width).arg(height);
+}
+
+bool copyToClipboard(const QString& file, bool copy)
+{
+    return copyToClipboard(QStringList { file }, copy);
+}
+
+bool copyToClipboard(const QStringList& files, bool copy)
+{
+    // The clipboard needs a GUI application.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return false;
+    QList<QUrl> urls;
+    QByteArray gnome = copy ? "copy" : "cut";
+    for (const QString& f : files) {
+        const QUrl url = QUrl::fromLocalFile(QFileInfo(f).absoluteFilePath());
+        urls << url;
+        gnome += '\n' + url.toEncoded();
+    }
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+    mime->setData(QStringLiteral("x-special/gnome-copied-files"), gnome);
+    mime->setData(QStringLiteral("application/x-kde-cutselection"), copy ? "0" : "1");
+    mime->setText(files.join('\n'));
+    QGuiApplication::clipboard()->setMimeData(mime);
+    return true;
+}
+
+namespace {
+
+bool openFolder(const QString& folder)
+{
+    return QProcess::startDetached(QStringLiteral("xdg-open"), { folder });
+}
+
+} // namespace
+
+bool explorerFilePos(const QString& path)
+{
+    const QFileInfo fi(path);
+    if (!fi.exists())
+        return false;
+    const bool isDir = fi.isDir();
+    const QString folder = isDir ? fi.absoluteFilePath() : fi.absolutePath();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return openFolder(folder);
+    QDBusMessage msg = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("/org/freedesktop/FileManager1"), QStringLiteral("org.freedesktop.FileManager1"),
+        isDir ? QStringLiteral("ShowFolders") : QStringLiteral("ShowItems"));
+    msg << QStringList { QUrl::fromLocalFile(fi.absoluteFilePath()).toString() } << QString();
+    // Asynchronous: a file manager that has to start first must not hold up the caller.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(msg));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [folder](QDBusPendingCallWatcher* w) {
+        if (w->isError())
+            openFolder(folder);
+        w->deleteLater();
+    });
+    return true;
+}
+
+// Qt 5.15 does not make the home trash when the data folder above it is missing, and then "trashes" into
+// the current folder; so the folder is made first, and a file that did not land in a trash is put back.
+bool moveToTrash(QString path)
+{
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!dataHome.isEmpty())
+        QDir().mkpath(dataHome);
+    QString trashed;
+    if (!QFile::moveToTrash(path, &trashed))
+        return false;
+    QDir files = QFileInfo(trashed).absoluteDir();
+    QDir top = files;
+    const bool inFiles = files.dirName() == QLatin1String("files") && top.cdUp();
+    const QString topName = top.dirName();
+    QDir above = top;
+    const bool aboveIsTrash = above.cdUp() && above.dirName() == QLatin1String(".Trash");
+    if (inFiles && (topName == QLatin1String("Trash") || topName.startsWith(QLatin1String(".Trash-")) || aboveIsTrash))
+        return true;
+    if (QFile::rename(trashed, path)) {
+        QFile::remove(pathJoin(top.absolutePath(), "info", QFileInfo(trashed).fileName() + ".trashinfo"));
+        top.rmdir(QStringLiteral("info")); // only when empty
+        top.rmdir(QStringLiteral("files"));
+    }
+    return false;
+}
+
+qint64 writeFile(QString file, QByteArray data)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadWrite | QIODevice::Truncate))
+        return -1;
+    const qint64 n = f.write(data);
+    f.close();
+    return n == data.size() && f.error() == QFileDevice::NoError ? n : -1;
+}
+
+void setCurrentText(QComboBox& combo, const QString& text)
+{
+    if (combo.isEditable())
+        combo.setEditText(text);
+    else
+        combo.setCurrentIndex(combo.findData(text, Qt::DisplayRole, Qt::MatchCaseSensitive));
+}

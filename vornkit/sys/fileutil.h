@@ -1,0 +1,35 @@
+#pragma once
+
+#include "sys/vornkit_global.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+
+// Paths inside the suite use "/" separators.
+VORNKIT_EXPORT QString pathJoin(const QString& a, const QString& b);
+VORNKIT_EXPORT QString pathJoin(const QString& a, const QString& b, const QString& c);
+VORNKIT_EXPORT QString pathJoin(const QString& a, const QString& b, const QString& c, const QString& d);
+VORNKIT_EXPORT QString ExtractFilePath(const QString& path);
+VORNKIT_EXPORT QString ExtractFileName(const QString& path);
+VORNKIT_EXPORT QString ExtractFileExt(const QString& path);
+VORNKIT_EXPORT QString ExtractFileBaseName(const QString& path);
+VORNKIT_EXPORT void stdFilePath(QString& path);
+VORNKIT_EXPORT void stdFilePath(QStringList& paths);
+
+// Name filters "*.ext", one per format Qt's image readers support.
+VORNKIT_EXPORT QStringList supportedImages();
+
+VORNKIT_EXPORT QString calcFileSize(qint64 bytes);
+VORNKIT_EXPORT QString calcImageSize(int width, int height);
+
+// Files on the clipboard; copy false means cut.
+VORNKIT_EXPORT bool copyToClipboard(const QString& file, bool copy);
+VORNKIT_EXPORT bool copyToClipboard(const QStringList& files, bool copy);
+// Shows a file (or opens a folder) in the file manager, detached.
+VORNKIT_EXPORT bool explorerFilePos(const QString& path);
+VORNKIT_EXPORT bool moveToTrash(QString path);
+VORNKIT_EXPORT qint64 writeFile(QString file, QByteArray data);
+VORNKIT_EXPORT void setCurrentText(QComboBox& combo, const QString& text);

@@ -1,0 +1,157 @@
+#include "sys/platform.h"
+
+#include "sys/fileutil.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+
+namespace platform {
+
+namespace {
+
+const qint64 nsPerMs = 1000000LL;
+
+// Nanoseconds since 1970 reach from 1677 to 2262; beyond that a time is kept to the millisecond.
+const qint64 maxNsSeconds = 9000000000LL;
+// Far enough for QDateTime, small enough not to overflow as milliseconds.
+const qint64 maxSeconds = 9000000000000LL;
+
+qint64 toNs(const struct statx_timestamp& t)
+{
+    if (t.tv_sec > maxNsSeconds || t.tv_sec < -maxNsSeconds)
+        return std::numeric_limits<qint64>::min();
+    return qint64(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+QDateTime toDateTime(const struct statx_timestamp& t)
+{
+    const qint64 sec = qBound(-maxSeconds, qint64(t.tv_sec), maxSeconds);
+    return QDateTime::fromMSecsSinceEpoch(sec * 1000 + t.tv_nsec / nsPerMs);
+}
+
+QDateTime fromNs(qint64 ns)
+{
+    // Floor division, so times before 1970 land on the right millisecond.
+    qint64 ms = ns / nsPerMs;
+    if (ns % nsPerMs < 0)
+        --ms;
+    return QDateTime::fromMSecsSinceEpoch(ms);
+}
+
+// The stored nanoseconds when they still describe dt, else dt's milliseconds; UTIME_OMIT for no time.
+struct timespec toTimespec(const QDateTime& dt, qint64 ns)
+{
+    struct timespec ts { };
+    if (!dt.isValid()) {
+        ts.tv_nsec = UTIME_OMIT;
+        return ts;
+    }
+    const qint64 ms = dt.toMSecsSinceEpoch();
+    if (ns == std::numeric_limits<qint64>::min() || fromNs(ns).toMSecsSinceEpoch() != ms) {
+        ts.tv_sec = time_t(ms / 1000);
+        ts.tv_nsec = long(ms % 1000) * long(nsPerMs);
+    } else {
+        ts.tv_sec = time_t(ns / 1000000000LL);
+        ts.tv_nsec = long(ns % 1000000000LL);
+    }
+    if (ts.tv_nsec < 0) {
+        ts.tv_nsec += 1000000000L;
+        --ts.tv_sec;
+    }
+    return ts;
+}
+
+} // namespace
+
+QString programDir()
+{
+    const QByteArray dir = qgetenv("VORN_PROGRAM_DIR");
+    if (!dir.isEmpty())
+        return QFile::decodeName(dir);
+    return QCoreApplication::applicationDirPath();
+}
+
+FileTimes readFileTimes(const QString& path)
+{
+    FileTimes times;
+    struct statx stx { };
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty() || statx(AT_FDCWD, name.constData(), 0, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0)
+        return times;
+    times.accessedNs = toNs(stx.stx_atime);
+    times.modifiedNs = toNs(stx.stx_mtime);
+    // Never the status-change time: every chmod would move it.
+    const bool birth = stx.stx_mask & STATX_BTIME;
+    times.createdNs = birth ? toNs(stx.stx_btime) : times.modifiedNs;
+    times.created = toDateTime(birth ? stx.stx_btime : stx.stx_mtime);
+    times.accessed = toDateTime(stx.stx_atime);
+    times.modified = toDateTime(stx.stx_mtime);
+    times.valid = true;
+    return times;
+}
+
+bool writeFileTimes(const QString& path, const FileTimes& times)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty())
+        return false;
+    const struct timespec ts[2]
+        = { toTimespec(times.accessed, times.accessedNs), toTimespec(times.modified, times.modifiedNs) };
+    return utimensat(AT_FDCWD, name.constData(), ts, 0) == 0;
+}
+
+QDateTime createdTime(const QFileInfo& info)
+{
+    const QDateTime birth = info.birthTime();
+    return birth.isValid() ? birth : info.lastModified();
+}
+
+bool readFileMode(const QString& path, mode_t& mode)
+{
+    struct stat st { };
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty() || stat(name.constData(), &st) != 0)
+        return false;
+    mode = st.st_mode & 07777;
+    return true;
+}
+
+bool writeFileMode(const QString& path, mode_t mode)
+{
+    const QByteArray name = QFile::encodeName(path);
+    return !name.isEmpty() && chmod(name.constData(), mode & 07777) == 0;
+}
+
+bool isReadOnly(const QString& path)
+{
+    mode_t mode = 0;
+    return readFileMode(path, mode) && !(mode & S_IWUSR);
+}
+
+bool setReadOnly(const QString& path, bool readOnly)
+{
+    mode_t mode = 0;
+    if (!readFileMode(path, mode))
+        return false;
+    const mode_t wanted = readOnly ? (mode & ~mode_t(S_IWUSR)) : (mode | S_IWUSR);
+    return wanted == mode || writeFileMode(path, wanted);
+}
+
+// Executables sit beside the running program, whatever VORN_PROGRAM_DIR says about data.
+QString toolPath(const QString& tool)
+{
+    return pathJoin(QCoreApplication::applicationDirPath(), tool);
+}
+
+bool startTool(const QString& tool)
+{
+    return QProcess::startDetached(toolPath(tool), QStringList(), QCoreApplication::applicationDirPath());
+}
+
+} // namespace platform

@@ -1,0 +1,54 @@
+#pragma once
+
+// The few operating-system services the suite needs, in one place.
+
+#include "sys/vornkit_global.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QString>
+
+#include <sys/types.h>
+
+// A file's times: creation is the birth time where the file system keeps one,
+// else the modified time (never the status-change time).
+struct VORNKIT_EXPORT FileTimes {
+    QDateTime created;
+    QDateTime accessed;
+    QDateTime modified;
+    bool valid = false;
+    // Nanoseconds since 1970 as read; used by writeFileTimes while they still agree with the
+    // QDateTime to the millisecond, so that a restore keeps the exact times.
+    qint64 createdNs = 0;
+    qint64 accessedNs = 0;
+    qint64 modifiedNs = 0;
+};
+
+namespace platform {
+
+// The program folder: where data/ and profile/ live. VORN_PROGRAM_DIR overrides
+// it so that tests never touch a real program folder.
+VORNKIT_EXPORT QString programDir();
+
+VORNKIT_EXPORT FileTimes readFileTimes(const QString& path);
+// Sets access and modified times (nanoseconds kept); an invalid one is left as it is. The birth
+// time cannot be set and is skipped.
+VORNKIT_EXPORT bool writeFileTimes(const QString& path, const FileTimes& times);
+
+// A file's creation time as the tag database keeps it: the birth time, else the modified time.
+// Use it in place of QFileInfo::created(), which falls back to the status-change time.
+VORNKIT_EXPORT QDateTime createdTime(const QFileInfo& info);
+
+// Mode bits; readFileMode returns false and leaves mode untouched when the file cannot be read.
+VORNKIT_EXPORT bool readFileMode(const QString& path, mode_t& mode);
+VORNKIT_EXPORT bool writeFileMode(const QString& path, mode_t mode);
+// Read-only means the owner may not write.
+VORNKIT_EXPORT bool isReadOnly(const QString& path);
+VORNKIT_EXPORT bool setReadOnly(const QString& path, bool readOnly);
+
+// Path of a tool executable beside the running program ("vorntwin", "vornsort", "vornmark").
+VORNKIT_EXPORT QString toolPath(const QString& tool);
+// Starts a tool detached, with no arguments.
+VORNKIT_EXPORT bool startTool(const QString& tool);
+
+} // namespace platform

@@ -1,0 +1,6 @@
+#include "tagwidgets/xseltagcontainer.h"
+
+XSelTagContainer::XSelTagContainer(QWidget* parent)
+    : XTagContainer(parent)
+{
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "sys/vornkit_global.h"
+#include "widgets/lessbase.h"
+
+#include <QDialog>
+
+// A frameless top-level window on QDialog.
+class VORNKIT_EXPORT LessDialog : public LessBase<QDialog> {
+    Q_OBJECT
+public:
+    explicit LessDialog(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    ~LessDialog() override;
+};

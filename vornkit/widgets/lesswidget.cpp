@@ -1,0 +1,8 @@
+#include "widgets/lesswidget.h"
+
+LessWidget::LessWidget(QWidget* parent, Qt::WindowFlags flags)
+    : LessBase<QWidget>(parent, flags)
+{
+}
+
+LessWidget::~LessWidget() = default;

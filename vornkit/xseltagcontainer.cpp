@@ -1,6 +1,0 @@
-#include "xseltagcontainer.h"
-
-XSelTagContainer::XSelTagContainer(QWidget* parent)
-    : XTagContainer(parent)
-{
-}
