@@ -6,10 +6,13 @@
 #include "sys/datetimeutil.h"
 #include "sys/platform.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTest>
 
 #include <memory>
+
+#include <time.h>
 
 class TestFileTag : public QObject {
     Q_OBJECT
@@ -20,6 +23,7 @@ private slots:
     void tableRows();
     void updatesByRowId();
     void loadFromFile();
+    void rowMatchesFile();
 
 private:
     testutil::TempDir m_dir;
@@ -195,7 +199,8 @@ void TestFileTag::loadFromFile()
     const FileTimes times = platform::readFileTimes(path);
     QCOMPARE(fields(info).mid(1, 6),
         QStringList({ fi.absolutePath(), fi.absoluteFilePath(), QString::number(fi.size()),
-            DateTimeToStr(times.created), DateTimeToStr(times.modified), "120x80" }));
+            times.created.toUTC().toString("yyyy-MM-dd hh:mm:ss"),
+            times.modified.toUTC().toString("yyyy-MM-dd hh:mm:ss"), "120x80" }));
 
     // No embedded tags: the suggested colours become the file's own.
     QVERIFY(info.getHintRgb().contains(0xFFFF0000u));
@@ -226,6 +231,45 @@ void TestFileTag::loadFromFile()
     QCOMPARE(info.getTextTag(), QStringList({ "beach", "sunset", "家人", "朋友", "a", "b", "ok" }));
     // The hints are still computed, but the embedded tags win.
     QVERIFY(info.getHintRgb().contains(0xFF0000FFu));
+}
+
+// A row stays valid across a time-zone change and a backup restored with its times; a changed file is stale.
+void TestFileTag::rowMatchesFile()
+{
+    const QString path = testutil::makeImage(m_dir.path(), "照片 a.jpg", 32, 24);
+    FileTagInfo row;
+    row.loadFromFile(QFileInfo(path), testutil::readBytes(path), QImage());
+    QVERIFY(row.matchesFile(QFileInfo(path)));
+
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "America/New_York");
+    tzset();
+    const bool otherZone = row.matchesFile(QFileInfo(path));
+    const QString localThere = FileTagInfo::localTimeText(row.getModifyTime());
+    qputenv("TZ", zone);
+    tzset();
+    QVERIFY(otherZone);
+    QVERIFY(localThere != FileTagInfo::localTimeText(row.getModifyTime()));
+
+    // Restored from a backup: a new file (new birth time) with the old bytes and modified time.
+    const FileTimes times = platform::readFileTimes(path);
+    const QByteArray bytes = testutil::readBytes(path);
+    QVERIFY(QFile::remove(path));
+    QTest::qWait(20);
+    QVERIFY(testutil::writeBytes(path, bytes));
+    QVERIFY(platform::writeFileTimes(path, times));
+    QVERIFY(row.matchesFile(QFileInfo(path)));
+
+    FileTimes later = times;
+    later.modified = times.modified.addSecs(1);
+    later.modifiedNs = 0;
+    QVERIFY(platform::writeFileTimes(path, later));
+    QVERIFY(!row.matchesFile(QFileInfo(path)));
+    QVERIFY(platform::writeFileTimes(path, times));
+    QVERIFY(testutil::writeBytes(path, bytes + "x"));
+    QVERIFY(platform::writeFileTimes(path, times));
+    QVERIFY(!row.matchesFile(QFileInfo(path)));
+    QVERIFY(!row.matchesFile(QFileInfo(m_dir.file("missing.jpg"))));
 }
 
 QTEST_MAIN(TestFileTag)

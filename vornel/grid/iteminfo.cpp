@@ -12,9 +12,7 @@
 #include "records/filetagtb.h"
 #include "records/imagecachetb.h"
 #include "records/tagutil.h"
-#include "sys/datetimeutil.h"
 #include "sys/fileutil.h"
-#include "sys/platform.h"
 #include "task/pooljob.h"
 
 #include <QBuffer>
@@ -369,8 +367,9 @@ bool ItemInfo::match(const QList<int>& stars, const QList<QRgb>& colours, const 
             if (tag.contains(key, Qt::CaseInsensitive))
                 return true;
         }
-        for (const QString* text :
-            { &m_filePath, &m_fileSizeText, &m_imageSizeText, &tagInfo.getCreateTime(), &tagInfo.getModifyTime() }) {
+        const QString created = FileTagInfo::localTimeText(tagInfo.getCreateTime());
+        const QString modified = FileTagInfo::localTimeText(tagInfo.getModifyTime());
+        for (const QString* text : { &m_filePath, &m_fileSizeText, &m_imageSizeText, &created, &modified }) {
             if (text->contains(key, Qt::CaseInsensitive))
                 return true;
         }
@@ -515,10 +514,7 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
 
     FileTagInfo row;
     if (tagTb.readFileTag(params.file, row)) {
-        const bool valid = fresh.exists() && row.getFileSize() == fresh.size()
-            && row.getCreateTime() == DateTimeToStr(platform::createdTime(fresh))
-            && row.getModifyTime() == DateTimeToStr(fresh.lastModified());
-        if (!valid) {
+        if (!row.matchesFile(fresh)) {
             tagTb.delFileTag(params.file);
             cacheTb.delImageCache(params.file);
             return false;
@@ -622,9 +618,7 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
         if (tagReady != 1) {
             tagInfo.setPath(params.folder);
             tagInfo.setFile(params.file);
-            tagInfo.setFileSize(fresh.size());
-            tagInfo.setCreateTime(DateTimeToStr(platform::createdTime(fresh)));
-            tagInfo.setModifyTime(DateTimeToStr(fresh.lastModified()));
+            tagInfo.setFileFacts(fresh);
             tagInfo.setImageWidth(full.width());
             tagInfo.setImageHeight(full.height());
         }
@@ -939,9 +933,7 @@ void ItemInfo::refreshFileFacts(const QString& file)
         QMutexLocker lock(&m_mutex);
         if (tagInfo.getFile() != file)
             return;
-        tagInfo.setFileSize(fresh.size());
-        tagInfo.setCreateTime(DateTimeToStr(platform::createdTime(fresh)));
-        tagInfo.setModifyTime(DateTimeToStr(fresh.lastModified()));
+        tagInfo.setFileFacts(fresh);
         record = tagInfo;
     }
     writeTagRow([record](FileTagTb& tb, qint64 id) mutable {

@@ -116,9 +116,7 @@ int FileTagInfo::loadFromFile(const QFileInfo& fi, const QByteArray& bytes, cons
 {
     path = fi.absolutePath();
     file = fi.absoluteFilePath();
-    fileSize = fi.size();
-    createTime = DateTimeToStr(platform::createdTime(fi));
-    modifyTime = DateTimeToStr(fi.lastModified());
+    setFileFacts(fi);
     imageWidth = image.width();
     imageHeight = image.height();
 
@@ -130,6 +128,40 @@ int FileTagInfo::loadFromFile(const QFileInfo& fi, const QByteArray& bytes, cons
         setRgbs(hintRgbs);
     }
     return 0;
+}
+
+QString FileTagInfo::fileTimeText(const QDateTime& time)
+{
+    return time.isValid() ? time.toUTC().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) : QString();
+}
+
+QString FileTagInfo::localTimeText(const QString& stored)
+{
+    QDateTime t = QDateTime::fromString(stored, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    if (!t.isValid())
+        return QString();
+    t.setTimeSpec(Qt::UTC);
+    return DateTimeToStr(t.toLocalTime());
+}
+
+void FileTagInfo::setFileFacts(const QFileInfo& fi)
+{
+    fileSize = fi.size();
+    createTime = fileTimeText(platform::createdTime(fi));
+    modifyTime = fileTimeText(fi.lastModified());
+}
+
+bool FileTagInfo::matchesFile(const QFileInfo& fi) const
+{
+    return fi.exists() && fileSize == fi.size() && !modifyTime.isEmpty()
+        && modifyTime == fileTimeText(fi.lastModified());
+}
+
+void FileTagInfo::takeUserTags(const FileTagInfo& other)
+{
+    star = other.star;
+    setTextTag(other.textTag);
+    setRgb(other.rgb);
 }
 
 int FileTagInfo::loadTagsFromFile(const QByteArray& bytes)

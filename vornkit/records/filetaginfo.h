@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+class QDateTime;
 class QFileInfo;
 
 // One image file's [filetag] row in memory. Each tag set is held as a list and as its joined text;
@@ -26,6 +27,18 @@ public:
     uint getRgb(int index) const;
     // File facts, embedded tags (else the hints) and hint tags of a file; always 0.
     int loadFromFile(const QFileInfo& fi, const QByteArray& bytes, const QImage& image);
+
+    // A file time as stored: UTC "yyyy-MM-dd hh:mm:ss", so that a row means the same instant in every time zone.
+    static QString fileTimeText(const QDateTime& time);
+    // A stored file time shown in local time, same form; empty when it does not parse.
+    static QString localTimeText(const QString& stored);
+    // Size, creation time (birth, else modified) and modified time of the file, in their stored form.
+    void setFileFacts(const QFileInfo& fi);
+    // The row still describes the file: same size and same modified instant. The birth time takes no part, since
+    // it cannot be set back on Linux (a backup restored with its times keeps the old modified time only).
+    bool matchesFile(const QFileInfo& fi) const;
+    // Takes over the user's star, colours and text tags of another row (a stale row whose file holds none).
+    void takeUserTags(const FileTagInfo& other);
 
     qint64 getRowId() const { return rowId; }
     void setRowId(qint64 v) { rowId = v; }
