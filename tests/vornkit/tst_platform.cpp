@@ -14,6 +14,7 @@ private slots:
     void timesKeepNanoseconds();
     void modeBitsAndCreation();
     void folderAndTools();
+    void onlyRegularFilesOpen();
 };
 
 static bool setRawTimes(const QString& path, time_t sec, long nsec)
@@ -137,6 +138,36 @@ void TestPlatform::folderAndTools()
     QFile::remove(tool);
     QVERIFY(started);
     QCOMPARE(testutil::readBytes(out).trimmed(), QByteArray("0"));
+}
+
+// A FIFO, a link to one, a folder or a file over the limit never blocks and never reads.
+void TestPlatform::onlyRegularFilesOpen()
+{
+    testutil::TempDir dir;
+    const QString photo = dir.file("照片 1.jpg");
+    QVERIFY(testutil::writeBytes(photo, "bytes"));
+    const QString fifo = dir.file("pipe.jpg");
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString link = dir.file("link.jpg");
+    QVERIFY(QFile::link(fifo, link));
+    const QString good = dir.file("good link.jpg");
+    QVERIFY(QFile::link(photo, good));
+
+    QByteArray out;
+    for (const QString& p : { photo, good }) {
+        QVERIFY(platform::isRegularFile(p));
+        QVERIFY(platform::readRegularFile(p, 100, out));
+        QCOMPARE(out, QByteArray("bytes"));
+    }
+    QVERIFY(!platform::readRegularFile(photo, 4, out));
+    QVERIFY(out.isEmpty());
+    for (const QString& p : { fifo, link, dir.path(), dir.file("missing.jpg"), QString() }) {
+        QVERIFY(!platform::isRegularFile(p));
+        QFile f;
+        QVERIFY(!platform::openRegularFile(f, p));
+        QVERIFY(!f.isOpen());
+        QVERIFY(!platform::readRegularFile(p, 100, out));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

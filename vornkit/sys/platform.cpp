@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -141,6 +142,46 @@ bool setReadOnly(const QString& path, bool readOnly)
         return false;
     const mode_t wanted = readOnly ? (mode & ~mode_t(S_IWUSR)) : (mode | S_IWUSR);
     return wanted == mode || writeFileMode(path, wanted);
+}
+
+bool isRegularFile(const QString& path)
+{
+    struct stat st { };
+    const QByteArray name = QFile::encodeName(path);
+    return !name.isEmpty() && stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool openRegularFile(QFile& file, const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty())
+        return false;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer for good.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st { };
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+bool readRegularFile(const QString& path, qint64 maxBytes, QByteArray& out)
+{
+    out.clear();
+    QFile file;
+    if (!openRegularFile(file, path) || file.size() > maxBytes)
+        return false;
+    out = file.readAll();
+    return out.size() == file.size();
 }
 
 // Executables sit beside the running program, whatever VORN_PROGRAM_DIR says about data.

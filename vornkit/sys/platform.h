@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QString>
 
+class QFile;
+
 #include <sys/types.h>
 
 // A file's times: creation is the birth time where the file system keeps one,
@@ -45,6 +47,14 @@ VORNKIT_EXPORT bool writeFileMode(const QString& path, mode_t mode);
 // Read-only means the owner may not write.
 VORNKIT_EXPORT bool isReadOnly(const QString& path);
 VORNKIT_EXPORT bool setReadOnly(const QString& path, bool readOnly);
+
+// True when the path (links followed) is a regular file: FIFOs, devices, sockets and folders are not.
+VORNKIT_EXPORT bool isRegularFile(const QString& path);
+// Opens a regular file for reading, never blocking: a FIFO or device behind the name (or a link) is refused
+// without waiting for a writer. False leaves the file closed.
+VORNKIT_EXPORT bool openRegularFile(QFile& file, const QString& path);
+// All bytes of a regular file of at most maxBytes; false for anything else, with out left empty.
+VORNKIT_EXPORT bool readRegularFile(const QString& path, qint64 maxBytes, QByteArray& out);
 
 // Path of a tool executable beside the running program ("vorntwin", "vornsort", "vornmark").
 VORNKIT_EXPORT QString toolPath(const QString& tool);
