@@ -34,6 +34,31 @@ QString ProgramDir::file(const QString& name) const
     return m_dir.filePath(name);
 }
 
+XdgHome::XdgHome()
+{
+    const QList<QPair<const char*, const char*>> vars = { { "HOME", "home" }, { "XDG_CONFIG_HOME", "config" },
+        { "XDG_DATA_HOME", "data" }, { "XDG_CACHE_HOME", "cache" }, { "XDG_RUNTIME_DIR", "runtime" } };
+    for (const auto& var : vars) {
+        const QString dir = m_dir.filePath(var.second);
+        QDir().mkpath(dir);
+        m_old.append({ var.first, qEnvironmentVariableIsSet(var.first) ? qgetenv(var.first) : QByteArray() });
+        qputenv(var.first, QFile::encodeName(dir));
+    }
+    QFile::setPermissions(m_dir.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Present from the start: a folder made later is noticed late by the desktop libraries' watches.
+    QDir().mkpath(m_dir.filePath("data/applications"));
+}
+
+XdgHome::~XdgHome()
+{
+    for (const auto& var : qAsConst(m_old)) {
+        if (var.second.isNull())
+            qunsetenv(var.first.constData());
+        else
+            qputenv(var.first.constData(), var.second);
+    }
+}
+
 TempDir::TempDir() = default;
 
 QString TempDir::file(const QString& name) const

@@ -2,11 +2,13 @@
 
 // Helpers shared by every test program.
 
+#include <QApplication>
 #include <QColor>
 #include <QImage>
 #include <QSignalSpy>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 
 class SqliteDb;
 
@@ -24,6 +26,23 @@ private:
     QTemporaryDir m_dir;
     QByteArray m_old;
     bool m_hadOld = false;
+};
+
+// A scratch home with its own XDG folders (configuration, data with an applications folder, cache, runtime) for
+// the life of the object, so that settings, desktop entries and default applications never touch the user's.
+// Qt's settings and GLib read these folders once per process: make it before the application
+// (VORN_XDG_TEST_MAIN).
+class XdgHome {
+public:
+    XdgHome();
+    ~XdgHome();
+    QString path() const { return m_dir.path(); }
+    QString config() const { return m_dir.filePath("config"); }
+    QString data() const { return m_dir.filePath("data"); }
+
+private:
+    QTemporaryDir m_dir;
+    QList<QPair<QByteArray, QByteArray>> m_old; // the variables as they were; unset ones hold a null value
 };
 
 // A temporary folder for sample files.
@@ -55,3 +74,15 @@ QStringList schemaNames(SqliteDb& db, const char* type);
 bool waitForSignal(QSignalSpy& spy, int count = 1, int timeoutMs = 10000);
 
 } // namespace testutil
+
+// QTEST_MAIN for a widget test whose process runs in its own XdgHome.
+#define VORN_XDG_TEST_MAIN(TestObject)                                                                                 \
+    int main(int argc, char** argv)                                                                                    \
+    {                                                                                                                  \
+        testutil::XdgHome xdgHome;                                                                                     \
+        QApplication app(argc, argv);                                                                                  \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                                       \
+        TestObject tc;                                                                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                                          \
+    }

@@ -1,0 +1,238 @@
+#include "app/appcfg.h"
+#include "app/fileassoc.h"
+#include "common/testutil.h"
+
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gdesktopappinfo.h>
+#pragma pop_macro("signals")
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+
+using testutil::readBytes;
+using testutil::writeBytes;
+
+// Runs in its own XdgHome (see main): every file below is a scratch one.
+class TestFileAssoc : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void desktopEntry();
+    void associateAndUndo();
+    void refusedChanges();
+    void desktopTools();
+};
+
+// Another desktop's list as the desktop tools write it.
+static const QByteArray OtherApps = "[Added Associations]\n"
+                                    "image/png=eog.desktop;\n"
+                                    "text/plain=gedit.desktop;\n"
+                                    "\n"
+                                    "[Default Applications]\n"
+                                    "image/png=eog.desktop\n"
+                                    "text/plain=gedit.desktop\n"
+                                    "image/gif=vornel-old.desktop\n"
+                                    "\n"
+                                    "[Removed Associations]\n"
+                                    "image/jpeg=display-im6.q16.desktop;\n";
+
+static QString backupOf(const QString& mime)
+{
+    QSettings store("tamrolek", "vornel");
+    return store.value("vornel.bak/" + mime).toString();
+}
+
+// A key of the desktop entry as GLib reads it.
+static QString entryValue(const char* key)
+{
+    GKeyFile* kf = g_key_file_new();
+    QString value;
+    if (g_key_file_load_from_file(
+            kf, QFile::encodeName(assocDesktopEntryPath()).constData(), G_KEY_FILE_NONE, nullptr)) {
+        gchar* v = g_key_file_get_string(kf, G_KEY_FILE_DESKTOP_GROUP, key, nullptr);
+        value = QString::fromUtf8(v);
+        g_free(v);
+    }
+    g_key_file_free(kf);
+    return value;
+}
+
+static bool allOurs()
+{
+    bool all = false;
+    associatedFileTypes(all);
+    return all;
+}
+
+static QString run(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(20000))
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+void TestFileAssoc::init()
+{
+    AppCfg::instance(1);
+    QFile::remove(assocMimeAppsPath());
+    QFile::remove(assocDesktopEntryPath());
+    QFile::remove(QFileInfo(assocDesktopEntryPath()).absolutePath() + "/mimeinfo.cache");
+    QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/tamrolek").removeRecursively();
+}
+
+void TestFileAssoc::desktopEntry()
+{
+    const QString program = QCoreApplication::applicationFilePath();
+    QVERIFY(assocDesktopEntryPath().startsWith(QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) + "/applications/"));
+    QVERIFY(!isOpenCommandOwn());
+    QCOMPARE(writeOpenCommand(), 0);
+    QVERIFY(isOpenCommandOwn());
+    QCOMPARE(entryValue("Exec"), '"' + program + "\" %f");
+    QCOMPARE(entryValue("Icon"), QString("vornel"));
+    QCOMPARE(entryValue("MimeType"), QString()); // no type is ours yet
+    const QImage icon(QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) + "/icons/hicolor/128x128/apps/vornel.png");
+    QCOMPARE(icon.size(), QSize(128, 128));
+
+    // The entry of a program in another place is not ours until it is written again.
+    QByteArray moved = readBytes(assocDesktopEntryPath());
+    moved.replace(QFile::encodeName(program), "/bin/true");
+    QVERIFY(writeBytes(assocDesktopEntryPath(), moved));
+    QVERIFY(!isOpenCommandOwn());
+    QCOMPARE(writeOpenCommand(), 0);
+    QVERIFY(isOpenCommandOwn());
+
+    // Program paths with blanks, Chinese and the characters the Exec quoting reserves come back whole.
+    testutil::TempDir dir;
+    const QString odd = dir.file("照片 管理 \"$HOME\" `x` a\\b");
+    QVERIFY(QDir().mkpath(odd));
+    const QString link = odd + "/vornel";
+    QVERIFY(QFile::link(program, link));
+    GKeyFile* kf = g_key_file_new();
+    g_key_file_set_string(kf, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_TYPE, "Application");
+    g_key_file_set_string(kf, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_NAME, "x");
+    g_key_file_set_string(
+        kf, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC, assocOpenCommand(link).toUtf8().constData());
+    const QByteArray entryFile = QFile::encodeName(dir.file("odd.desktop"));
+    QVERIFY(g_key_file_save_to_file(kf, entryFile.constData(), nullptr));
+    g_key_file_free(kf);
+    // GLib finds the program behind the entry, and parses the command as it does when it starts it.
+    GDesktopAppInfo* app = g_desktop_app_info_new_from_filename(entryFile.constData());
+    QVERIFY(app);
+    gchar** argv = nullptr;
+    QVERIFY(g_shell_parse_argv(g_app_info_get_commandline(G_APP_INFO(app)), nullptr, &argv, nullptr));
+    QCOMPARE(QString::fromUtf8(argv[0]), link);
+    QCOMPARE(QString::fromUtf8(argv[1]), QString("%f"));
+    g_strfreev(argv);
+    g_object_unref(app);
+}
+
+void TestFileAssoc::associateAndUndo()
+{
+    QVERIFY(writeBytes(assocMimeAppsPath(), OtherApps));
+    QCOMPARE(writeOpenCommand(), 0);
+
+    // The user's default is kept once; taking over again keeps the first one.
+    QCOMPARE(associateFileType("png"), 0);
+    QCOMPARE(associateFileType("PNG"), 0);
+    QCOMPARE(backupOf("image/png"), QString("eog.desktop"));
+    // A name that only begins like ours is another program's default, kept like any other.
+    QCOMPARE(associateFileType("gif"), 0);
+    QCOMPARE(backupOf("image/gif"), QString("vornel-old.desktop"));
+    QCOMPARE(associateFileType("jpg"), 0);
+    QCOMPARE(backupOf("image/jpeg"), QString());
+
+    QByteArray expected = OtherApps;
+    expected.replace("image/png=eog.desktop\n", "image/png=vornel.desktop\n");
+    expected.replace("image/gif=vornel-old.desktop\n", "image/gif=vornel.desktop\nimage/jpeg=vornel.desktop\n");
+    QCOMPARE(readBytes(assocMimeAppsPath()), expected);
+    QCOMPARE(entryValue("MimeType"), QString("image/png;image/gif;image/jpeg;"));
+    bool all = true;
+    QTRY_COMPARE_WITH_TIMEOUT(associatedFileTypes(all), QStringList({ "gif", "jpeg", "jpg", "png" }), 10000);
+    QVERIFY(!all);
+
+    // Undo: a type without a kept default loses ours; the others get theirs back; everything else is as it was.
+    QCOMPARE(unassociateFileType("jpeg"), 0);
+    QCOMPARE(unassociateFileType("jpg"), 0);
+    QCOMPARE(unassociateFileType("png"), 0);
+    QCOMPARE(unassociateFileType("gif"), 0);
+    QCOMPARE(readBytes(assocMimeAppsPath()), OtherApps);
+    QCOMPARE(entryValue("MimeType"), QString());
+    QCOMPARE(associateFileType("jpg"), 0); // and again
+    QCOMPARE(unassociateFileType("jpg"), 0);
+    QCOMPARE(readBytes(assocMimeAppsPath()), OtherApps);
+    QTRY_COMPARE_WITH_TIMEOUT(associatedFileTypes(all), QStringList(), 10000);
+
+    // A default the user chose since then is not undone by the backup still kept.
+    QByteArray chosen = OtherApps;
+    chosen.replace("image/png=eog.desktop\n", "image/png=gimp.desktop\n");
+    QVERIFY(writeBytes(assocMimeAppsPath(), chosen));
+    QCOMPARE(unassociateFileType("png"), 0);
+    QCOMPARE(readBytes(assocMimeAppsPath()), chosen);
+
+    // A list that only we wrote loses its group again.
+    QVERIFY(QFile::remove(assocMimeAppsPath()));
+    QCOMPARE(associateFileType("bmp"), 0);
+    QCOMPARE(unassociateFileType("bmp"), 0);
+    QCOMPARE(readBytes(assocMimeAppsPath()), QByteArray());
+
+    // Every format at once.
+    for (const QByteArray& format : QImageReader::supportedImageFormats())
+        QCOMPARE(associateFileType(format), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(allOurs(), 10000);
+}
+
+void TestFileAssoc::refusedChanges()
+{
+    QCOMPARE(associateFileType("nosuchtype"), -1);
+    QCOMPARE(unassociateFileType(""), -1);
+
+    // A list that does not parse is never written over.
+    const QByteArray garbage = "image/png=eog.desktop\nnot a key file\n";
+    QVERIFY(writeBytes(assocMimeAppsPath(), garbage));
+    QCOMPARE(associateFileType("png"), -1);
+    QCOMPARE(readBytes(assocMimeAppsPath()), garbage);
+
+    // A default that cannot be kept is not replaced: the settings store reads fine (its file points into a
+    // missing folder) and fails only when written.
+    QVERIFY(writeBytes(assocMimeAppsPath(), OtherApps));
+    testutil::TempDir dir;
+    const QString store = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/tamrolek";
+    QVERIFY(QDir().mkpath(store));
+    QVERIFY(QFile::link(dir.file("missing/vornel.conf"), store + "/vornel.conf"));
+    QCOMPARE(associateFileType("png"), -1);
+    QCOMPARE(readBytes(assocMimeAppsPath()), OtherApps);
+}
+
+// What the desktop's own tools report, once the desktop database has been updated.
+void TestFileAssoc::desktopTools()
+{
+    const QString gio = QStandardPaths::findExecutable("gio");
+    const QString xdgMime = QStandardPaths::findExecutable("xdg-mime");
+    if (gio.isEmpty() || xdgMime.isEmpty() || QStandardPaths::findExecutable("update-desktop-database").isEmpty())
+        QSKIP("gio, xdg-mime or update-desktop-database is not installed");
+    const QString cache = QFileInfo(assocDesktopEntryPath()).absolutePath() + "/mimeinfo.cache";
+
+    QCOMPARE(writeOpenCommand(), 0);
+    QCOMPARE(associateFileType("jpg"), 0);
+    QVERIFY(notifyAssocChanged());
+    QTRY_VERIFY_WITH_TIMEOUT(readBytes(cache).contains("image/jpeg=vornel.desktop;"), 10000);
+    QVERIFY(run(gio, { "mime", "image/jpeg" }).startsWith("Default application for “image/jpeg”: vornel.desktop"));
+    QCOMPARE(run(xdgMime, { "query", "default", "image/jpeg" }), QString("vornel.desktop"));
+
+    QCOMPARE(unassociateFileType("jpg"), 0);
+    QVERIFY(notifyAssocChanged());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cache) && !readBytes(cache).contains("image/jpeg"), 10000);
+    QVERIFY(!run(gio, { "mime", "image/jpeg" }).contains("vornel.desktop"));
+    QVERIFY(run(xdgMime, { "query", "default", "image/jpeg" }) != "vornel.desktop");
+}
+
+VORN_XDG_TEST_MAIN(TestFileAssoc)
+#include "tst_fileassoc.moc"
