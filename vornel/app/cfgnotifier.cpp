@@ -1,0 +1,7 @@
+#include "app/cfgnotifier.h"
+
+CfgNotifier* CfgNotifier::instance()
+{
+    static CfgNotifier notifier;
+    return &notifier;
+}
