@@ -177,11 +177,12 @@ void TestFileAssoc::associateAndUndo()
     QCOMPARE(unassociateFileType("png"), 0);
     QCOMPARE(readBytes(assocMimeAppsPath()), chosen);
 
-    // A list that only we wrote loses its group again.
-    QVERIFY(QFile::remove(assocMimeAppsPath()));
+    // A group that only we wrote goes again, with the line that parted it from the others.
+    const QByteArray added = "[Added Associations]\nimage/png=eog.desktop;\n";
+    QVERIFY(writeBytes(assocMimeAppsPath(), added));
     QCOMPARE(associateFileType("bmp"), 0);
     QCOMPARE(unassociateFileType("bmp"), 0);
-    QCOMPARE(readBytes(assocMimeAppsPath()), QByteArray());
+    QCOMPARE(readBytes(assocMimeAppsPath()), added);
 
     // Every format at once.
     for (const QByteArray& format : QImageReader::supportedImageFormats())

@@ -82,6 +82,9 @@ public:
         QByteArray data;
         if (!platform::readRegularFile(path, MaxListBytes, data))
             return false;
+        m_endBreaks = 0;
+        for (int i = data.size() - 1; i >= 0 && data[i] == '\n'; --i)
+            ++m_endBreaks;
         return g_key_file_load_from_data(m_kf, data.constData(), gsize(data.size()),
                    GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS), nullptr)
             == TRUE;
@@ -144,21 +147,28 @@ public:
     bool save(const QString& path) const
     {
         gsize size = 0;
-        GCharPtr data(g_key_file_to_data(m_kf, &size, nullptr));
-        if (!data)
+        GCharPtr text(g_key_file_to_data(m_kf, &size, nullptr));
+        if (!text)
             return false;
+        // The file ends as it did: the blank line that parted a group we took out again does not stay behind.
+        QByteArray data(text.get(), int(size));
+        while (data.endsWith('\n'))
+            data.chop(1);
+        if (!data.isEmpty())
+            data.append(QByteArray(qMax(1, m_endBreaks), '\n'));
         const QFileInfo fi(path);
         const QString target = fi.isSymLink() && !fi.canonicalFilePath().isEmpty() ? fi.canonicalFilePath() : path;
         QDir().mkpath(QFileInfo(target).absolutePath());
         QSaveFile file(target);
         if (!file.open(QIODevice::WriteOnly))
             return false;
-        file.write(data.get(), qint64(size));
+        file.write(data);
         return file.commit();
     }
 
 private:
     GKeyFile* m_kf;
+    int m_endBreaks = 1; // line breaks that end the file as read
 };
 
 // Whether a default-applications value names our entry first (a value may list several, the first installed
