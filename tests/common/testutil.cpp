@@ -2,15 +2,22 @@
 
 #include "db/sqlitedb.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QSemaphore>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <QThreadPool>
+#include <QTimer>
 
 namespace testutil {
 
@@ -111,6 +118,69 @@ bool waitForSignal(QSignalSpy& spy, int count, int timeoutMs)
         spy.wait(50);
     }
     return true;
+}
+
+std::shared_ptr<bool> onNextModal(std::function<void(QWidget*)> fn, int timeoutMs)
+{
+    auto ran = std::make_shared<bool>(false);
+    QPointer<QWidget> before = QApplication::activeModalWidget();
+    auto* timer = new QTimer(qApp);
+    QElapsedTimer* clock = new QElapsedTimer;
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        QWidget* modal = QApplication::activeModalWidget();
+        const bool found = modal && modal != before && modal->isVisible();
+        if (found || clock->elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+            if (found) {
+                *ran = true;
+                fn(modal);
+            }
+        }
+    });
+    timer->start(10);
+    return ran;
+}
+
+std::shared_ptr<bool> answerMessageBox(QString* text, int timeoutMs)
+{
+    return onNextModal(
+        [text](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box)
+                return;
+            if (text)
+                *text = box->text();
+            if (!box->buttons().isEmpty())
+                box->buttons().first()->click();
+        },
+        timeoutMs);
+}
+
+PoolBlocker::PoolBlocker(QThreadPool* pool, int timeoutMs)
+    : m_pool(pool ? pool : QThreadPool::globalInstance())
+    , m_oldMax(m_pool->maxThreadCount())
+    , m_gate(std::make_shared<QSemaphore>(0))
+{
+    m_pool->waitForDone();
+    m_pool->setMaxThreadCount(1);
+    auto gate = m_gate;
+    m_pool->start([gate, timeoutMs] { gate->tryAcquire(1, timeoutMs); });
+}
+
+PoolBlocker::~PoolBlocker()
+{
+    release();
+    m_pool->waitForDone();
+    m_pool->setMaxThreadCount(m_oldMax);
+}
+
+void PoolBlocker::release()
+{
+    if (m_gate->available() == 0)
+        m_gate->release();
 }
 
 } // namespace testutil

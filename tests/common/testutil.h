@@ -8,6 +8,12 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+#include <memory>
+
+class QSemaphore;
+class QThreadPool;
+class QWidget;
 class SqliteDb;
 
 namespace testutil {
@@ -53,5 +59,25 @@ QStringList schemaNames(SqliteDb& db, const char* type);
 
 // Waits until the spy holds at least count signals; false after timeoutMs so a hung test fails.
 bool waitForSignal(QSignalSpy& spy, int count = 1, int timeoutMs = 10000);
+
+// Runs fn once on the next modal window that opens within timeoutMs (a dialog or message box that the code under
+// test runs with exec()); the flag turns true when it ran.
+std::shared_ptr<bool> onNextModal(std::function<void(QWidget*)> fn, int timeoutMs = 10000);
+// Presses the first button of the next message box and hands over its text.
+std::shared_ptr<bool> answerMessageBox(QString* text, int timeoutMs = 10000);
+
+// Holds a pool down to one thread, kept busy until release() (or after timeoutMs, so a test that waits on the
+// pool fails instead of hanging). The pool's thread count comes back with the object.
+class PoolBlocker {
+public:
+    explicit PoolBlocker(QThreadPool* pool = nullptr, int timeoutMs = 8000);
+    ~PoolBlocker();
+    void release();
+
+private:
+    QThreadPool* m_pool;
+    int m_oldMax;
+    std::shared_ptr<QSemaphore> m_gate;
+};
 
 } // namespace testutil
