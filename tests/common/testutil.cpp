@@ -120,39 +120,48 @@ bool waitForSignal(QSignalSpy& spy, int count, int timeoutMs)
     return true;
 }
 
-std::shared_ptr<bool> onNextModal(std::function<void(QWidget*)> fn, int timeoutMs)
+namespace {
+
+std::shared_ptr<ModalCatch> watchModal(std::function<void(QWidget*, ModalCatch&)> fn, int timeoutMs)
 {
-    auto ran = std::make_shared<bool>(false);
+    auto caught = std::make_shared<ModalCatch>();
+    std::weak_ptr<ModalCatch> weak = caught;
     QPointer<QWidget> before = QApplication::activeModalWidget();
     auto* timer = new QTimer(qApp);
-    QElapsedTimer* clock = new QElapsedTimer;
+    auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     QObject::connect(timer, &QTimer::timeout, [=] {
+        const std::shared_ptr<ModalCatch> held = weak.lock();
         QWidget* modal = QApplication::activeModalWidget();
-        const bool found = modal && modal != before && modal->isVisible();
-        if (found || clock->elapsed() > timeoutMs) {
+        const bool found = held && modal && modal != before && modal->isVisible();
+        if (found || !held || clock->elapsed() > timeoutMs) {
             timer->stop();
             timer->deleteLater();
-            delete clock;
-            if (found) {
-                *ran = true;
-                fn(modal);
-            }
+        }
+        if (found) {
+            held->ran = true;
+            fn(modal, *held);
         }
     });
     timer->start(10);
-    return ran;
+    return caught;
 }
 
-std::shared_ptr<bool> answerMessageBox(QString* text, int timeoutMs)
+} // namespace
+
+std::shared_ptr<ModalCatch> onNextModal(std::function<void(QWidget*)> fn, int timeoutMs)
 {
-    return onNextModal(
-        [text](QWidget* w) {
+    return watchModal([fn](QWidget* w, ModalCatch&) { fn(w); }, timeoutMs);
+}
+
+std::shared_ptr<ModalCatch> answerMessageBox(int timeoutMs)
+{
+    return watchModal(
+        [](QWidget* w, ModalCatch& caught) {
             auto* box = qobject_cast<QMessageBox*>(w);
             if (!box)
                 return;
-            if (text)
-                *text = box->text();
+            caught.text = box->text();
             if (!box->buttons().isEmpty())
                 box->buttons().first()->click();
         },

@@ -60,11 +60,16 @@ QStringList schemaNames(SqliteDb& db, const char* type);
 // Waits until the spy holds at least count signals; false after timeoutMs so a hung test fails.
 bool waitForSignal(QSignalSpy& spy, int count = 1, int timeoutMs = 10000);
 
+// What a watch for the next modal window saw. The watch ends when the last holder drops this.
+struct ModalCatch {
+    bool ran = false;
+    QString text; // a message box's text
+};
 // Runs fn once on the next modal window that opens within timeoutMs (a dialog or message box that the code under
-// test runs with exec()); the flag turns true when it ran.
-std::shared_ptr<bool> onNextModal(std::function<void(QWidget*)> fn, int timeoutMs = 10000);
-// Presses the first button of the next message box and hands over its text.
-std::shared_ptr<bool> answerMessageBox(QString* text, int timeoutMs = 10000);
+// test runs with exec()), as long as the returned catch is held.
+std::shared_ptr<ModalCatch> onNextModal(std::function<void(QWidget*)> fn, int timeoutMs = 10000);
+// Presses the first button of the next message box and keeps its text.
+std::shared_ptr<ModalCatch> answerMessageBox(int timeoutMs = 10000);
 
 // Holds a pool down to one thread, kept busy until release() (or after timeoutMs, so a test that waits on the
 // pool fails instead of hanging). The pool's thread count comes back with the object.

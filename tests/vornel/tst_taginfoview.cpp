@@ -166,24 +166,26 @@ void TestTagInfoView::offeredTagsDialog()
 
     // Blanks alone, or separators alone, are refused and the dialog stays open; then three tags replace the list.
     QString firstText, refusal1, refusal2;
-    auto ran = onNextModal([&](QWidget* w) {
+    auto dialog = onNextModal([&](QWidget* w) {
         auto* dlg = qobject_cast<HisTextTagDlg*>(w);
         QVERIFY(dlg);
         firstText = dlg->getTextTags();
         auto* edit = dlg->findChild<QTextEdit*>("txTextTags");
         auto* ok = dlg->findChild<QPushButton*>("btOk");
         edit->setPlainText(" \n\t ");
-        answerMessageBox(&refusal1);
+        auto box = answerMessageBox();
         ok->click();
+        refusal1 = box->text;
         edit->setPlainText("，；、");
-        answerMessageBox(&refusal2);
+        box = answerMessageBox();
         ok->click();
+        refusal2 = box->text;
         QVERIFY(dlg->isVisible());
         edit->setPlainText("山，水；云 山");
         ok->click();
     });
     view.slot_add_text_clicked(false);
-    QVERIFY(*ran);
+    QVERIFY(dialog->ran);
     QCOMPARE(firstText, QString("dog 新 "));
     QCOMPARE(refusal1, QString("[文字标签] 不能为空。\n请输入后继续。"));
     QCOMPARE(refusal2, refusal1);
@@ -192,9 +194,9 @@ void TestTagInfoView::offeredTagsDialog()
     QCOMPARE(changed.count(), 1);
 
     // Cancelled: nothing changes.
-    ran = onNextModal([](QWidget* w) { w->findChild<QPushButton*>("btCancel")->click(); });
+    dialog = onNextModal([](QWidget* w) { w->findChild<QPushButton*>("btCancel")->click(); });
     view.slot_add_text_clicked(false);
-    QVERIFY(*ran);
+    QVERIFY(dialog->ran);
     QCOMPARE(changed.count(), 1);
 }
 
