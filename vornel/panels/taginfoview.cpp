@@ -30,12 +30,14 @@ template <class T> T* named(T* widget, const char* name)
     return widget;
 }
 
-template <class Container> Container* chipFrame(const char* name, int minHeight, QWidget* parent)
+// A chip container, appended to its group's layout.
+template <class Container> Container* chipFrame(const char* name, int minHeight, QWidget* group)
 {
-    auto* frame = named(new Container(parent), name);
+    auto* frame = named(new Container(group), name);
     frame->setFrameShape(QFrame::Panel);
     frame->setFrameShadow(QFrame::Sunken);
     frame->setMinimumHeight(minHeight);
+    group->layout()->addWidget(frame);
     return frame;
 }
 
@@ -110,25 +112,21 @@ void TagInfoView::buildUi()
     verticalLayout_4->addLayout(layStar);
     layArea->addWidget(gbStar);
 
-    gbColor = named(new QGroupBox(QStringLiteral("颜色标签"), m_area), "gbColor");
-    auto* layColor = named(new QVBoxLayout(gbColor), "layColor");
-    layColor->setContentsMargins(margin, margin, margin, margin);
-    layColor->setSpacing(margin);
+    // The picture's chips above the offered ones.
+    const auto chipGroup = [&](const char* name, const QString& title, const char* layName) {
+        auto* box = named(new QGroupBox(title, m_area), name);
+        auto* lay = named(new QVBoxLayout(box), layName);
+        lay->setContentsMargins(margin, margin, margin, margin);
+        lay->setSpacing(margin);
+        layArea->addWidget(box);
+        return box;
+    };
+    gbColor = chipGroup("gbColor", QStringLiteral("颜色标签"), "layColor");
     wgSelColor = chipFrame<XSelTagContainer>("wgSelColor", 32, gbColor);
     wgAllColor = chipFrame<XTagContainer>("wgAllColor", 64, gbColor);
-    layColor->addWidget(wgSelColor);
-    layColor->addWidget(wgAllColor);
-    layArea->addWidget(gbColor);
-
-    gbText = named(new QGroupBox(QStringLiteral("文本标签"), m_area), "gbText");
-    auto* layText = named(new QVBoxLayout(gbText), "layText");
-    layText->setContentsMargins(margin, margin, margin, margin);
-    layText->setSpacing(margin);
+    gbText = chipGroup("gbText", QStringLiteral("文本标签"), "layText");
     wgSelTag = chipFrame<XSelTagContainer>("wgSelTag", 32, gbText);
     wgAllTag = chipFrame<XAllTagContainer>("wgAllTag", 64, gbText);
-    layText->addWidget(wgSelTag);
-    layText->addWidget(wgAllTag);
-    layArea->addWidget(gbText);
 
     auto* laySave = named(new QHBoxLayout(), "laySave");
     laySave->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
