@@ -120,9 +120,7 @@ bool waitForSignal(QSignalSpy& spy, int count, int timeoutMs)
     return true;
 }
 
-namespace {
-
-std::shared_ptr<ModalCatch> watchModal(std::function<void(QWidget*, ModalCatch&)> fn, int timeoutMs)
+std::shared_ptr<ModalCatch> onNextModal(std::function<void(QWidget*, ModalCatch&)> fn, int timeoutMs)
 {
     auto caught = std::make_shared<ModalCatch>();
     std::weak_ptr<ModalCatch> weak = caught;
@@ -147,16 +145,9 @@ std::shared_ptr<ModalCatch> watchModal(std::function<void(QWidget*, ModalCatch&)
     return caught;
 }
 
-} // namespace
-
-std::shared_ptr<ModalCatch> onNextModal(std::function<void(QWidget*)> fn, int timeoutMs)
-{
-    return watchModal([fn](QWidget* w, ModalCatch&) { fn(w); }, timeoutMs);
-}
-
 std::shared_ptr<ModalCatch> answerMessageBox(int timeoutMs)
 {
-    return watchModal(
+    return onNextModal(
         [](QWidget* w, ModalCatch& caught) {
             auto* box = qobject_cast<QMessageBox*>(w);
             if (!box)
@@ -181,15 +172,9 @@ PoolBlocker::PoolBlocker(QThreadPool* pool, int timeoutMs)
 
 PoolBlocker::~PoolBlocker()
 {
-    release();
+    m_gate->release();
     m_pool->waitForDone();
     m_pool->setMaxThreadCount(m_oldMax);
-}
-
-void PoolBlocker::release()
-{
-    if (m_gate->available() == 0)
-        m_gate->release();
 }
 
 } // namespace testutil

@@ -67,17 +67,16 @@ struct ModalCatch {
 };
 // Runs fn once on the next modal window that opens within timeoutMs (a dialog or message box that the code under
 // test runs with exec()), as long as the returned catch is held.
-std::shared_ptr<ModalCatch> onNextModal(std::function<void(QWidget*)> fn, int timeoutMs = 10000);
+std::shared_ptr<ModalCatch> onNextModal(std::function<void(QWidget*, ModalCatch&)> fn, int timeoutMs = 10000);
 // Presses the first button of the next message box and keeps its text.
 std::shared_ptr<ModalCatch> answerMessageBox(int timeoutMs = 10000);
 
-// Holds a pool down to one thread, kept busy until release() (or after timeoutMs, so a test that waits on the
-// pool fails instead of hanging). The pool's thread count comes back with the object.
+// Holds a pool down to one thread, kept busy for the life of the object (at most timeoutMs, so that a test that
+// waits on the pool fails instead of hanging).
 class PoolBlocker {
 public:
     explicit PoolBlocker(QThreadPool* pool = nullptr, int timeoutMs = 8000);
     ~PoolBlocker();
-    void release();
 
 private:
     QThreadPool* m_pool;

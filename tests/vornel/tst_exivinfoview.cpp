@@ -10,47 +10,15 @@
 
 using namespace testutil;
 
-namespace {
-
-// The shown values of a group's rows by name (a name shown twice: the values joined by "|").
-QMap<QString, QString> rows(ExivInfoView& view, int group)
-{
-    QMap<QString, QString> out;
-    for (QtProperty* p : view.browser()->properties().at(group)->subProperties()) {
-        const QString name = p->propertyName();
-        out[name] = out.contains(name) ? out[name] + "|" + p->valueText() : p->valueText();
-    }
-    return out;
-}
-
-bool allEmpty(ExivInfoView& view)
-{
-    for (QtProperty* group : view.browser()->properties())
-        for (QtProperty* p : group->subProperties())
-            if (!p->valueText().isEmpty())
-                return false;
-    return true;
-}
-
-bool settle(ExivInfoView& view)
-{
-    return QTest::qWaitFor([&] { return !view.isLoading(); }, 20000);
-}
-
-} // namespace
-
 class TestExivInfoView : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase()
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.file("settings"));
-        QCoreApplication::setOrganizationName("tamrolek");
-        QCoreApplication::setApplicationName("vornel");
-        m_env = std::make_unique<VornelEnv>();
-        QVERIFY(m_env->ok);
-        QVERIFY(QDir().mkpath(m_env->program.file("profile")));
-        QVERIFY(writeBytes(m_env->program.file("profile/exivtaglist.csv"),
+        initExiv2();
+        QVERIFY(QDir().mkpath(m_program.file("profile")));
+        QVERIFY(writeBytes(m_program.file("profile/exivtaglist.csv"),
             "key,groupName,tagName,tagCnName\n"
             "Exif.Image.Make,Image,Make,相机制造商\n"
             "Exif.Photo.LensModel,Photo,LensModel,镜头型号\n"
@@ -60,14 +28,26 @@ private slots:
             "Exif.Photo.UserComment,Photo,UserComment,用户注释\n"
             "Exif.Photo.MakerNote,Photo,MakerNote,厂商注释\n"));
     }
-    void cleanupTestCase() { m_env.reset(); }
     void factsAndDictionaryRows();
-    void splitterPosition();
     void hugeAndBrokenMetadataNeverStallTheGui();
 
 private:
+    // Every row as "name=value", groups in order; the file facts come first.
+    static QStringList rows(ExivInfoView& view)
+    {
+        QStringList out;
+        for (QtProperty* group : view.browser()->properties())
+            for (QtProperty* p : group->subProperties())
+                out << p->propertyName() + "=" + p->valueText();
+        return out;
+    }
+    static bool settle(ExivInfoView& view)
+    {
+        return QTest::qWaitFor([&] { return !view.isLoading(); }, 20000);
+    }
+
+    ProgramDir m_program;
     TempDir m_dir;
-    std::unique_ptr<VornelEnv> m_env;
 };
 
 void TestExivInfoView::factsAndDictionaryRows()
@@ -77,48 +57,24 @@ void TestExivInfoView::factsAndDictionaryRows()
     view.show();
     view.onLoadFile(itemFor(photo));
     QVERIFY(settle(view));
-    const QMap<QString, QString> facts = rows(view, 0);
-    QCOMPARE(facts.keys().size(), 8);
-    QCOMPARE(facts["图像大小"], QString("96 x 64"));
-    QCOMPARE(facts["文件类型"], QString("jpg"));
-    QCOMPARE(facts["文件名称"], QString("相机 1.jpg"));
-    QCOMPARE(facts["文件路径"], photo);
-    QVERIFY(facts["修改时间"].contains(QDate::currentDate().toString("yyyy-MM-dd")));
-
-    // Only the dictionary's rows, under their names; a later row takes the key over; missing fields stay empty.
-    const QMap<QString, QString> meta = rows(view, 1);
-    QCOMPARE(view.browser()->properties().at(1)->subProperties().size(), 7);
-    QCOMPARE(meta["相机制造商"], QString("VornCam"));
-    QCOMPARE(meta["作者"], QString("|Tester"));
-    QCOMPARE(meta["镜头型号"], QString());
+    // The file facts, then only the dictionary's rows under their names: a later row takes the key over, a field
+    // the photo lacks stays empty.
+    const QStringList shown = rows(view);
+    QCOMPARE(shown.size(), 8 + 7);
+    QVERIFY(shown.contains("图像大小=96 x 64") && shown.contains("文件路径=" + photo));
+    QCOMPARE(shown.mid(8, 4), QStringList({ "相机制造商=VornCam", "镜头型号=", "作者=", "作者=Tester" }));
 
     // A file the metadata library cannot read empties everything, the file facts too.
-    const QString broken = m_dir.file("坏.jpg");
-    QVERIFY(writeBytes(broken, "not a picture"));
-    view.onLoadFile(itemFor(broken));
+    QVERIFY(writeBytes(m_dir.file("坏.jpg"), "not a picture"));
+    view.onLoadFile(itemFor(m_dir.file("坏.jpg")));
     QVERIFY(settle(view));
-    QVERIFY(allEmpty(view));
+    for (const QString& row : rows(view))
+        QVERIFY2(row.endsWith("="), qPrintable(row));
 
-    // Hidden: not read, and not read later when shown.
+    // Hidden: not read.
     view.hide();
     view.onLoadFile(itemFor(photo));
     QVERIFY(!view.isLoading());
-    view.show();
-    QTest::qWait(50);
-    QVERIFY(allEmpty(view));
-}
-
-void TestExivInfoView::splitterPosition()
-{
-    const QList<QPair<int, int>> cases { { 49, 100 }, { 50, 50 }, { 5000, 5000 }, { 5001, 100 } };
-    for (const auto& c : cases) {
-        QSettings().setValue("ExivInfoView/splitterPosition", c.first);
-        {
-            ExivInfoView view;
-            QCOMPARE(view.browser()->splitterPosition(), c.second);
-        }
-        QCOMPARE(QSettings().value("ExivInfoView/splitterPosition").toInt(), c.second);
-    }
 }
 
 void TestExivInfoView::hugeAndBrokenMetadataNeverStallTheGui()
@@ -142,16 +98,16 @@ void TestExivInfoView::hugeAndBrokenMetadataNeverStallTheGui()
         view.onLoadFile(itemFor(photo));
         view.onLoadFile(itemFor(huge));
         QVERIFY(t.elapsed() < 2000);
-        QVERIFY(view.isLoading());
     }
+    // Only the last one shows, its long values cut and its broken text decoded.
     QVERIFY(settle(view));
-    const QMap<QString, QString> meta = rows(view, 1);
-    QCOMPARE(rows(view, 0)["文件名称"], QString("huge.tif"));
-    QCOMPARE(meta["图像描述"].size(), ExivInfoView::kMaxValueChars + 1);
-    QVERIFY(meta["图像描述"].endsWith(QString::fromUtf8("…")));
-    QCOMPARE(meta["厂商注释"].size(), ExivInfoView::kMaxValueChars + 1);
-    QVERIFY(meta["用户注释"].contains(QChar(0xFFFD)) && meta["用户注释"].contains("bad"));
-    QCOMPARE(meta["相机制造商"], QString());
+    QMap<QString, QString> value;
+    for (const QString& row : rows(view))
+        value[row.section('=', 0, 0)] = row.section('=', 1);
+    QCOMPARE(value["文件名称"], QString("huge.tif"));
+    QCOMPARE(value["图像描述"].size(), ExivInfoView::kMaxValueChars + 1);
+    QCOMPARE(value["厂商注释"].size(), ExivInfoView::kMaxValueChars + 1);
+    QVERIFY(value["用户注释"].contains(QChar(0xFFFD)) && value["用户注释"].contains("bad"));
 }
 
 QTEST_MAIN(TestExivInfoView)
