@@ -17,7 +17,6 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpacerItem>
 #include <QVBoxLayout>
