@@ -2,15 +2,22 @@
 
 #include "db/sqlitedb.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QSemaphore>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <QThreadPool>
+#include <QTimer>
 
 namespace testutil {
 
@@ -136,6 +143,63 @@ bool waitForSignal(QSignalSpy& spy, int count, int timeoutMs)
         spy.wait(50);
     }
     return true;
+}
+
+std::shared_ptr<ModalCatch> onNextModal(std::function<void(QWidget*, ModalCatch&)> fn, int timeoutMs)
+{
+    auto caught = std::make_shared<ModalCatch>();
+    std::weak_ptr<ModalCatch> weak = caught;
+    QPointer<QWidget> before = QApplication::activeModalWidget();
+    auto* timer = new QTimer(qApp);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        const std::shared_ptr<ModalCatch> held = weak.lock();
+        QWidget* modal = QApplication::activeModalWidget();
+        const bool found = held && modal && modal != before && modal->isVisible();
+        if (found || !held || clock->elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+        }
+        if (found) {
+            held->ran = true;
+            fn(modal, *held);
+        }
+    });
+    timer->start(10);
+    return caught;
+}
+
+std::shared_ptr<ModalCatch> answerMessageBox(int timeoutMs)
+{
+    return onNextModal(
+        [](QWidget* w, ModalCatch& caught) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box)
+                return;
+            caught.text = box->text();
+            if (!box->buttons().isEmpty())
+                box->buttons().first()->click();
+        },
+        timeoutMs);
+}
+
+PoolBlocker::PoolBlocker(QThreadPool* pool, int timeoutMs)
+    : m_pool(pool ? pool : QThreadPool::globalInstance())
+    , m_oldMax(m_pool->maxThreadCount())
+    , m_gate(std::make_shared<QSemaphore>(0))
+{
+    m_pool->waitForDone();
+    m_pool->setMaxThreadCount(1);
+    auto gate = m_gate;
+    m_pool->start([gate, timeoutMs] { gate->tryAcquire(1, timeoutMs); });
+}
+
+PoolBlocker::~PoolBlocker()
+{
+    m_gate->release();
+    m_pool->waitForDone();
+    m_pool->setMaxThreadCount(m_oldMax);
 }
 
 } // namespace testutil

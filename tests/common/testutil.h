@@ -10,6 +10,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+#include <memory>
+
+class QSemaphore;
+class QThreadPool;
+class QWidget;
 class SqliteDb;
 
 namespace testutil {
@@ -72,6 +78,30 @@ QStringList schemaNames(SqliteDb& db, const char* type);
 
 // Waits until the spy holds at least count signals; false after timeoutMs so a hung test fails.
 bool waitForSignal(QSignalSpy& spy, int count = 1, int timeoutMs = 10000);
+
+// What a watch for the next modal window saw. The watch ends when the last holder drops this.
+struct ModalCatch {
+    bool ran = false;
+    QString text; // a message box's text
+};
+// Runs fn once on the next modal window that opens within timeoutMs (a dialog or message box that the code under
+// test runs with exec()), as long as the returned catch is held.
+std::shared_ptr<ModalCatch> onNextModal(std::function<void(QWidget*, ModalCatch&)> fn, int timeoutMs = 10000);
+// Presses the first button of the next message box and keeps its text.
+std::shared_ptr<ModalCatch> answerMessageBox(int timeoutMs = 10000);
+
+// Holds a pool down to one thread, kept busy for the life of the object (at most timeoutMs, so that a test that
+// waits on the pool fails instead of hanging).
+class PoolBlocker {
+public:
+    explicit PoolBlocker(QThreadPool* pool = nullptr, int timeoutMs = 8000);
+    ~PoolBlocker();
+
+private:
+    QThreadPool* m_pool;
+    int m_oldMax;
+    std::shared_ptr<QSemaphore> m_gate;
+};
 
 } // namespace testutil
 

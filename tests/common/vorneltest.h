@@ -9,6 +9,8 @@
 #include "grid/iteminfo.h"
 #include "meta/exivutil.h"
 
+#include <QTest>
+
 namespace testutil {
 
 // The photo manager's globals for the life of the object: program folder, exiv2, settings, database and
@@ -36,6 +38,15 @@ inline ItemInfoPtr itemFor(const QString& path)
 {
     ItemInfoPtr info(new ItemInfo());
     info->setFile(path);
+    return info;
+}
+
+// An item for the file, loaded and with every job of it finished; null when it does not settle in time.
+inline ItemInfoPtr loadedItem(const QString& path)
+{
+    ItemInfoPtr info = itemFor(path);
+    if (info->load() != 0 || !QTest::qWaitFor([&] { return info->tagReady == 1 && !info->isBusy(); }, 20000))
+        return ItemInfoPtr();
     return info;
 }
 

@@ -2,10 +2,14 @@
 
 #include "app/appcfg.h"
 #include "grid/medialistview.h"
+#include "panels/exivinfoview.h"
+#include "panels/imagepreview.h"
+#include "panels/taginfoview.h"
 #include "viewer/standinview.h"
 
 #include <QAction>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -31,6 +35,7 @@ StandInWnd::StandInWnd()
     m_grid = new MediaListView(this);
     m_grid->setHost(this);
     setCentralWidget(m_grid);
+    addPanels();
     statusBar();
     resize(1024, 680);
 
@@ -76,6 +81,28 @@ bool StandInWnd::loadPath(const QString& path)
     AppCfg::instance()->lastPath = fi.absoluteFilePath();
     statusBar()->clearMessage();
     return true;
+}
+
+void StandInWnd::addPanels()
+{
+    const auto dock = [this](const QString& title, Qt::DockWidgetArea area, auto* panel) {
+        auto* d = new QDockWidget(title, this);
+        panel->setParent(d);
+        d->setWidget(panel);
+        addDockWidget(area, d);
+        connect(m_grid, &MediaListView::selectItemChanged, panel, &std::remove_pointer_t<decltype(panel)>::onLoadFile);
+        return panel;
+    };
+    dock(QStringLiteral("预览"), Qt::LeftDockWidgetArea, new ImagePreview);
+    ExivInfoView* exiv = dock(QStringLiteral("文件信息"), Qt::LeftDockWidgetArea, new ExivInfoView);
+    TagInfoView* tag = dock(QStringLiteral("标签"), Qt::RightDockWidgetArea, new TagInfoView);
+    connect(m_grid, &MediaListView::itemDataChanged, exiv, &ExivInfoView::onLoadFile);
+    connect(m_grid, &MediaListView::itemDataChanged, tag, &TagInfoView::onLoadFile);
+    connect(tag, &TagInfoView::saveStar, m_grid, &MediaListView::onSaveStar);
+    connect(tag, &TagInfoView::saveRgbs, m_grid, &MediaListView::onSaveRgbs);
+    connect(tag, &TagInfoView::saveTextTags, m_grid, &MediaListView::onSaveTextTags);
+    connect(tag, &TagInfoView::saveTags, m_grid, &MediaListView::onSaveTags);
+    connect(tag, &TagInfoView::hisTextTagChanged, m_grid, &MediaListView::onRefreshHisTextTag);
 }
 
 void StandInWnd::onChooseFolder()

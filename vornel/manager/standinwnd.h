@@ -34,6 +34,8 @@ public:
 
 private:
     StandInWnd();
+    // The preview, metadata and tag panels in docks, fed by the grid.
+    void addPanels();
     void onChooseFolder();
     void onPathEntered();
 

@@ -58,6 +58,11 @@ bool rotates(QImageIOHandler::Transformations t)
     return t.testFlag(QImageIOHandler::TransformationRotate90);
 }
 
+bool openForDecode(QFile& file, const QString& path)
+{
+    return platform::openRegularFile(file, path) && file.size() <= ImageDecoder::kMaxFileBytes && file.size() > 0;
+}
+
 bool isSvgFormat(const QByteArray& format)
 {
     return format == "svg" || format == "svgz";
@@ -96,9 +101,17 @@ QSize ImageDecoder::coverSize(const QSize& size, const QList<QSize>& boxes)
 ImageDecoder::Result ImageDecoder::decodeFile(const QString& path, const QList<QSize>& boxes)
 {
     QFile file;
-    if (!platform::openRegularFile(file, path) || file.size() > kMaxFileBytes || file.size() == 0)
+    if (!openForDecode(file, path))
         return Result();
     return decodeDevice(file, boxes);
+}
+
+ImageDecoder::Result ImageDecoder::decodeFileToFit(const QString& path, const QSize& box)
+{
+    QFile file;
+    if (box.isEmpty() || !openForDecode(file, path))
+        return Result();
+    return decodeDevice(file, { box }, true);
 }
 
 ImageDecoder::Result ImageDecoder::decodeData(const QByteArray& data, const QList<QSize>& boxes)
@@ -139,7 +152,7 @@ bool ImageDecoder::readHeader(const QString& path, QSize& fullSize, QByteArray* 
     return true;
 }
 
-ImageDecoder::Result ImageDecoder::decodeDevice(QIODevice& device, const QList<QSize>& boxes)
+ImageDecoder::Result ImageDecoder::decodeDevice(QIODevice& device, const QList<QSize>& boxes, bool growSvg)
 {
     QImageReader reader(&device);
     reader.setAutoTransform(true);
@@ -148,7 +161,7 @@ ImageDecoder::Result ImageDecoder::decodeDevice(QIODevice& device, const QList<Q
     if (isSvgFormat(r.format)) {
         if (device.size() > kMaxSvgBytes || !device.seek(0))
             return r;
-        Result svg = decodeSvg(device.readAll(), boxes);
+        Result svg = decodeSvg(device.readAll(), boxes, growSvg);
         svg.format = r.format;
         return svg;
     }
@@ -188,7 +201,7 @@ ImageDecoder::Result ImageDecoder::decodeDevice(QIODevice& device, const QList<Q
     return r;
 }
 
-ImageDecoder::Result ImageDecoder::decodeSvg(const QByteArray& data, const QList<QSize>& boxes)
+ImageDecoder::Result ImageDecoder::decodeSvg(const QByteArray& data, const QList<QSize>& boxes, bool growSvg)
 {
     Result r;
     QSvgRenderer renderer;
@@ -199,7 +212,9 @@ ImageDecoder::Result ImageDecoder::decodeSvg(const QByteArray& data, const QList
         return r;
     r.fullSize = declared;
     // Rendered straight at the size wanted; asked for whole, no larger than a bounded side.
-    QSize target = coverSize(declared, boxes);
+    QSize target = growSvg && boxes.size() == 1 && !boxes.first().isEmpty()
+        ? declared.scaled(boxes.first(), Qt::KeepAspectRatio).expandedTo(QSize(1, 1))
+        : coverSize(declared, boxes);
     target = fitSize(target, QSize(kMaxSvgSide, kMaxSvgSide));
     if (target.isEmpty())
         return r;

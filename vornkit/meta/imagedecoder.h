@@ -33,6 +33,9 @@ public:
     // empty boxes are left out, and without any other at its whole size.
     static Result decodeFile(const QString& path, const QList<QSize>& boxes = {});
     static Result decodeData(const QByteArray& data, const QList<QSize>& boxes = {});
+    // The picture fitted into the box: a bitmap as decodeFile gives it (never enlarged), an SVG rendered at its
+    // whole fit, larger than its declared size when the box is (bounded by kMaxSvgSide).
+    static Result decodeFileToFit(const QString& path, const QSize& box);
     // Size as shown and format, from the header alone; false when the file cannot be read as a picture.
     static bool readHeader(const QString& path, QSize& fullSize, QByteArray* format = nullptr);
 
@@ -42,6 +45,6 @@ public:
     static QSize coverSize(const QSize& size, const QList<QSize>& boxes);
 
 private:
-    static Result decodeDevice(QIODevice& device, const QList<QSize>& boxes);
-    static Result decodeSvg(const QByteArray& data, const QList<QSize>& boxes);
+    static Result decodeDevice(QIODevice& device, const QList<QSize>& boxes, bool growSvg = false);
+    static Result decodeSvg(const QByteArray& data, const QList<QSize>& boxes, bool growSvg = false);
 };

@@ -1,0 +1,163 @@
+#include "common/photomaker.h"
+#include "common/vorneltest.h"
+#include "dialogs/histexttagdlg.h"
+#include "meta/colorstat.h"
+#include "panels/taginfoview.h"
+#include "records/histaglist.h"
+#include "tagwidgets/qxtstars.h"
+#include "tagwidgets/xalltagcontainer.h"
+#include "tagwidgets/xseltagcontainer.h"
+#include "tagwidgets/xtaglabel.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTextEdit>
+
+using namespace testutil;
+
+namespace {
+
+void click(QWidget* w)
+{
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
+}
+
+// The first argument of the signal's last emission, taken off the spy; invalid when none came.
+QVariant lastArg(QSignalSpy& spy)
+{
+    return spy.isEmpty() ? QVariant() : spy.takeLast().at(0);
+}
+
+} // namespace
+
+class TestTagInfoView : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        m_env = std::make_unique<VornelEnv>();
+        QVERIFY(m_env->ok);
+    }
+    void cleanupTestCase() { m_env.reset(); }
+    void init()
+    {
+        AppCfg::instance()->tag = CfgTag();
+        HisTagList::m_hisTags = QStringList { "dog", "新" };
+        m_view = std::make_unique<TagInfoView>();
+        m_view->resize(320, 640);
+        m_view->show();
+    }
+    void showAndEdit();
+    void editsWaitForTheTagsToLoad();
+    void checkBoxesWriteOnlyWhenClicked();
+    void offeredTagsDialog();
+
+private:
+    std::unique_ptr<VornelEnv> m_env;
+    std::unique_ptr<TagInfoView> m_view;
+    TempDir m_dir;
+};
+
+void TestTagInfoView::showAndEdit()
+{
+    TagInfoView& view = *m_view;
+    const QList<uint> palette = ColorStat::getPalette();
+    const ItemInfoPtr info = loadedItem(makeImage(m_dir.path(), "猫 1.png"));
+    QVERIFY(info && info->setStar(2) && info->setRgbs({ palette[0] }) && info->setTextTags({ "猫", "dog" }));
+    QSignalSpy rgbs(&view, &TagInfoView::saveRgbs), texts(&view, &TagInfoView::saveTextTags),
+        star(&view, &TagInfoView::saveStar), all(&view, &TagInfoView::saveTags);
+    view.onLoadFile(info);
+    QCOMPARE(view.starWidget()->value(), 2);
+    QCOMPARE(view.selTags()->getTag(), QStringList({ "猫", "dog" }));
+
+    // Loading and clicking what is already there send nothing; a new chip sends the whole list, and closing the
+    // last colour an empty one.
+    click(view.allColors()->findColor(palette[0]));
+    click(view.allTags()->findTag("dog"));
+    QCOMPARE(rgbs.count() + texts.count() + star.count(), 0);
+    click(view.allColors()->findColor(palette[3]));
+    QCOMPARE(lastArg(rgbs).value<QList<QRgb>>(), QList<QRgb>({ palette[0], palette[3] }));
+    click(view.allTags()->findTag("新"));
+    QCOMPARE(lastArg(texts).toStringList(), QStringList({ "猫", "dog", "新" }));
+    view.selColors()->findColor(palette[0])->slot_close_clicked(false);
+    view.selColors()->findColor(palette[3])->slot_close_clicked(false);
+    QCOMPARE(rgbs.count(), 2);
+    QVERIFY(lastArg(rgbs).value<QList<QRgb>>().isEmpty());
+
+    // Auto-save on disables "保存"; off, it sends all three.
+    QVERIFY(!view.saveButton()->isEnabled());
+    view.autoSaveBox()->click();
+    view.saveButton()->click();
+    QCOMPARE(all.count(), 1);
+    QCOMPARE(all.at(0).at(2).toStringList(), QStringList({ "猫", "dog", "新" }));
+
+    // A picture sent while the panel is hidden is not taken, and what stays on show can no longer be sent.
+    view.hide();
+    view.onLoadFile(info);
+    QVERIFY(!view.heldItem() && !view.isEditable());
+}
+
+void TestTagInfoView::editsWaitForTheTagsToLoad()
+{
+    TagInfoView& view = *m_view;
+    const QString path = photomaker::makePhoto(m_dir.path(), "tagged.jpg");
+    QVERIFY(photomaker::setComment(path, "Exif.Photo.UserComment", photomaker::tagsJson(3, {}, { "海" })));
+    const ItemInfoPtr info = itemFor(path);
+    QSignalSpy rgbs(&view, &TagInfoView::saveRgbs), texts(&view, &TagInfoView::saveTextTags);
+    view.onLoadFile(info);
+    // Nothing to edit yet: a click would send a list that lacks the photo's own tags.
+    QVERIFY(!view.isEditable() && !view.starWidget()->isEnabled());
+    click(view.allTags()->findTag("dog"));
+    click(view.allColors()->findColor(ColorStat::getPalette()[1]));
+    QCOMPARE(rgbs.count() + texts.count(), 0);
+
+    // The tags arrive: the panel shows them on its own and takes edits.
+    QVERIFY(info->load() == 0);
+    QTRY_VERIFY_WITH_TIMEOUT(view.isEditable(), 20000);
+    QCOMPARE(view.starWidget()->value(), 3);
+    click(view.allTags()->findTag("dog"));
+    QCOMPARE(lastArg(texts).toStringList(), QStringList({ "海", "dog" }));
+    QVERIFY(QTest::qWaitFor([&] { return !info->isBusy(); }, 20000));
+}
+
+void TestTagInfoView::checkBoxesWriteOnlyWhenClicked()
+{
+    CfgTag& cfg = AppCfg::instance()->tag;
+    m_view->autoSaveToFileBox()->click();
+    QCOMPARE(cfg.tagSaveToFile, 0);
+    // The settings dialog turns auto-save off meanwhile: closing the panel keeps that.
+    cfg.tagAutoSave = 0;
+    m_view->close();
+    QCOMPARE(cfg.tagAutoSave, 0);
+    m_view->loadOptions();
+    QVERIFY(!m_view->autoSaveBox()->isChecked());
+}
+
+void TestTagInfoView::offeredTagsDialog()
+{
+    QSignalSpy changed(m_view.get(), &TagInfoView::hisTextTagChanged);
+    // Blanks alone, or separators alone, are refused and the dialog stays open; then three tags replace the list.
+    QString firstText;
+    QStringList refusals;
+    auto dialog = onNextModal([&](QWidget* w, ModalCatch&) {
+        auto* dlg = qobject_cast<HisTextTagDlg*>(w);
+        firstText = dlg->getTextTags();
+        for (const char* text : { " \n\t ", "，；、", "山，水；云 山" }) {
+            dlg->findChild<QTextEdit*>("txTextTags")->setPlainText(QString::fromUtf8(text));
+            const auto box = answerMessageBox(2000);
+            dlg->findChild<QPushButton*>("btOk")->click();
+            refusals << box->text;
+        }
+    });
+    m_view->slot_add_text_clicked(false);
+    QVERIFY(dialog->ran);
+    QCOMPARE(firstText, QString("dog 新 "));
+    const QString refused("[文字标签] 不能为空。\n请输入后继续。");
+    QCOMPARE(refusals, QStringList({ refused, refused, QString() }));
+    QCOMPARE(HisTagList::m_hisTags, QStringList({ "山", "水", "云" }));
+    QCOMPARE(m_view->allTags()->getTag(), HisTagList::m_hisTags);
+    QCOMPARE(changed.count(), 1);
+}
+
+QTEST_MAIN(TestTagInfoView)
+#include "tst_taginfoview.moc"
