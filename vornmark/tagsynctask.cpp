@@ -306,6 +306,9 @@ void TagSyncTask::syncTags(const QList<FileTagInfo*>& rows, const QVector<char>&
 void TagSyncTask::syncRow(Worker& worker, const FileTagInfo& listed, const TagSyncCfg::Tag& cfg)
 {
     FileTagTb table(worker.tag.get());
+    // Whether the row described the photo before this run wrote it, and whether it did.
+    bool described = false;
+    bool wrote = false;
     for (int attempt = 0; attempt < kMergeTries && !getCancel(); ++attempt) {
         FileTagInfo start;
         if (!table.readFileTagById(listed.getRowId(), start))
@@ -314,6 +317,8 @@ void TagSyncTask::syncRow(Worker& worker, const FileTagInfo& listed, const TagSy
         ExivTags exiv;
         if (exiv.loadTagsFromFile(file) < 0)
             return;
+        if (!wrote)
+            described = start.matchesFile(QFileInfo(file));
         const bool hasTags = exiv.getHasTags();
         TagMerge::Values inFile;
         if (hasTags)
@@ -322,9 +327,7 @@ void TagSyncTask::syncRow(Worker& worker, const FileTagInfo& listed, const TagSy
         TagMerge::Values rowOut, fileOut;
         TagMerge::apply(cfg, inRow, inFile, hasTags, rowOut, fileOut);
 
-        bool written = false;
         if (fileOut != inFile) {
-            const bool matched = start.matchesFile(QFileInfo(file));
             QString refusal = FileCheck::writeRefusal(file);
             if (refusal.isEmpty()) {
                 // Kinds left as they were go back as read.
@@ -341,14 +344,14 @@ void TagSyncTask::syncRow(Worker& worker, const FileTagInfo& listed, const TagSy
             if (!refusal.isEmpty()) {
                 addFailure(file, refusal);
             } else {
-                written = true;
+                wrote = true;
                 ++m_written;
                 photoWritten(file);
             }
-            // A row that described the photo before the write describes it after: new size, new birth time.
-            written = written && matched;
         }
-        if (rowOut == inRow && !written)
+        // A row that described the photo before the write describes it after: new size, new birth time.
+        const bool refresh = wrote && described;
+        if (rowOut == inRow && !refresh)
             return;
         const Change change = transact(worker.tag.get(), [&] {
             FileTagInfo fresh;
@@ -359,7 +362,7 @@ void TagSyncTask::syncRow(Worker& worker, const FileTagInfo& listed, const TagSy
             fresh.setStar(rowOut.star);
             fresh.setRgb(rowOut.rgb);
             fresh.setTextTag(rowOut.text);
-            if (written)
+            if (refresh)
                 fresh.setFileFacts(QFileInfo(file));
             return table.modFileTagById(fresh) ? Change::Written : Change::Failed;
         });
