@@ -29,6 +29,8 @@ public:
     // Adds a folder to the build list; false (after telling the user) when it is empty or already listed.
     bool addPath(const QString& path);
     bool isRunning() const;
+    // Events of any other run are ignored.
+    int currentTaskId() const { return m_taskId; }
 
 public slots:
     void slot_about();
