@@ -37,6 +37,8 @@ const int kBusyTries = 8;
 const int kMergeTries = 3;
 // The box the colour hints are counted in.
 const QSize kHintBox(200, 200);
+// New rows and thumbnails stored in one transaction.
+const int kBuildBatch = 32;
 
 TagMerge::Values rowValues(const FileTagInfo& row)
 {
@@ -468,20 +470,20 @@ void TagSyncTask::buildFolderFiles(const QString& folder, int width, int height,
         buildFile(worker, files.at(i), width, height, cacheBigImage);
         itemDone(QStringLiteral("开始构建文件[ "), files.at(i), QStringLiteral(" ]的图像标签和图像缓存."));
     });
+    Worker worker;
+    storeBuilt(worker, true);
 }
 
 // The file is read once and decoded once, at reduced scale, for both its row and its thumbnail; a file that
-// has both is not opened. A row the photo manager adds meanwhile is kept, never replaced.
+// has both is not opened.
 void TagSyncTask::buildFile(Worker& worker, const QString& path, int width, int height, bool cacheBigImage)
 {
     const QFileInfo fi(path);
     if (!fi.isFile())
         return;
     const QString file = fi.absoluteFilePath();
-    FileTagTb tags(worker.tag.get());
-    ImageCacheTb thumbs(worker.thumb.get());
-    const bool hasRow = tags.hasTags(file);
-    const bool hasCache = thumbs.hasImageCache(file);
+    const bool hasRow = FileTagTb(worker.tag.get()).hasTags(file);
+    const bool hasCache = ImageCacheTb(worker.thumb.get()).hasImageCache(file);
     if (hasRow && hasCache)
         return;
     QByteArray bytes;
@@ -491,29 +493,62 @@ void TagSyncTask::buildFile(Worker& worker, const QString& path, int width, int 
     const ImageDecoder::Result decoded = ImageDecoder::decodeData(bytes, { box, kHintBox });
     if (decoded.image.isNull() || decoded.fullSize.isEmpty())
         return;
-    if (!hasRow) {
-        FileTagInfo row = newRow(fi, bytes, decoded);
-        const Change change = transact(worker.tag.get(), [&] {
-            if (tags.hasTags(file))
-                return Change::Nothing;
-            return tags.addFileTag(row) ? Change::Written : Change::Failed;
-        });
-        if (change == Change::Failed)
-            addFailure(file, QStringLiteral("写入标签数据失败"));
-    }
+    Built built;
+    built.hasRow = hasRow;
+    if (!hasRow)
+        built.row = newRow(fi, bytes, decoded);
     bytes.clear();
     const QSize full = decoded.fullSize;
-    if (!hasCache && (!cacheBigImage || !fitsIn(full, box))) {
+    built.hasCache = hasCache || (cacheBigImage && fitsIn(full, box));
+    if (!built.hasCache) {
         const bool fits = fitsIn(full, box);
-        ImageCacheInfo cache;
-        cache.setPath(fi.absolutePath());
-        cache.setFile(file);
-        cache.setThumb(fitted(decoded.image, full, box));
-        cache.setThumbWidth(fits ? full.width() : box.width());
-        cache.setThumbHeight(fits ? full.height() : box.height());
-        cache.setFormat(int(decoded.image.format()));
-        if (!thumbs.addImageCache(cache))
-            addFailure(file, QStringLiteral("写入图像缓存失败"));
+        built.cache.setPath(fi.absolutePath());
+        built.cache.setFile(file);
+        built.cache.setThumb(fitted(decoded.image, full, box));
+        built.cache.setThumbWidth(fits ? full.width() : box.width());
+        built.cache.setThumbHeight(fits ? full.height() : box.height());
+        built.cache.setFormat(int(decoded.image.format()));
+    }
+    {
+        QMutexLocker lock(&m_builtMutex);
+        m_built.append(built);
+    }
+    storeBuilt(worker, false);
+}
+
+// New rows and thumbnails go in batches, one transaction each: a commit per photo would cost more than its
+// decode. A row the photo manager added meanwhile is kept, never replaced.
+void TagSyncTask::storeBuilt(Worker& worker, bool all)
+{
+    QList<Built> batch;
+    {
+        QMutexLocker lock(&m_builtMutex);
+        if (m_built.isEmpty() || (!all && m_built.size() < kBuildBatch))
+            return;
+        batch.swap(m_built);
+    }
+    FileTagTb tags(worker.tag.get());
+    QStringList failed;
+    const Change rows = transact(worker.tag.get(), [&] {
+        for (Built& b : batch) {
+            if (!b.hasRow && !tags.hasTags(b.row.getFile()) && !tags.addFileTag(b.row))
+                return Change::Failed;
+        }
+        return Change::Written;
+    });
+    ImageCacheTb thumbs(worker.thumb.get());
+    const Change caches = transact(worker.thumb.get(), [&] {
+        for (Built& b : batch) {
+            if (!b.hasCache && !thumbs.addImageCache(b.cache))
+                return Change::Failed;
+        }
+        return Change::Written;
+    });
+    for (const Built& b : batch) {
+        if (rows == Change::Failed && !b.hasRow)
+            addFailure(b.row.getFile(), QStringLiteral("写入标签数据失败"));
+        if (caches == Change::Failed && !b.hasCache)
+            addFailure(b.cache.getFile(), QStringLiteral("写入图像缓存失败"));
     }
 }
 

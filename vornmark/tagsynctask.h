@@ -13,9 +13,10 @@
 #include <atomic>
 #include <functional>
 
+#include "records/filetaginfo.h"
+#include "records/imagecacheinfo.h"
+
 class BookMarkInfo;
-class FileTagInfo;
-class ImageCacheInfo;
 class SqliteDb;
 
 // One run of the tag synchroniser: tidies the favourites, the tag rows and the thumbnail cache, reconciles the
@@ -45,6 +46,13 @@ protected:
 
 private:
     struct Worker;
+    // A built photo's new row and thumbnail, waiting to be stored.
+    struct Built {
+        bool hasRow = true;
+        bool hasCache = true;
+        FileTagInfo row;
+        ImageCacheInfo cache;
+    };
     enum class Change { Nothing, Written, Moved, Failed };
 
     void cleanFavorites(const TagSyncCfg& cfg);
@@ -60,6 +68,8 @@ private:
     void buildFolderTree(const QString& folder, int width, int height, bool cacheBigImage);
     void buildFolderFiles(const QString& folder, int width, int height, bool cacheBigImage);
     void buildFile(Worker& worker, const QString& path, int width, int height, bool cacheBigImage);
+    // Stores the waiting photos once a batch is full, or all of them.
+    void storeBuilt(Worker& worker, bool all);
 
     // fn(worker, i) for every i below count on the photo pool, each worker with its own connections; no new
     // item starts once the run is cancelled.
@@ -81,4 +91,6 @@ private:
     mutable QMutex m_failMutex;
     QList<QPair<QString, QString>> m_failures;
     QStringList m_visited;
+    QMutex m_builtMutex;
+    QList<Built> m_built;
 };
