@@ -439,7 +439,34 @@ void TagSyncTask::resizeThumbs(const QList<ImageCacheInfo*>& rows, int width, in
 
 // ---- build
 
+// The whole tree is listed first, so that every core stays busy across folders; each folder's message still
+// goes out in walk order (a folder's own files before its subfolders) before its first file is built.
 void TagSyncTask::buildFolderTree(const QString& folder, int width, int height, bool cacheBigImage)
+{
+    QStringList folders, files;
+    QVector<int> firstFile;
+    listFolderTree(folder, folders, firstFile, files);
+    QMutex announceMutex;
+    int announced = 0;
+    const auto announce = [&](int upto) {
+        QMutexLocker lock(&announceMutex);
+        for (; announced < folders.size() && firstFile.at(announced) <= upto; ++announced)
+            sendMessage(QStringLiteral("开始构建目录[ ") + shownName(folders.at(announced))
+                + QStringLiteral(" ]的图像标签和图像缓存."));
+    };
+    forEach(files.size(), [&](Worker& worker, int i) {
+        announce(i);
+        buildFile(worker, files.at(i), width, height, cacheBigImage);
+        itemDone(QStringLiteral("开始构建文件[ "), files.at(i), QStringLiteral(" ]的图像标签和图像缓存."));
+    });
+    if (!getCancel())
+        announce(files.size());
+    Worker worker;
+    storeBuilt(worker, true);
+}
+
+void TagSyncTask::listFolderTree(
+    const QString& folder, QStringList& folders, QVector<int>& firstFile, QStringList& files)
 {
     if (getCancel())
         return;
@@ -448,30 +475,21 @@ void TagSyncTask::buildFolderTree(const QString& folder, int width, int height, 
     if (real.isEmpty() || m_visited.contains(real))
         return;
     m_visited.append(real);
-    sendMessage(QStringLiteral("开始构建目录[ ") + shownName(folder) + QStringLiteral(" ]的图像标签和图像缓存."));
-    buildFolderFiles(folder, width, height, cacheBigImage);
-    QStringList subfolders;
-    QDirIterator it(folder, QDir::Dirs | QDir::NoDotAndDotDot);
-    while (it.hasNext())
-        subfolders.append(it.next());
-    subfolders.sort();
-    for (const QString& sub : qAsConst(subfolders))
-        buildFolderTree(sub, width, height, cacheBigImage);
-}
-
-void TagSyncTask::buildFolderFiles(const QString& folder, int width, int height, bool cacheBigImage)
-{
-    QStringList files;
+    folders.append(folder);
+    firstFile.append(files.size());
+    QStringList own;
     QDirIterator it(folder, supportedImages(), QDir::Files | QDir::NoDotAndDotDot);
     while (it.hasNext())
-        files.append(it.next());
-    files.sort();
-    forEach(files.size(), [&](Worker& worker, int i) {
-        buildFile(worker, files.at(i), width, height, cacheBigImage);
-        itemDone(QStringLiteral("开始构建文件[ "), files.at(i), QStringLiteral(" ]的图像标签和图像缓存."));
-    });
-    Worker worker;
-    storeBuilt(worker, true);
+        own.append(it.next());
+    own.sort();
+    files += own;
+    QStringList subfolders;
+    QDirIterator sub(folder, QDir::Dirs | QDir::NoDotAndDotDot);
+    while (sub.hasNext())
+        subfolders.append(sub.next());
+    subfolders.sort();
+    for (const QString& path : qAsConst(subfolders))
+        listFolderTree(path, folders, firstFile, files);
 }
 
 // The file is read once and decoded once, at reduced scale, for both its row and its thumbnail; a file that

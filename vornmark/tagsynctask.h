@@ -66,7 +66,8 @@ private:
     void deleteInvalidThumbs(const QList<ImageCacheInfo*>& rows);
     void resizeThumbs(const QList<ImageCacheInfo*>& rows, int width, int height);
     void buildFolderTree(const QString& folder, int width, int height, bool cacheBigImage);
-    void buildFolderFiles(const QString& folder, int width, int height, bool cacheBigImage);
+    // The folder and its subfolders, depth first: each folder, the index of its first file, and the files.
+    void listFolderTree(const QString& folder, QStringList& folders, QVector<int>& firstFile, QStringList& files);
     void buildFile(Worker& worker, const QString& path, int width, int height, bool cacheBigImage);
     // Stores the waiting photos once a batch is full, or all of them.
     void storeBuilt(Worker& worker, bool all);
