@@ -1,7 +1,10 @@
+#include "markstartup.h"
+#include "tagsyncwnd.h"
+
+#include "meta/exivutil.h"
 #include "sys/fontutil.h"
 
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char** argv)
 {
@@ -9,7 +12,15 @@ int main(int argc, char** argv)
     installFontFallbacks();
     QCoreApplication::setOrganizationName("tamrolek");
     QCoreApplication::setApplicationName("vornmark");
-    QLabel wnd(QStringLiteral("vornmark"));
-    wnd.show();
-    return app.exec();
+    initExiv2();
+    MarkStartup::start();
+
+    auto* wnd = new TagSyncWnd(nullptr);
+    wnd->setAttribute(Qt::WA_DeleteOnClose);
+    wnd->loadLess();
+    wnd->show();
+    const int result = app.exec();
+
+    MarkStartup::stop();
+    return result;
 }
