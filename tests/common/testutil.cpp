@@ -2,15 +2,22 @@
 
 #include "db/sqlitedb.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <QTimer>
+
+#include <unistd.h>
 
 namespace testutil {
 
@@ -111,6 +118,54 @@ bool waitForSignal(QSignalSpy& spy, int count, int timeoutMs)
         spy.wait(50);
     }
     return true;
+}
+
+void onNextModal(std::function<void(QWidget*)> fn, int timeoutMs)
+{
+    auto* timer = new QTimer(qApp);
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, fn, timeoutMs] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && clock->elapsed() < timeoutMs)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        delete clock;
+        if (modal)
+            fn(modal);
+    });
+    timer->start(10);
+}
+
+void answerNextBox(const QString& button, QString* text)
+{
+    onNextModal([button, text](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            if (text)
+                *text = box->text();
+        }
+        for (QAbstractButton* b : modal->findChildren<QAbstractButton*>()) {
+            if (b->text() == button) {
+                b->click();
+                return;
+            }
+        }
+        modal->close();
+    });
+}
+
+Unprivileged::Unprivileged()
+{
+    // nobody; seteuid (not setuid) so that root comes back at the end.
+    if (geteuid() == 0)
+        m_switched = seteuid(65534) == 0;
+}
+
+Unprivileged::~Unprivileged()
+{
+    if (m_switched && seteuid(0) != 0)
+        qFatal("could not return to root");
 }
 
 } // namespace testutil

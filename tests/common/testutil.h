@@ -8,6 +8,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+
+class QWidget;
 class SqliteDb;
 
 namespace testutil {
@@ -53,5 +56,24 @@ QStringList schemaNames(SqliteDb& db, const char* type);
 
 // Waits until the spy holds at least count signals; false after timeoutMs so a hung test fails.
 bool waitForSignal(QSignalSpy& spy, int count = 1, int timeoutMs = 10000);
+
+// Runs fn on the next modal window (message box or dialog) as soon as it shows, within timeoutMs; the caller then
+// starts what opens it. fn must close the window (a click, accept or reject).
+void onNextModal(std::function<void(QWidget*)> fn, int timeoutMs = 5000);
+// Clicks the button of that text on the next modal box; its text goes to *text when given.
+void answerNextBox(const QString& button, QString* text = nullptr);
+
+// For its life, file access runs as an unprivileged user when the test runs as root, so that permission
+// bits count; otherwise it does nothing.
+class Unprivileged {
+public:
+    Unprivileged();
+    ~Unprivileged();
+    Unprivileged(const Unprivileged&) = delete;
+    Unprivileged& operator=(const Unprivileged&) = delete;
+
+private:
+    bool m_switched = false;
+};
 
 } // namespace testutil
