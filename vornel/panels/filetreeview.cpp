@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
+#include <QTimer>
 
 namespace {
 
@@ -59,6 +60,18 @@ FileTreeView::FileTreeView(QWidget* parent)
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &FileTreeView::slot_current_changed);
     connect(m_model, &FileTreeModel::renameFailed, this, &FileTreeView::onRenameFailed);
     connect(m_model, &QFileSystemModel::fileRenamed, this, &FileTreeView::onFileRenamed);
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, &FileTreeView::onDirectoryLoaded);
+    m_scrollTimer = new QTimer(this);
+    m_scrollTimer->setSingleShot(true);
+    m_scrollTimer->setInterval(30);
+    connect(m_scrollTimer, &QTimer::timeout, this, &FileTreeView::onScrollTimer);
+    // Rows listed or sorted above the chosen folder push it down.
+    auto rescroll = [this] {
+        if (m_scrollTarget.isValid())
+            m_scrollTimer->start();
+    };
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, rescroll);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, rescroll);
 }
 
 FileTreeView::~FileTreeView() = default;
@@ -92,7 +105,30 @@ bool FileTreeView::selectPath(const QString& path)
         return false;
     setCurrentIndex(index);
     scrollTo(index, QAbstractItemView::EnsureVisible);
+    m_scrollTarget = index;
+    m_targetListed = false;
+    m_scrollTimer->start();
     return true;
+}
+
+// The chosen folder is kept in view until the folder holding it has been listed.
+void FileTreeView::onDirectoryLoaded(const QString& path)
+{
+    resizeColumnToContents(0);
+    if (!m_scrollTarget.isValid())
+        return;
+    if (QFileInfo(m_model->filePath(m_scrollTarget)).path() == path)
+        m_targetListed = true;
+    m_scrollTimer->start();
+}
+
+void FileTreeView::onScrollTimer()
+{
+    if (!m_scrollTarget.isValid())
+        return;
+    scrollTo(m_scrollTarget, QAbstractItemView::EnsureVisible);
+    if (m_targetListed)
+        m_scrollTarget = QPersistentModelIndex();
 }
 
 bool FileTreeView::selectPathSilently(const QString& path)

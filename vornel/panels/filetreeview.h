@@ -6,6 +6,7 @@
 class FileTreeModel;
 class QAction;
 class QMenu;
+class QTimer;
 
 // The folder tree of the browser: the computer's folders; choosing one lists it in the grid and keeps it as
 // "LastPath". Its context menu acts on the folder that was right-clicked.
@@ -49,6 +50,8 @@ private:
     QString menuPath() const;
     void onRenameFailed(const QString& path, const QString& newName);
     void onFileRenamed(const QString& folder, const QString& oldName, const QString& newName);
+    void onDirectoryLoaded(const QString& path);
+    void onScrollTimer();
 
     FileTreeModel* m_model = nullptr;
     QMenu* m_menu = nullptr;
@@ -59,4 +62,8 @@ private:
     QAction* m_atRename = nullptr;
     QAction* m_atAddFav = nullptr;
     QPersistentModelIndex m_menuIndex;
+    // The folder selectPath chose, kept in view while the folders above it are still being listed.
+    QPersistentModelIndex m_scrollTarget;
+    bool m_targetListed = false;
+    QTimer* m_scrollTimer = nullptr;
 };
