@@ -154,9 +154,16 @@ void TestFileTreeView::choosingAFolder()
     QCOMPARE(m_view->currentIndex(), indexOf("相册 A/2023 夏"));
     QVERIFY(!m_view->signalsBlocked());
 
+    // A file stands for its folder; the file itself never shows up in the tree.
+    QVERIFY(m_view->selectPath(m_dir->file("只有文件/a.jpg")));
+    QCOMPARE(
+        seen.mid(3), QStringList({ m_dir->file("只有文件"), m_dir->file("相册 A/2023 夏"), m_dir->file("只有文件") }));
+    QTest::qWait(50);
+    QCOMPARE(m_view->fileModel()->rowCount(indexOf("只有文件")), 0);
+
     QVERIFY(!m_view->selectPath(m_dir->file("没有这个")));
     QVERIFY(!m_view->selectPath(QString()));
-    QCOMPARE(m_view->currentIndex(), indexOf("相册 A/2023 夏"));
+    QCOMPARE(m_view->currentIndex(), indexOf("只有文件"));
 }
 
 void TestFileTreeView::menuActsOnTheClickedFolder()

@@ -16,10 +16,12 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QDrag>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMimeData>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -194,6 +196,8 @@ void BookmarkView::placeItem(QTreeWidgetItem* parent, BookmarkItem* item)
     while (row < holder->childCount() && !before(item, asBookmark(holder->child(row))))
         ++row;
     holder->insertChild(row, item);
+    if (parent)
+        parent->setExpanded(true);
 }
 
 void BookmarkView::takeItem(BookmarkItem* item)
@@ -464,19 +468,29 @@ bool BookmarkView::moveItem(BookmarkItem* item, QTreeWidgetItem* target)
     takeItem(item);
     placeItem(folderItem, item);
     setCurrentItem(item);
+    scrollToItem(item);
     reloadIfLoading();
     return true;
 }
 
+// The drag is made here rather than by the base class, which would remove the dragged row once more after a
+// move that dropEvent has already made.
 void BookmarkView::startDrag(Qt::DropActions supportedActions)
 {
+    Q_UNUSED(supportedActions);
     m_dragItem = asBookmark(currentItem());
     curItem = m_dragItem;
     if (!m_dragItem)
         return;
+    QMimeData* data = model()->mimeData({ indexFromItem(m_dragItem) });
+    if (!data)
+        return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->setPixmap(m_dragItem->icon(0).pixmap(iconSize()));
     {
         ModalScope scope(this);
-        QTreeWidget::startDrag(supportedActions);
+        drag->exec(Qt::MoveAction, Qt::MoveAction);
     }
     m_dragItem = nullptr;
 }
@@ -497,13 +511,12 @@ void BookmarkView::dragMoveEvent(QDragMoveEvent* event)
         event->ignore();
 }
 
-// The move is done here, not by the base class: the entry goes into the category under the cursor (the
-// stored parent), never beside it; the base class is told it was a copy so that it removes nothing.
+// The move is made here, not by the base class: the entry goes into the category under the cursor (the
+// stored parent), never beside it.
 void BookmarkView::dropEvent(QDropEvent* event)
 {
     if (m_dragItem && event->source() == this && moveItem(m_dragItem, itemAt(event->pos()))) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
+        event->acceptProposedAction();
     } else {
         event->ignore();
     }

@@ -100,7 +100,12 @@ bool FileTreeView::selectPath(const QString& path)
 {
     if (path.isEmpty())
         return false;
-    const QModelIndex index = m_model->index(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    // "LastPath" may name a file (the viewer keeps one there): the tree shows its folder.
+    const QFileInfo info(path);
+    const QString folder = info.isDir() ? info.absoluteFilePath() : info.exists() ? info.absolutePath() : QString();
+    if (folder.isEmpty())
+        return false;
+    const QModelIndex index = m_model->index(QDir::cleanPath(folder));
     if (!index.isValid())
         return false;
     setCurrentIndex(index);
