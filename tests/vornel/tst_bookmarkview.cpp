@@ -18,6 +18,7 @@
 #include <QSemaphore>
 #include <QTest>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <memory>
 
@@ -156,9 +157,10 @@ void TestBookmarkView::init()
 void TestBookmarkView::cleanup()
 {
     m_view.reset();
+    exec("drop trigger if exists [refuse]");
+    exec("drop trigger if exists [keep]");
     QVERIFY(exec("delete from [bookpath]"));
     QVERIFY(exec("delete from [bookmark]"));
-    exec("drop trigger if exists [refuse]");
     m_dir.reset();
 }
 
@@ -191,6 +193,7 @@ void TestBookmarkView::loadAndOrder()
 void TestBookmarkView::addAndOpen()
 {
     // No current entry: the top level, [parent] 0; a current favourite inside a category: that category.
+    m_view->setCurrentIndex(QModelIndex());
     m_view->onAddBookmark(m_dir->file("B"), 1);
     m_view->setCurrentItem(find("b.jpg"));
     m_view->onAddBookmark(m_dir->file("照片 c.png"), 2);
@@ -278,6 +281,17 @@ void TestBookmarkView::categoriesAndDelete()
         QVERIFY(!dlg.takeNewPath());
     }
 
+    // A row the database keeps stays in the tree too, with what is below it; the rest goes.
+    QVERIFY(exec("create trigger [keep] before delete on [bookmark] begin select raise(abort, 'no'); end"));
+    m_view->prepareMenu(find("旅行"));
+    answerNextBox("是");
+    QTimer::singleShot(0, [&text] { answerNextBox("确定", &text); });
+    m_view->slot_atDel();
+    QVERIFY(text.contains("没能删除"));
+    QCOMPARE(treeText(find("旅行")), QString("相册 A b.jpg"));
+    QCOMPARE(rows("select [name] from [bookpath] order by [name]"), QStringList({ "art", "旅行" }));
+    QVERIFY(exec("drop trigger [keep]"));
+
     // Deleting a category takes its whole subtree, row by row.
     m_view->prepareMenu(find("旅行"));
     answerNextBox("是");
@@ -324,6 +338,19 @@ void TestBookmarkView::modifyKeepsTheStoredPath()
     m_view->prepareMenu(find("2023"));
     m_view->slot_atMod();
     QCOMPARE(text, QString("已经有该分类目录名了。\n你确定要修改成这样吗？"));
+
+    // A rename the database refuses is said so and changes nothing.
+    QVERIFY(exec("create trigger [refuse] before update on [bookpath] begin select raise(abort, 'no'); end"));
+    onNextModal([&text](QWidget* dlg) {
+        dlg->findChild<QLineEdit*>("leName")->setText("2024");
+        answerNextBox("确定", &text);
+        dlg->findChild<QPushButton*>("btMod")->click();
+        const bool open = dlg->isVisible();
+        static_cast<QDialog*>(dlg)->reject();
+        QVERIFY(open);
+    });
+    m_view->slot_atMod();
+    QVERIFY(text.contains("没能改名"));
     QCOMPARE(rows(QString("select [name] from [bookpath] where [rowid]=%1").arg(m_year)), QStringList({ "2023" }));
     QVERIFY(find("2023"));
 }
