@@ -172,11 +172,6 @@ void TestFileTreeView::menuActsOnTheClickedFolder()
     QSignalSpy added(m_view.get(), &FileTreeView::bookmarkAdded);
     QSignalSpy chosen(m_view.get(), &FileTreeView::selectPathChanged);
     const QList<QAction*> actions = m_view->contextMenu()->actions();
-    QStringList texts;
-    for (QAction* a : actions)
-        texts << a->text();
-    QCOMPARE(
-        texts, QStringList({ "刷新(&E)", "", "剪切(&T)", "复制(&C)", "删除(&D)", "改名(&M)", "", "添加到收藏夹" }));
 
     // Empty space: everything but refresh is off, and nothing happens.
     m_view->prepareMenu(QModelIndex());
