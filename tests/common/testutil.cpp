@@ -2,6 +2,7 @@
 
 #include "db/sqlitedb.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +19,8 @@
 #include <QTest>
 #include <QThreadPool>
 #include <QTimer>
+
+#include <unistd.h>
 
 namespace testutil {
 
@@ -200,6 +203,48 @@ PoolBlocker::~PoolBlocker()
     m_gate->release();
     m_pool->waitForDone();
     m_pool->setMaxThreadCount(m_oldMax);
+}
+
+void onNextModal(std::function<void(QWidget*)> fn, int timeoutMs)
+{
+    // The watch lives until it fires or times out: the timer's handler holds it.
+    auto keep = std::make_shared<std::shared_ptr<ModalCatch>>();
+    *keep = onNextModal(
+        [fn, keep](QWidget* w, ModalCatch&) {
+            fn(w);
+            keep->reset();
+        },
+        timeoutMs);
+}
+
+void answerNextBox(const QString& button, QString* text)
+{
+    onNextModal([button, text](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            if (text)
+                *text = box->text();
+        }
+        for (QAbstractButton* b : modal->findChildren<QAbstractButton*>()) {
+            if (b->text() == button) {
+                b->click();
+                return;
+            }
+        }
+        modal->close();
+    });
+}
+
+Unprivileged::Unprivileged()
+{
+    // nobody; seteuid (not setuid) so that root comes back at the end.
+    if (geteuid() == 0)
+        m_switched = seteuid(65534) == 0;
+}
+
+Unprivileged::~Unprivileged()
+{
+    if (m_switched && seteuid(0) != 0)
+        qFatal("could not return to root");
 }
 
 } // namespace testutil

@@ -103,6 +103,24 @@ private:
     std::shared_ptr<QSemaphore> m_gate;
 };
 
+// The same for a caller that needs no catch: fn must close the window (a click, accept or reject).
+void onNextModal(std::function<void(QWidget*)> fn, int timeoutMs = 5000);
+// Clicks the button of that text on the next modal box; its text goes to *text when given.
+void answerNextBox(const QString& button, QString* text = nullptr);
+
+// For its life, file access runs as an unprivileged user when the test runs as root, so that permission
+// bits count; otherwise it does nothing.
+class Unprivileged {
+public:
+    Unprivileged();
+    ~Unprivileged();
+    Unprivileged(const Unprivileged&) = delete;
+    Unprivileged& operator=(const Unprivileged&) = delete;
+
+private:
+    bool m_switched = false;
+};
+
 } // namespace testutil
 
 // QTEST_MAIN for a widget test whose process runs in its own XdgHome.

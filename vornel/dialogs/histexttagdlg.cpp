@@ -1,6 +1,6 @@
 #include "dialogs/histexttagdlg.h"
 
-#include "dialogs/msgbox.h"
+#include "dialogs/askbox.h"
 #include "records/histaglist.h"
 #include "records/tagutil.h"
 #include "ui_histexttagdlg.h"
@@ -24,7 +24,7 @@ void HisTextTagDlg::on_btOk_clicked()
 {
     // Separators alone would replace the offered list by an empty one.
     if (StrToStringList(getTextTags()).isEmpty()) {
-        showInfo(this, QStringLiteral("[文字标签] 不能为空。\n请输入后继续。"));
+        AskBox::info(this, QStringLiteral("[文字标签] 不能为空。\n请输入后继续。"));
         return;
     }
     accept();

@@ -1,6 +1,6 @@
 #include "dialogs/renamedlg.h"
 
-#include "dialogs/msgbox.h"
+#include "dialogs/askbox.h"
 #include "ui_renamedlg.h"
 
 #include <QDir>
@@ -47,17 +47,17 @@ void RenameDlg::on_btRename_clicked()
     const QString name = ui->leFileName->text();
     const QString refused = refusal(name);
     if (!refused.isEmpty()) {
-        showInfo(this, refused);
+        AskBox::info(this, refused);
         return;
     }
     if (m_info && name != m_info->fileName()) {
         const int result = m_info->rename(name);
         if (result == -2) {
-            showInfo(this, QStringLiteral("文件还在加载中，请稍后再改名。"));
+            AskBox::info(this, QStringLiteral("文件还在加载中，请稍后再改名。"));
             return;
         }
         if (result != 0) {
-            showInfo(this, QStringLiteral("改名失败：%1").arg(m_info->fileInfo.absoluteFilePath()));
+            AskBox::info(this, QStringLiteral("改名失败：%1").arg(m_info->fileInfo.absoluteFilePath()));
             return;
         }
     }

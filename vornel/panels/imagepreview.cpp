@@ -1,6 +1,6 @@
 #include "panels/imagepreview.h"
 
-#include "dialogs/msgbox.h"
+#include "dialogs/askbox.h"
 #include "panels/panelvisibility.h"
 #include "sys/fileutil.h"
 
@@ -114,5 +114,5 @@ void ImagePreview::slot_atFileLocation()
     if (path.isEmpty())
         return;
     if (!explorerFilePos(path))
-        showInfo(this, QStringLiteral("文件不存在：\n%1").arg(path));
+        AskBox::info(this, QStringLiteral("文件不存在：\n%1").arg(path));
 }

@@ -1,8 +1,8 @@
 #include "panels/taginfoview.h"
 
 #include "app/appcfg.h"
+#include "dialogs/askbox.h"
 #include "dialogs/histexttagdlg.h"
-#include "dialogs/msgbox.h"
 #include "meta/colorstat.h"
 #include "panels/panelvisibility.h"
 #include "records/histaglist.h"
@@ -295,7 +295,7 @@ void TagInfoView::slot_add_text_clicked(bool)
         return;
     HisTagList::setHisTag(StrToStringList(dlg.getTextTags()));
     if (!HisTagList::saveHisTag())
-        showInfo(this, QStringLiteral("备选文字标签未能保存到数据库中。"));
+        AskBox::info(this, QStringLiteral("备选文字标签未能保存到数据库中。"));
     wgAllTag->setTag(HisTagList::m_hisTags, false);
     relayout();
     emit hisTextTagChanged();
