@@ -135,8 +135,10 @@ bool TidyRunner::isRotational(const QString& path)
             return false;
         dir = up;
     }
-    // A partition answers through its disk, one level up.
+    // A partition answers through its disk, one level up. A virtual disk says it spins whatever backs it.
     const QString block = QString("/sys/dev/block/%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev));
+    if (QFileInfo(block).canonicalFilePath().contains(QLatin1String("/virtio")))
+        return false;
     for (const QString& file : { block + "/queue/rotational", block + "/../queue/rotational" }) {
         QFile flag(file);
         if (flag.open(QIODevice::ReadOnly))

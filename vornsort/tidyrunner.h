@@ -35,7 +35,7 @@ public:
     // Threads for planning and for copying: one copy at a time where a disk has a spinning head.
     int planThreads() const;
     int copyThreads() const;
-    // True when the disk holding path (or its nearest existing parent) is rotational.
+    // True when the disk holding path (or its nearest existing parent) has a spinning head.
     static bool isRotational(const QString& path);
 
 private:
