@@ -176,20 +176,20 @@ void VornsortWnd::on_cbPathRuleTime_currentIndexChanged(int index)
 
 void VornsortWnd::on_tbSelSrcPath_clicked()
 {
-    const QString dir = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("请选择要整理的照片目录"), ui->leSrcPath->text(), QFileDialog::ShowDirsOnly);
-    TidyCfg::get()->LastPath = dir;
-    if (!dir.isEmpty())
-        ui->leSrcPath->setText(QDir::toNativeSeparators(dir));
+    pickFolder(ui->leSrcPath, QStringLiteral("请选择要整理的照片目录"));
 }
 
 void VornsortWnd::on_tbSelDstPath_clicked()
 {
-    const QString dir = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("请选择整理后的照片目录"), ui->leDstPath->text(), QFileDialog::ShowDirsOnly);
+    pickFolder(ui->leDstPath, QStringLiteral("请选择整理后的照片目录"));
+}
+
+void VornsortWnd::pickFolder(QLineEdit* edit, const QString& title)
+{
+    const QString dir = QFileDialog::getExistingDirectory(this, title, edit->text(), QFileDialog::ShowDirsOnly);
     TidyCfg::get()->LastPath = dir;
     if (!dir.isEmpty())
-        ui->leDstPath->setText(QDir::toNativeSeparators(dir));
+        edit->setText(QDir::toNativeSeparators(dir));
 }
 
 void VornsortWnd::on_btPreview_clicked()

@@ -14,6 +14,7 @@
 class FileTreeInfo;
 class FileTreeItem;
 class QAction;
+class QLineEdit;
 class QMenu;
 class QMovie;
 class TidyRunner;
@@ -68,6 +69,8 @@ private:
     void startRun(int mode);
     void startExecute(std::shared_ptr<TidyRunner> runner);
     void showBusy(const QString& text);
+    // The folder picker for a path field; a cancelled one leaves the field.
+    void pickFolder(QLineEdit* edit, const QString& title);
     // Cancels a running job and waits for it.
     void stopRun();
     bool checkSettings();
