@@ -106,6 +106,7 @@ bool FileCopier::openSource(const QString& path)
     m_srcId = FileId(quint64(st.st_dev), quint64(st.st_ino));
     m_size = st.st_size;
     m_mode = st.st_mode & 0777;
+    m_srcModifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     return true;
 }
 
@@ -209,6 +210,8 @@ bool FileCopier::setModified(const QDateTime& modified)
         return false;
     FileTimes times;
     times.modified = modified;
+    // The source's own time keeps its nanoseconds; any other is set to the millisecond.
+    times.modifiedNs = m_srcModifiedNs;
     times.valid = true;
     // An unnamed file is reached through its descriptor's link.
     const QString path = m_tempName.isEmpty() ? QString::fromLatin1(fdPath(m_dst)) : tempPath();

@@ -61,6 +61,7 @@ private:
     QFile m_src;
     FileId m_srcId;
     qint64 m_size = -1;
+    qint64 m_srcModifiedNs = 0;
     unsigned int m_mode = 0;
     int m_dst = -1;
     FileId m_dstId;

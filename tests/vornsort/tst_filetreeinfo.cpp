@@ -161,14 +161,17 @@ void TestFileTreeInfo::executeCopiesTimesAndSources()
     QVERIFY(QFileInfo::exists(file));
     QCOMPARE(filesBelow(dir.file("dst")), QStringList({ "2021/02/03/相片 1.jpg" }));
 
-    // Sources go only when asked, after their copy arrived.
+    // Sources go only when asked, after their copy arrived; the source's modified time is kept to the nanosecond.
     cfg.KeepSrcFile = false;
+    cfg.FileModTimeSrc = TidyCfg::SrcModTime;
     cfg.DstPath = dir.file("moved");
+    const qint64 modifiedNs = platform::readFileTimes(file).modifiedNs;
     info.reset(planned(file, cfg));
     QCOMPARE(info->execute(cfg, nullptr), 0);
     QCOMPARE(info->message, QString("删除源文件成功"));
     QVERIFY(!QFileInfo::exists(file));
     QCOMPARE(testutil::readBytes(dir.file("moved/2021/02/03/相片 1.jpg")), bytes);
+    QCOMPARE(platform::readFileTimes(dir.file("moved/2021/02/03/相片 1.jpg")).modifiedNs, modifiedNs);
 
     // A folder that cannot be made, a source gone since the plan: the source stays, nothing is left behind.
     const QString other = photo(dir.file("src"), "b.jpg", "2022:01:01 00:00:00");
