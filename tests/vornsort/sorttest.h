@@ -9,6 +9,7 @@
 #include "meta/exivutil.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 
 namespace sorttest {
@@ -37,22 +38,13 @@ inline TidyCfg cfgFor(const QString& src, const QString& dst, const QString& for
     return cfg;
 }
 
-// Relative paths of every file below dir, sorted, hidden ones included.
+// Relative paths of every file below dir (hidden ones and FIFOs too; links not followed), sorted.
 inline QStringList filesBelow(const QString& dir)
 {
     QStringList files;
-    const QDir root(dir);
-    std::function<void(const QString&)> walk = [&](const QString& path) {
-        const QDir folder(path);
-        for (const QFileInfo& info :
-            folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot)) {
-            if (info.isDir() && !info.isSymLink())
-                walk(info.absoluteFilePath());
-            else
-                files << root.relativeFilePath(info.absoluteFilePath());
-        }
-    };
-    walk(dir);
+    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(dir).relativeFilePath(it.next());
     files.sort();
     return files;
 }
