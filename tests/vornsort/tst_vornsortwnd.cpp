@@ -1,0 +1,223 @@
+#include "vornsort/sorttest.h"
+#include "vornsortwnd.h"
+
+#include "sys/datetimeutil.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+using sorttest::filesBelow;
+using sorttest::photo;
+
+class TestVornsortWnd : public QObject {
+    Q_OBJECT
+private slots:
+    void formRules();
+    void previewThenExecute();
+    void closeDuringRun();
+    void programStartsAndSaves();
+};
+
+template <class T = QWidget> static T* child(QWidget& wnd, const char* name)
+{
+    T* w = wnd.findChild<T*>(name);
+    if (!w)
+        qFatal("no widget %s", name);
+    return w;
+}
+
+static QStringList column(QWidget& wnd, int col)
+{
+    QStringList texts;
+    auto* tree = child<QTreeWidget>(wnd, "twFile");
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        texts << tree->topLevelItem(i)->text(col);
+    return texts;
+}
+
+// Clicks a button and waits for the run it starts to end; true when it ended with "完成".
+static bool runBy(VornsortWnd& wnd, const char* button)
+{
+    QTest::mouseClick(child<QPushButton>(wnd, button), Qt::LeftButton);
+    QElapsedTimer timer;
+    timer.start();
+    while (wnd.isRunning() && timer.elapsed() < 30000)
+        QTest::qWait(10);
+    return !wnd.isRunning() && child<QLabel>(wnd, "lbStatus")->text() == "完成";
+}
+
+// Clicks a button that should answer with an information box; returns its title and text after closing it.
+static QString boxBy(VornsortWnd& wnd, const char* button)
+{
+    QString text;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            text = box->windowTitle() + ":" + box->text();
+            box->buttons().first()->click();
+        }
+    });
+    poll.start(20);
+    QTest::mouseClick(child<QPushButton>(wnd, button), Qt::LeftButton);
+    return text;
+}
+
+void TestVornsortWnd::formRules()
+{
+    sorttest::SortEnv env;
+    VornsortWnd wnd;
+    auto* rule = child<QComboBox>(wnd, "cbPathRuleTime");
+    auto* format = child<QLineEdit>(wnd, "lePathRuleTimeStr");
+
+    // The custom format keeps the text and takes typing; a fixed one replaces it.
+    rule->setCurrentIndex(14);
+    QVERIFY(!format->isReadOnly());
+    QCOMPARE(format->text(), QString("yyyy年/MM月dd日"));
+    rule->setCurrentIndex(8);
+    QCOMPARE(format->text(), QString("yyyy/MM"));
+    QVERIFY(format->isReadOnly());
+    rule->setCurrentIndex(14);
+    format->setText("yyyy-MM");
+
+    // The checks before a run: a box, and the rows stay.
+    child<QDateEdit>(wnd, "dtEndDate")->setDate(QDate(1999, 1, 1));
+    child<QLineEdit>(wnd, "leSrcPath")->setText("  ");
+    QCOMPARE(boxBy(wnd, "btStart"), QString("提示:请选择要整理的目录。"));
+    child<QLineEdit>(wnd, "leSrcPath")->setText(env.home.path());
+    child<QLineEdit>(wnd, "leDstPath")->setText(env.home.file("dst"));
+    QCOMPARE(boxBy(wnd, "btPreview"), QString("提示:请设置好照片拍摄时间范围。"));
+    child<QCheckBox>(wnd, "cbLimitDateRange")->setChecked(false);
+    child<QLineEdit>(wnd, "leSrcPath")->setText(env.home.file("missing"));
+    QCOMPARE(boxBy(wnd, "btPreview"), QString("提示:要整理的目录不存在。"));
+
+    // A tree without photos: done, nothing shown, and the empty preview can be carried out.
+    QVERIFY(QDir().mkpath(env.home.file("empty/sub")));
+    child<QLineEdit>(wnd, "leSrcPath")->setText(env.home.file("empty"));
+    QVERIFY(runBy(wnd, "btPreview"));
+    QCOMPARE(column(wnd, 0), QStringList());
+    QVERIFY(runBy(wnd, "btExecPreview"));
+
+    // Closing keeps the form in the settings.
+    wnd.close();
+    QCOMPARE(QList<int>({ TidyCfg::get()->PathRuleTime, TidyCfg::get()->LimitDateRange }), QList<int>({ 14, 0 }));
+    QCOMPARE(TidyCfg::get()->PathRuleTimeStr, QString("yyyy-MM"));
+}
+
+void TestVornsortWnd::previewThenExecute()
+{
+    sorttest::SortEnv env;
+    testutil::TempDir dir;
+    const QStringList sources = { photo(dir.file("src"), "a.jpg", "2021:02:03 04:05:06"),
+        photo(dir.file("src/卡 2"), "b.jpg", "2022:12:31 23:59:59"), photo(dir.file("src/卡 2"), "no date.png") };
+    TidyCfg& cfg = *TidyCfg::get();
+    cfg = sorttest::cfgFor(dir.file("src"), dir.file("dst"), "yyyy/MM");
+    cfg.KeepSrcFile = false; // as a settings file may have left it
+    VornsortWnd wnd;
+    auto* exec = child<QPushButton>(wnd, "btExecPreview");
+    QVERIFY(runBy(wnd, "btPreview"));
+    QCOMPARE(column(wnd, 3), QStringList({ "2021/02/a.jpg", "2022/12/b.jpg", "" }));
+    QCOMPARE(column(wnd, 4), QStringList({ "2021-02-03 04:05:06", "2022-12-31 23:59:59", "" }));
+    QVERIFY(exec->isEnabled());
+    QVERIFY(!QFileInfo::exists(dir.file("dst")));
+
+    // A change that would move the files drops the preview until the form plans as it did.
+    auto* rule = child<QComboBox>(wnd, "cbPathRuleTime");
+    rule->setCurrentIndex(11);
+    QVERIFY(!exec->isEnabled());
+    rule->setCurrentIndex(8);
+    QVERIFY(exec->isEnabled());
+
+    // Ticking "keep the sources" after the preview keeps them.
+    child<QCheckBox>(wnd, "cbKeepSrcFile")->setChecked(true);
+    QVERIFY(runBy(wnd, "btExecPreview"));
+    QCOMPARE(column(wnd, 9), QStringList({ "复制源文件成功", "复制源文件成功", "跳过" }));
+    for (const QString& source : sources)
+        QVERIFY2(QFileInfo::exists(source), qPrintable(source));
+    QCOMPARE(filesBelow(dir.file("dst")), QStringList({ "2021/02/a.jpg", "2022/12/b.jpg" }));
+    QVERIFY(!exec->isEnabled());
+
+    // A direct run plans and carries out in one go.
+    child<QCheckBox>(wnd, "cbKeepSrcFile")->setChecked(false);
+    child<QLineEdit>(wnd, "leDstPath")->setText(dir.file("moved"));
+    QVERIFY(runBy(wnd, "btStart"));
+    QCOMPARE(column(wnd, 9), QStringList({ "删除源文件成功", "删除源文件成功", "跳过" }));
+    QCOMPARE(filesBelow(dir.file("src")), QStringList({ "卡 2/no date.png" }));
+}
+
+void TestVornsortWnd::closeDuringRun()
+{
+    sorttest::SortEnv env;
+    testutil::TempDir dir;
+    QVERIFY(QDir().mkpath(dir.file("src")));
+    QMap<QString, QByteArray> originals;
+    for (int i = 0; i < 48; ++i) {
+        const QString name = QString("IMG_%1.jpg").arg(i, 4, 10, QChar('0'));
+        originals.insert(name, QByteArray(6 << 20, char(i)));
+        QVERIFY(testutil::writeBytes(dir.file("src/" + name), originals.value(name)));
+    }
+    TidyCfg& cfg = *TidyCfg::get();
+    cfg = sorttest::cfgFor(dir.file("src"), dir.file("dst"), "yyyy");
+    cfg.PathRuleTimeSrc = cfg.FileModTimeSrc = TidyCfg::SrcModTime;
+    cfg.KeepSrcFile = false;
+    auto* wnd = new VornsortWnd();
+    wnd->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<VornsortWnd> alive(wnd);
+    wnd->show();
+
+    // Closed while it copies: the window goes at once, and every photo is whole in one place or the other.
+    QTest::mouseClick(child<QPushButton>(*wnd, "btStart"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!filesBelow(dir.file("dst")).isEmpty(), 20000);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(wnd->close());
+    QVERIFY(timer.elapsed() < 5000);
+    QTRY_VERIFY(alive.isNull());
+    const QStringList moved = filesBelow(dir.file("dst"));
+    QVERIFY(moved.size() < originals.size());
+    for (auto it = originals.begin(); it != originals.end(); ++it) {
+        const QString target = QString::number(QDate::currentDate().year()) + "/" + it.key();
+        const QString whole = dir.file(moved.contains(target) ? "dst/" + target : "src/" + it.key());
+        QVERIFY2(testutil::readBytes(whole) == it.value(), qPrintable(whole));
+    }
+}
+
+void TestVornsortWnd::programStartsAndSaves()
+{
+    testutil::ProgramDir program;
+    testutil::TempDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("VORN_PROGRAM_DIR", program.path());
+    environment.insert("XDG_CONFIG_HOME", home.path());
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("VORN_QUIT_AFTER_MS", "300");
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(qEnvironmentVariable("VORN_BIN_DIR") + "/vornsort", QStringList());
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 0);
+    // The first exit writes the settings file with the form's defaults.
+    const QJsonObject tidy = QJsonDocument::fromJson(testutil::readBytes(program.file("profile/vornsort.cfg")))
+                                 .object()
+                                 .value("tidy")
+                                 .toObject();
+    QCOMPARE(QList<int>({ tidy.value("KeepSrcFile").toBool(), tidy.value("LimitDateRange").toBool(),
+                 tidy.value("FileModTimeSrc").toInt(), tidy.value("FileCreateTimeSrc").toInt() }),
+        QList<int>({ 1, 1, 1, 2 }));
+    QCOMPARE(tidy.value("EndDate").toString(), CurrentDate());
+}
+
+QTEST_MAIN(TestVornsortWnd)
+#include "tst_vornsortwnd.moc"

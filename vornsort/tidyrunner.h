@@ -1,0 +1,48 @@
+#pragma once
+
+#include "tidycfg.h"
+
+#include <QFileInfoList>
+#include <QList>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+class FileTreeInfo;
+
+// One tidy run on a copy of the settings taken when it was made: finds the photos, plans them and carries the
+// plans out, each on threads of its own, and can be cancelled from any thread. Used from one job at a time.
+class TidyRunner {
+public:
+    explicit TidyRunner(const TidyCfg& cfg);
+
+    const TidyCfg& cfg() const { return m_cfg; }
+    void cancel() { m_cancel.store(true); }
+    bool isCancelled() const { return m_cancel.load(); }
+
+    // The image files of dir and its subfolders: a folder's files, by name, before those of its subfolders.
+    // Folders reached through a link are not entered, so a link loop ends.
+    QFileInfoList scanTree(const QString& dir) const;
+    // One planned record per file, in the order of files (fewer when cancelled). Plans on several threads;
+    // onPlanned runs on them, once per record.
+    QList<FileTreeInfo*> plan(const QFileInfoList& files, const std::function<void(FileTreeInfo*)>& onPlanned = {});
+    // Carries the records out: those bound for one folder one after another in list order, different folders at
+    // once where the disks allow. onDone(index) runs on the working thread after each record. Returns the number
+    // of records carried out successfully.
+    int execute(const QList<FileTreeInfo*>& infos, const std::function<void(int)>& onDone = {});
+
+    // Threads for planning and for copying: one copy at a time where a disk has a spinning head.
+    int planThreads() const;
+    int copyThreads() const;
+    // True when the disk holding path (or its nearest existing parent) has a spinning head.
+    static bool isRotational(const QString& path);
+
+private:
+    void scanFolder(const QString& dir, QFileInfoList& files) const;
+    // Runs work(i) for i in 0..count-1 on up to threads threads; stops handing out work when cancelled.
+    void parallelFor(int count, int threads, const std::function<void(int)>& work);
+
+    TidyCfg m_cfg;
+    std::atomic_bool m_cancel { false };
+};
