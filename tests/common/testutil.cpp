@@ -2,11 +2,14 @@
 
 #include "db/sqlitedb.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPainter>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -111,6 +114,30 @@ bool waitForSignal(QSignalSpy& spy, int count, int timeoutMs)
         spy.wait(50);
     }
     return true;
+}
+
+ModalAnswerer::ModalAnswerer(const QString& button)
+    : m_timer(new QTimer())
+{
+    m_timer->setInterval(20);
+    QObject::connect(m_timer, &QTimer::timeout, [this, button] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        for (QAbstractButton* b : box->buttons()) {
+            if (b->text() == button) {
+                texts << box->text();
+                b->click();
+                return;
+            }
+        }
+    });
+    m_timer->start();
+}
+
+ModalAnswerer::~ModalAnswerer()
+{
+    delete m_timer;
 }
 
 } // namespace testutil
