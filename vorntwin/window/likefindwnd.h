@@ -43,7 +43,6 @@ public:
 
     bool hitCaption(const QPoint& pos) override;
 
-    Ui::LikeFindWnd* form() const { return ui.get(); }
     ImageTreeWidget* dupImage() const { return m_dupImage; }
     ImageListWidget* viewImage() const { return m_viewImage; }
 
