@@ -220,12 +220,17 @@ private slots:
         QVERIFY(QFile::exists(d + "/a.jpg") && QFile::exists(d + "/b.jpg") && QFile::exists(d + "/e.png"));
         // One file of each group left unchecked: no question, the checked ones go to the trash.
         m_wnd->onSelNewWriteFile();
+        tree->setCurrentItem(fileRows(tree).first());
+        QCOMPARE(m_wnd->viewImage()->count(), 2);
         {
             ModalAnswerer no("否");
             QCOMPARE(m_wnd->processChecked(3, QString()), 0);
             QVERIFY(no.texts.isEmpty());
         }
         QCOMPARE(fileRows(tree).size(), 2);
+        // The thumbnails show what is left of the group, not the recycled file.
+        QCOMPARE(m_wnd->viewImage()->count(), 1);
+        QVERIFY(QFile::exists(static_cast<ImageListWidgetItem*>(m_wnd->viewImage()->item(0))->path));
         QCOMPARE(int(QFile::exists(d + "/a.jpg")) + int(QFile::exists(d + "/b.jpg")), 1);
         // The one copy left on disk is not deleted without asking either, even when its row remains.
         m_wnd->onSelAllFile();

@@ -213,33 +213,77 @@ void ImageTreeWidget::onItemChanged(QTreeWidgetItem* item, int column)
     m_propagating = false;
 }
 
+namespace {
+
+// A file row's group is its parent; any other row is its own group.
+QTreeWidgetItem* groupRow(QTreeWidgetItem* row)
+{
+    if (!row)
+        return nullptr;
+    return row->parent() && row->childCount() == 0 ? row->parent() : row;
+}
+
+} // namespace
+
+QStringList ImageTreeWidget::groupFiles(QTreeWidgetItem* row) const
+{
+    QStringList files;
+    ImageInfo* node = nodeOf(groupRow(row));
+    if (!node)
+        return files;
+    QList<ImageInfo*> nodes;
+    if (node->isFile())
+        nodes << node;
+    else
+        node->collectFiles(nodes);
+    for (const ImageInfo* f : nodes)
+        files << f->row->fullPath();
+    return files;
+}
+
 void ImageTreeWidget::onCurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous)
 {
-    auto groupOf = [](QTreeWidgetItem* row) -> QTreeWidgetItem* {
-        if (!row)
-            return nullptr;
-        return row->parent() && row->childCount() == 0 ? row->parent() : row;
-    };
-    ImageInfo* before = nodeOf(groupOf(previous));
-    ImageInfo* now = nodeOf(groupOf(current));
-    if (before != now) {
-        QStringList files;
-        if (now) {
-            QList<ImageInfo*> nodes;
-            if (now->isFile())
-                nodes << now;
-            else
-                now->collectFiles(nodes);
-            for (const ImageInfo* f : nodes)
-                files << f->row->fullPath();
-        }
-        emit currentGroupChanged(files);
-    }
+    if (nodeOf(groupRow(previous)) != nodeOf(groupRow(current)))
+        emit currentGroupChanged(groupFiles(current));
     if (current && current->childCount() == 0) {
         const QString path = filePathOf(current);
         if (!path.isEmpty())
             emit selectChanged(path);
     }
+}
+
+void ImageTreeWidget::reloadCurrentGroup()
+{
+    emit currentGroupChanged(groupFiles(currentItem()));
+    const QString path = filePathOf(currentItem());
+    if (!path.isEmpty())
+        emit selectChanged(path);
+}
+
+void ImageTreeWidget::removeRow(QTreeWidgetItem* row)
+{
+    if (!row)
+        return;
+    while (row->childCount() > 0)
+        removeRow(row->child(0));
+    ImageInfo* node = nodeOf(row);
+    ImageInfo* parentNode = row->parent() ? nodeOf(row->parent()) : m_root.get();
+    delete row;
+    if (node && parentNode && parentNode->children.removeOne(node))
+        delete node;
+}
+
+bool ImageTreeWidget::confirmNoCopyLeft(const QList<QTreeWidgetItem*>& rows)
+{
+    const int bare = setsLeftWithoutCopy(rows);
+    if (bare == 0)
+        return true;
+    // "否" is the default and the escape: a stray key keeps the photos.
+    return QMessageBox::question(this, tr("确认"),
+               tr("选中的文件包含了 %1 组照片的全部副本，删除后这些照片将不再保留任何一份。\n你确认要继续吗？")
+                   .arg(bare),
+               tr("是"), tr("否"), QString(), 1, 1)
+        == 0;
 }
 
 QStringList ImageTreeWidget::selectedPaths() const
@@ -315,13 +359,7 @@ void ImageTreeWidget::onDelete()
     }
     if (paths.isEmpty())
         return;
-    const int bare = setsLeftWithoutCopy(rows);
-    if (bare > 0
-        && QMessageBox::question(this, tr("确认"),
-               tr("选中的文件包含了 %1 组照片的全部副本，删除后这些照片将不再保留任何一份。\n你确认要继续吗？")
-                   .arg(bare),
-               tr("是"), tr("否"))
-            != 0)
+    if (!confirmNoCopyLeft(rows))
         return;
     for (const QString& path : paths)
         moveToTrash(path);

@@ -36,6 +36,13 @@ public:
     // would leave no copy.
     int setsLeftWithoutCopy(const QList<QTreeWidgetItem*>& rows) const;
 
+    // Deletes a row with its rows below, and their nodes: the result no longer holds those files.
+    void removeRow(QTreeWidgetItem* row);
+    // Sends the files of the current row's group again.
+    void reloadCurrentGroup();
+    // Asks whether to go on when an action would leave a set of copies without any; true to go on.
+    bool confirmNoCopyLeft(const QList<QTreeWidgetItem*>& rows);
+
     static ImageInfo* nodeOf(const QTreeWidgetItem* item);
     static QString filePathOf(const QTreeWidgetItem* item);
 
@@ -58,6 +65,7 @@ protected:
 
 private:
     void fillNode(ImageInfo* node, QTreeWidgetItem* parent);
+    QStringList groupFiles(QTreeWidgetItem* row) const;
     QStringList selectedPaths() const;
 
     QFutureWatcher<void> m_watcher;

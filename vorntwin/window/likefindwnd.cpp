@@ -414,14 +414,8 @@ int LikeFindWnd::processChecked(int code, const QString& folder)
             rows << *it;
     }
     // Removing every copy of a photo is never done without asking.
-    if (code == 3 || code == 4) {
-        const int bare = m_dupImage->setsLeftWithoutCopy(rows);
-        if (bare > 0
-            && !question(
-                tr("选中的文件包含了 %1 组照片的全部副本，删除后这些照片将不再保留任何一份。\n你确认要继续吗？")
-                    .arg(bare)))
-            return -1;
-    }
+    if ((code == 3 || code == 4) && !m_dupImage->confirmNoCopyLeft(rows))
+        return -1;
     const QString target = QDir::fromNativeSeparators(folder);
     int failed = 0;
     for (QTreeWidgetItem* row : rows) {
@@ -453,6 +447,8 @@ int LikeFindWnd::processChecked(int code, const QString& folder)
     }
     for (QTreeWidgetItemIterator it(m_dupImage); *it; ++it)
         m_dupImage->updateParentCheckState(*it);
+    if (code != 2 && failed < rows.size())
+        m_dupImage->reloadCurrentGroup();
     if (failed > 0) {
         static const char* const verbs[] = { "", "移动", "复制", "删除到回收站", "删除" };
         information(tr("有 %1 个文件%2失败（目标目录中已有同名文件、磁盘已满或文件无法访问），它们仍留在列表中。")
@@ -464,11 +460,7 @@ int LikeFindWnd::processChecked(int code, const QString& folder)
 
 void LikeFindWnd::removeRow(QTreeWidgetItem* row)
 {
-    if (!row)
-        return;
-    while (row->childCount() > 0)
-        removeRow(row->child(0));
-    delete row;
+    m_dupImage->removeRow(row);
 }
 
 void LikeFindWnd::onExportChecked()
