@@ -18,6 +18,8 @@
 #include <QVector>
 #include <QtConcurrent>
 
+#include <opencv2/core.hpp>
+
 #include <sys/stat.h>
 
 namespace {
@@ -412,13 +414,17 @@ int ImageInfo::groupSimilar(const FindSettings& find, const std::atomic_bool* ca
         all << files;
     }
 
-    // Decoding at reduced scale, on every core.
+    // Decoding at reduced scale, on every core; the pool runs the pictures side by side, so OpenCV's own threads
+    // would only compete with it.
+    cv::setNumThreads(1);
     QtConcurrent::blockingMap(all, [cancel](ImageInfo* f) {
         if (!cancelled(cancel))
             f->hasher->compute();
     });
-    if (cancelled(cancel))
+    if (cancelled(cancel)) {
+        qDeleteAll(all);
         return 0;
+    }
 
     static const char* const bandNames[] = { "无明显差异", "有细小差异", "有稍大差异" };
     const int limits[] = { find.NoDiff, find.LittleDiff, find.MediumDiff };
