@@ -211,19 +211,6 @@ QSet<InodeSet> byInode(const QList<QStringList>& groups)
     return out;
 }
 
-void fileGroups(ImageInfo* node, QList<QStringList>& groups)
-{
-    if (node->isFileGroup()) {
-        QStringList files;
-        for (ImageInfo* f : node->children)
-            files << f->row->fullPath();
-        groups << files;
-        return;
-    }
-    for (ImageInfo* c : node->children)
-        fileGroups(c, groups);
-}
-
 // The clusters of a similar search: every file below one reference group.
 QList<QStringList> clusters(ImageInfo* root)
 {
@@ -415,8 +402,7 @@ int main(int argc, char** argv)
             groupS = b - a;
             confirmS = c - b;
         }
-        ourExact.clear();
-        fileGroups(&root, ourExact);
+        ourExact = root.fileGroupPaths();
     }
 
     std::printf("\nTree: %s, %d distinct files (%.2f GB), %d hardware threads, page cache warm\n",

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QLocale>
-#include <QTimer>
 #include <QTranslator>
 
 int main(int argc, char** argv)
@@ -30,14 +29,6 @@ int main(int argc, char** argv)
     if (QPointer<LikeFindWnd> wnd = LikeFindWnd::instance())
         wnd->show();
 
-    // VORN_QUIT_AFTER_MS (tests only): close the window and quit normally after that many milliseconds.
-    const int quitAfter = qEnvironmentVariableIntValue("VORN_QUIT_AFTER_MS");
-    if (quitAfter > 0) {
-        QTimer::singleShot(quitAfter, &app, [] {
-            QApplication::closeAllWindows();
-            QCoreApplication::quit();
-        });
-    }
     const int result = app.exec();
     // The window (and a search it still ran) goes before the store it uses.
     delete LikeFindWnd::current().data();

@@ -58,21 +58,7 @@ struct Search {
         if (find.FindSimilarImage)
             root->groupSimilar(find);
         root->releaseReaders();
-        QList<QStringList> groups;
-        collect(root.get(), groups);
-        return groups;
-    }
-    static void collect(ImageInfo* node, QList<QStringList>& groups)
-    {
-        if (node->isFileGroup()) {
-            QStringList files;
-            for (ImageInfo* f : node->children)
-                files << f->row->fullPath();
-            groups << files;
-            return;
-        }
-        for (ImageInfo* c : node->children)
-            collect(c, groups);
+        return root->fileGroupPaths();
     }
     static int serial;
     FileDb db;

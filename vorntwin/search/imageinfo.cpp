@@ -221,6 +221,32 @@ void ImageInfo::collectFiles(QList<ImageInfo*>& files) const
     }
 }
 
+void ImageInfo::collectFileGroups(QList<ImageInfo*>& groups)
+{
+    if (isFileGroup()) {
+        groups << this;
+        return;
+    }
+    for (ImageInfo* child : children)
+        child->collectFileGroups(groups);
+}
+
+QList<QStringList> ImageInfo::fileGroupPaths()
+{
+    QList<ImageInfo*> groups;
+    collectFileGroups(groups);
+    QList<QStringList> paths;
+    for (ImageInfo* g : groups) {
+        QStringList files;
+        for (ImageInfo* f : g->children) {
+            if (f->isFile())
+                files << f->row->fullPath();
+        }
+        paths << files;
+    }
+    return paths;
+}
+
 int ImageInfo::scanPaths(SqliteDb* db, const QStringList& folders, const std::atomic_bool* cancel)
 {
     TreeLister lister(db, cancel);
@@ -388,13 +414,12 @@ int ImageInfo::confirmContent(const std::atomic_bool* cancel)
 
 int ImageInfo::groupSimilar(const FindSettings& find, const std::atomic_bool* cancel)
 {
-    QList<QPair<ImageInfo*, ImageInfo*>> groups;
-    collectGroups(this, nullptr, groups);
+    QList<ImageInfo*> groups;
+    collectFileGroups(groups);
 
     QList<QList<ImageInfo*>> work;
     QList<ImageInfo*> all;
-    for (const auto& pg : groups) {
-        ImageInfo* group = pg.second;
+    for (ImageInfo* group : groups) {
         QList<ImageInfo*> files;
         for (ImageInfo* f : group->children) {
             if (!f->row) {
@@ -430,7 +455,7 @@ int ImageInfo::groupSimilar(const FindSettings& find, const std::atomic_bool* ca
     const int limits[] = { find.NoDiff, find.LittleDiff, find.MediumDiff };
     const bool keep[] = { find.FindNoDiff, find.FindLittleDiff, find.FindMediumDiff };
     for (int g = 0; g < groups.size(); ++g) {
-        ImageInfo* group = groups[g].second;
+        ImageInfo* group = groups[g];
         QList<ImageInfo*> files;
         for (ImageInfo* f : work[g]) {
             if (f->hasher->hasHash())

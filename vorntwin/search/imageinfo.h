@@ -26,6 +26,10 @@ public:
     bool hasFile() const;
     // Appends every file below, depth first in child order.
     void collectFiles(QList<ImageInfo*>& files) const;
+    // Appends every file group at or below the node, depth first.
+    void collectFileGroups(QList<ImageInfo*>& groups);
+    // The full paths of the files of each file group.
+    QList<QStringList> fileGroupPaths();
 
     // Lists the image files of the folders and all their subfolders into [FindFile]. Each file is listed once, at
     // its canonical path, however often it is reached (a folder chosen twice or inside another, links, hard links).

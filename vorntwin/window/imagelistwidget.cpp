@@ -2,12 +2,12 @@
 
 #include "search/likefindcfg.h"
 #include "sys/fileutil.h"
+#include "window/filemenu.h"
 #include "window/imagelistdelegate.h"
 #include "window/imagelistwidgetitem.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <QMessageBox>
 #include <QtConcurrent>
 
 #include <functional>
@@ -31,12 +31,11 @@ ImageListWidget::ImageListWidget(QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setMouseTracking(true);
 
-    m_menu = new QMenu(this);
-    m_cut = m_menu->addAction(tr("剪切(&T)"));
-    m_copy = m_menu->addAction(tr("复制(&C)"));
-    m_delete = m_menu->addAction(tr("删除(&D)"));
-    for (QAction* a : { m_cut, m_copy, m_delete })
-        a->setStatusTip(a->text());
+    const FileMenu menu = buildFileMenu(this);
+    m_menu = menu.menu;
+    m_cut = menu.cut;
+    m_copy = menu.copy;
+    m_delete = menu.remove;
     connect(m_cut, &QAction::triggered, this, &ImageListWidget::onCut);
     connect(m_copy, &QAction::triggered, this, &ImageListWidget::onCopy);
     connect(m_delete, &QAction::triggered, this, &ImageListWidget::onDelete);
@@ -140,16 +139,12 @@ QStringList ImageListWidget::selectedPaths() const
 
 void ImageListWidget::onCut()
 {
-    const QStringList paths = selectedPaths();
-    if (!paths.isEmpty())
-        copyToClipboard(paths, false);
+    clipFiles(selectedPaths(), false);
 }
 
 void ImageListWidget::onCopy()
 {
-    const QStringList paths = selectedPaths();
-    if (!paths.isEmpty())
-        copyToClipboard(paths, true);
+    clipFiles(selectedPaths(), true);
 }
 
 void ImageListWidget::onDelete()
@@ -158,10 +153,8 @@ void ImageListWidget::onDelete()
     if (paths.isEmpty())
         return;
     if (paths.size() == count() && count() > 1
-        && QMessageBox::question(this, tr("确认"),
-               tr("选中的是这一组照片的全部副本，删除后这些照片将不再保留任何一份。\n你确认要继续吗？"), tr("是"),
-               tr("否"))
-            != 0)
+        && !confirmNoCopyKept(
+            this, tr("选中的是这一组照片的全部副本，删除后这些照片将不再保留任何一份。\n你确认要继续吗？")))
         return;
     for (const QString& path : paths)
         moveToTrash(path);

@@ -6,13 +6,13 @@
 #include "search/imageinfo.h"
 #include "sys/fileutil.h"
 #include "task/pooljob.h"
+#include "window/filemenu.h"
 #include "window/imagetreewidgetitem.h"
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
-#include <QMessageBox>
 #include <QSet>
 #include <QTreeWidgetItemIterator>
 
@@ -32,12 +32,11 @@ ImageTreeWidget::ImageTreeWidget(QWidget* parent)
     header()->setSectionsMovable(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
 
-    m_menu = new QMenu(this);
-    m_cut = m_menu->addAction(tr("剪切(&T)"));
-    m_copy = m_menu->addAction(tr("复制(&C)"));
-    m_delete = m_menu->addAction(tr("删除(&D)"));
-    for (QAction* a : { m_cut, m_copy, m_delete })
-        a->setStatusTip(a->text());
+    const FileMenu menu = buildFileMenu(this);
+    m_menu = menu.menu;
+    m_cut = menu.cut;
+    m_copy = menu.copy;
+    m_delete = menu.remove;
 
     connect(&m_watcher, &QFutureWatcher<void>::finished, this, &ImageTreeWidget::onFindEnd);
     connect(this, &QTreeWidget::itemChanged, this, &ImageTreeWidget::onItemChanged);
@@ -278,12 +277,8 @@ bool ImageTreeWidget::confirmNoCopyLeft(const QList<QTreeWidgetItem*>& rows)
     const int bare = setsLeftWithoutCopy(rows);
     if (bare == 0)
         return true;
-    // "否" is the default and the escape: a stray key keeps the photos.
-    return QMessageBox::question(this, tr("确认"),
-               tr("选中的文件包含了 %1 组照片的全部副本，删除后这些照片将不再保留任何一份。\n你确认要继续吗？")
-                   .arg(bare),
-               tr("是"), tr("否"), QString(), 1, 1)
-        == 0;
+    return confirmNoCopyKept(this,
+        tr("选中的文件包含了 %1 组照片的全部副本，删除后这些照片将不再保留任何一份。\n你确认要继续吗？").arg(bare));
 }
 
 QStringList ImageTreeWidget::selectedPaths() const
@@ -299,16 +294,12 @@ QStringList ImageTreeWidget::selectedPaths() const
 
 void ImageTreeWidget::onCut()
 {
-    const QStringList paths = selectedPaths();
-    if (!paths.isEmpty())
-        copyToClipboard(paths, false);
+    clipFiles(selectedPaths(), false);
 }
 
 void ImageTreeWidget::onCopy()
 {
-    const QStringList paths = selectedPaths();
-    if (!paths.isEmpty())
-        copyToClipboard(paths, true);
+    clipFiles(selectedPaths(), true);
 }
 
 int ImageTreeWidget::setsLeftWithoutCopy(const QList<QTreeWidgetItem*>& rows) const
