@@ -130,7 +130,8 @@ private slots:
         ModalAnswerer ok("确定");
         w<QPushButton>("btStartFind")->click();
         QVERIFY(m_wnd->addFindPath("/Photos/a"));
-        QVERIFY(!m_wnd->addFindPath("/photos/A"));
+        QVERIFY(!m_wnd->addFindPath("/Photos/a"));
+        QVERIFY(m_wnd->addFindPath("/photos/a"));
         QVERIFY(!m_wnd->addFindPath(QString()));
         for (QCheckBox* box : { w<QCheckBox>("cbFileSizeIsSame"), w<QCheckBox>("cbFileTypeIsSame"),
                  w<QCheckBox>("cbNoDiff"), w<QCheckBox>("cbLittleDiff") })
@@ -280,7 +281,9 @@ private slots:
         }
         QCOMPARE(static_cast<ImageListWidgetItem*>(list->item(2))->loaded, 0);
 
-        list->onSelectItem(tmp.file("BIG COPY.png"));
+        list->onSelectItem(tmp.file("big copy.png"));
+        QCOMPARE(list->currentRow(), 1);
+        list->onSelectItem(tmp.file("BIG.jpg"));
         QCOMPARE(list->currentRow(), 1);
         list->clearSelection();
         list->item(0)->setSelected(true);

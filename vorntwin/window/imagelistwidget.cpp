@@ -121,7 +121,8 @@ void ImageListWidget::onSelectItem(QString file)
 {
     for (int i = 0; i < count(); ++i) {
         auto* cell = static_cast<ImageListWidgetItem*>(item(i));
-        if (cell->path.compare(file, Qt::CaseInsensitive) == 0)
+        // Paths compare exactly: "a.jpg" and "A.jpg" are two files here.
+        if (cell->path == file)
             setCurrentItem(cell);
     }
 }

@@ -209,7 +209,8 @@ bool LikeFindWnd::addFindPath(const QString& folder)
         information(tr("请选择一个要添加的目录"));
         return false;
     }
-    if (!ui->lwPaths->findItems(folder, Qt::MatchFixedString).isEmpty()) {
+    // Folder names compare exactly: "/Photos" and "/photos" are two folders here.
+    if (!ui->lwPaths->findItems(folder, Qt::MatchFixedString | Qt::MatchCaseSensitive).isEmpty()) {
         information(tr("请不要重复添加目录"));
         return false;
     }
