@@ -28,6 +28,7 @@
 #include <QtConcurrent>
 
 #include <cstdio>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -477,6 +478,9 @@ int main(int argc, char** argv)
     if (fid.ran)
         std::printf("  goal: at least 10x faster than findimagedupes: %s (%.1fx)\n",
             similarS * 10 <= fid.seconds ? "met" : "MISSED", similarS > 0 ? fid.seconds / similarS : 0.0);
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("\nPeak memory of the whole run (tree making included): %.0f MB\n", usage.ru_maxrss / 1024.0);
     LikeFindCfg::release();
     return 0;
 }

@@ -10,8 +10,7 @@ const qint64 kRestPiece = qint64(1) << 20;
 } // namespace
 
 FileMd5Reader::FileMd5Reader()
-    : m_buffer(kBlockSize, '\0')
-    , m_hash(QCryptographicHash::Md5)
+    : m_hash(QCryptographicHash::Md5)
 {
 }
 
@@ -42,7 +41,7 @@ void FileMd5Reader::add(const char* data, qint64 size)
 
 bool FileMd5Reader::readNext()
 {
-    qint64 n = m_file.isOpen() ? m_file.read(m_buffer.data(), kBlockSize) : 0;
+    qint64 n = m_file.isOpen() && m_buffer.size() == kBlockSize ? m_file.read(m_buffer.data(), kBlockSize) : 0;
     if (n < 0) {
         m_failed = true;
         n = 0;
@@ -80,4 +79,6 @@ bool FileMd5Reader::readRest(const std::atomic_bool* cancel)
 void FileMd5Reader::close()
 {
     m_file.close();
+    // Thousands of readers wait between their reads: none holds a buffer meanwhile.
+    m_buffer = QByteArray();
 }

@@ -40,6 +40,8 @@ int ImageHashHolder::computeImage(const QImage& image)
     }
     m_algo = cv::img_hash::MarrHildrethHash::create(2.0f, 1.0f);
     m_algo->compute(mat, m_hash);
+    // The algorithm keeps its working images (some megabytes) while it lives; the distance needs only the hash.
+    m_algo.release();
     return m_hash.empty() ? -1 : 0;
 }
 

@@ -29,6 +29,7 @@ public:
     QString path() const { return m_path; }
 
 private:
+    // Only while a hash is made.
     cv::Ptr<cv::img_hash::ImgHashBase> m_algo;
     cv::Mat m_hash;
     QString m_path;
