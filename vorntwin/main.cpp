@@ -1,7 +1,12 @@
+#include "meta/exivutil.h"
+#include "search/filedbholder.h"
+#include "search/likefindcfg.h"
 #include "sys/fontutil.h"
+#include "window/likefindwnd.h"
 
 #include <QApplication>
-#include <QLabel>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char** argv)
 {
@@ -9,7 +14,26 @@ int main(int argc, char** argv)
     installFontFallbacks();
     QCoreApplication::setOrganizationName("tamrolek");
     QCoreApplication::setApplicationName("vorntwin");
-    QLabel wnd(QStringLiteral("vorntwin"));
-    wnd.show();
-    return app.exec();
+
+    QTranslator translator;
+    for (const QString& language : QLocale::system().uiLanguages()) {
+        if (translator.load(QStringLiteral(":/i18n/vorntwin_") + QLocale(language).name())) {
+            QCoreApplication::installTranslator(&translator);
+            break;
+        }
+    }
+
+    initExiv2();
+    LikeFindCfg::instance(0)->load("vorntwin.cfg");
+    FileDbHolder::create();
+    if (QPointer<LikeFindWnd> wnd = LikeFindWnd::instance())
+        wnd->show();
+
+    const int result = app.exec();
+    // The window (and a search it still ran) goes before the store it uses.
+    delete LikeFindWnd::current().data();
+    FileDbHolder::destroy();
+    LikeFindCfg::get()->save("vorntwin.cfg");
+    LikeFindCfg::release();
+    return result;
 }

@@ -234,6 +234,30 @@ void answerNextBox(const QString& button, QString* text)
     });
 }
 
+ModalAnswerer::ModalAnswerer(const QString& button)
+    : m_timer(new QTimer())
+{
+    m_timer->setInterval(20);
+    QObject::connect(m_timer, &QTimer::timeout, [this, button] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        for (QAbstractButton* b : box->buttons()) {
+            if (b->text() == button) {
+                texts << box->text();
+                b->click();
+                return;
+            }
+        }
+    });
+    m_timer->start();
+}
+
+ModalAnswerer::~ModalAnswerer()
+{
+    delete m_timer;
+}
+
 Unprivileged::Unprivileged()
 {
     // nobody; seteuid (not setuid) so that root comes back at the end.

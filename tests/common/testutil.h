@@ -7,8 +7,10 @@
 #include <QImage>
 #include <QSignalSpy>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -75,6 +77,18 @@ QByteArray readBytes(const QString& path);
 QStringList queryRows(SqliteDb& db, const QString& sql);
 // The names of the database's tables or indexes ("table", "index"), sorted, those of SQLite left out.
 QStringList schemaNames(SqliteDb& db, const char* type);
+
+// While it lives, answers every modal message box by clicking the button with the given text, and keeps the
+// boxes' texts in order.
+class ModalAnswerer {
+public:
+    explicit ModalAnswerer(const QString& button);
+    ~ModalAnswerer();
+    QStringList texts;
+
+private:
+    QTimer* m_timer;
+};
 
 // Waits until the spy holds at least count signals; false after timeoutMs so a hung test fails.
 bool waitForSignal(QSignalSpy& spy, int count = 1, int timeoutMs = 10000);

@@ -56,6 +56,9 @@ protected:
 
     bool event(QEvent* event) override
     {
+        // A deferred delete ends with this object gone: nothing of it may be touched afterwards.
+        if (event->type() == QEvent::DeferredDelete)
+            return Base::event(event);
         const bool result = Base::event(event);
         const LessFrame::Hook hook = m_frame->firstEvent(event);
         switch (hook) {

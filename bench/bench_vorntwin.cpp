@@ -1,0 +1,486 @@
+// links: vorntwincore
+// Runs the duplicate finder's search on a generated folder tree of real-sized photos with exact copies, same-size
+// traps, hard links, a linked folder, and resized and re-encoded variants, and prints seconds and files per second
+// for the scan, the exact stage and the similar stage, beside fdupes and jdupes (exact) and findimagedupes
+// (similar) measured in the same run on the same tree, with the groups compared and the similar recall of each.
+// A peer that is not installed is skipped and said so.
+// Usage: bench_vorntwin [--count N] [--dir DIR] [--real DIR] [--no-similar-peer]
+// Without --dir the tree is made once under /tmp/vorntwin-bench-N. --real adds the pictures of a folder (photos
+// none of us made) with their own resized and re-encoded variants; by default /tmp/realphotos when it exists.
+
+#include "search/filedb.h"
+#include "search/findfileinfo.h"
+#include "search/imageinfo.h"
+#include "search/likefindcfg.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QStandardPaths>
+#include <QtConcurrent>
+
+#include <cstdio>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const int kWidth = 4000;
+const int kHeight = 3000;
+
+using InodeSet = QSet<quint64>;
+
+// A photo-like picture: soft colour fields, hard-edged shapes and sensor grain, so it compresses like a photo.
+QImage photoLike(int seed)
+{
+    QRandomGenerator rng(quint32(seed) * 2654435761u + 99u);
+    QImage field(40, 30, QImage::Format_RGB32);
+    for (int y = 0; y < field.height(); ++y) {
+        for (int x = 0; x < field.width(); ++x)
+            field.setPixel(x, y, qRgb(rng.bounded(256), rng.bounded(256), rng.bounded(256)));
+    }
+    QImage img = field.scaled(kWidth, kHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 30; ++i) {
+        p.setBrush(QColor(rng.bounded(256), rng.bounded(256), rng.bounded(256), 200));
+        QPolygon poly;
+        for (int k = 0; k < 5; ++k)
+            poly << QPoint(rng.bounded(kWidth), rng.bounded(kHeight));
+        p.drawPolygon(poly);
+    }
+    p.end();
+    quint32 s = quint32(seed) * 747796405u + 1u;
+    for (int y = 0; y < img.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            s ^= s << 13;
+            s ^= s >> 17;
+            s ^= s << 5;
+            const int n = int(s % 17) - 8;
+            const QRgb c = line[x];
+            line[x] = qRgb(qBound(0, qRed(c) + n, 255), qBound(0, qGreen(c) + n, 255), qBound(0, qBlue(c) + n, 255));
+        }
+    }
+    return img;
+}
+
+struct Tree {
+    QString root;
+    // Variant file -> the original it was made from.
+    QHash<QString, QString> variantOf;
+    QStringList realOriginals;
+};
+
+bool makePath(const QString& path)
+{
+    return QDir().mkpath(path);
+}
+
+// Makes the tree once; a "done" stamp lets later runs reuse it.
+Tree makeTree(const QString& root, int count, const QString& realDir)
+{
+    Tree t;
+    t.root = root;
+    const QString stamp = root + "/done";
+    const bool exists = QFile::exists(stamp);
+    if (!exists) {
+        std::printf("Making the tree under %s (%d photos of %d x %d)...\n", qPrintable(root), count, kWidth, kHeight);
+        std::fflush(stdout);
+        QDir(root).removeRecursively();
+        for (const char* sub : { "photos/g0", "photos/g1", "photos/g2/deep", "photos/g3", "copies/c", "copies/h",
+                 "traps", "variants/resized", "variants/reencoded", "real/orig", "real/resized", "real/reencoded" })
+            makePath(root + "/" + sub);
+    }
+    QVector<int> ids(count);
+    for (int i = 0; i < count; ++i)
+        ids[i] = i;
+    auto photoPath = [&root](int i) {
+        const char* folder[] = { "photos/g0", "photos/g1", "photos/g2/deep", "photos/g3" };
+        return QStringLiteral("%1/%2/p%3.jpg").arg(root).arg(folder[i % 4]).arg(i, 4, 10, QChar('0'));
+    };
+    for (int i = 0; i < count; ++i) {
+        if (i % 4 == 1)
+            t.variantOf.insert(
+                QStringLiteral("%1/variants/resized/r%2.jpg").arg(root).arg(i, 4, 10, QChar('0')), photoPath(i));
+        if (i % 4 == 3)
+            t.variantOf.insert(
+                QStringLiteral("%1/variants/reencoded/e%2.jpg").arg(root).arg(i, 4, 10, QChar('0')), photoPath(i));
+    }
+    if (!exists) {
+        QtConcurrent::blockingMap(ids, [&](int i) {
+            const QImage img = photoLike(i);
+            const QString path = photoPath(i);
+            img.save(path, "JPG", 90);
+            if (i % 4 == 1)
+                img.scaled(kWidth / 2, kHeight / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                    .save(QStringLiteral("%1/variants/resized/r%2.jpg").arg(root).arg(i, 4, 10, QChar('0')), "JPG", 85);
+            if (i % 4 == 3)
+                img.save(
+                    QStringLiteral("%1/variants/reencoded/e%2.jpg").arg(root).arg(i, 4, 10, QChar('0')), "JPG", 60);
+        });
+        for (int i = 0; i < count; ++i) {
+            const QString name = QStringLiteral("p%1.jpg").arg(i, 4, 10, QChar('0'));
+            if (i % 3 == 0)
+                QFile::copy(photoPath(i), root + "/copies/c/" + name);
+            if (i % 10 == 5)
+                ::link(QFile::encodeName(photoPath(i)).constData(),
+                    QFile::encodeName(root + "/copies/h/" + name).constData());
+            if (i % 7 == 2) {
+                // Same size and first blocks as the photo, one byte different near the end.
+                QFile in(photoPath(i));
+                in.open(QIODevice::ReadOnly);
+                QByteArray bytes = in.readAll();
+                bytes[bytes.size() - 100] = char(bytes[bytes.size() - 100] ^ 0x5A);
+                QFile out(root + "/traps/t" + name.mid(1));
+                out.open(QIODevice::WriteOnly);
+                out.write(bytes);
+                if (i % 14 == 2)
+                    QFile::copy(root + "/traps/t" + name.mid(1), root + "/traps/u" + name.mid(1));
+            }
+        }
+        QFile::link(root + "/photos/g1", root + "/photos/g0/linked");
+    }
+    if (!realDir.isEmpty()) {
+        const QStringList names = QDir(realDir).entryList({ "*.png", "*.jpg", "*.jpeg" }, QDir::Files, QDir::Name);
+        for (const QString& name : names) {
+            const QString base = QFileInfo(name).completeBaseName();
+            const QString orig = root + "/real/orig/" + base + ".jpg";
+            t.realOriginals << orig;
+            t.variantOf.insert(root + "/real/resized/" + base + "r.jpg", orig);
+            t.variantOf.insert(root + "/real/reencoded/" + base + "e.jpg", orig);
+            if (exists)
+                continue;
+            const QImage img = QImage(realDir + "/" + name).convertToFormat(QImage::Format_RGB32);
+            img.save(orig, "JPG", 92);
+            img.scaled(img.width() * 6 / 10, img.height() * 6 / 10, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                .save(root + "/real/resized/" + base + "r.jpg", "JPG", 85);
+            img.save(root + "/real/reencoded/" + base + "e.jpg", "JPG", 70);
+        }
+    }
+    if (!exists) {
+        QFile f(stamp);
+        f.open(QIODevice::WriteOnly);
+    }
+    return t;
+}
+
+// Reads every file once, so that every tool finds the page cache warm.
+qint64 warmCache(const QString& root)
+{
+    qint64 bytes = 0;
+    QByteArray buf(1 << 20, Qt::Uninitialized);
+    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        qint64 n;
+        while ((n = f.read(buf.data(), buf.size())) > 0)
+            bytes += n;
+    }
+    return bytes;
+}
+
+quint64 inodeOf(const QString& path)
+{
+    struct stat st { };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? quint64(st.st_ino) : 0;
+}
+
+// Groups as sets of inodes; a group that is one file under several names is no group.
+QSet<InodeSet> byInode(const QList<QStringList>& groups)
+{
+    QSet<InodeSet> out;
+    for (const QStringList& g : groups) {
+        InodeSet s;
+        for (const QString& p : g)
+            s.insert(inodeOf(p));
+        if (s.size() >= 2)
+            out.insert(s);
+    }
+    return out;
+}
+
+// The clusters of a similar search: every file below one reference group.
+QList<QStringList> clusters(ImageInfo* root)
+{
+    QList<QStringList> out;
+    std::function<void(ImageInfo*)> walk = [&](ImageInfo* node) {
+        if (node->label.startsWith(QStringLiteral("基准文件:"))) {
+            QList<ImageInfo*> files;
+            node->collectFiles(files);
+            QStringList paths;
+            for (ImageInfo* f : files)
+                paths << f->row->fullPath();
+            if (paths.size() >= 2)
+                out << paths;
+            return;
+        }
+        for (ImageInfo* c : node->children)
+            walk(c);
+    };
+    walk(root);
+    return out;
+}
+
+struct PeerRun {
+    bool ran = false;
+    double seconds = 0;
+    QByteArray out;
+};
+
+PeerRun runPeer(const QString& program, const QStringList& args, int repeat)
+{
+    PeerRun r;
+    if (QStandardPaths::findExecutable(program).isEmpty())
+        return r;
+    for (int i = 0; i < repeat; ++i) {
+        QProcess p;
+        QElapsedTimer clock;
+        clock.start();
+        p.start(program, args);
+        if (!p.waitForStarted() || !p.waitForFinished(-1))
+            return r;
+        const double s = clock.nsecsElapsed() / 1e9;
+        if (!r.ran || s < r.seconds)
+            r.seconds = s;
+        r.ran = true;
+        r.out = p.readAllStandardOutput();
+    }
+    return r;
+}
+
+// fdupes and jdupes: one path a line, groups separated by an empty line.
+QList<QStringList> blankLineGroups(const QByteArray& out)
+{
+    QList<QStringList> groups;
+    QStringList current;
+    for (const QByteArray& line : out.split('\n')) {
+        if (line.trimmed().isEmpty()) {
+            if (!current.isEmpty())
+                groups << current;
+            current.clear();
+        } else {
+            current << QFile::decodeName(line);
+        }
+    }
+    if (!current.isEmpty())
+        groups << current;
+    return groups;
+}
+
+// findimagedupes: one group a line, paths separated by blanks (the tree has no blank in a name).
+QList<QStringList> lineGroups(const QByteArray& out)
+{
+    QList<QStringList> groups;
+    for (const QByteArray& line : out.split('\n')) {
+        const QStringList paths = QFile::decodeName(line).split(' ', Qt::SkipEmptyParts);
+        if (paths.size() >= 2)
+            groups << paths;
+    }
+    return groups;
+}
+
+struct Recall {
+    int found = 0;
+    int total = 0;
+    int mixed = 0;
+};
+
+// How many variants share a group with their original; how many groups join pictures of different originals.
+Recall recallOf(const QList<QStringList>& groups, const Tree& t, bool realOnly)
+{
+    Recall r;
+    QHash<quint64, int> groupOf;
+    for (int i = 0; i < groups.size(); ++i) {
+        for (const QString& p : groups[i])
+            groupOf.insert(inodeOf(p), i);
+    }
+    for (auto it = t.variantOf.begin(); it != t.variantOf.end(); ++it) {
+        if (realOnly != it.key().contains("/real/"))
+            continue;
+        ++r.total;
+        const quint64 v = inodeOf(it.key()), o = inodeOf(it.value());
+        if (groupOf.contains(v) && groupOf.value(v, -1) == groupOf.value(o, -2))
+            ++r.found;
+    }
+    // A picture's family: its original (exact copies and traps share the original's number).
+    auto family = [&t](const QString& path) {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        const QString orig = t.variantOf.value(canonical, canonical);
+        QString name = QFileInfo(orig).completeBaseName();
+        if (orig.contains("/real/"))
+            return "real:" + name;
+        return name.mid(1);
+    };
+    for (const QStringList& g : groups) {
+        QSet<QString> families;
+        for (const QString& p : g) {
+            if (realOnly == p.contains("/real/"))
+                families.insert(family(p));
+        }
+        if (families.size() > 1)
+            ++r.mixed;
+    }
+    return r;
+}
+
+void printStage(const char* name, double seconds, int files)
+{
+    std::printf("  %-34s %8.3f s  %10.0f files/s\n", name, seconds, seconds > 0 ? files / seconds : 0.0);
+}
+
+void printPeer(const char* name, const PeerRun& run, int files, double ours)
+{
+    if (!run.ran) {
+        std::printf("  %-34s skipped: not installed (apt-get install %s)\n", name, name);
+        return;
+    }
+    std::printf("  %-34s %8.3f s  %10.0f files/s   ours is %.2fx its time\n", name, run.seconds,
+        run.seconds > 0 ? files / run.seconds : 0.0, run.seconds > 0 ? ours / run.seconds : 0.0);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    int count = 160;
+    QString dir;
+    QString realDir = QDir("/tmp/realphotos").exists() ? QStringLiteral("/tmp/realphotos") : QString();
+    bool similarPeer = true;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--count" && i + 1 < args.size())
+            count = qMax(8, args[++i].toInt());
+        else if (args[i] == "--dir" && i + 1 < args.size())
+            dir = args[++i];
+        else if (args[i] == "--real" && i + 1 < args.size())
+            realDir = args[++i];
+        else if (args[i] == "--no-similar-peer")
+            similarPeer = false;
+    }
+    if (dir.isEmpty())
+        dir = QStringLiteral("/tmp/vorntwin-bench-%1").arg(count);
+    const Tree tree = makeTree(dir, count, realDir);
+    const qint64 bytes = warmCache(tree.root);
+    LikeFindCfg::instance(1);
+    FileDb db;
+    db.openDb(":memory:", "bench", true);
+
+    // Exact duplicates: size, type and content, as the window's defaults ask; the best of two runs.
+    FindSettings exact;
+    exact.FindSimilarImage = false;
+    double scanS = 1e9, groupS = 1e9, confirmS = 1e9, exactTotal = 1e9;
+    int files = 0;
+    QList<QStringList> ourExact;
+    for (int run = 0; run < 2; ++run) {
+        db.clearTables();
+        ImageInfo root;
+        QElapsedTimer clock;
+        clock.start();
+        files = root.scanPaths(&db, { tree.root });
+        const double a = clock.nsecsElapsed() / 1e9;
+        root.groupByAttributes(&db, exact);
+        const double b = clock.nsecsElapsed() / 1e9;
+        root.confirmContent();
+        const double c = clock.nsecsElapsed() / 1e9;
+        root.releaseReaders();
+        if (c < exactTotal) {
+            exactTotal = c;
+            scanS = a;
+            groupS = b - a;
+            confirmS = c - b;
+        }
+        ourExact = root.fileGroupPaths();
+    }
+
+    std::printf("\nTree: %s, %d distinct files (%.2f GB), %d hardware threads, page cache warm\n",
+        qPrintable(tree.root), files, bytes / 1e9, QThread::idealThreadCount());
+    std::printf("\nExact duplicates (size, type, content)\n");
+    printStage("scan", scanS, files);
+    printStage("exact stage (group + content)", groupS + confirmS, files);
+    printStage("vorntwin total (scan + exact)", exactTotal, files);
+    const PeerRun fdupes = runPeer("fdupes", { "-r", "-q", tree.root }, 2);
+    const PeerRun jdupes = runPeer("jdupes", { "-r", "-q", tree.root }, 2);
+    printPeer("fdupes", fdupes, files, exactTotal);
+    printPeer("jdupes", jdupes, files, exactTotal);
+    const QSet<InodeSet> ours = byInode(ourExact);
+    std::printf("  groups: vorntwin %d", int(ours.size()));
+    const std::pair<const char*, const PeerRun*> peers[] = { { "fdupes", &fdupes }, { "jdupes", &jdupes } };
+    for (const auto& peer : peers) {
+        if (peer.second->ran) {
+            const QSet<InodeSet> theirs = byInode(blankLineGroups(peer.second->out));
+            std::printf(", %s %d (%s)", peer.first, int(theirs.size()), theirs == ours ? "the same" : "DIFFERENT");
+        }
+    }
+    QSet<QString> seen;
+    int twice = 0;
+    for (const QStringList& g : ourExact) {
+        for (const QString& p : g)
+            twice += seen.contains(p) ? 1 : 0, seen.insert(p);
+    }
+    std::printf("; files listed twice by vorntwin: %d\n", twice);
+    if (fdupes.ran && jdupes.ran) {
+        std::printf("  goal: faster than fdupes: %s; within 1.5x jdupes: %s\n",
+            exactTotal < fdupes.seconds ? "met" : "MISSED", exactTotal <= 1.5 * jdupes.seconds ? "met" : "MISSED");
+    }
+
+    // Similar images: one type, all three bands.
+    FindSettings similar;
+    similar.FileSizeIsSame = false;
+    similar.FullContentIsSame = false;
+    similar.FindLittleDiff = true;
+    similar.FindMediumDiff = true;
+    db.clearTables();
+    ImageInfo root;
+    QElapsedTimer clock;
+    clock.start();
+    root.scanPaths(&db, { tree.root });
+    root.groupByAttributes(&db, similar);
+    const double before = clock.nsecsElapsed() / 1e9;
+    root.groupSimilar(similar);
+    const double similarS = clock.nsecsElapsed() / 1e9 - before;
+    root.releaseReaders();
+    const QList<QStringList> ourClusters = clusters(&root);
+    std::printf("\nSimilar images (Marr-Hildreth, distances 0 / 10 / 20)\n");
+    printStage("similar stage (decode + hash + cluster)", similarS, files);
+    PeerRun fid;
+    if (similarPeer)
+        fid = runPeer("findimagedupes", { "-R", "-q", tree.root }, 1);
+    if (similarPeer)
+        printPeer("findimagedupes", fid, files, similarS);
+    else
+        std::printf("  %-34s skipped: --no-similar-peer\n", "findimagedupes");
+    for (const bool real : { false, true }) {
+        const Recall r = recallOf(ourClusters, tree, real);
+        if (r.total == 0)
+            continue;
+        std::printf("  recall on %s: vorntwin %d/%d variants with their original, %d mixed groups",
+            real ? "real photos" : "generated photos", r.found, r.total, r.mixed);
+        if (fid.ran) {
+            const Recall f = recallOf(lineGroups(fid.out), tree, real);
+            std::printf("; findimagedupes %d/%d, %d mixed groups", f.found, f.total, f.mixed);
+        }
+        std::printf("\n");
+    }
+    if (fid.ran)
+        std::printf("  goal: at least 10x faster than findimagedupes: %s (%.1fx)\n",
+            similarS * 10 <= fid.seconds ? "met" : "MISSED", similarS > 0 ? fid.seconds / similarS : 0.0);
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("\nPeak memory of the whole run (tree making included): %.0f MB\n", usage.ru_maxrss / 1024.0);
+    LikeFindCfg::release();
+    return 0;
+}

@@ -1,0 +1,331 @@
+#include "common/testutil.h"
+#include "search/filedbholder.h"
+#include "search/findfileinfo.h"
+#include "search/imageinfo.h"
+#include "search/likefindcfg.h"
+#include "window/imagelistwidget.h"
+#include "window/imagelistwidgetitem.h"
+#include "window/imagetreewidget.h"
+#include "window/likefindwnd.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTreeWidgetItemIterator>
+
+using namespace testutil;
+
+namespace {
+
+void setModified(const QString& path, const QDateTime& when)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.setFileTime(when, QFileDevice::FileModificationTime));
+}
+
+QStringList filesOf(const QTreeWidgetItem* group)
+{
+    QStringList names;
+    for (int i = 0; i < group->childCount(); ++i)
+        names << group->child(i)->text(1);
+    return names;
+}
+
+QList<QTreeWidgetItem*> fileRows(QTreeWidget* tree)
+{
+    QList<QTreeWidgetItem*> rows;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        if (!ImageTreeWidget::filePathOf(*it).isEmpty())
+            rows << *it;
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestLikeFindWnd : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<ProgramDir> m_program;
+    std::unique_ptr<TempDir> m_xdg;
+    QPointer<LikeFindWnd> m_wnd;
+
+    // Runs a search over the folders with the window's conditions; the tree once it is filled.
+    ImageTreeWidget* search(const QStringList& folders)
+    {
+        w<QListWidget>("lwPaths")->clear();
+        for (const QString& f : folders)
+            w<QListWidget>("lwPaths")->addItem(QDir::toNativeSeparators(f));
+        QSignalSpy end(m_wnd->dupImage(), &ImageTreeWidget::findEnd);
+        w<QPushButton>("btStartFind")->click();
+        if (!waitForSignal(end, 1, 30000))
+            return nullptr;
+        return m_wnd->dupImage();
+    }
+
+    template <class T> T* w(const char* name) const
+    {
+        T* widget = m_wnd->findChild<T*>(QLatin1String(name));
+        if (!widget)
+            qFatal("no widget %s", name);
+        return widget;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_xdg = std::make_unique<TempDir>();
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_xdg->file("data")));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_xdg->file("config")));
+        m_program = std::make_unique<ProgramDir>();
+        LikeFindCfg::instance(1);
+        FileDbHolder::create();
+    }
+
+    void init()
+    {
+        LikeFindCfg::instance(1)->find.FindSimilarImage = false;
+        m_wnd = LikeFindWnd::instance();
+        m_wnd->show();
+    }
+
+    void cleanup()
+    {
+        if (m_wnd)
+            m_wnd->close();
+        QTRY_VERIFY(m_wnd.isNull());
+    }
+
+    void cleanupTestCase()
+    {
+        FileDbHolder::destroy();
+        LikeFindCfg::release();
+    }
+
+    void conditionsAndRefusals()
+    {
+        QVERIFY(w<QCheckBox>("cbFullContentIsSame")->isChecked() && w<QCheckBox>("cbFileSizeIsSame")->isChecked());
+        QVERIFY(!w<QCheckBox>("cbFileSizeIsSame")->isEnabled());
+        w<QCheckBox>("cbFullContentIsSame")->setChecked(false);
+        QVERIFY(w<QCheckBox>("cbFileSizeIsSame")->isEnabled() && w<QCheckBox>("cbFileSizeIsSame")->isChecked());
+        QVERIFY(!w<QCheckBox>("cbNoDiff")->isEnabled() && !w<QSpinBox>("sbMediumDiff")->isEnabled());
+        w<QCheckBox>("cbFindSimilarImage")->setChecked(true);
+        QVERIFY(w<QCheckBox>("cbNoDiff")->isEnabled() && !w<QSpinBox>("sbLittleDiff")->isEnabled());
+        w<QCheckBox>("cbLittleDiff")->setChecked(true);
+        QVERIFY(w<QSpinBox>("sbLittleDiff")->isEnabled());
+        // The cell rectangles exist from the start.
+        QCOMPARE(LikeFindCfg::get()->layout.imageRect.width(), w<QSpinBox>("sbPreviewImageSize")->value() - 4);
+
+        ModalAnswerer ok("确定");
+        w<QPushButton>("btStartFind")->click();
+        QVERIFY(m_wnd->addFindPath("/Photos/a"));
+        QVERIFY(!m_wnd->addFindPath("/Photos/a"));
+        QVERIFY(m_wnd->addFindPath("/photos/a"));
+        QVERIFY(!m_wnd->addFindPath(QString()));
+        for (QCheckBox* box : { w<QCheckBox>("cbFileSizeIsSame"), w<QCheckBox>("cbFileTypeIsSame"),
+                 w<QCheckBox>("cbNoDiff"), w<QCheckBox>("cbLittleDiff") })
+            box->setChecked(false);
+        w<QPushButton>("btStartFind")->click();
+        w<QCheckBox>("cbFindSimilarImage")->setChecked(false);
+        w<QPushButton>("btStartFind")->click();
+        QCOMPARE(ok.texts,
+            QStringList({ "请先添加要查找的目录", "请不要重复添加目录", "请选择一个要添加的目录",
+                "请至少选择一个相似照片的判断的条件", "请至少选择一个比较的条件" }));
+        QVERIFY(w<QPushButton>("btStartFind")->isEnabled());
+    }
+
+    // Select by time keeps one file of each group; a move never overwrites and reports what failed.
+    void selectAndMove()
+    {
+        TempDir tmp;
+        const QString d = QFileInfo(tmp.path()).canonicalFilePath();
+        QVERIFY(QDir().mkpath(d + "/src/sub") && QDir().mkpath(d + "/target"));
+        const QDateTime t0 = QDateTime::fromString("2021-03-04 05:06:07", "yyyy-MM-dd hh:mm:ss");
+        const QStringList three { d + "/src/one.jpg", d + "/src/sub/two.jpg", d + "/src/sub/three.jpg" };
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(writeBytes(three[i], QByteArray(3000, 'a')));
+            setModified(three[i], t0.addSecs(60 * (i == 0 ? 2 : i == 1 ? 0 : 1)));
+        }
+        QVERIFY(writeBytes(d + "/src/p.png", "pair") && writeBytes(d + "/src/sub/q.png", "pair"));
+        QVERIFY(writeBytes(d + "/target/three.jpg", "already here"));
+
+        ImageTreeWidget* tree = search({ d + "/src", d + "/src/sub" });
+        QVERIFY(tree);
+        QCOMPARE(w<QLabel>("lbStatus")->text(), QString("完成。"));
+        QCOMPARE(fileRows(tree).size(), 5);
+        const QList<QTreeWidgetItem*> groups = tree->fileGroupItems();
+        QCOMPARE(groups.size(), 2);
+        QTreeWidgetItem* jpgs = groups[0]->childCount() == 3 ? groups[0] : groups[1];
+        auto checkedNames = [jpgs] {
+            QStringList names;
+            for (int i = 0; i < jpgs->childCount(); ++i) {
+                if (jpgs->child(i)->checkState(0) == Qt::Checked)
+                    names << jpgs->child(i)->text(1);
+            }
+            names.sort();
+            return names;
+        };
+        m_wnd->onSelNewWriteFile();
+        QCOMPARE(checkedNames(), QStringList({ "one.jpg", "three.jpg" }));
+        QCOMPARE(jpgs->checkState(0), Qt::PartiallyChecked);
+        m_wnd->onSelNoneFile();
+        m_wnd->onSelOldWriteFile();
+        QCOMPARE(checkedNames(), QStringList({ "three.jpg", "two.jpg" }));
+
+        ModalAnswerer ok("确定");
+        QCOMPARE(m_wnd->processChecked(1, QDir::toNativeSeparators(d + "/target")), 1);
+        QCOMPARE(ok.texts.size(), 1);
+        QVERIFY(ok.texts.first().startsWith("有 1 个文件移动失败"));
+        QCOMPARE(readBytes(d + "/target/three.jpg"), QByteArray("already here"));
+        QVERIFY(QFile::exists(d + "/src/sub/three.jpg") && QFile::exists(d + "/target/two.jpg"));
+        QStringList left = filesOf(jpgs);
+        left.sort();
+        QCOMPARE(left, QStringList({ "one.jpg", "three.jpg" }));
+        QCOMPARE(checkedNames(), QStringList({ "three.jpg" }));
+
+        // A copy removes no row, and leaves the file already there as it was.
+        m_wnd->onSelAllFile();
+        QCOMPARE(m_wnd->processChecked(2, d + "/target"), 1);
+        QCOMPARE(readBytes(d + "/target/three.jpg"), QByteArray("already here"));
+        QVERIFY(QFile::exists(d + "/target/one.jpg") && QFile::exists(d + "/src/one.jpg"));
+        QCOMPARE(fileRows(tree).size(), 3);
+    }
+
+    // Removing every copy of a photo asks first; "否" leaves every file.
+    void keepsACopy()
+    {
+        TempDir tmp;
+        const QString d = tmp.path();
+        QVERIFY(writeBytes(d + "/a.jpg", "same") && writeBytes(d + "/b.jpg", "same"));
+        QVERIFY(writeBytes(d + "/c.png", "other") && writeBytes(d + "/e.png", "other"));
+        ImageTreeWidget* tree = search({ d });
+        QVERIFY(tree);
+        m_wnd->onSelAllFile();
+        {
+            ModalAnswerer no("否");
+            QCOMPARE(m_wnd->processChecked(4, QString()), -1);
+            QCOMPARE(no.texts.size(), 1);
+            QVERIFY(no.texts.first().contains("2 组照片的全部副本"));
+        }
+        QVERIFY(QFile::exists(d + "/a.jpg") && QFile::exists(d + "/b.jpg") && QFile::exists(d + "/e.png"));
+        // One file of each group left unchecked: no question, the checked ones go to the trash.
+        m_wnd->onSelNewWriteFile();
+        tree->setCurrentItem(fileRows(tree).first());
+        QCOMPARE(m_wnd->viewImage()->count(), 2);
+        {
+            ModalAnswerer no("否");
+            QCOMPARE(m_wnd->processChecked(3, QString()), 0);
+            QVERIFY(no.texts.isEmpty());
+        }
+        QCOMPARE(fileRows(tree).size(), 2);
+        // The thumbnails show what is left of the group, not the recycled file.
+        QCOMPARE(m_wnd->viewImage()->count(), 1);
+        QVERIFY(QFile::exists(static_cast<ImageListWidgetItem*>(m_wnd->viewImage()->item(0))->path));
+        QCOMPARE(int(QFile::exists(d + "/a.jpg")) + int(QFile::exists(d + "/b.jpg")), 1);
+        // The one copy left on disk is not deleted without asking either, even when its row remains.
+        m_wnd->onSelAllFile();
+        ModalAnswerer no("否");
+        QCOMPARE(m_wnd->processChecked(4, QString()), -1);
+        QCOMPARE(int(QFile::exists(d + "/a.jpg")) + int(QFile::exists(d + "/b.jpg")), 1);
+    }
+
+    void exportRows()
+    {
+        TempDir tmp;
+        const QString d = tmp.path();
+        QVERIFY(writeBytes(d + "/a.jpg", "same") && writeBytes(d + "/b.jpg", "same"));
+        QVERIFY(search({ d }));
+        QVERIFY(m_wnd->writeList(tmp.file("all.txt"), -1));
+        const QList<QByteArray> lines = readBytes(tmp.file("all.txt")).split('\n');
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[0], QByteArray("文件路径\t文件名称\t文件大小\t文件类型\t创建时间\t修改时间\t\r"));
+        QVERIFY(lines[1].startsWith("文件大小 : 4    文件类型 : jpg    \t\t\t\t\t\t"));
+        QVERIFY(lines[3].endsWith("\t") && (lines[2] + lines[3]).contains("\ta.jpg\t4\tjpg\t"));
+        QVERIFY(m_wnd->writeList(tmp.file("checked.txt"), 2));
+        QCOMPARE(readBytes(tmp.file("checked.txt")).count('\n'), 0);
+        QVERIFY(!m_wnd->writeList(tmp.file("no/such/folder.txt"), -1));
+    }
+
+    // The thumbnails come from the pool at the cell's size; the list's actions use the real paths.
+    void thumbnailsAndListActions()
+    {
+        TempDir tmp;
+        QImage big(2400, 1600, QImage::Format_RGB32);
+        big.fill(Qt::darkCyan);
+        QPainter(&big).fillRect(QRect(200, 200, 800, 600), Qt::yellow);
+        QVERIFY(big.save(tmp.file("big.jpg")) && big.save(tmp.file("big copy.png")));
+        QVERIFY(writeBytes(tmp.file("broken.jpg"), "not a picture"));
+        w<QSpinBox>("sbPreviewImageSize")->setValue(200);
+        ImageListWidget* list = m_wnd->viewImage();
+        QSignalSpy loaded(list, &ImageListWidget::imagesLoaded);
+        list->onLoadFiles({ tmp.file("big.jpg"), tmp.file("big copy.png"), tmp.file("broken.jpg") });
+        QCOMPARE(list->count(), 3);
+        QVERIFY(waitForSignal(loaded));
+        const QRect box = LikeFindCfg::get()->layout.imageRect;
+        for (int i = 0; i < 2; ++i) {
+            auto* cell = static_cast<ImageListWidgetItem*>(list->item(i));
+            QCOMPARE(cell->loaded, 1);
+            QVERIFY(cell->image.width() <= box.width() && cell->image.height() <= box.height());
+            QCOMPARE(cell->preview.width(), box.width());
+        }
+        QCOMPARE(static_cast<ImageListWidgetItem*>(list->item(2))->loaded, 0);
+
+        list->onSelectItem(tmp.file("big copy.png"));
+        QCOMPARE(list->currentRow(), 1);
+        list->onSelectItem(tmp.file("BIG.jpg"));
+        QCOMPARE(list->currentRow(), 1);
+        list->clearSelection();
+        list->item(0)->setSelected(true);
+        list->item(1)->setSelected(true);
+        list->onCopy();
+        const QList<QUrl> urls = QApplication::clipboard()->mimeData()->urls();
+        QCOMPARE(urls,
+            QList<QUrl>({ QUrl::fromLocalFile(tmp.file("big.jpg")), QUrl::fromLocalFile(tmp.file("big copy.png")) }));
+
+        // A larger cell decodes again, larger.
+        w<QSpinBox>("sbPreviewImageSize")->setValue(500);
+        QVERIFY(waitForSignal(loaded, 2));
+        QVERIFY(static_cast<ImageListWidgetItem*>(list->item(0))->image.width() > box.width());
+    }
+
+    // Closing during a search stops it and waits for its job.
+    void closeDuringSearch()
+    {
+        TempDir tmp;
+        QImage img(800, 600, QImage::Format_RGB32);
+        for (int i = 0; i < 150; ++i) {
+            img.fill(QColor::fromHsv(i * 2, 200, 200));
+            QPainter(&img).fillRect(QRect(i * 4, i * 3, 200, 150), Qt::black);
+            QVERIFY(img.save(tmp.file(QString("p%1.png").arg(i))));
+        }
+        LikeFindCfg::get()->find.FindSimilarImage = true;
+        m_wnd->close();
+        QTRY_VERIFY(m_wnd.isNull());
+        LikeFindCfg::get()->find.FindPath = QStringList { tmp.path() };
+        m_wnd = LikeFindWnd::instance();
+        m_wnd->show();
+        w<QCheckBox>("cbFullContentIsSame")->setChecked(false);
+        w<QPushButton>("btStartFind")->click();
+        QVERIFY(m_wnd->dupImage()->isFinding());
+        QPointer<ImageTreeWidget> tree = m_wnd->dupImage();
+        QElapsedTimer clock;
+        clock.start();
+        m_wnd->close();
+        QVERIFY(!tree->isFinding());
+        QVERIFY(clock.elapsed() < 5000);
+    }
+};
+
+QTEST_MAIN(TestLikeFindWnd)
+#include "tst_likefindwnd.moc"

@@ -1,0 +1,288 @@
+#include "common/testutil.h"
+#include "search/filedb.h"
+#include "search/findfileinfo.h"
+#include "search/imagehashholder.h"
+#include "search/imageinfo.h"
+#include "search/likefindcfg.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace testutil;
+
+namespace {
+
+// A picture with shapes and soft gradients, different for every seed.
+QImage picture(int seed, int w = 640, int h = 480)
+{
+    QRandomGenerator rng(quint32(seed) * 7919u + 1u);
+    QImage img(w, h, QImage::Format_RGB32);
+    QPainter p(&img);
+    QLinearGradient g(0, 0, w, h);
+    g.setColorAt(0, QColor(rng.bounded(256), rng.bounded(256), rng.bounded(256)));
+    g.setColorAt(1, QColor(rng.bounded(256), rng.bounded(256), rng.bounded(256)));
+    p.fillRect(img.rect(), g);
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 25; ++i) {
+        p.setBrush(QColor(rng.bounded(256), rng.bounded(256), rng.bounded(256)));
+        p.drawEllipse(rng.bounded(w), rng.bounded(h), 40 + rng.bounded(w / 3), 40 + rng.bounded(h / 3));
+    }
+    return img;
+}
+
+QByteArray bytesWith(int size, char fill, int diffAt = -1)
+{
+    QByteArray b(size, fill);
+    if (diffAt >= 0)
+        b[diffAt] = char(fill + 1);
+    return b;
+}
+
+struct Search {
+    Search() { db.openDb(":memory:", QStringLiteral("searchtest%1").arg(serial++), true); }
+    // Runs every step the settings ask for; the groups of file paths, in tree order.
+    QList<QStringList> run(const QStringList& folders, const FindSettings& find)
+    {
+        db.clearTables();
+        root = std::make_unique<ImageInfo>();
+        scanned = root->scanPaths(&db, folders);
+        root->groupByAttributes(&db, find);
+        if (find.FullContentIsSame)
+            root->confirmContent();
+        if (find.FindSimilarImage)
+            root->groupSimilar(find);
+        root->releaseReaders();
+        return root->fileGroupPaths();
+    }
+    static int serial;
+    FileDb db;
+    std::unique_ptr<ImageInfo> root;
+    int scanned = 0;
+};
+int Search::serial = 0;
+
+FindSettings exact()
+{
+    FindSettings f;
+    f.FindSimilarImage = false;
+    return f;
+}
+
+QString canon(const QString& path)
+{
+    return QFileInfo(path).canonicalFilePath();
+}
+
+} // namespace
+
+class TestSearchEngine : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { LikeFindCfg::instance(1); }
+    void cleanupTestCase() { LikeFindCfg::release(); }
+
+    // Folders chosen twice or inside each other, links and hard links: each file is listed once, at its real path,
+    // and never reported as its own duplicate.
+    void eachFileOnce()
+    {
+        TempDir tmp;
+        const QString root = tmp.path();
+        QVERIFY(QDir().mkpath(root + "/a/sub") && QDir().mkpath(root + "/b"));
+        const QByteArray one = bytesWith(5000, 'a'), two = bytesWith(5000, 'b'), other = bytesWith(7000, 'c');
+        QVERIFY(writeBytes(root + "/a/p1.jpg", one) && writeBytes(root + "/b/p1copy.jpg", one));
+        QVERIFY(writeBytes(root + "/a/sub/x.jpg", two) && writeBytes(root + "/b/x copy 副本.jpg", two));
+        QVERIFY(writeBytes(root + "/a/lone.jpg", other));
+        QVERIFY(::link(QFile::encodeName(root + "/a/lone.jpg"), QFile::encodeName(root + "/b/lonehard.jpg")) == 0);
+        QVERIFY(::link(QFile::encodeName(root + "/a/p1.jpg"), QFile::encodeName(root + "/b/p1hard.jpg")) == 0);
+        QVERIFY(QFile::link(root + "/a", root + "/b/linkdir"));
+        QVERIFY(QFile::link(root + "/a/p1.jpg", root + "/b/plink.jpg"));
+        QVERIFY(QFile::link(root, root + "/a/sub/loop"));
+
+        Search s;
+        const QList<QStringList> groups = s.run(
+            { QDir::toNativeSeparators(root), root + "/a", root, root + "/a/sub/", root + "/b/linkdir" }, exact());
+        QCOMPARE(s.scanned, 5);
+        QStringList all;
+        for (const QStringList& g : groups)
+            all << g;
+        QCOMPARE(QSet<QString>(all.begin(), all.end()).size(), all.size());
+        QCOMPARE(groups.size(), 2);
+        QSet<QSet<QString>> got;
+        for (const QStringList& g : groups) {
+            QCOMPARE(g.size(), 2);
+            got.insert(QSet<QString>(g.begin(), g.end()));
+        }
+        const QString r = canon(root);
+        // One name of each hard-linked file stands for it: whichever the walk met first.
+        QSet<QString> p1Group;
+        for (const QStringList& g : groups) {
+            if (g.contains(r + "/b/p1copy.jpg"))
+                p1Group = QSet<QString>(g.begin(), g.end());
+        }
+        QVERIFY(p1Group.contains(r + "/a/p1.jpg") || p1Group.contains(r + "/b/p1hard.jpg"));
+        QVERIFY(got.contains({ r + "/a/sub/x.jpg", r + "/b/x copy 副本.jpg" }));
+    }
+
+    // Equal size and type, two contents: one group per content; files equal only in their first block leave.
+    void contentSplitsGroups()
+    {
+        TempDir tmp;
+        const QString d = tmp.path();
+        const int size = 9000;
+        QVERIFY(
+            writeBytes(d + "/a1.png", bytesWith(size, 'x')) && writeBytes(d + "/b1.png", bytesWith(size, 'x', 3000)));
+        QVERIFY(
+            writeBytes(d + "/a2.png", bytesWith(size, 'x')) && writeBytes(d + "/b2.png", bytesWith(size, 'x', 3000)));
+        QVERIFY(writeBytes(d + "/c.png", bytesWith(size, 'x', 8999)) && writeBytes(d + "/d.png", bytesWith(size, 'y')));
+        QVERIFY(writeBytes(d + "/e1.png", QByteArray()) && writeBytes(d + "/e2.png", QByteArray()));
+        Search s;
+        const QList<QStringList> groups = s.run({ d }, exact());
+        QSet<QSet<QString>> got;
+        for (const QStringList& g : groups)
+            got.insert(QSet<QString>(g.begin(), g.end()));
+        const QString r = canon(d);
+        const QSet<QSet<QString>> want { { r + "/a1.png", r + "/a2.png" }, { r + "/b1.png", r + "/b2.png" },
+            { r + "/e1.png", r + "/e2.png" } };
+        QCOMPARE(got, want);
+        // The split groups keep the label of the group they came from, and each file its digest.
+        QStringList labels;
+        for (ImageInfo* g : s.root->children) {
+            if (g->children.first()->row->FileSize == size) {
+                labels << g->label;
+                QCOMPARE(g->children.first()->row->FullMD5, g->children.last()->row->FullMD5);
+            }
+        }
+        QCOMPARE(labels.size(), 2);
+        QCOMPARE(labels.first(), labels.last());
+        QCOMPARE(labels.first(), QString("文件大小 : 9000    文件类型 : png    "));
+    }
+
+    // Pictures are hashed by their colours whatever their pixel format; transparent pixels count as white.
+    void hashesRealColours()
+    {
+        const QImage rgb = picture(3);
+        ImageHashHolder base;
+        QCOMPARE(base.computeImage(rgb), 0);
+        QImage mono(rgb.size(), QImage::Format_RGB32);
+        mono.fill(Qt::white);
+        QPainter(&mono).fillRect(QRect(100, 80, 300, 200), Qt::black);
+        ImageHashHolder monoBase;
+        QCOMPARE(monoBase.computeImage(mono), 0);
+
+        const QImage indexed = rgb.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+        const QImage variants[]
+            = { indexed, rgb.convertToFormat(QImage::Format_RGBA64), rgb.convertToFormat(QImage::Format_RGB888) };
+        for (const QImage& v : variants) {
+            ImageHashHolder h;
+            QCOMPARE(h.computeImage(v), 0);
+            QVERIFY2(h.compare(base) <= 10, qPrintable(QString::number(h.compare(base))));
+        }
+        // Grey and 1-bit pictures against their colour originals.
+        ImageHashHolder grey, bits;
+        QCOMPARE(grey.computeImage(rgb.convertToFormat(QImage::Format_Grayscale8)), 0);
+        ImageHashHolder greyBase, grey16;
+        const QImage greyImage = rgb.convertToFormat(QImage::Format_Grayscale8);
+        QCOMPARE(greyBase.computeImage(greyImage.convertToFormat(QImage::Format_RGB32)), 0);
+        QCOMPARE(grey.compare(greyBase), 0);
+        QCOMPARE(grey16.computeImage(greyImage.convertToFormat(QImage::Format_Grayscale16)), 0);
+        QCOMPARE(grey16.compare(greyBase), 0);
+        QCOMPARE(bits.computeImage(mono.convertToFormat(QImage::Format_Mono)), 0);
+        QCOMPARE(bits.compare(monoBase), 0);
+        // A palette read back from a file: by its colours, not its indices.
+        TempDir tmp;
+        QVERIFY(indexed.save(tmp.file("pal.png")) && rgb.save(tmp.file("rgb.png")));
+        ImageHashHolder file, rgbFile;
+        QVERIFY(file.setFile(tmp.file("pal.png")) && rgbFile.setFile(tmp.file("rgb.png")));
+        QCOMPARE(file.compute(), 0);
+        QCOMPARE(rgbFile.compute(), 0);
+        QVERIFY(file.compare(rgbFile) <= 10);
+
+        QImage clear = mono.convertToFormat(QImage::Format_ARGB32);
+        QImage white = clear;
+        {
+            // Red colour bytes under a zero alpha.
+            QPainter painter(&clear);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.fillRect(QRect(90, 70, 200, 200), QColor(255, 0, 0, 0));
+        }
+        QPainter(&white).fillRect(QRect(90, 70, 200, 200), Qt::white);
+        ImageHashHolder a, b;
+        QCOMPARE(a.computeImage(clear), 0);
+        QCOMPARE(b.computeImage(white), 0);
+        QCOMPARE(a.compare(b), 0);
+
+        ImageHashHolder none;
+        QCOMPARE(none.computeImage(QImage()), -1);
+        QVERIFY(!none.setFile(tmp.file("missing.png")));
+        QCOMPARE(none.compute(), -1);
+    }
+
+    // The distance is the hash algorithm's own.
+    void compareMatchesAlgorithm()
+    {
+        ImageHashHolder a, b;
+        QCOMPARE(a.computeImage(picture(1)), 0);
+        QCOMPARE(b.computeImage(picture(2)), 0);
+        auto algo = cv::img_hash::MarrHildrethHash::create(2.0f, 1.0f);
+        QCOMPARE(a.compare(b), int(algo->compare(a.hash(), b.hash())));
+        QVERIFY(a.compare(b) > 20);
+    }
+
+    // Resized and re-encoded copies gather around their original; another picture and a broken file do not.
+    void similarClusters()
+    {
+        TempDir tmp;
+        const QString d = tmp.path();
+        const QImage p = picture(7, 1600, 1200);
+        QVERIFY(p.save(d + "/orig.jpg", "JPG", 95));
+        QVERIFY(p.scaled(800, 600, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(d + "/small.jpg", "JPG", 90));
+        QVERIFY(p.save(d + "/low.jpg", "JPG", 60));
+        QVERIFY(picture(8, 1600, 1200).save(d + "/other.jpg", "JPG", 95));
+        QVERIFY(writeBytes(d + "/broken.jpg", "not a picture"));
+        QVERIFY(writeBytes(d + "/broken2.jpg", "not a picture either"));
+        FindSettings f;
+        f.FileSizeIsSame = false;
+        f.FullContentIsSame = false;
+        f.FindLittleDiff = true;
+        f.FindMediumDiff = true;
+        Search s;
+        s.run({ d }, f);
+        // One reference group (the others hold one file each and make no difference group).
+        QList<ImageInfo*> refs;
+        for (ImageInfo* g : s.root->children) {
+            for (ImageInfo* ref : g->children) {
+                if (ref->hasFile())
+                    refs << ref;
+            }
+        }
+        QCOMPARE(refs.size(), 1);
+        QList<ImageInfo*> files;
+        refs.first()->collectFiles(files);
+        QStringList names;
+        for (ImageInfo* f : files)
+            names << f->row->FileName;
+        names.sort();
+        QCOMPARE(names, QStringList({ "low.jpg", "orig.jpg", "small.jpg" }));
+        QVERIFY(refs.first()->label.startsWith("基准文件:" + canon(d) + "/"));
+
+        // A photo with a single resized copy is found: the reference joins the band of its copy.
+        QVERIFY(QDir().mkpath(d + "/pair"));
+        QVERIFY(
+            QFile::copy(d + "/orig.jpg", d + "/pair/orig.jpg") && QFile::copy(d + "/small.jpg", d + "/pair/small.jpg"));
+        f.FindMediumDiff = false;
+        const QList<QStringList> pair = s.run({ d + "/pair" }, f);
+        QCOMPARE(pair.size(), 1);
+        QCOMPARE(pair.first().size(), 2);
+        ImageInfo* band = s.root->children.first()->children.first()->children.first();
+        QCOMPARE(band->label, QString("有细小差异"));
+    }
+};
+
+QTEST_MAIN(TestSearchEngine)
+#include "tst_searchengine.moc"

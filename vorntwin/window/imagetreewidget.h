@@ -1,0 +1,82 @@
+#pragma once
+
+#include "search/likefindcfg.h"
+
+#include <QFuture>
+#include <QFutureWatcher>
+#include <QTreeWidget>
+
+#include <atomic>
+#include <memory>
+
+class ImageInfo;
+class QAction;
+class QMenu;
+
+// The checkable tree of a search's groups and files; it runs the search too.
+class ImageTreeWidget : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit ImageTreeWidget(QWidget* parent = nullptr);
+    ~ImageTreeWidget() override;
+
+    // 1 while a search runs (nothing done); else starts one with the current settings and returns 0.
+    int startFind();
+    // The search job, on a pool thread.
+    int findWorker();
+    bool isFinding() const;
+    // Stops a running search and waits for its job.
+    void cancelFind();
+
+    // Rows whose node is a file group, depth first, not below a row returned.
+    QList<QTreeWidgetItem*> fileGroupItems() const;
+    void setSubtreeCheckState(QTreeWidgetItem* item, Qt::CheckState state);
+    void updateParentCheckState(QTreeWidgetItem* item);
+    // The number of sets of copies whose every file still on disk is among the rows given: acting on them all
+    // would leave no copy.
+    int setsLeftWithoutCopy(const QList<QTreeWidgetItem*>& rows) const;
+
+    // Deletes a row with its rows below, and their nodes: the result no longer holds those files.
+    void removeRow(QTreeWidgetItem* row);
+    // Sends the files of the current row's group again.
+    void reloadCurrentGroup();
+    // Asks whether to go on when an action would leave a set of copies without any; true to go on.
+    bool confirmNoCopyLeft(const QList<QTreeWidgetItem*>& rows);
+
+    static ImageInfo* nodeOf(const QTreeWidgetItem* item);
+    static QString filePathOf(const QTreeWidgetItem* item);
+
+signals:
+    void findEnd();
+    void findStepInfo(QString strInfo);
+    void currentGroupChanged(QStringList files);
+    void selectChanged(QString file);
+
+public slots:
+    void onFindEnd();
+    void onItemChanged(QTreeWidgetItem* item, int column);
+    void onCurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    void onCut();
+    void onCopy();
+    void onDelete();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void fillNode(ImageInfo* node, QTreeWidgetItem* parent);
+    QStringList groupFiles(QTreeWidgetItem* row) const;
+    QStringList selectedPaths() const;
+
+    QFutureWatcher<void> m_watcher;
+    QFuture<void> m_future;
+    std::unique_ptr<ImageInfo> m_root;
+    QMenu* m_menu = nullptr;
+    QAction* m_cut = nullptr;
+    QAction* m_copy = nullptr;
+    QAction* m_delete = nullptr;
+    // What the running search looks for, copied at its start.
+    FindSettings m_find;
+    std::atomic_bool m_cancel { false };
+    bool m_propagating = false;
+};

@@ -1,0 +1,552 @@
+#include "window/likefindwnd.h"
+
+#include "search/findfileinfo.h"
+#include "search/imageinfo.h"
+#include "search/likefindcfg.h"
+#include "sys/fileutil.h"
+#include "widgets/aboutmedlg.h"
+#include "window/imagelistwidget.h"
+#include "window/imagetreewidget.h"
+
+#include "ui_likefindwnd.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMovie>
+#include <QSettings>
+#include <QSplitter>
+#include <QTreeWidgetItemIterator>
+
+namespace {
+
+QPointer<LikeFindWnd> g_wnd;
+
+const char* const kCfgFile = "vorntwin.cfg";
+
+LikeFindCfg* cfg()
+{
+    return LikeFindCfg::instance(0);
+}
+
+} // namespace
+
+QPointer<LikeFindWnd> LikeFindWnd::instance()
+{
+    if (g_wnd)
+        return g_wnd;
+    auto* wnd = new LikeFindWnd();
+    wnd->restoreGeometry(QSettings().value("LikeFindWnd/Geometry").toByteArray());
+    wnd->settingsToUi();
+    g_wnd = wnd;
+    wnd->setAttribute(Qt::WA_DeleteOnClose);
+    wnd->loadLess();
+    return g_wnd;
+}
+
+QPointer<LikeFindWnd> LikeFindWnd::current()
+{
+    return g_wnd;
+}
+
+LikeFindWnd::LikeFindWnd()
+    : LessWidget(nullptr, Qt::WindowFlags())
+    , ui(std::make_unique<Ui::LikeFindWnd>())
+{
+    Q_INIT_RESOURCE(vorntwin);
+    ui->setupUi(this);
+    // The cell rectangles exist from the start, whatever size the form begins with.
+    cfg()->updateRects();
+
+    m_splitter = new QSplitter(ui->wgResult);
+    m_splitter->setChildrenCollapsible(false);
+    ui->layResult->addWidget(m_splitter);
+    m_dupImage = new ImageTreeWidget(m_splitter);
+    m_dupImage->setObjectName("dupImage");
+    m_viewImage = new ImageListWidget(m_splitter);
+    m_viewImage->setObjectName("viewImage");
+    m_splitter->addWidget(m_dupImage);
+    m_splitter->addWidget(m_viewImage);
+    m_splitter->setStretchFactor(0, 50);
+    m_splitter->setStretchFactor(1, 50);
+
+    buildMenus();
+    connect(ui->btMinimize, &QToolButton::clicked, this, &LikeFindWnd::onMinimize);
+    connect(ui->btMaximize, &QToolButton::clicked, this, &LikeFindWnd::onMaximize);
+    connect(ui->btClose, &QToolButton::clicked, this, &LikeFindWnd::onClose);
+
+    m_movie = new QMovie(QStringLiteral(":/pic/load.gif"), QByteArray(), this);
+    m_movie->setScaledSize(QSize(16, 16));
+    ui->lbGif->setMovie(m_movie);
+    m_movie->stop();
+
+    connect(m_dupImage, &ImageTreeWidget::findStepInfo, this, &LikeFindWnd::onFindStepInfo);
+    connect(m_dupImage, &ImageTreeWidget::findEnd, this, &LikeFindWnd::onFindEnd);
+    connect(m_dupImage, &ImageTreeWidget::currentGroupChanged, m_viewImage, &ImageListWidget::onLoadFiles);
+    connect(m_dupImage, &ImageTreeWidget::selectChanged, m_viewImage, &ImageListWidget::onSelectItem);
+}
+
+LikeFindWnd::~LikeFindWnd()
+{
+    // The job uses the tree, its nodes and the find store: it ends before any of them goes.
+    m_dupImage->cancelFind();
+}
+
+void LikeFindWnd::buildMenus()
+{
+    m_mainMenu = new QMenu(this);
+    m_viewMenu = m_mainMenu->addMenu(tr("视图"));
+    m_settingAction = m_viewMenu->addAction(tr("查找条件"), this, &LikeFindWnd::onHideSetting);
+    m_listAction = m_viewMenu->addAction(tr("照片列表"), this, &LikeFindWnd::onHideList);
+    m_viewAction = m_viewMenu->addAction(tr("照片预览"), this, &LikeFindWnd::onHideView);
+    for (QAction* a : { m_settingAction, m_listAction, m_viewAction }) {
+        a->setCheckable(true);
+        a->setChecked(true);
+    }
+    m_helpMenu = m_mainMenu->addMenu(tr("帮助"));
+    m_aboutAction = m_helpMenu->addAction(tr("关于"), this, &LikeFindWnd::onShowAboutDlg);
+    m_exitAction = m_mainMenu->addAction(tr("退出"), this, &LikeFindWnd::onClose);
+    ui->btMainMenu->setMenu(m_mainMenu);
+
+    auto* select = new QMenu(this);
+    select->addAction(tr("选择最新创建"), this, &LikeFindWnd::onSelNewCreateFile);
+    select->addAction(tr("选择最旧创建"), this, &LikeFindWnd::onSelOldCreateFile);
+    select->addAction(tr("选择最新修改"), this, &LikeFindWnd::onSelNewWriteFile);
+    select->addAction(tr("选择最旧修改"), this, &LikeFindWnd::onSelOldWriteFile);
+    select->addAction(tr("选择全部"), this, &LikeFindWnd::onSelAllFile);
+    select->addAction(tr("取消全部"), this, &LikeFindWnd::onSelNoneFile);
+    ui->btSelect->setMenu(select);
+
+    auto* deal = new QMenu(this);
+    deal->addAction(tr("移动到目录"), this, &LikeFindWnd::onMoveSelToPath);
+    deal->addAction(tr("复制到目录"), this, &LikeFindWnd::onCopySelToPath);
+    deal->addAction(tr("删除到回收站"), this, &LikeFindWnd::onMoveSelToRecycle);
+    deal->addAction(tr("直接删除"), this, &LikeFindWnd::onDelSelFile);
+    ui->btDeal->setMenu(deal);
+
+    auto* exporting = new QMenu(this);
+    exporting->addAction(tr("导出选中"), this, &LikeFindWnd::onExportChecked);
+    exporting->addAction(tr("导出未选"), this, &LikeFindWnd::onExportUnchecked);
+    exporting->addAction(tr("导出全部"), this, &LikeFindWnd::onExportAll);
+    ui->btExport->setMenu(exporting);
+}
+
+void LikeFindWnd::information(const QString& text)
+{
+    QMessageBox::information(this, tr("提示"), text, tr("确定"));
+}
+
+bool LikeFindWnd::question(const QString& text)
+{
+    return QMessageBox::question(this, tr("确认"), text, tr("是"), tr("否")) == 0;
+}
+
+bool LikeFindWnd::hitCaption(const QPoint& pos)
+{
+    const QPoint p = ui->titleBar->mapFrom(this, pos);
+    if (!ui->titleBar->rect().contains(p))
+        return false;
+    QWidget* child = ui->titleBar->childAt(p);
+    return !child || child == ui->lbTitle;
+}
+
+void LikeFindWnd::settingsToUi()
+{
+    const FindSettings& f = cfg()->find;
+    ui->cbFileSizeIsSame->setChecked(f.FileSizeIsSame);
+    ui->cbFileTypeIsSame->setChecked(f.FileTypeIsSame);
+    ui->cbFileNameIsSame->setChecked(f.FileNameIsSame);
+    ui->cbCreationTimeIsSame->setChecked(f.CreationTimeIsSame);
+    ui->cbLastWriteTimeIsSame->setChecked(f.LastWriteTimeIsSame);
+    ui->cbFullContentIsSame->setChecked(f.FullContentIsSame);
+    ui->cbFindSimilarImage->setChecked(f.FindSimilarImage);
+    ui->cbNoDiff->setChecked(f.FindNoDiff);
+    ui->cbLittleDiff->setChecked(f.FindLittleDiff);
+    ui->sbLittleDiff->setValue(f.LittleDiff);
+    ui->cbMediumDiff->setChecked(f.FindMediumDiff);
+    ui->sbMediumDiff->setValue(f.MediumDiff);
+    ui->sbPreviewImageSize->setValue(cfg()->layout.ItemWidth);
+    const QStringList paths = f.FindPath;
+    for (const QString& path : paths)
+        ui->lwPaths->addItem(path);
+    // The enable rules, whether or not a value changed above.
+    on_cbFullContentIsSame_stateChanged(ui->cbFullContentIsSame->checkState());
+    on_cbFindSimilarImage_stateChanged(ui->cbFindSimilarImage->checkState());
+}
+
+void LikeFindWnd::uiToSettings()
+{
+    LikeFindCfg* c = cfg();
+    FindSettings& f = c->find;
+    f.FileTypeIsSame = ui->cbFileTypeIsSame->isChecked();
+    f.FileNameIsSame = ui->cbFileNameIsSame->isChecked();
+    f.FileSizeIsSame = ui->cbFileSizeIsSame->isChecked();
+    f.CreationTimeIsSame = ui->cbCreationTimeIsSame->isChecked();
+    f.LastWriteTimeIsSame = ui->cbLastWriteTimeIsSame->isChecked();
+    f.FullContentIsSame = ui->cbFullContentIsSame->isChecked();
+    f.FindSimilarImage = ui->cbFindSimilarImage->isChecked();
+    f.FindNoDiff = ui->cbNoDiff->isChecked();
+    f.FindLittleDiff = ui->cbLittleDiff->isChecked();
+    f.FindMediumDiff = ui->cbMediumDiff->isChecked();
+    f.LittleDiff = ui->sbLittleDiff->value();
+    f.MediumDiff = ui->sbMediumDiff->value();
+    c->layout.ItemWidth = ui->sbPreviewImageSize->value();
+    c->updateRects();
+    c->layout.ItemHeight = ui->sbPreviewImageSize->value();
+    c->updateRects();
+    f.FindPath.clear();
+    for (int i = 0; i < ui->lwPaths->count(); ++i)
+        f.FindPath << ui->lwPaths->item(i)->text();
+    c->save(kCfgFile);
+}
+
+bool LikeFindWnd::addFindPath(const QString& folder)
+{
+    if (folder.isEmpty()) {
+        information(tr("请选择一个要添加的目录"));
+        return false;
+    }
+    // Folder names compare exactly: "/Photos" and "/photos" are two folders here.
+    if (!ui->lwPaths->findItems(folder, Qt::MatchFixedString | Qt::MatchCaseSensitive).isEmpty()) {
+        information(tr("请不要重复添加目录"));
+        return false;
+    }
+    ui->lwPaths->addItem(folder);
+    return true;
+}
+
+void LikeFindWnd::on_btAddPath_clicked()
+{
+    const QString folder
+        = QFileDialog::getExistingDirectory(this, tr("请选择要查找的目录"), cfg()->LastPath, QFileDialog::ShowDirsOnly);
+    cfg()->LastPath = QDir::toNativeSeparators(folder);
+    addFindPath(cfg()->LastPath);
+}
+
+void LikeFindWnd::on_btDelPath_clicked()
+{
+    if (ui->lwPaths->count() == 0) {
+        information(tr("列表中没有目录"));
+        return;
+    }
+    const QList<QListWidgetItem*> rows = ui->lwPaths->selectedItems();
+    if (rows.isEmpty()) {
+        information(tr("请选择要删除的目录"));
+        return;
+    }
+    qDeleteAll(rows);
+}
+
+void LikeFindWnd::on_btStartFind_clicked()
+{
+    uiToSettings();
+    const FindSettings& f = cfg()->find;
+    if (f.FindPath.isEmpty()) {
+        information(tr("请先添加要查找的目录"));
+        return;
+    }
+    if (!f.FileTypeIsSame && !f.FileNameIsSame && !f.FileSizeIsSame && !f.CreationTimeIsSame && !f.LastWriteTimeIsSame
+        && !f.FullContentIsSame && !f.FindSimilarImage) {
+        information(tr("请至少选择一个比较的条件"));
+        return;
+    }
+    if (f.FindSimilarImage && !f.FindNoDiff && !f.FindLittleDiff && !f.FindMediumDiff) {
+        information(tr("请至少选择一个相似照片的判断的条件"));
+        return;
+    }
+    ui->btStartFind->setEnabled(false);
+    ui->lbStatus->setText(tr("启动..."));
+    m_movie->start();
+    m_viewImage->onLoadFiles(QStringList());
+    m_dupImage->startFind();
+}
+
+void LikeFindWnd::on_cbFullContentIsSame_stateChanged(int state)
+{
+    if (state == Qt::Checked) {
+        ui->cbFileSizeIsSame->setChecked(true);
+        ui->cbFileSizeIsSame->setEnabled(false);
+    } else {
+        ui->cbFileSizeIsSame->setEnabled(true);
+    }
+}
+
+void LikeFindWnd::on_cbFindSimilarImage_stateChanged(int state)
+{
+    const bool on = state == Qt::Checked;
+    ui->cbNoDiff->setEnabled(on);
+    ui->cbLittleDiff->setEnabled(on);
+    ui->cbMediumDiff->setEnabled(on);
+    ui->sbLittleDiff->setEnabled(on && ui->cbLittleDiff->isChecked());
+    ui->sbMediumDiff->setEnabled(on && ui->cbMediumDiff->isChecked());
+}
+
+void LikeFindWnd::on_cbLittleDiff_stateChanged(int state)
+{
+    ui->sbLittleDiff->setEnabled(state == Qt::Checked && ui->cbFindSimilarImage->isChecked());
+}
+
+void LikeFindWnd::on_cbMediumDiff_stateChanged(int state)
+{
+    ui->sbMediumDiff->setEnabled(state == Qt::Checked && ui->cbFindSimilarImage->isChecked());
+}
+
+void LikeFindWnd::on_sbPreviewImageSize_valueChanged(int val)
+{
+    LikeFindCfg* c = cfg();
+    c->layout.ItemWidth = val;
+    c->updateRects();
+    c->layout.ItemHeight = val;
+    c->updateRects();
+    if (m_viewImage) {
+        m_viewImage->rescaleItems();
+        m_viewImage->doItemsLayout();
+    }
+}
+
+void LikeFindWnd::onFindStepInfo(QString strInfo)
+{
+    ui->lbStatus->setText(strInfo);
+}
+
+void LikeFindWnd::onFindEnd()
+{
+    ui->btStartFind->setEnabled(true);
+    m_movie->stop();
+}
+
+void LikeFindWnd::selectByTime(bool newest, const QString& key)
+{
+    for (QTreeWidgetItem* group : m_dupImage->fileGroupItems()) {
+        QTreeWidgetItem* keep = nullptr;
+        QString best;
+        for (int i = 0; i < group->childCount(); ++i) {
+            QTreeWidgetItem* child = group->child(i);
+            const ImageInfo* node = ImageTreeWidget::nodeOf(child);
+            if (!node || !node->isFile())
+                continue;
+            const QString t = node->row->fieldText(key);
+            if (best.isEmpty()) {
+                keep = child;
+                best = t;
+                continue;
+            }
+            if (newest == (best < t)) {
+                child->setCheckState(0, Qt::Checked);
+            } else {
+                keep->setCheckState(0, Qt::Checked);
+                keep = child;
+                best = t;
+            }
+        }
+        if (keep)
+            keep->setCheckState(0, Qt::Unchecked);
+    }
+}
+
+void LikeFindWnd::onSelNewCreateFile()
+{
+    selectByTime(true, QStringLiteral("CreationTime"));
+}
+
+void LikeFindWnd::onSelOldCreateFile()
+{
+    selectByTime(false, QStringLiteral("CreationTime"));
+}
+
+void LikeFindWnd::onSelNewWriteFile()
+{
+    selectByTime(true, QStringLiteral("LastWriteTime"));
+}
+
+void LikeFindWnd::onSelOldWriteFile()
+{
+    selectByTime(false, QStringLiteral("LastWriteTime"));
+}
+
+void LikeFindWnd::onSelAllFile()
+{
+    for (QTreeWidgetItemIterator it(m_dupImage); *it; ++it)
+        (*it)->setCheckState(0, Qt::Checked);
+}
+
+void LikeFindWnd::onSelNoneFile()
+{
+    for (QTreeWidgetItemIterator it(m_dupImage); *it; ++it)
+        (*it)->setCheckState(0, Qt::Unchecked);
+}
+
+void LikeFindWnd::onMoveSelToPath()
+{
+    const QString folder
+        = QFileDialog::getExistingDirectory(this, tr("请选择文件移动的目标目录"), QString(), QFileDialog::ShowDirsOnly);
+    if (!folder.isEmpty())
+        processChecked(1, folder);
+}
+
+void LikeFindWnd::onCopySelToPath()
+{
+    const QString folder
+        = QFileDialog::getExistingDirectory(this, tr("请选择文件复制的目标目录"), QString(), QFileDialog::ShowDirsOnly);
+    if (!folder.isEmpty())
+        processChecked(2, folder);
+}
+
+void LikeFindWnd::onMoveSelToRecycle()
+{
+    if (question(tr("你确认要选中的文件删除到回收站吗？")))
+        processChecked(3, QString());
+}
+
+void LikeFindWnd::onDelSelFile()
+{
+    if (question(tr("你确认要直接删除选中的文件吗？文件删除后无法找回。")))
+        processChecked(4, QString());
+}
+
+int LikeFindWnd::processChecked(int code, const QString& folder)
+{
+    QList<QTreeWidgetItem*> rows;
+    for (QTreeWidgetItemIterator it(m_dupImage, QTreeWidgetItemIterator::Checked); *it; ++it) {
+        if (!ImageTreeWidget::filePathOf(*it).isEmpty())
+            rows << *it;
+    }
+    // Removing every copy of a photo is never done without asking.
+    if ((code == 3 || code == 4) && !m_dupImage->confirmNoCopyLeft(rows))
+        return -1;
+    const QString target = QDir::fromNativeSeparators(folder);
+    int failed = 0;
+    for (QTreeWidgetItem* row : rows) {
+        const ImageInfo* node = ImageTreeWidget::nodeOf(row);
+        const QString source = node->row->fullPath();
+        const QString dest = pathJoin(target, node->row->FileName);
+        bool ok = false;
+        switch (code) {
+        case 1:
+            // Neither rename nor copy replaces a file already at the target.
+            ok = !QFileInfo::exists(dest) && QFile::rename(source, dest);
+            break;
+        case 2:
+            ok = !QFileInfo::exists(dest) && QFile::copy(source, dest);
+            break;
+        case 3:
+            ok = moveToTrash(source);
+            break;
+        case 4:
+            ok = QFile::remove(source);
+            break;
+        default:
+            break;
+        }
+        if (!ok)
+            ++failed;
+        else if (code != 2)
+            removeRow(row);
+    }
+    for (QTreeWidgetItemIterator it(m_dupImage); *it; ++it)
+        m_dupImage->updateParentCheckState(*it);
+    if (code != 2 && failed < rows.size())
+        m_dupImage->reloadCurrentGroup();
+    if (failed > 0) {
+        static const char* const verbs[] = { "", "移动", "复制", "删除到回收站", "删除" };
+        information(tr("有 %1 个文件%2失败（目标目录中已有同名文件、磁盘已满或文件无法访问），它们仍留在列表中。")
+                        .arg(failed)
+                        .arg(tr(verbs[qBound(0, code, 4)])));
+    }
+    return failed;
+}
+
+void LikeFindWnd::removeRow(QTreeWidgetItem* row)
+{
+    m_dupImage->removeRow(row);
+}
+
+void LikeFindWnd::onExportChecked()
+{
+    exportList(2);
+}
+
+void LikeFindWnd::onExportUnchecked()
+{
+    exportList(0);
+}
+
+void LikeFindWnd::onExportAll()
+{
+    exportList(-1);
+}
+
+void LikeFindWnd::exportList(int mode)
+{
+    const QString fileName = QFileDialog::getSaveFileName(
+        nullptr, tr("请选择保存的文件"), QString(), tr("文本文件(*.txt);;所有文件(*.*)"));
+    if (fileName.isEmpty())
+        return;
+    writeList(fileName, mode);
+}
+
+bool LikeFindWnd::writeList(const QString& fileName, int mode)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate))
+        return false;
+    QString text;
+    const QTreeWidgetItem* header = m_dupImage->headerItem();
+    for (int c = 0; c < m_dupImage->columnCount(); ++c)
+        text += header->text(c) + "\t";
+    for (QTreeWidgetItemIterator it(m_dupImage); *it; ++it) {
+        const QTreeWidgetItem* row = *it;
+        if (mode != -1 && row->checkState(0) != mode)
+            continue;
+        text += "\r\n";
+        for (int c = 0; c < m_dupImage->columnCount(); ++c)
+            text += row->text(c) + "\t";
+    }
+    const QByteArray bytes = text.toUtf8();
+    const qint64 written = file.write(bytes);
+    file.close();
+    if (written < bytes.size() || file.error() != QFileDevice::NoError) {
+        information(tr("导出到文件失败，数据没保存完整！"));
+        return false;
+    }
+    return true;
+}
+
+void LikeFindWnd::toggleView(QWidget* widget, QAction* action)
+{
+    widget->setHidden(!widget->isHidden());
+    action->setChecked(!widget->isHidden());
+}
+
+void LikeFindWnd::onHideSetting()
+{
+    toggleView(ui->wgCentral, m_settingAction);
+}
+
+void LikeFindWnd::onHideList()
+{
+    toggleView(m_dupImage, m_listAction);
+}
+
+void LikeFindWnd::onHideView()
+{
+    toggleView(m_viewImage, m_viewAction);
+}
+
+void LikeFindWnd::onShowAboutDlg()
+{
+    AboutMeDlg dlg(nullptr);
+    dlg.exec();
+}
+
+void LikeFindWnd::closeEvent(QCloseEvent* event)
+{
+    QSettings().setValue("LikeFindWnd/Geometry", saveGeometry());
+    uiToSettings();
+    // A search still running stops here, and its job ends before the window and the store go.
+    m_dupImage->cancelFind();
+    QWidget::closeEvent(event);
+}

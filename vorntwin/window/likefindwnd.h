@@ -1,0 +1,101 @@
+#pragma once
+
+#include "widgets/lesswidget.h"
+
+#include <QPointer>
+
+#include <memory>
+
+namespace Ui {
+class LikeFindWnd;
+}
+
+class ImageListWidget;
+class ImageTreeWidget;
+class QAction;
+class QMenu;
+class QMovie;
+class QSplitter;
+class QTreeWidgetItem;
+
+// The duplicate finder's window: conditions on top, result tree and thumbnails below, actions at the bottom.
+class LikeFindWnd : public LessWidget {
+    Q_OBJECT
+public:
+    // The process's window, created on first use (deleted when closed).
+    static QPointer<LikeFindWnd> instance();
+    // The window when there is one.
+    static QPointer<LikeFindWnd> current();
+    ~LikeFindWnd() override;
+
+    void settingsToUi();
+    void uiToSettings();
+    // Adds a folder to search, with the refusals the add button gives; true when added.
+    bool addFindPath(const QString& folder);
+    void selectByTime(bool newest, const QString& key);
+    // Acts on the checked files (1 move, 2 copy, 3 recycle, 4 delete); the number that failed, or -1 when the
+    // user stopped before anything was done.
+    int processChecked(int code, const QString& folder);
+    void removeRow(QTreeWidgetItem* row);
+    void exportList(int mode);
+    // Writes the rows of a mode (-1 all, 2 checked, 0 unchecked) to the file; false when it failed.
+    bool writeList(const QString& fileName, int mode);
+
+    bool hitCaption(const QPoint& pos) override;
+
+    ImageTreeWidget* dupImage() const { return m_dupImage; }
+    ImageListWidget* viewImage() const { return m_viewImage; }
+
+public slots:
+    void onShowAboutDlg();
+    void onFindEnd();
+    void onFindStepInfo(QString strInfo);
+    void onSelNewCreateFile();
+    void onSelOldCreateFile();
+    void onSelNewWriteFile();
+    void onSelOldWriteFile();
+    void onSelAllFile();
+    void onSelNoneFile();
+    void onMoveSelToPath();
+    void onCopySelToPath();
+    void onMoveSelToRecycle();
+    void onDelSelFile();
+    void onExportChecked();
+    void onExportUnchecked();
+    void onExportAll();
+    void onHideSetting();
+    void onHideList();
+    void onHideView();
+    void on_cbFullContentIsSame_stateChanged(int state);
+    void on_cbFindSimilarImage_stateChanged(int state);
+    void on_cbLittleDiff_stateChanged(int state);
+    void on_cbMediumDiff_stateChanged(int state);
+    void on_sbPreviewImageSize_valueChanged(int val);
+    void on_btDelPath_clicked();
+    void on_btAddPath_clicked();
+    void on_btStartFind_clicked();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    LikeFindWnd();
+    void buildMenus();
+    void information(const QString& text);
+    bool question(const QString& text);
+    void toggleView(QWidget* widget, QAction* action);
+
+    QMenu* m_mainMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QAction* m_settingAction = nullptr;
+    QAction* m_listAction = nullptr;
+    QAction* m_viewAction = nullptr;
+    QMenu* m_helpMenu = nullptr;
+    QAction* m_aboutAction = nullptr;
+    QAction* m_exitAction = nullptr;
+    QMovie* m_movie = nullptr;
+    QSplitter* m_splitter = nullptr;
+    ImageTreeWidget* m_dupImage = nullptr;
+    ImageListWidget* m_viewImage = nullptr;
+    std::unique_ptr<Ui::LikeFindWnd> ui;
+};
