@@ -11,7 +11,8 @@
 bool openDbPools()
 {
     createDbPools();
-    HisTagList::loadHisTag();
+    // Read in the background: another program may hold the database.
+    HisTagList::loadHisTagLater();
     return true;
 }
 
