@@ -5,6 +5,7 @@
 #include "meta/exivtags.h"
 #include "records/filetagtb.h"
 #include "records/imagecachetb.h"
+#include "sys/datetimeutil.h"
 #include "sys/platform.h"
 #include "task/pooljob.h"
 
@@ -14,6 +15,8 @@
 #include <QSemaphore>
 #include <QTest>
 #include <QThreadPool>
+
+#include <ctime>
 
 using namespace testutil;
 
@@ -71,6 +74,7 @@ private slots:
     void sizesAndReducedDecode();
     void loadFromFileThenFromRows();
     void tagsInFileAndCacheBigImage();
+    void databaseOnlyTagsSurvive();
     void edits();
     void editWhileRowIsQueued();
     void renameRules();
@@ -146,7 +150,8 @@ void TestItemInfo::loadFromFileThenFromRows()
     QVERIFY(info->thumbnail().width() >= 144);
     QCOMPARE(tagRow(path).getImageWidth(), 1600);
 
-    // A stale row (modified one second later): both rows go, the item loads as new, the stale star is not kept.
+    // A stale row (modified one second later): the cache row goes and the item loads from the file as new, but the
+    // star that lived only in the row carries over.
     {
         PooledDb<TagDb> db(tagDbPool);
         QVERIFY(FileTagTb(db.get()).modFileStarTag(path, 5));
@@ -158,7 +163,7 @@ void TestItemInfo::loadFromFileThenFromRows()
     info = itemFor(path);
     QVERIFY(loadAndSettle(info));
     QCOMPARE(info->tagFromDb + info->cacheFromDb, 0);
-    QCOMPARE(tagRow(path).getStar(), 0);
+    QCOMPARE(tagRow(path).getStar(), 5);
 
     // The same file again: rows only. Junk of the same size and times in the file would leave a file read
     // without thumbnails.
@@ -205,6 +210,71 @@ void TestItemInfo::tagsInFileAndCacheBigImage()
         QVERIFY(!hasCacheRow(small));
     }
     AppCfg::instance()->cache.cacheBigImage = 0;
+}
+
+void TestItemInfo::databaseOnlyTagsSurvive()
+{
+    // Tags given in the grid and kept in the database only; a BMP cannot hold them at all.
+    const QString jpg = save(solidImage(120, 90, Qt::blue), "备份 照片.jpg");
+    const QString bmp = save(solidImage(120, 90, Qt::blue), "picture.bmp");
+    const auto userTags
+        = [](const FileTagInfo& r) { return QString("%1|%2|%3").arg(r.getStar()).arg(r.getRgbs(), r.getTextTags()); };
+    const QString given = QStringLiteral("4|4294901760 |家人 sea ");
+    for (const QString& path : { jpg, bmp }) {
+        ItemInfoPtr info = itemFor(path);
+        QVERIFY(loadAndSettle(info));
+        QVERIFY(info->setStar(4) && info->setRgbs({ 0xFFFF0000u }) && info->setTextTags({ "家人", "sea" }));
+        QTRY_VERIFY(!info->isBusy());
+        QCOMPARE(userTags(tagRow(path)), given);
+    }
+    const auto reload = [&](const QString& path, int fromDb) {
+        ItemInfoPtr info = itemFor(path);
+        return loadAndSettle(info) && info->tagFromDb + info->cacheFromDb == 2 * fromDb
+            && userTags(info->tagRecord()) == given;
+    };
+
+    // In another time zone, and restored from a backup with its times (a new birth time), the row still matches.
+    const QByteArray tz = qgetenv("TZ");
+    qputenv("TZ", "America/New_York");
+    tzset();
+    QVERIFY(reload(jpg, 1));
+    qputenv("TZ", tz);
+    tzset();
+    const FileTimes times = platform::readFileTimes(jpg);
+    const QByteArray bytes = readBytes(jpg);
+    QVERIFY(QFile::remove(jpg) && writeBytes(jpg, bytes) && platform::writeFileTimes(jpg, times));
+    QVERIFY(reload(jpg, 1));
+
+    // A row written with local-time text by an older version, a file touched by another program: the files hold
+    // none of our tags, so the user's tags carry over into the new row, and the thumbnail is made again.
+    {
+        PooledDb<TagDb> db(tagDbPool);
+        QVERIFY(db->execNoQuery(QString("update [filetag] set [modifytime]='%1' where [file]='%2'")
+                                    .arg(DateTimeToStr(QFileInfo(jpg).lastModified()), jpg)));
+    }
+    QFile f(bmp);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.setFileTime(QFileInfo(bmp).lastModified().addSecs(60), QFileDevice::FileModificationTime));
+    f.close();
+    for (const QString& path : { jpg, bmp }) {
+        QVERIFY2(reload(path, 0), qPrintable(path));
+        const FileTagInfo row = tagRow(path);
+        QCOMPARE(userTags(row), given);
+        QVERIFY(row.matchesFile(QFileInfo(path)) && hasCacheRow(path));
+    }
+    QVERIFY(reload(bmp, 1));
+    ItemInfoPtr info = itemFor(bmp);
+    QVERIFY(loadAndSettle(info));
+    QVERIFY(info->saveTagsToFile() < 0); // the database stays their only place
+
+    // Tags of ours in the file win over a stale row's.
+    ExivTags inFile;
+    inFile.setStar(1);
+    QCOMPARE(inFile.saveTagsToFile(jpg), 0);
+    info = itemFor(jpg);
+    QVERIFY(loadAndSettle(info));
+    QCOMPARE(userTags(info->tagRecord()), QStringLiteral("1||"));
+    QCOMPARE(userTags(tagRow(jpg)), QStringLiteral("1||"));
 }
 
 void TestItemInfo::edits()

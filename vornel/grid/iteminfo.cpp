@@ -515,8 +515,11 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
     FileTagInfo row;
     if (tagTb.readFileTag(params.file, row)) {
         if (!row.matchesFile(fresh)) {
-            tagTb.delFileTag(params.file);
+            // The thumbnail is made again; the tag row is replaced by the new one, never dropped before it.
             cacheTb.delImageCache(params.file);
+            QMutexLocker lock(&m_mutex);
+            m_staleRow = row;
+            m_hasStaleRow = true;
             return false;
         }
         {
@@ -674,6 +677,9 @@ int ItemInfo::metaJob(const FileTags& tags, const QImage& hintImage)
             tagInfo.setHintRgb(found.getHintRgb());
             tagInfo.setRgb(found.getRgb());
         }
+        if (!loaded && m_hasStaleRow)
+            tagInfo.takeUserTags(m_staleRow);
+        m_hasStaleRow = false;
         m_starText = QString::number(tagInfo.getStar());
         m_tagText = tagInfo.getTextTags();
         m_fileTagsUnknown = !tags.read;

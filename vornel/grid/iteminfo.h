@@ -159,6 +159,11 @@ private:
     bool m_tagInsertTaken = false; // the store job has taken the pending row
     // The file could not be read when its tags were loaded (so none came from it or from a row).
     bool m_fileTagsUnknown = false;
+    // A row that no longer matches the file (new size or modified time): its user tags carry over when the file
+    // holds none of ours, since the database may be the only place they live (GIF, BMP, writes refused or off).
+    // It stays stored until the new row replaces it.
+    FileTagInfo m_staleRow;
+    bool m_hasStaleRow = false;
 
     mutable QReadWriteLock m_fullImageLock { QReadWriteLock::Recursive };
     QImage m_fullImage;
