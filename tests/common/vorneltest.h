@@ -7,6 +7,7 @@
 #include "common/testutil.h"
 #include "db/sqlitedbpool.h"
 #include "grid/iteminfo.h"
+#include "grid/itemstorequeue.h"
 #include "meta/exivutil.h"
 
 namespace testutil {
@@ -24,6 +25,7 @@ public:
     }
     ~VornelEnv()
     {
+        ItemStoreQueue::finish(10000);
         destroyThreadPools();
         destroyDbPools();
         AppCfg::release();

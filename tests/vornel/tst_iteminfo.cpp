@@ -1,4 +1,5 @@
 #include "common/vorneltest.h"
+#include "db/sqlitedb.h"
 #include "db/tagdb.h"
 #include "db/thumbdb.h"
 #include "meta/colorstat.h"
@@ -12,7 +13,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSemaphore>
+#include <QSignalSpy>
 #include <QTest>
 #include <QThreadPool>
 
@@ -35,6 +38,19 @@ bool loadAndSettle(const ItemInfoPtr& info, QStringList* order = nullptr)
     const bool settled = QTest::qWaitFor([&] { return !info->isBusy(); }, 20000);
     QTest::qWait(20); // let the queued signals arrive
     return settled;
+}
+
+// Waits until the item's queued tag-row writes (and any job) have ended.
+bool settled(const ItemInfoPtr& info)
+{
+    return QTest::qWaitFor([&] { return !info->isBusy(); }, 20000);
+}
+
+// Whether the item's next queued tag-row write is reported stored.
+bool nextStore(const ItemInfoPtr& info, const std::function<bool()>& edit)
+{
+    QSignalSpy spy(info.data(), &ItemInfo::tagStored);
+    return edit() && testutil::waitForSignal(spy) && spy.last().at(0).toBool();
 }
 
 // The file's tag row; row id 0 when there is none.
@@ -77,6 +93,7 @@ private slots:
     void databaseOnlyTagsSurvive();
     void edits();
     void editWhileRowIsQueued();
+    void lockedDatabaseNeverHoldsUpEdits();
     void renameRules();
     void matchFilter();
     void brokenFilesStayEmpty();
@@ -292,12 +309,14 @@ void TestItemInfo::edits()
     QVERIFY(loadAndSettle(info));
     QVERIFY(info->setStar(4));
     QVERIFY(info->setTextTags({ QStringLiteral("山"), QStringLiteral("水") }));
+    QVERIFY(settled(info));
     FileTagInfo row = tagRow(path);
     QCOMPARE(row.getStar(), 4);
     QCOMPARE(row.getTextTags(), QStringLiteral("山 水 "));
 
     // Written into the file, the row follows the file's new size, so the next load still takes it.
     QCOMPARE(info->saveTagsToFile(), 0);
+    QVERIFY(settled(info));
     QCOMPARE(tagRow(path).getFileSize(), QFileInfo(path).size());
     ItemInfoPtr again = itemFor(path);
     QVERIFY(loadAndSettle(again));
@@ -309,13 +328,14 @@ void TestItemInfo::edits()
         QVERIFY(FileTagTb(db.get()).addFileTag(row));
         QVERIFY(row.getRowId() != info->tagRecord().getRowId());
     }
-    QVERIFY(info->setStar(2));
+    QVERIFY(nextStore(info, [&] { return info->setStar(2); }));
     QCOMPARE(tagRow(path).getStar(), 2);
     QCOMPARE(info->tagRecord().getRowId(), row.getRowId());
 
     // No row at all: the item changes, but the edit is not reported as stored.
     deleteTagRow(path);
-    QVERIFY(!info->setStar(5));
+    QVERIFY(!nextStore(info, [&] { return info->setStar(5); }));
+    QCOMPARE(info->tagRecord().getStar(), 5);
     QCOMPARE(tagRow(path).getRowId(), 0);
 
     // The loaded tags go into the file.
@@ -363,10 +383,70 @@ void TestItemInfo::editWhileRowIsQueued()
     itemStorePool->clear();
     gate.release();
     QVERIFY(itemStorePool->waitForDone(10000)); // the held job is done with the semaphores
-    QVERIFY(!info->isBusy());
+    QVERIFY(settled(info));
     QCOMPARE(tagRow(dropped).getStar(), 4);
-    QVERIFY(info->setStar(5));
+    QVERIFY(nextStore(info, [&] { return info->setStar(5); }));
     QCOMPARE(tagRow(dropped).getStar(), 5);
+}
+
+void TestItemInfo::lockedDatabaseNeverHoldsUpEdits()
+{
+    const QString path = save(solidImage(200, 150, Qt::yellow), "locked.jpg");
+    ItemInfoPtr info = itemFor(path);
+    QVERIFY(loadAndSettle(info));
+    TagDb other;
+    QVERIFY(other.openDb(tagDbPool->dbFile(), "edit-locker", false));
+    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+
+    // Another program holds the database: edits and a rename return at once, their writes wait on the store
+    // thread and land once the lock is gone.
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(info->setStar(3) && info->addTextTag(QStringLiteral("等待")));
+    QCOMPARE(info->rename(QStringLiteral("locked 2.jpg")), 0);
+    QVERIFY(t.elapsed() < 100);
+    QTest::qWait(300);
+    QVERIFY(info->isBusy());
+    QVERIFY(other.execNoQuery("COMMIT"));
+    QVERIFY(settled(info));
+    const QString renamed = m_files.file("locked 2.jpg");
+    QCOMPARE(tagRow(renamed).getStar(), 3);
+    QCOMPARE(tagRow(renamed).getTextTags(), QStringLiteral("等待 "));
+
+    // An item whose row cannot be read while the lock is held shows the file's tags, but never stores them over
+    // the row's, nor writes them into the file; its edit changes only that column of the row.
+    const QString other2 = save(solidImage(200, 150, Qt::green), "row only.jpg");
+    ItemInfoPtr dbOnly = itemFor(other2);
+    QVERIFY(loadAndSettle(dbOnly));
+    QVERIFY(dbOnly->setTextTags({ "只在库里" }) && settled(dbOnly));
+    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+    SqliteDb::limitWaits(200);
+    dbOnly = itemFor(other2);
+    QVERIFY(loadAndSettle(dbOnly));
+    SqliteDb::limitWaits(-1);
+    QVERIFY(dbOnly->tagRecord().getTextTag().isEmpty());
+    QCOMPARE(dbOnly->saveTagsToFile(), -1);
+    QVERIFY(dbOnly->setStar(2));
+    QVERIFY(other.execNoQuery("COMMIT"));
+    QVERIFY(settled(dbOnly));
+    QCOMPARE(tagRow(other2).getTextTags(), QStringLiteral("只在库里 "));
+    QCOMPARE(tagRow(other2).getStar(), 2);
+
+    // Held past the wait: the edit is reported not stored and named in the log; one still queued when closing
+    // is named too.
+    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+    SqliteDb::limitWaits(200);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not stored.*locked 2.jpg: star 5"));
+    QVERIFY(!nextStore(info, [&] { return info->setStar(5); }));
+    QSemaphore gate;
+    runJob(itemStorePool, [&gate] { gate.acquire(); });
+    QVERIFY(info->setStar(1));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("closed before.*locked 2.jpg: star 1"));
+    QCOMPARE(ItemStoreQueue::finish(100), 1);
+    gate.release();
+    QVERIFY(settled(info));
+    SqliteDb::limitWaits(-1);
+    QVERIFY(other.execNoQuery("ROLLBACK"));
 }
 
 void TestItemInfo::renameRules()
@@ -387,9 +467,10 @@ void TestItemInfo::renameRules()
     QCOMPARE(info->rename(QStringLiteral("新 名字.jpg")), 0);
     QVERIFY(!QFile::exists(path) && QFile::exists(newPath));
     QCOMPARE(info->tagRecord().getFile(), newPath);
+    QVERIFY(settled(info));
     QCOMPARE(tagRow(path).getRowId(), 0);
     QVERIFY(hasCacheRow(newPath));
-    QVERIFY(info->setStar(2)); // the edit reaches the renamed row
+    QVERIFY(nextStore(info, [&] { return info->setStar(2); })); // the edit reaches the renamed row
     QCOMPARE(tagRow(newPath).getStar(), 2);
 }
 
@@ -424,7 +505,7 @@ void TestItemInfo::brokenFilesStayEmpty()
         QVERIFY(info->thumbnail().isNull());
         QVERIFY(info->match({ 5 }, {}, {})); // never hidden by a filter
         QCOMPARE(tagRow(path).getRowId() + int(hasCacheRow(path)), 0);
-        QVERIFY(!info->setStar(2)); // no row to hold it
+        QVERIFY(!nextStore(info, [&] { return info->setStar(2); })); // no row to hold it
         QCOMPARE(info->loadFullImage(), 0);
         QVERIFY(imageLoadPool->waitForDone(20000));
         QCOMPARE(info->fullImageState(), 0);

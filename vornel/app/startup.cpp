@@ -2,7 +2,9 @@
 
 #include "app/appcfg.h"
 #include "app/threadpools.h"
+#include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
+#include "grid/itemstorequeue.h"
 #include "manager/standinwnd.h"
 #include "records/histaglist.h"
 
@@ -35,6 +37,12 @@ QWidget* openMainWindow(const QStringList& arguments)
 
 void shutDown()
 {
+    // Closing never waits long for a database that another program holds: no wait lasts past this, and the tag
+    // edits still queued by then are named in the log.
+    SqliteDb::limitWaits(kCloseDbWaitMs);
+    ItemStoreQueue::finish(kCloseDbWaitMs + 1000);
+    // Reads still waiting (rows of items, the text-tag list) are not worth more waiting.
+    SqliteDb::limitWaits(0);
     destroyThreadPools();
     closeDbPools();
     if (AppCfg* cfg = AppCfg::current())

@@ -30,6 +30,8 @@ constexpr qint64 kMsNs = 1000000;
 
 // Steady-clock time past which no statement waits for a lock; 0 for none.
 std::atomic<qint64> waitLimit { 0 };
+// Set while this thread runs a job that may be cancelled.
+thread_local const std::atomic<int>* waitStop = nullptr;
 
 sqlite3* handleOf(const QSqlDatabase& db)
 {
@@ -156,7 +158,7 @@ void SqliteDb::installWait()
             end = qMin(end, until);
         if (const qint64 limit = waitLimit.load())
             end = qMin(end, limit);
-        if (now >= end)
+        if (now >= end || (waitStop && waitStop->load()))
             return 0;
         const qint64 step = qMin<qint64>(count < 5 ? 1 << count : 20, (end - now) / kMsNs + 1);
         sqlite3_sleep(int(step));
@@ -182,6 +184,11 @@ bool SqliteDb::setUp(int waitMs)
         m_wait->until = 0;
     m_setUp = reached;
     return reached;
+}
+
+void SqliteDb::stopWaitingWhen(const std::atomic<int>* flag)
+{
+    waitStop = flag;
 }
 
 void SqliteDb::limitWaits(int msFromNow)

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
 
 // One named connection to one SQLite file, with a schema hook.
@@ -48,6 +49,8 @@ public:
     // Process-wide, for shut-down: from now on no statement waits for a lock past msFromNow; a negative value
     // lifts the limit.
     static void limitWaits(int msFromNow);
+    // This thread's waits for a lock end as soon as *flag is non-zero (a job that was cancelled); null for never.
+    static void stopWaitingWhen(const std::atomic<int>* flag);
 
 protected:
     QSqlDatabase m_db;

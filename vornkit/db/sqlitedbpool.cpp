@@ -6,12 +6,10 @@
 #include "sys/fileutil.h"
 #include "sys/platform.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QList>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QThread>
 #include <QWaitCondition>
 
 SqliteDbPool* tagDbPool = nullptr;
@@ -64,12 +62,9 @@ struct SqliteDbPool::Core {
 
 namespace {
 
-// The GUI thread never waits for another program's lock while setting a connection up.
-int setUpWaitHere()
-{
-    const QCoreApplication* app = QCoreApplication::instance();
-    return app && QThread::currentThread() == app->thread() ? 0 : -1;
-}
+// A pooled connection's set-up never waits for another program's lock: the statement its user runs next waits
+// (once), and a set-up kept out is finished by a later user.
+const int kSetUpWait = 0;
 
 } // namespace
 
@@ -109,7 +104,7 @@ void SqliteDbPool::init(const QString& dbFile, const QString& namePrefix)
             names.append(namePrefix + QString::number(m_core->serial++));
     }
     for (const QString& name : names) {
-        SqliteDb* db = m_core->open(name, dbFile, false, 0);
+        SqliteDb* db = m_core->open(name, dbFile, false, kSetUpWait);
         QMutexLocker lock(&m_core->mutex);
         m_core->idle.append(db);
     }
@@ -133,10 +128,10 @@ SqliteDb* SqliteDbPool::acquire()
         }
     }
     if (!db)
-        return c.open(name, file, noMk, setUpWaitHere());
+        return c.open(name, file, noMk, kSetUpWait);
     // Kept out by a lock when it was opened: finish the set-up now.
     if (!db->isSetUp() && db->db().isOpen())
-        db->setUp(setUpWaitHere());
+        db->setUp(kSetUpWait);
     return db;
 }
 

@@ -27,8 +27,8 @@ public:
     SqliteDbPool(const SqliteDbPool&) = delete;
     SqliteDbPool& operator=(const SqliteDbPool&) = delete;
 
-    // Opens the first connection without waiting for another program's lock: its set-up is finished by the
-    // first user that takes it.
+    // Opens the first connection. No set-up of a pooled connection waits for another program's lock: one kept
+    // out is finished by a later user, and the statement a user runs waits once.
     void init(const QString& dbFile, const QString& namePrefix);
     SqliteDb* acquire();
     void release(SqliteDb* db);

@@ -84,6 +84,41 @@ void readComments(Exiv2::Image& image, QString& xpComment, QString& userComment)
         xpComment = commentText(xp->value());
 }
 
+// A tags document read: star, colours and text tags; false when the text is not one.
+struct ParsedTags {
+    int star = 0;
+    QList<uint> rgb;
+    QStringList text;
+    bool operator==(const ParsedTags& o) const { return star == o.star && rgb == o.rgb && text == o.text; }
+};
+
+bool parseTags(const QByteArray& json, ParsedTags& out)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return false;
+    const QJsonObject obj = doc.object();
+    if (!obj.contains("starTag") || !obj.contains("colorTag") || !obj.contains("textTag"))
+        return false;
+    out.star = qBound(0, obj.value("starTag").toObject().value("star").toInt(0), 5);
+    for (const QJsonValue& color : obj.value("colorTag").toObject().value("colors").toArray())
+        out.rgb.append(color.toString().toUInt());
+    for (const QJsonValue& text : obj.value("textTag").toObject().value("texts").toArray())
+        out.text.append(text.toString());
+    return true;
+}
+
+// The tags as a reader finds them: UserComment, else XPComment.
+bool tagsOf(const QString& xpComment, const QString& userComment, ParsedTags& out)
+{
+    out = ParsedTags();
+    if (parseTags(userComment.toUtf8(), out))
+        return true;
+    out = ParsedTags();
+    return parseTags(xpComment.toUtf8(), out);
+}
+
 void setComments(Exiv2::ExifData& exif, const std::string& json)
 {
     exif[kXpComment] = Exiv2::CommentValue(json);
@@ -215,8 +250,9 @@ private:
 // bytes in memory (its own file writes do not report a full disk), the result goes into a
 // temporary file beside it, takes the file's owner, mode and times, and is renamed over it.
 // A symbolic link is followed: its target is replaced, the link stays.
-int writeComments(const QString& file, const std::string& json)
+int writeComments(const QString& file, const std::string& json, bool& unchanged)
 {
+    unchanged = false;
     const QFileInfo info(file);
     if (file.isEmpty() || !info.exists())
         return ExivTags::FileMissing;
@@ -257,6 +293,15 @@ int writeComments(const QString& file, const std::string& json)
         if (!(image->checkMode(Exiv2::mdExif) & Exiv2::amWrite))
             return ExivTags::WriteFailed;
         image->readMetadata();
+        // A file that already holds exactly these tags is left as it is.
+        QString xpComment, userComment;
+        readComments(*image, xpComment, userComment);
+        ParsedTags held, wanted;
+        if (tagsOf(xpComment, userComment, held) && parseTags(QByteArray::fromStdString(json), wanted)
+            && held == wanted) {
+            unchanged = true;
+            return ExivTags::Ok;
+        }
     } catch (const Exiv2::AnyError& e) {
         return openFailure(e.code(), target);
     } catch (const std::exception&) {
@@ -323,18 +368,12 @@ bool ExivTags::checkJson(const QJsonObject& obj) const
 
 int ExivTags::loadFromJson(const QByteArray& json)
 {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
+    ParsedTags parsed;
+    if (!parseTags(json, parsed))
         return -1;
-    const QJsonObject obj = doc.object();
-    if (!checkJson(obj))
-        return -1;
-    m_star = qBound(0, obj.value("starTag").toObject().value("star").toInt(0), 5);
-    for (const QJsonValue& color : obj.value("colorTag").toObject().value("colors").toArray())
-        m_rgb.append(color.toString().toUInt());
-    for (const QJsonValue& text : obj.value("textTag").toObject().value("texts").toArray())
-        m_textTag.append(text.toString());
+    m_star = parsed.star;
+    m_rgb.append(parsed.rgb);
+    m_textTag.append(parsed.text);
     m_hasTags = true;
     return 0;
 }
@@ -397,8 +436,9 @@ int ExivTags::loadTagsFromData(const QByteArray& data)
 
 int ExivTags::writeTags(const QString& file, const QString& json)
 {
+    m_unchanged = false;
     try {
-        return writeComments(file, json.toStdString());
+        return writeComments(file, json.toStdString(), m_unchanged);
     } catch (const Exiv2::AnyError&) {
         return WriteFailed;
     } catch (const std::exception&) {

@@ -42,6 +42,8 @@ public:
     int saveTagsToFile(const QString& file);
     // Into the file opened by loadTagsFromFile: 0; -1 when none is open; -102 when the write fails.
     int saveTagsToFile();
+    // The last save found the file already holding exactly these tags and left it untouched.
+    bool wasUnchanged() const { return m_unchanged; }
 
     int getStar() const { return m_star; }
     void setStar(int star) { m_star = star; }
@@ -69,6 +71,7 @@ private:
     std::unique_ptr<Exiv2::Image> m_image;
     QString m_file;
     bool m_hasTags = false;
+    bool m_unchanged = false;
     int m_star = 0;
     QStringList m_textTag;
     QList<uint> m_rgb;
