@@ -8,6 +8,7 @@
 #include "db/sqlitedbpool.h"
 #include "grid/iteminfo.h"
 #include "grid/itemstorequeue.h"
+#include "grid/tagfilewriter.h"
 #include "meta/exivutil.h"
 
 namespace testutil {
@@ -25,6 +26,7 @@ public:
     }
     ~VornelEnv()
     {
+        TagFileWriter::finish(20000);
         ItemStoreQueue::finish(10000);
         destroyThreadPools();
         destroyDbPools();

@@ -5,10 +5,12 @@
 #include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
 #include "grid/itemstorequeue.h"
+#include "grid/tagfilewriter.h"
 #include "manager/standinwnd.h"
 #include "records/histaglist.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 
 bool openDbPools()
 {
@@ -39,8 +41,12 @@ void shutDown()
 {
     // Closing never waits long for a database that another program holds: no wait lasts past this, and the tag
     // edits still queued by then are named in the log.
+    QElapsedTimer closing;
+    closing.start();
     SqliteDb::limitWaits(kCloseDbWaitMs);
-    ItemStoreQueue::finish(kCloseDbWaitMs + 1000);
+    // Writes into the photos first: each ends by refreshing its row.
+    TagFileWriter::finish(kCloseFileWaitMs);
+    ItemStoreQueue::finish(int(qMax<qint64>(0, kCloseDbWaitMs + 1000 - closing.elapsed())));
     // Reads still waiting (rows of items, the text-tag list) are not worth more waiting.
     SqliteDb::limitWaits(0);
     destroyThreadPools();

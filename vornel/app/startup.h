@@ -12,8 +12,10 @@ void closeDbPools();
 // Shows the main window, or with a path argument the window that opens that file; null when none could be shown.
 QWidget* openMainWindow(const QStringList& arguments);
 
-// How long closing may wait for a database that another program holds.
+// How long closing may wait for a database that another program holds, and for the writes into photos.
 constexpr int kCloseDbWaitMs = 8000;
+constexpr int kCloseFileWaitMs = 4000;
 
-// After the event loop: the queued tag writes (for a bounded time), thread pools, database pools, the settings file.
+// After the event loop: the queued writes into photos and tag rows (for a bounded time), thread pools, database
+// pools, the settings file.
 void shutDown();
