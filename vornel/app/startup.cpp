@@ -51,6 +51,7 @@ void shutDown()
     SqliteDb::limitWaits(0);
     destroyThreadPools();
     closeDbPools();
+    SqliteDb::limitWaits(-1);
     if (AppCfg* cfg = AppCfg::current())
         cfg->save();
     AppCfg::release();

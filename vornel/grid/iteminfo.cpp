@@ -1059,14 +1059,16 @@ int ItemInfo::rename(const QString& newName)
     }
     // The rows follow the file after the edits queued before; the GUI thread never waits for the database.
     queueStore(QStringLiteral("%1: renamed to %2").arg(oldPath, newPath), [oldPath, newPath, folder] {
-        bool ok = false;
+        // Each table on its own: one failing never keeps the others from following the file.
+        bool tags = false, marks = false;
         {
             PooledDb<TagDb> db(tagDbPool);
-            ok = db && BookMarkTb(db.get()).updateFile(oldPath, newPath)
-                && FileTagTb(db.get()).updateFile(oldPath, newPath, folder);
+            tags = db && FileTagTb(db.get()).updateFile(oldPath, newPath, folder);
+            marks = db && BookMarkTb(db.get()).updateFile(oldPath, newPath);
         }
         PooledDb<ThumbDb> db(thumbDbPool);
-        return db && ImageCacheTb(db.get()).updateFile(oldPath, newPath, folder) && ok;
+        const bool cache = db && ImageCacheTb(db.get()).updateFile(oldPath, newPath, folder);
+        return tags && marks && cache;
     });
     return 0;
 }
