@@ -85,10 +85,9 @@ public:
     bool setTextTags(const QStringList& tags);
     bool addTextTag(const QString& tag);
     // Writes the tags into the file (ExivTags codes; any thread, it reads and writes the whole file); -1 without
-    // loaded tags, or when the file could not be read while they were loaded. unchanged: the file already held them.
+    // loaded tags, or when the file or the tag row could not be read while they were loaded (writing could wipe
+    // tags kept there). unchanged: the file already held them and was left as it was.
     int saveTagsToFile(bool* unchanged = nullptr);
-    // The tags that saveTagsToFile would write; false when it would refuse.
-    bool fileTagsOf(int& star, QList<uint>& rgb, QStringList& text) const;
     // 0 renamed; -1 refused (blank, ".", "..", holds "/", target exists) or failed; -2 not loaded yet or busy.
     int rename(const QString& newName);
 
@@ -141,6 +140,8 @@ private:
     void setThumbs(const QImage& grid, const QImage& list);
     static QImage refit(const QImage& thumb, const QSize& imageSize, const QSize& box);
     static QList<uint> hintColours(const QImage& thumb, QList<uint>& tagColours);
+    // The tags that saveTagsToFile would write; false when it would refuse.
+    bool fileTagsOf(int& star, QList<uint>& rgb, QStringList& text) const;
     enum class TagColumn { Star, Colours, Texts, Facts };
     void refreshFileFacts(const QString& file);
     QString describe(TagColumn column) const;

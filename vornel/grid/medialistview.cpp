@@ -249,7 +249,7 @@ void MediaListView::clear()
     // New rows start unfiltered.
     m_filterOn = false;
     m_filterPending.clear();
-    m_awaitingTags = nullptr;
+    m_awaitingTags.clear();
     m_model->clear();
     emit itemCleared();
 }
@@ -389,11 +389,11 @@ ItemInfoPtr MediaListView::editableItem(const QModelIndex& index)
 void MediaListView::slot_current_changed(QModelIndex current, QModelIndex)
 {
     MediaItem* item = itemAt(current);
-    m_awaitingTags = nullptr;
+    m_awaitingTags.clear();
     if (item && item->getInfo()) {
         // A panel shown this item before its tags arrived: they are announced again when they do.
         if (item->getInfo()->tagReady != 1)
-            m_awaitingTags = item->getInfo().data();
+            m_awaitingTags = item->getInfo();
         emit selectItemChanged(item->getInfo());
     }
 }
@@ -468,8 +468,8 @@ void MediaListView::onChangedItemData(MediaItem* item, int)
         if (hide != isRowHidden(index.row()))
             setRowHidden(index.row(), hide);
     }
-    if (info && info.data() == m_awaitingTags && info->tagReady == 1) {
-        m_awaitingTags = nullptr;
+    if (info && m_awaitingTags == info && info->tagReady == 1) {
+        m_awaitingTags.clear();
         if (index == currentIndex())
             emit selectItemChanged(info);
     }

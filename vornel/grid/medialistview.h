@@ -182,7 +182,7 @@ private:
     // Items that were still loading when the filter was set; each is judged once when it has loaded.
     QSet<const ItemInfo*> m_filterPending;
     // The current item, announced before its tags had loaded: announced again when they arrive.
-    const ItemInfo* m_awaitingTags = nullptr;
+    QWeakPointer<ItemInfo> m_awaitingTags;
     // Batches of writes into files queued by this grid.
     QSet<int> m_fileBatches;
 };
