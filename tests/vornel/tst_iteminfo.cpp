@@ -404,7 +404,7 @@ void TestItemInfo::lockedDatabaseNeverHoldsUpEdits()
     t.start();
     QVERIFY(info->setStar(3) && info->addTextTag(QStringLiteral("等待")));
     QCOMPARE(info->rename(QStringLiteral("locked 2.jpg")), 0);
-    QVERIFY(t.elapsed() < 100);
+    QVERIFY(t.elapsed() < 1000);
     QTest::qWait(300);
     QVERIFY(info->isBusy());
     QVERIFY(other.execNoQuery("COMMIT"));
