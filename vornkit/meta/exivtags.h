@@ -37,8 +37,10 @@ public:
     int loadTagsFromFile(const QString& file);
     // From the whole bytes of an image file: 0, -1 (unreadable, or no valid tags) or -2 (no comment).
     int loadTagsFromData(const QByteArray& data);
-    // 0; -1 missing file; -2 no image; -101 cannot be opened; -102 cannot be written (or the
-    // format takes no Exif). On failure the file is left byte for byte as it was.
+    // 0 (also when the file already holds exactly these tags: it is left untouched); -1 missing file; -2 no image;
+    // -101 cannot be opened; -102 cannot be written: the format takes no Exif, the user may not write the photo,
+    // or its owner, group, mode or extended attributes could not be kept. On failure the file is left byte for
+    // byte as it was.
     int saveTagsToFile(const QString& file);
     // Into the file opened by loadTagsFromFile: 0; -1 when none is open; -102 when the write fails.
     int saveTagsToFile();
