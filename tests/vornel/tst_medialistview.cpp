@@ -382,9 +382,16 @@ void TestMediaListView::currentAnnouncedWhenTagsArrive()
         if (info->fileName() == "b.jpg")
             readyWhenAnnounced << info->tagReady;
     });
-    // Made current when the listing ends, before its tags have loaded: announced again once they have, so that a
-    // panel never edits a list built without them.
-    QVERIFY(showFolder(view, dir.path(), 3, dir.file("b.jpg")));
+    // Made current when the listing ends, before its tags have loaded (the loaders are held until then): announced
+    // again once they have, so that a panel never edits a list built without them.
+    PoolGate loaders(itemLoadPool);
+    QVERIFY(loaders.holding());
+    view.resize(900, 600);
+    view.show();
+    view.listFolder(dir.path(), dir.file("b.jpg"));
+    QVERIFY(QTest::qWaitFor([&] { return !readyWhenAnnounced.isEmpty(); }, 20000));
+    loaders.open();
+    QVERIFY(waitLoaded(view, 3));
     QTest::qWait(50);
     QCOMPARE(readyWhenAnnounced, QList<int>({ 0, 1 }));
     // Loaded rows are announced once.
