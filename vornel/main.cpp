@@ -3,12 +3,29 @@
 #include "app/threadpools.h"
 #include "meta/exivutil.h"
 #include "sys/fontutil.h"
+#include "sys/logger.h"
 
 #include <QApplication>
 #include <QTimer>
 
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+// Messages go to the log store (the log dialog) and on to where they went before.
+void logMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    Logger::log(type, context, message);
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    Logger::CreateInstance();
+    previousHandler = qInstallMessageHandler(logMessage);
     QApplication app(argc, argv);
     installFontFallbacks();
     QCoreApplication::setOrganizationName("tamrolek");
@@ -30,5 +47,7 @@ int main(int argc, char** argv)
     }
     const int result = app.exec();
     shutDown();
+    qInstallMessageHandler(previousHandler);
+    Logger::ReleaseInstance();
     return result;
 }

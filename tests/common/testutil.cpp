@@ -1,6 +1,7 @@
 #include "common/testutil.h"
 
 #include "db/sqlitedb.h"
+#include "task/pooljob.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -67,6 +68,38 @@ XdgHome::~XdgHome()
         else
             qputenv(var.first.constData(), var.second);
     }
+}
+
+PoolGate::PoolGate(QThreadPool* pool, int threads)
+{
+    const int n = threads > 0 ? threads : pool->maxThreadCount();
+    for (int i = 0; i < n; ++i) {
+        m_jobs << runJob(pool, [this] {
+            m_started.release();
+            m_gate.acquire();
+        });
+    }
+}
+
+PoolGate::~PoolGate()
+{
+    open();
+}
+
+bool PoolGate::holding(int timeoutMs)
+{
+    if (!m_started.tryAcquire(m_jobs.size(), timeoutMs))
+        return false;
+    m_started.release(m_jobs.size());
+    return true;
+}
+
+void PoolGate::open()
+{
+    m_gate.release(m_jobs.size());
+    for (QFuture<void>& job : m_jobs)
+        job.waitForFinished();
+    m_jobs.clear();
 }
 
 TempDir::TempDir() = default;

@@ -4,7 +4,10 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QFuture>
 #include <QImage>
+#include <QList>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QString>
 #include <QStringList>
@@ -88,6 +91,24 @@ public:
 
 private:
     QTimer* m_timer;
+};
+
+// Keeps threads of a pool busy (all of them unless told) until open() or the end of the object, so that the jobs
+// queued meanwhile wait; opening waits until the holding jobs are done with the gate.
+class PoolGate {
+public:
+    explicit PoolGate(QThreadPool* pool, int threads = 0);
+    ~PoolGate();
+    PoolGate(const PoolGate&) = delete;
+    PoolGate& operator=(const PoolGate&) = delete;
+    // Whether every holding job has started.
+    bool holding(int timeoutMs = 10000);
+    void open();
+
+private:
+    QSemaphore m_gate;
+    QSemaphore m_started;
+    QList<QFuture<void>> m_jobs;
 };
 
 // Waits until the spy holds at least count signals; false after timeoutMs so a hung test fails.

@@ -7,6 +7,8 @@
 #include "common/testutil.h"
 #include "db/sqlitedbpool.h"
 #include "grid/iteminfo.h"
+#include "grid/itemstorequeue.h"
+#include "grid/tagfilewriter.h"
 #include "meta/exivutil.h"
 
 #include <QTest>
@@ -26,6 +28,8 @@ public:
     }
     ~VornelEnv()
     {
+        TagFileWriter::finish(20000);
+        ItemStoreQueue::finish(10000);
         destroyThreadPools();
         destroyDbPools();
         AppCfg::release();

@@ -1,19 +1,25 @@
 #include "common/vorneltest.h"
+#include "db/sqlitedb.h"
 #include "db/tagdb.h"
 #include "db/thumbdb.h"
 #include "meta/colorstat.h"
 #include "meta/exivtags.h"
 #include "records/filetagtb.h"
 #include "records/imagecachetb.h"
+#include "sys/datetimeutil.h"
 #include "sys/platform.h"
 #include "task/pooljob.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSemaphore>
+#include <QSignalSpy>
 #include <QTest>
 #include <QThreadPool>
+
+#include <ctime>
 
 using namespace testutil;
 
@@ -32,6 +38,19 @@ bool loadAndSettle(const ItemInfoPtr& info, QStringList* order = nullptr)
     const bool settled = QTest::qWaitFor([&] { return !info->isBusy(); }, 20000);
     QTest::qWait(20); // let the queued signals arrive
     return settled;
+}
+
+// Waits until the item's queued tag-row writes (and any job) have ended.
+bool settled(const ItemInfoPtr& info)
+{
+    return QTest::qWaitFor([&] { return !info->isBusy(); }, 20000);
+}
+
+// Whether the item's next queued tag-row write is reported stored.
+bool nextStore(const ItemInfoPtr& info, const std::function<bool()>& edit)
+{
+    QSignalSpy spy(info.data(), &ItemInfo::tagStored);
+    return edit() && testutil::waitForSignal(spy) && spy.last().at(0).toBool();
 }
 
 // The file's tag row; row id 0 when there is none.
@@ -71,8 +90,10 @@ private slots:
     void sizesAndReducedDecode();
     void loadFromFileThenFromRows();
     void tagsInFileAndCacheBigImage();
+    void databaseOnlyTagsSurvive();
     void edits();
     void editWhileRowIsQueued();
+    void lockedDatabaseNeverHoldsUpEdits();
     void renameRules();
     void matchFilter();
     void brokenFilesStayEmpty();
@@ -146,7 +167,8 @@ void TestItemInfo::loadFromFileThenFromRows()
     QVERIFY(info->thumbnail().width() >= 144);
     QCOMPARE(tagRow(path).getImageWidth(), 1600);
 
-    // A stale row (modified one second later): both rows go, the item loads as new, the stale star is not kept.
+    // A stale row (modified one second later): the cache row goes and the item loads from the file as new, but the
+    // star that lived only in the row carries over.
     {
         PooledDb<TagDb> db(tagDbPool);
         QVERIFY(FileTagTb(db.get()).modFileStarTag(path, 5));
@@ -158,7 +180,7 @@ void TestItemInfo::loadFromFileThenFromRows()
     info = itemFor(path);
     QVERIFY(loadAndSettle(info));
     QCOMPARE(info->tagFromDb + info->cacheFromDb, 0);
-    QCOMPARE(tagRow(path).getStar(), 0);
+    QCOMPARE(tagRow(path).getStar(), 5);
 
     // The same file again: rows only. Junk of the same size and times in the file would leave a file read
     // without thumbnails.
@@ -207,6 +229,71 @@ void TestItemInfo::tagsInFileAndCacheBigImage()
     AppCfg::instance()->cache.cacheBigImage = 0;
 }
 
+void TestItemInfo::databaseOnlyTagsSurvive()
+{
+    // Tags given in the grid and kept in the database only; a BMP cannot hold them at all.
+    const QString jpg = save(solidImage(120, 90, Qt::blue), "备份 照片.jpg");
+    const QString bmp = save(solidImage(120, 90, Qt::blue), "picture.bmp");
+    const auto userTags
+        = [](const FileTagInfo& r) { return QString("%1|%2|%3").arg(r.getStar()).arg(r.getRgbs(), r.getTextTags()); };
+    const QString given = QStringLiteral("4|4294901760 |家人 sea ");
+    for (const QString& path : { jpg, bmp }) {
+        ItemInfoPtr info = itemFor(path);
+        QVERIFY(loadAndSettle(info));
+        QVERIFY(info->setStar(4) && info->setRgbs({ 0xFFFF0000u }) && info->setTextTags({ "家人", "sea" }));
+        QTRY_VERIFY(!info->isBusy());
+        QCOMPARE(userTags(tagRow(path)), given);
+    }
+    const auto reload = [&](const QString& path, int fromDb) {
+        ItemInfoPtr info = itemFor(path);
+        return loadAndSettle(info) && info->tagFromDb + info->cacheFromDb == 2 * fromDb
+            && userTags(info->tagRecord()) == given;
+    };
+
+    // In another time zone, and restored from a backup with its times (a new birth time), the row still matches.
+    const QByteArray tz = qgetenv("TZ");
+    qputenv("TZ", "America/New_York");
+    tzset();
+    QVERIFY(reload(jpg, 1));
+    qputenv("TZ", tz);
+    tzset();
+    const FileTimes times = platform::readFileTimes(jpg);
+    const QByteArray bytes = readBytes(jpg);
+    QVERIFY(QFile::remove(jpg) && writeBytes(jpg, bytes) && platform::writeFileTimes(jpg, times));
+    QVERIFY(reload(jpg, 1));
+
+    // A row written with local-time text by an older version, a file touched by another program: the files hold
+    // none of our tags, so the user's tags carry over into the new row, and the thumbnail is made again.
+    {
+        PooledDb<TagDb> db(tagDbPool);
+        QVERIFY(db->execNoQuery(QString("update [filetag] set [modifytime]='%1' where [file]='%2'")
+                                    .arg(DateTimeToStr(QFileInfo(jpg).lastModified()), jpg)));
+    }
+    QFile f(bmp);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.setFileTime(QFileInfo(bmp).lastModified().addSecs(60), QFileDevice::FileModificationTime));
+    f.close();
+    for (const QString& path : { jpg, bmp }) {
+        QVERIFY2(reload(path, 0), qPrintable(path));
+        const FileTagInfo row = tagRow(path);
+        QCOMPARE(userTags(row), given);
+        QVERIFY(row.matchesFile(QFileInfo(path)) && hasCacheRow(path));
+    }
+    QVERIFY(reload(bmp, 1));
+    ItemInfoPtr info = itemFor(bmp);
+    QVERIFY(loadAndSettle(info));
+    QVERIFY(info->saveTagsToFile() < 0); // the database stays their only place
+
+    // Tags of ours in the file win over a stale row's.
+    ExivTags inFile;
+    inFile.setStar(1);
+    QCOMPARE(inFile.saveTagsToFile(jpg), 0);
+    info = itemFor(jpg);
+    QVERIFY(loadAndSettle(info));
+    QCOMPARE(userTags(info->tagRecord()), QStringLiteral("1||"));
+    QCOMPARE(userTags(tagRow(jpg)), QStringLiteral("1||"));
+}
+
 void TestItemInfo::edits()
 {
     const QString path = save(solidImage(320, 240, Qt::white), "edit.jpg");
@@ -222,12 +309,14 @@ void TestItemInfo::edits()
     QVERIFY(loadAndSettle(info));
     QVERIFY(info->setStar(4));
     QVERIFY(info->setTextTags({ QStringLiteral("山"), QStringLiteral("水") }));
+    QVERIFY(settled(info));
     FileTagInfo row = tagRow(path);
     QCOMPARE(row.getStar(), 4);
     QCOMPARE(row.getTextTags(), QStringLiteral("山 水 "));
 
     // Written into the file, the row follows the file's new size, so the next load still takes it.
     QCOMPARE(info->saveTagsToFile(), 0);
+    QVERIFY(settled(info));
     QCOMPARE(tagRow(path).getFileSize(), QFileInfo(path).size());
     ItemInfoPtr again = itemFor(path);
     QVERIFY(loadAndSettle(again));
@@ -239,13 +328,14 @@ void TestItemInfo::edits()
         QVERIFY(FileTagTb(db.get()).addFileTag(row));
         QVERIFY(row.getRowId() != info->tagRecord().getRowId());
     }
-    QVERIFY(info->setStar(2));
+    QVERIFY(nextStore(info, [&] { return info->setStar(2); }));
     QCOMPARE(tagRow(path).getStar(), 2);
     QCOMPARE(info->tagRecord().getRowId(), row.getRowId());
 
     // No row at all: the item changes, but the edit is not reported as stored.
     deleteTagRow(path);
-    QVERIFY(!info->setStar(5));
+    QVERIFY(!nextStore(info, [&] { return info->setStar(5); }));
+    QCOMPARE(info->tagRecord().getStar(), 5);
     QCOMPARE(tagRow(path).getRowId(), 0);
 
     // The loaded tags go into the file.
@@ -254,6 +344,7 @@ void TestItemInfo::edits()
     QCOMPARE(back.loadTagsFromFile(path), 0);
     QCOMPARE(back.getStar(), 5);
     QCOMPARE(back.getTextTag(), QStringList({ "山", "水" }));
+    QVERIFY(settled(info));
 }
 
 void TestItemInfo::editWhileRowIsQueued()
@@ -293,10 +384,71 @@ void TestItemInfo::editWhileRowIsQueued()
     itemStorePool->clear();
     gate.release();
     QVERIFY(itemStorePool->waitForDone(10000)); // the held job is done with the semaphores
-    QVERIFY(!info->isBusy());
+    QVERIFY(settled(info));
     QCOMPARE(tagRow(dropped).getStar(), 4);
-    QVERIFY(info->setStar(5));
+    QVERIFY(nextStore(info, [&] { return info->setStar(5); }));
     QCOMPARE(tagRow(dropped).getStar(), 5);
+}
+
+void TestItemInfo::lockedDatabaseNeverHoldsUpEdits()
+{
+    const QString path = save(solidImage(200, 150, Qt::yellow), "locked.jpg");
+    ItemInfoPtr info = itemFor(path);
+    QVERIFY(loadAndSettle(info));
+    TagDb other;
+    QVERIFY(other.openDb(tagDbPool->dbFile(), "edit-locker", false));
+    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+
+    // Another program holds the database: edits and a rename return at once, their writes wait on the store
+    // thread and land once the lock is gone.
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(info->setStar(3) && info->addTextTag(QStringLiteral("等待")));
+    QCOMPARE(info->rename(QStringLiteral("locked 2.jpg")), 0);
+    QVERIFY(t.elapsed() < 1000);
+    QTest::qWait(300);
+    QVERIFY(info->isBusy());
+    QVERIFY(other.execNoQuery("COMMIT"));
+    QVERIFY(settled(info));
+    const QString renamed = m_files.file("locked 2.jpg");
+    QCOMPARE(tagRow(renamed).getStar(), 3);
+    QCOMPARE(tagRow(renamed).getTextTags(), QStringLiteral("等待 "));
+
+    // An item whose row cannot be read while the lock is held shows the file's tags, but never stores them over
+    // the row's, nor writes them into the file; its edit changes only that column of the row.
+    const QString other2 = save(solidImage(200, 150, Qt::green), "row only.jpg");
+    ItemInfoPtr dbOnly = itemFor(other2);
+    QVERIFY(loadAndSettle(dbOnly));
+    QVERIFY(dbOnly->setTextTags({ "只在库里" }) && settled(dbOnly));
+    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+    SqliteDb::limitWaits(200);
+    dbOnly = itemFor(other2);
+    QVERIFY(loadAndSettle(dbOnly));
+    SqliteDb::limitWaits(-1);
+    QVERIFY(dbOnly->tagRecord().getTextTag().isEmpty());
+    QCOMPARE(dbOnly->saveTagsToFile(), -1);
+    QVERIFY(dbOnly->setStar(2));
+    QVERIFY(other.execNoQuery("COMMIT"));
+    QVERIFY(settled(dbOnly));
+    QCOMPARE(tagRow(other2).getTextTags(), QStringLiteral("只在库里 "));
+    QCOMPARE(tagRow(other2).getStar(), 2);
+
+    // Held past the wait: the edit is reported not stored and named in the log; one still queued when closing
+    // is named too.
+    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+    SqliteDb::limitWaits(200);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not stored.*locked 2.jpg: star 5"));
+    QVERIFY(!nextStore(info, [&] { return info->setStar(5); }));
+    // The store thread held, so the edit is still queued when closing comes.
+    struct Lift {
+        ~Lift() { SqliteDb::limitWaits(-1); }
+    } lift;
+    PoolGate held(itemStorePool);
+    QVERIFY(held.holding());
+    QVERIFY(info->setStar(1));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("closed before.*locked 2.jpg: star 1"));
+    QCOMPARE(ItemStoreQueue::finish(100), 1);
+    QVERIFY(other.execNoQuery("ROLLBACK"));
 }
 
 void TestItemInfo::renameRules()
@@ -317,9 +469,10 @@ void TestItemInfo::renameRules()
     QCOMPARE(info->rename(QStringLiteral("新 名字.jpg")), 0);
     QVERIFY(!QFile::exists(path) && QFile::exists(newPath));
     QCOMPARE(info->tagRecord().getFile(), newPath);
+    QVERIFY(settled(info));
     QCOMPARE(tagRow(path).getRowId(), 0);
     QVERIFY(hasCacheRow(newPath));
-    QVERIFY(info->setStar(2)); // the edit reaches the renamed row
+    QVERIFY(nextStore(info, [&] { return info->setStar(2); })); // the edit reaches the renamed row
     QCOMPARE(tagRow(newPath).getStar(), 2);
 }
 
@@ -354,7 +507,7 @@ void TestItemInfo::brokenFilesStayEmpty()
         QVERIFY(info->thumbnail().isNull());
         QVERIFY(info->match({ 5 }, {}, {})); // never hidden by a filter
         QCOMPARE(tagRow(path).getRowId() + int(hasCacheRow(path)), 0);
-        QVERIFY(!info->setStar(2)); // no row to hold it
+        QVERIFY(!nextStore(info, [&] { return info->setStar(2); })); // no row to hold it
         QCOMPARE(info->loadFullImage(), 0);
         QVERIFY(imageLoadPool->waitForDone(20000));
         QCOMPARE(info->fullImageState(), 0);

@@ -1,8 +1,10 @@
 #include "common/vorneltest.h"
 #include "db/tagdb.h"
+#include "grid/gridhost.h"
 #include "grid/mediaitem.h"
 #include "grid/medialistview.h"
 #include "grid/mediamodel.h"
+#include "grid/tagfilewriter.h"
 #include "meta/exivtags.h"
 #include "records/filetagtb.h"
 #include "task/pooljob.h"
@@ -17,6 +19,8 @@
 #include <QMimeData>
 #include <QSemaphore>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace testutil;
 
@@ -73,6 +77,36 @@ ItemInfoPtr infoOf(MediaListView& view, const QString& name)
     return item ? item->getInfo() : ItemInfoPtr();
 }
 
+// Keeps what the grid says in the status bar.
+class StatusHost : public GridHost {
+public:
+    QWidget* managerWidget() override { return nullptr; }
+    QMenu* viewMenu() override { return nullptr; }
+    GridViewer* viewer() override { return nullptr; }
+    void showStatus(const QString& text) override { texts << text; }
+    QStringList texts;
+};
+
+// Shows the folder with "TagSaveToFile" on and the status bar kept.
+bool showWritingToFiles(MediaListView& view, StatusHost& host, const QString& path, int rows)
+{
+    AppCfg::instance()->tag.tagSaveToFile = 1;
+    view.setHost(&host);
+    return showFolder(view, path, rows);
+}
+
+bool writesDone()
+{
+    return QTest::qWaitFor([] { return TagFileWriter::instance()->pending() == 0; }, 20000);
+}
+
+ino_t inodeOf(const QString& path)
+{
+    struct stat st { };
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_ino;
+}
+
 } // namespace
 
 class TestMediaListView : public QObject {
@@ -87,6 +121,8 @@ private slots:
     void cellEditorsByHitTest();
     void clearNeverBlocks();
     void takenOverItemsRepaint();
+    void currentAnnouncedWhenTagsArrive();
+    void writesIntoFilesOffTheGuiThread();
 
 private:
     std::unique_ptr<VornelEnv> m_env;
@@ -159,9 +195,9 @@ void TestMediaListView::editsCutDeleteOnlyVisibleSelected()
 {
     TempDir dir;
     QVERIFY(makeImages(dir, { "a.jpg", "b.jpg", "c.jpg", "d.jpg" }, 160, 120));
-    AppCfg::instance()->tag.tagSaveToFile = 1;
     MediaListView view;
-    QVERIFY(showFolder(view, dir.path(), 4));
+    StatusHost host;
+    QVERIFY(showWritingToFiles(view, host, dir.path(), 4));
     // e.jpg is never loaded: its tags are unknown.
     QVERIFY(makeImages(dir, { "e.jpg" }, 160, 120));
     const QByteArray eBefore = readBytes(dir.file("e.jpg"));
@@ -178,6 +214,8 @@ void TestMediaListView::editsCutDeleteOnlyVisibleSelected()
 
     view.onSaveStar(4);
     QCOMPARE(infoOf(view, "c.jpg")->starText(), QStringLiteral("2"));
+    // The one still loading is refused aloud.
+    QCOMPARE(host.texts.value(0), QStringLiteral("1 张照片的标签仍在读取，未作修改。"));
     // The database rows follow; no row for the unloaded one.
     auto rowStar = [&](const char* name) {
         PooledDb<TagDb> db(tagDbPool);
@@ -189,6 +227,7 @@ void TestMediaListView::editsCutDeleteOnlyVisibleSelected()
     QCOMPARE(rowStar("e.jpg"), -1);
 
     view.onSaveTags(1, { 0xFF00FF00u }, { "x", "y" });
+    QVERIFY(writesDone());
     // Into the files of the edited rows only.
     ExivTags tags;
     QCOMPARE(tags.loadTagsFromFile(dir.file("b.jpg")), 0);
@@ -331,6 +370,69 @@ void TestMediaListView::takenOverItemsRepaint()
     // The rows' own items fill in and reach the filter through the view.
     view.onFilterItem({ 5 }, {}, {});
     QVERIFY(QTest::qWaitFor([&] { return view.isRowHidden(0) && view.isRowHidden(1); }, 10000));
+}
+
+void TestMediaListView::currentAnnouncedWhenTagsArrive()
+{
+    TempDir dir;
+    QVERIFY(makeImages(dir, { "a.jpg", "b.jpg", "c.jpg" }, 800, 600));
+    MediaListView view;
+    QList<int> readyWhenAnnounced;
+    connect(&view, &MediaListView::selectItemChanged, this, [&](ItemInfoPtr info) {
+        if (info->fileName() == "b.jpg")
+            readyWhenAnnounced << info->tagReady;
+    });
+    // Made current when the listing ends, before its tags have loaded (the loaders are held until then): announced
+    // again once they have, so that a panel never edits a list built without them.
+    PoolGate loaders(itemLoadPool);
+    QVERIFY(loaders.holding());
+    view.resize(900, 600);
+    view.show();
+    view.listFolder(dir.path(), dir.file("b.jpg"));
+    QVERIFY(QTest::qWaitFor([&] { return !readyWhenAnnounced.isEmpty(); }, 20000));
+    loaders.open();
+    QVERIFY(waitLoaded(view, 3));
+    QTest::qWait(50);
+    QCOMPARE(readyWhenAnnounced, QList<int>({ 0, 1 }));
+    // Loaded rows are announced once.
+    view.setCurrentIndex(rowOf(view, "a.jpg"));
+    view.setCurrentIndex(rowOf(view, "b.jpg"));
+    QCOMPARE(readyWhenAnnounced, QList<int>({ 0, 1, 1 }));
+}
+
+void TestMediaListView::writesIntoFilesOffTheGuiThread()
+{
+    TempDir dir;
+    QVERIFY(makeImages(dir, { "a.jpg", "b.jpg", "c.jpg", "d.bmp" }, 1200, 900));
+    MediaListView view;
+    StatusHost host;
+    QVERIFY(showWritingToFiles(view, host, dir.path(), 4));
+    view.selectAll();
+    QSignalSpy batches(TagFileWriter::instance(), &TagFileWriter::batchDone);
+
+    // Three edits in a row: each file is written in turn and ends with the newest tags; the BMP cannot take them.
+    for (int star : { 1, 2, 5 })
+        view.onSaveStar(star);
+    QVERIFY(waitForSignal(batches, 3, 30000));
+    for (const char* name : { "a.jpg", "b.jpg", "c.jpg" }) {
+        ExivTags tags;
+        QCOMPARE(tags.loadTagsFromFile(dir.file(name)), 0);
+        QCOMPARE(tags.getStar(), 5);
+    }
+    const QList<QVariant> last = batches.last();
+    QCOMPARE(last.at(1).toInt() + last.at(2).toInt(), 3);
+    QCOMPARE(last.at(3).toInt(), 1);
+    QCOMPARE(
+        host.texts.last(), QStringLiteral("标签写入文件：3 个成功，1 个失败（原因见日志；标签仍保存在数据库中）。"));
+
+    // The files that already hold these tags are not written again.
+    const ino_t before = inodeOf(dir.file("a.jpg"));
+    batches.clear();
+    view.onSaveStar(5);
+    QVERIFY(waitForSignal(batches, 1, 30000));
+    QCOMPARE(batches.last().mid(1), QList<QVariant>({ 0, 3, 1 }));
+    QCOMPARE(inodeOf(dir.file("a.jpg")), before);
+    AppCfg::instance()->tag.tagSaveToFile = 0;
 }
 
 QTEST_MAIN(TestMediaListView)

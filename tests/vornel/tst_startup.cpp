@@ -4,11 +4,14 @@
 #include "common/testutil.h"
 #include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
+#include "db/tagdb.h"
 #include "manager/standinwnd.h"
 #include "task/pooljob.h"
 
 #include <QApplication>
 #include <QAtomicInt>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -17,12 +20,29 @@
 
 #include <thread>
 
+namespace {
+
+// The program runs in its own folders and closes itself after quitAfterMs.
+QProcessEnvironment programEnv(const testutil::TempDir& prog, const testutil::TempDir& home, int quitAfterMs)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VORN_PROGRAM_DIR", prog.path());
+    env.insert("VORN_QUIT_AFTER_MS", QString::number(quitAfterMs));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.file("config"));
+    return env;
+}
+
+} // namespace
+
 class TestStartup : public QObject {
     Q_OBJECT
 private slots:
     void droppedJobsNeverHangShutDown();
     void poolsSettingsAndWindow();
     void programInEmptyFolder();
+    void databaseLockedByAnotherProgram();
 };
 
 void TestStartup::droppedJobsNeverHangShutDown()
@@ -105,14 +125,8 @@ void TestStartup::programInEmptyFolder()
         QSKIP("VORN_BIN_DIR not set (run through ctest)");
     testutil::TempDir prog;
     testutil::TempDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VORN_PROGRAM_DIR", prog.path());
-    env.insert("VORN_QUIT_AFTER_MS", "1500");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.file("config"));
     QProcess vornel;
-    vornel.setProcessEnvironment(env);
+    vornel.setProcessEnvironment(programEnv(prog, home, 1500));
     vornel.setProcessChannelMode(QProcess::ForwardedChannels);
     vornel.start(binDir + "/vornel", QStringList());
     QVERIFY2(vornel.waitForStarted(10000), qPrintable(vornel.errorString()));
@@ -150,6 +164,41 @@ void TestStartup::programInEmptyFolder()
             QVERIFY2(cfg[it.key()].toObject()[k].isDouble(), qPrintable(it.key() + "/" + k));
     }
     QCOMPARE(cfg["item"].toObject()["ShowFileName"].toInt(), 0);
+}
+
+void TestStartup::databaseLockedByAnotherProgram()
+{
+    const QString binDir = qEnvironmentVariable("VORN_BIN_DIR");
+    if (binDir.isEmpty())
+        QSKIP("VORN_BIN_DIR not set (run through ctest)");
+    testutil::TempDir prog, home, photos;
+    for (const char* name : { "a.jpg", "b.png", "c.jpg" })
+        QVERIFY(!testutil::makeImage(photos.path(), name, 640, 480).isEmpty());
+    QVERIFY(QDir().mkpath(prog.file("profile")));
+    QVERIFY(testutil::writeBytes(
+        prog.file("profile/vornel.cfg"), QJsonDocument(QJsonObject { { "LastPath", photos.path() } }).toJson()));
+    // This test is the other program: it holds the tag database for the whole run.
+    TagDb locker;
+    QVERIFY(locker.openDb(prog.file("data/tag.db"), "locker", false));
+    QVERIFY(locker.execNoQuery("BEGIN EXCLUSIVE"));
+
+    QProcess vornel;
+    vornel.setProcessEnvironment(programEnv(prog, home, 500));
+    vornel.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    QElapsedTimer t;
+    t.start();
+    vornel.start(binDir + "/vornel", QStringList());
+    QVERIFY2(vornel.waitForStarted(10000), qPrintable(vornel.errorString()));
+    // Shown, listed, closed and ended, all while the lock is held: start-up never waits for it, closing not long.
+    const bool ended = vornel.waitForFinished(60000);
+    const qint64 took = t.elapsed();
+    if (!ended)
+        vornel.kill();
+    QVERIFY(ended);
+    QCOMPARE(vornel.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(vornel.exitCode(), 0);
+    QVERIFY2(took < 15000, qPrintable(QString::number(took)));
+    QVERIFY(locker.execNoQuery("ROLLBACK"));
 }
 
 QTEST_MAIN(TestStartup)

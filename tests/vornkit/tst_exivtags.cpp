@@ -3,6 +3,7 @@
 #include "meta/exivtags.h"
 #include "meta/exivutil.h"
 #include "meta/fileattrirestore.h"
+#include "sys/filereplacer.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -17,8 +18,12 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 using photomaker::makePhoto;
 
@@ -113,6 +118,59 @@ int writeLoop(const QString& path)
         }
     }
 }
+// Child mode: as another user, writes star 1 into the file and prints the result.
+int writeAs(uid_t uid, gid_t gid, const QString& path)
+{
+    if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+        return 3;
+    initExiv2();
+    ExivTags tags;
+    tags.setStar(1);
+    printf("%d\n", tags.saveTagsToFile(path));
+    return 0;
+}
+
+// Every extended attribute of the file, name to value.
+QMap<QByteArray, QByteArray> attributes(const QString& path)
+{
+    QMap<QByteArray, QByteArray> out;
+    QByteArray names(4096, '\0');
+    const ssize_t size = ::listxattr(enc(path).constData(), names.data(), size_t(names.size()));
+    for (const QByteArray& name : names.left(int(qMax<ssize_t>(size, 0))).split('\0')) {
+        if (name.isEmpty())
+            continue;
+        QByteArray value(4096, '\0');
+        const ssize_t got = ::getxattr(enc(path).constData(), name.constData(), value.data(), size_t(value.size()));
+        out.insert(name, value.left(int(qMax<ssize_t>(got, 0))));
+    }
+    return out;
+}
+
+// An access control list as the kernel stores it: owner rw, user 65534 rw, group r, mask rw, others r.
+QByteArray aclGrantingNobody()
+{
+    QByteArray acl;
+    const auto put = [&acl](quint32 v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            acl.append(char((v >> (8 * i)) & 0xFF));
+    };
+    put(2, 4);
+    const quint32 entries[][3] = { { 0x01, 6, 0xFFFFFFFF }, { 0x02, 6, 65534 }, { 0x04, 4, 0xFFFFFFFF },
+        { 0x10, 6, 0xFFFFFFFF }, { 0x20, 4, 0xFFFFFFFF } };
+    for (const auto& e : entries) {
+        put(e[0], 2);
+        put(e[1], 2);
+        put(e[2], 4);
+    }
+    return acl;
+}
+
+struct stat statOf(const QString& path)
+{
+    struct stat st { };
+    ::stat(enc(path).constData(), &st);
+    return st;
+}
 } // namespace
 
 class TestExivTags : public QObject {
@@ -127,6 +185,9 @@ private slots:
     void failedWritesLeaveOriginal();
     void parallelHolders();
     void killedWriterNeverTruncates();
+    void replacementKeepsWhatTheFileHad();
+    void anotherUsersPhoto();
+    void leftoversOfKilledWritesGo();
 };
 
 void TestExivTags::jsonDocument()
@@ -396,7 +457,113 @@ void TestExivTags::killedWriterNeverTruncates()
         QCOMPARE(read.loadTagsFromFile(path), 0);
         QVERIFY(read.getTextTag().first().startsWith("round "));
         QCOMPARE(photomaker::pixels(path), image);
+        // The new file has no name until it is complete; only a kill in the instant between naming it and
+        // renaming it over the photo can leave a temporary, which the next write removes.
+        for (const QString& name : dirEntries(dir.path()))
+            QVERIFY2(name == "busy photo.jpg" || FileReplacer::isTemporaryName(name), qPrintable(name));
     }
+    QTest::qSleep(FileReplacer::staleAfterMs + 100);
+    ExivTags last;
+    last.setStar(2);
+    QCOMPARE(last.saveTagsToFile(path), 0);
+    QCOMPARE(dirEntries(dir.path()), QStringList({ "busy photo.jpg" }));
+}
+
+void TestExivTags::replacementKeepsWhatTheFileHad()
+{
+    testutil::TempDir dir;
+    ExivTags tags;
+    setSample(tags);
+    const QString path = makePhoto(dir.path(), "属性 photo.jpg");
+    const QByteArray p = enc(path);
+    // Another desktop program's tags and rating, and an access control list.
+    QVERIFY(::setxattr(p.constData(), "user.xdg.tags", "家人,海", strlen("家人,海"), 0) == 0);
+    QVERIFY(::setxattr(p.constData(), "user.baloo.rating", "8", 1, 0) == 0);
+    const QByteArray acl = aclGrantingNobody();
+    QVERIFY(::setxattr(p.constData(), "system.posix_acl_access", acl.constData(), size_t(acl.size()), 0) == 0);
+    if (::geteuid() == 0)
+        QVERIFY(::chown(p.constData(), 65534, 65534) == 0); // another owner and group, which root can keep
+    setModified(path, QDateTime::fromString("2020-02-03T04:05:06", Qt::ISODate));
+    const QMap<QByteArray, QByteArray> before = attributes(path);
+    QCOMPARE(before.size(), 3);
+    const struct stat old = statOf(path);
+    const QString state = fileState(path);
+
+    QCOMPARE(tags.saveTagsToFile(path), 0);
+    QVERIFY(!tags.wasUnchanged());
+    checkTagsInFile(path);
+    const struct stat now = statOf(path);
+    QVERIFY(now.st_ino != old.st_ino); // a new file, with all the old one had
+    QCOMPARE(attributes(path), before);
+    QCOMPARE(fileState(path), state);
+    QCOMPARE(QList<uint>({ now.st_uid, now.st_gid }), QList<uint>({ old.st_uid, old.st_gid }));
+
+    // The same tags again: the file is not written at all.
+    QCOMPARE(tags.saveTagsToFile(path), 0);
+    QVERIFY(tags.wasUnchanged());
+    QCOMPARE(statOf(path).st_ino, now.st_ino);
+}
+
+void TestExivTags::anotherUsersPhoto()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to act as another user");
+    testutil::TempDir dir;
+    QVERIFY(::chmod(enc(dir.path()).constData(), 0777) == 0); // a folder everyone may write
+    const auto writeAsNobody = [](const QString& path) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), { "--write-as", "65534", "65534", path });
+        return child.waitForFinished(30000) && child.exitCode() == 0 ? child.readAllStandardOutput().trimmed().toInt()
+                                                                     : 99;
+    };
+    struct Case {
+        const char* name;
+        uid_t uid;
+        gid_t gid;
+        mode_t mode;
+        int result;
+    } cases[] = {
+        { "root's.jpg", 0, 0, 0644, -102 }, // not the user's to write
+        { "group root.jpg", 65534, 0, 0664, -102 }, // the user's, but its group could not be kept
+        { "own.jpg", 65534, 65534, 0644, 0 },
+    };
+    for (const Case& c : cases) {
+        const QString path = makePhoto(dir.path(), QString::fromUtf8(c.name));
+        QVERIFY(::chown(enc(path).constData(), c.uid, c.gid) == 0 && ::chmod(enc(path).constData(), c.mode) == 0);
+        const QByteArray bytes = testutil::readBytes(path);
+        QCOMPARE(writeAsNobody(path), c.result);
+        const struct stat st = statOf(path);
+        QCOMPARE(QList<uint>({ st.st_uid, st.st_gid, st.st_mode & 07777 }), QList<uint>({ c.uid, c.gid, c.mode }));
+        if (c.result < 0)
+            QCOMPARE(testutil::readBytes(path), bytes);
+        else
+            QCOMPARE(ExivTags().loadTagsFromFile(path) == 0, true);
+    }
+    QCOMPARE(dirEntries(dir.path()).size(), 3);
+}
+
+void TestExivTags::leftoversOfKilledWritesGo()
+{
+    testutil::TempDir dir;
+    ExivTags tags;
+    setSample(tags);
+    const QString path = makePhoto(dir.path(), "photo.jpg");
+    // A killed writer's temporary, one that a live writer holds, and files that only look alike.
+    const QString stale = dir.file(".photo.jpg.vorn-AbC123"), live = dir.file(".other.jpg.vorn-Live12");
+    for (const QString& f : { stale, live, dir.file("notes.vorn-123456"), dir.file(".photo.jpg.vorn-toolong1") })
+        QVERIFY(testutil::writeBytes(f, "partial"));
+    QVERIFY(FileReplacer::isTemporaryName(".photo.jpg.vorn-AbC123") && !FileReplacer::isTemporaryName(".vorn-AbC123"));
+    const int held = ::open(enc(live).constData(), O_RDONLY | O_CLOEXEC);
+    QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+    QTest::qSleep(FileReplacer::staleAfterMs + 100);
+
+    QCOMPARE(tags.saveTagsToFile(path), 0);
+    QCOMPARE(dirEntries(dir.path()),
+        QStringList({ ".other.jpg.vorn-Live12", ".photo.jpg.vorn-toolong1", "notes.vorn-123456", "photo.jpg" }));
+    ::close(held);
+    tags.setStar(1);
+    QCOMPARE(tags.saveTagsToFile(path), 0);
+    QVERIFY(!QFile::exists(live));
 }
 
 int main(int argc, char** argv)
@@ -404,6 +571,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     if (argc == 3 && qstrcmp(argv[1], "--write-loop") == 0)
         return writeLoop(QFile::decodeName(argv[2]));
+    if (argc == 5 && qstrcmp(argv[1], "--write-as") == 0)
+        return writeAs(uid_t(atoi(argv[2])), gid_t(atoi(argv[3])), QFile::decodeName(argv[4]));
     TestExivTags test;
     return QTest::qExec(&test, argc, argv);
 }

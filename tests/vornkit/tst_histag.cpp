@@ -8,10 +8,12 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QTest>
+#include <QThreadPool>
 
 class TestHisTag : public QObject {
     Q_OBJECT
 private slots:
+    void lockedAtStartUp();
     void listSavedThroughPool();
     void saveOnBusyDatabase();
     void hintColours();
@@ -23,6 +25,38 @@ QStringList stored(SqliteDb& db)
     return testutil::queryRows(db, "select [name] from [histag] order by [name]");
 }
 } // namespace
+
+void TestHisTag::lockedAtStartUp()
+{
+    testutil::ProgramDir prog;
+    const QString file = prog.file("data/tag.db");
+    TagDb other;
+    QVERIFY(other.openDb(file, "startup-other", false));
+    QVERIFY(HisTagTb(&other).saveHisTag({ "stored1", "stored2" }));
+    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+
+    // Start-up with another program holding the database: nothing waits for it.
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(createDbPools());
+    HisTagList::loadHisTagLater();
+    QVERIFY(t.elapsed() < 1000);
+    HisTagList::addHisTag("mine");
+    // The stored list was never read: saving now would wipe it, so it is refused.
+    SqliteDb::limitWaits(200);
+    QVERIFY(!HisTagList::saveHisTag());
+    QVERIFY(!HisTagList::isLoaded());
+    SqliteDb::limitWaits(-1);
+
+    // Once the lock is gone, a save keeps the stored tags the user never saw.
+    QVERIFY(other.execNoQuery("COMMIT"));
+    QVERIFY(HisTagList::saveHisTag());
+    QCOMPARE(stored(other), QStringList({ "mine", "stored1", "stored2" }));
+    QCOMPARE(HisTagList::getHisTags(), QStringList({ "stored1", "stored2", "mine" }));
+    HisTagList::getHisTags().clear();
+    QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+    destroyDbPools();
+}
 
 void TestHisTag::listSavedThroughPool()
 {

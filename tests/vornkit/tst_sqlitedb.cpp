@@ -5,8 +5,11 @@
 #include "db/thumbdb.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QTest>
+
+#include <thread>
 
 class TestSqliteDb : public QObject {
     Q_OBJECT
@@ -14,6 +17,8 @@ private slots:
     void openAndExec();
     void pathsAreCaseSensitive();
     void pool();
+    void lockedByAnotherProgram();
+    void poolOutlivedByItsConnections();
 };
 
 void TestSqliteDb::openAndExec()
@@ -107,6 +112,91 @@ void TestSqliteDb::pool()
     SqliteDb* db = bad.acquire();
     QVERIFY(db && !db->execNoQuery("SELECT 1"));
     bad.release(db);
+}
+
+void TestSqliteDb::lockedByAnotherProgram()
+{
+    testutil::TempDir dir;
+    const QString file = dir.file("data/tag.db");
+    TagDb other;
+    QVERIFY(other.openDb(file, "other", false));
+    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+    QElapsedTimer t;
+
+    // A connection's set-up waits once for the lock, not once per pragma and table check.
+    TagDb slow;
+    slow.setSetUpWait(300);
+    t.start();
+    QVERIFY(slow.openDb(file, "slow", false));
+    QVERIFY2(t.elapsed() >= 250 && t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+    QVERIFY(!slow.isSetUp());
+
+    // The pool's set-ups never wait.
+    std::unique_ptr<SqliteDbPool> pool(SqliteDbPool::create<TagDb>());
+    t.restart();
+    pool->init(file, "locked.db");
+    SqliteDb* first = pool->acquire();
+    QVERIFY(t.elapsed() < 2000);
+    QVERIFY(!first->isSetUp());
+
+    // While another thread opens a connection, the pool serves the others at once.
+    SqliteDb* opened = nullptr;
+    std::thread opener([&] { opened = pool->acquire(); });
+    QThread::msleep(50);
+    t.restart();
+    pool->release(first);
+    QCOMPARE(pool->idleCount(), 1);
+    QVERIFY(t.elapsed() < 2000);
+    opener.join();
+    QVERIFY(opened && !opened->isSetUp());
+    SqliteDb::limitWaits(0);
+    // Past the shut-down limit no statement waits.
+    t.restart();
+    QVERIFY(!opened->execNoQuery("INSERT INTO [histag] ([name]) VALUES ('x')"));
+    QVERIFY(t.elapsed() < 2000);
+    SqliteDb::limitWaits(-1);
+
+    // Once the lock is gone, a user on another thread finishes the set-up of a connection kept out.
+    QVERIFY(other.execNoQuery("COMMIT"));
+    pool->release(opened);
+    std::thread user([&] {
+        for (int i = 0; i < 2; ++i) {
+            SqliteDb* db = pool->acquire();
+            QVERIFY(db->isSetUp() && db->execNoQuery("INSERT INTO [histag] ([name]) VALUES ('x')"));
+            pool->release(db);
+        }
+    });
+    user.join();
+}
+
+void TestSqliteDb::poolOutlivedByItsConnections()
+{
+    testutil::TempDir dir;
+    // The pool waits for a connection still in use before it goes.
+    auto* pool = SqliteDbPool::create<TagDb>();
+    pool->init(dir.file("tag.db"), "outlived.db");
+    std::thread job([held = std::make_unique<PooledDb<TagDb>>(pool)]() mutable {
+        QThread::msleep(300);
+        QVERIFY(held->get()->execNoQuery("INSERT INTO [histag] ([name]) VALUES ('late')"));
+        held.reset();
+    });
+    QElapsedTimer t;
+    t.start();
+    QTest::qWait(50);
+    delete pool;
+    QVERIFY(t.elapsed() >= 250);
+    job.join();
+
+    // One that comes back after the pool gave up waiting is closed, the pool untouched.
+    pool = SqliteDbPool::create<TagDb>();
+    pool->init(dir.file("tag.db"), "gone.db");
+    pool->setCloseWait(50);
+    const std::shared_ptr<SqliteDbPool::Core> core = pool->core();
+    SqliteDb* db = pool->acquire();
+    delete pool;
+    QVERIFY(QSqlDatabase::contains("gone.db0"));
+    SqliteDbPool::release(core, db);
+    QVERIFY(!QSqlDatabase::contains("gone.db0"));
 }
 
 QTEST_GUILESS_MAIN(TestSqliteDb)

@@ -2,16 +2,21 @@
 
 #include "app/appcfg.h"
 #include "app/threadpools.h"
+#include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
+#include "grid/itemstorequeue.h"
+#include "grid/tagfilewriter.h"
 #include "manager/standinwnd.h"
 #include "records/histaglist.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 
 bool openDbPools()
 {
     createDbPools();
-    HisTagList::loadHisTag();
+    // Read in the background: another program may hold the database.
+    HisTagList::loadHisTagLater();
     return true;
 }
 
@@ -34,8 +39,19 @@ QWidget* openMainWindow(const QStringList& arguments)
 
 void shutDown()
 {
+    // Closing never waits long for a database that another program holds: no wait lasts past this, and the tag
+    // edits still queued by then are named in the log.
+    QElapsedTimer closing;
+    closing.start();
+    SqliteDb::limitWaits(kCloseDbWaitMs);
+    // Writes into the photos first: each ends by refreshing its row.
+    TagFileWriter::finish(kCloseFileWaitMs);
+    ItemStoreQueue::finish(int(qMax<qint64>(0, kCloseDbWaitMs + 1000 - closing.elapsed())));
+    // Reads still waiting (rows of items, the text-tag list) are not worth more waiting.
+    SqliteDb::limitWaits(0);
     destroyThreadPools();
     closeDbPools();
+    SqliteDb::limitWaits(-1);
     if (AppCfg* cfg = AppCfg::current())
         cfg->save();
     AppCfg::release();

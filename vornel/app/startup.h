@@ -4,13 +4,18 @@
 
 class QWidget;
 
-// Creates the tag and thumbnail database pools when missing, opens their first connections and loads the
-// text-tag list. Returns true.
+// Creates the tag and thumbnail database pools when missing, opens their first connections and starts loading the
+// text-tag list in the background. Returns true.
 bool openDbPools();
 void closeDbPools();
 
 // Shows the main window, or with a path argument the window that opens that file; null when none could be shown.
 QWidget* openMainWindow(const QStringList& arguments);
 
-// After the event loop: thread pools, then database pools, then the settings file.
+// How long closing may wait for a database that another program holds, and for the writes into photos.
+constexpr int kCloseDbWaitMs = 8000;
+constexpr int kCloseFileWaitMs = 4000;
+
+// After the event loop: the queued writes into photos and tag rows (for a bounded time), thread pools, database
+// pools, the settings file.
 void shutDown();

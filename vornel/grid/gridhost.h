@@ -32,4 +32,6 @@ public:
     virtual QMenu* viewMenu() = 0;
     // The viewer, made when needed; null when there can be none.
     virtual GridViewer* viewer() = 0;
+    // A short word in the manager's status bar: an edit refused, writes that failed.
+    virtual void showStatus(const QString& text) { Q_UNUSED(text) }
 };

@@ -2,9 +2,11 @@
 
 #include "app/appcfg.h"
 #include "app/threadpools.h"
+#include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
 #include "db/thumbdb.h"
+#include "grid/itemstorequeue.h"
 #include "meta/colorstat.h"
 #include "meta/exivtags.h"
 #include "meta/svgloader.h"
@@ -166,19 +168,23 @@ ItemInfo::~ItemInfo()
 template <class F> QFuture<int> ItemInfo::startJob(QThreadPool* pool, F&& body)
 {
     std::shared_ptr<Gate> gate = m_gate;
-    return runJob(pool, [gate, body = std::forward<F>(body)]() mutable -> int {
+    const std::atomic<int>* stop = &abort;
+    return runJob(pool, [gate, stop, body = std::forward<F>(body)]() mutable -> int {
         {
             QMutexLocker lock(&gate->mutex);
             if (gate->dead)
                 return -1;
             ++gate->running;
         }
+        // A database held by another program keeps the job waiting only until the item goes.
+        SqliteDb::stopWaitingWhen(stop);
         int result = -1;
         try {
             result = body();
         } catch (const std::exception&) {
             // Out of memory on a huge file: the item stays without what this job would have made.
         }
+        SqliteDb::stopWaitingWhen(nullptr);
         QMutexLocker lock(&gate->mutex);
         if (--gate->running == 0)
             gate->idle.wakeAll();
@@ -225,7 +231,7 @@ int ItemInfo::storeToDb()
     QMutexLocker lock(&m_mutex);
     if (tagReady != 1 || thumbReady != 1 || m_storeFuture.isRunning())
         return 1;
-    if (tagFromDb != 1 && !tagInfo.getFile().isEmpty())
+    if (tagFromDb != 1 && !tagInfo.getFile().isEmpty() && !m_rowUnknown)
         m_tagInsertPending = true;
     const int cacheBigImage = m_cacheBigImage;
     m_storeFuture = startJob(itemStorePool, [this, cacheBigImage] { return storeJob(cacheBigImage); });
@@ -341,10 +347,15 @@ FileTagInfo ItemInfo::tagRecord() const
     return tagInfo;
 }
 
-bool ItemInfo::isBusy() const
+bool ItemInfo::jobsRunning() const
 {
     QMutexLocker lock(&m_mutex);
     return m_loadFuture.isRunning() || m_metaFuture.isRunning() || m_storeFuture.isRunning();
+}
+
+bool ItemInfo::isBusy() const
+{
+    return jobsRunning() || m_storesPending > 0 || fileWritesPending > 0;
 }
 
 bool ItemInfo::match(const QList<int>& stars, const QList<QRgb>& colours, const QStringList& keys) const
@@ -513,10 +524,18 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
     ImageCacheTb cacheTb(thumbDb.get());
 
     FileTagInfo row;
-    if (tagTb.readFileTag(params.file, row)) {
+    const bool found = tagTb.readFileTag(params.file, row);
+    if (!found && tagTb.readFailed()) {
+        // Another program holds the database: the row may hold tags found nowhere else.
+        QMutexLocker lock(&m_mutex);
+        m_rowUnknown = true;
+    } else if (found) {
         if (!row.matchesFile(fresh)) {
-            tagTb.delFileTag(params.file);
+            // The thumbnail is made again; the tag row is replaced by the new one, never dropped before it.
             cacheTb.delImageCache(params.file);
+            QMutexLocker lock(&m_mutex);
+            m_staleRow = row;
+            m_hasStaleRow = true;
             return false;
         }
         {
@@ -674,11 +693,14 @@ int ItemInfo::metaJob(const FileTags& tags, const QImage& hintImage)
             tagInfo.setHintRgb(found.getHintRgb());
             tagInfo.setRgb(found.getRgb());
         }
+        if (!loaded && m_hasStaleRow)
+            tagInfo.takeUserTags(m_staleRow);
+        m_hasStaleRow = false;
         m_starText = QString::number(tagInfo.getStar());
         m_tagText = tagInfo.getTextTags();
         m_fileTagsUnknown = !tags.read;
         // An edit from now on is carried by the row still to be stored.
-        if (tagFromDb != 1 && thumbReady == 1 && abort != 1 && !tagInfo.getFile().isEmpty())
+        if (tagFromDb != 1 && thumbReady == 1 && abort != 1 && !tagInfo.getFile().isEmpty() && !m_rowUnknown)
             m_tagInsertPending = true;
         tagReady = 1;
     }
@@ -769,7 +791,48 @@ int ItemInfo::fullImageJob(const QString& path)
 
 // ---- edits
 
-template <class F> bool ItemInfo::writeTagRow(F&& fn)
+QString ItemInfo::describe(TagColumn column) const
+{
+    // Under m_mutex.
+    switch (column) {
+    case TagColumn::Star:
+        return QStringLiteral("%1: star %2").arg(m_filePath).arg(tagInfo.getStar());
+    case TagColumn::Colours:
+        return QStringLiteral("%1: colours %2").arg(m_filePath, tagInfo.getRgbs());
+    case TagColumn::Texts:
+        return QStringLiteral("%1: text tags %2").arg(m_filePath, tagInfo.getTextTags());
+    case TagColumn::Facts:
+        return QStringLiteral("%1: file facts after writing the tags into it").arg(m_filePath);
+    }
+    return m_filePath;
+}
+
+bool ItemInfo::queueStore(const QString& what, std::function<bool()> write)
+{
+    const ItemInfoPtr self = sharedFromThis();
+    if (!self) // not shared: nobody could keep it alive for a later write
+        return write();
+    ++m_storesPending;
+    ItemStoreQueue::post(what, std::move(write), [self](bool ok) {
+        --self->m_storesPending;
+        emit self->tagStored(ok);
+    });
+    return true;
+}
+
+bool ItemInfo::queueTagWrite(TagColumn column)
+{
+    QString what;
+    {
+        QMutexLocker lock(&m_mutex);
+        what = describe(column);
+    }
+    return queueStore(what, [this, column] { return writeTagColumn(column); });
+}
+
+// Writes one column of the current record (taken now, so a write never puts back an older value than the item
+// holds); on failure finds the row by its file and retries once.
+bool ItemInfo::writeTagColumn(TagColumn column)
 {
     qint64 rowId = 0;
     QString file;
@@ -805,7 +868,22 @@ template <class F> bool ItemInfo::writeTagRow(F&& fn)
             m_tagInsertPending = true;
         return stored;
     }
-    if (rowId > 0 && fn(table, rowId))
+    const auto write = [&](qint64 id) {
+        switch (column) {
+        case TagColumn::Star:
+            return table.modFileStarTag(id, record.getStar());
+        case TagColumn::Colours:
+            return table.modFileRgbTag(id, record.getRgbs());
+        case TagColumn::Texts:
+            return table.modFileTextTag(id, record.getTextTags());
+        case TagColumn::Facts:
+            break;
+        }
+        FileTagInfo whole = record;
+        whole.setRowId(id);
+        return table.modFileTagById(whole);
+    };
+    if (rowId > 0 && write(rowId))
         return true;
     // The row may have been replaced (new rowid) or the write failed: find it by its file, once.
     FileTagInfo row;
@@ -815,7 +893,7 @@ template <class F> bool ItemInfo::writeTagRow(F&& fn)
         QMutexLocker lock(&m_mutex);
         tagInfo.setRowId(row.getRowId());
     }
-    return fn(table, row.getRowId());
+    return write(row.getRowId());
 }
 
 bool ItemInfo::setStar(int star)
@@ -831,92 +909,100 @@ bool ItemInfo::setStar(int star)
         tagInfo.setStar(star);
         m_starText = QString::number(star);
     }
-    return writeTagRow([star](FileTagTb& tb, qint64 id) { return tb.modFileStarTag(id, star); });
+    return queueTagWrite(TagColumn::Star);
 }
 
 bool ItemInfo::setRgbs(const QList<QRgb>& rgbs)
 {
-    QString joined;
     {
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1)
             return false;
         tagInfo.setRgb(rgbs);
-        joined = tagInfo.getRgbs();
     }
-    return writeTagRow([joined](FileTagTb& tb, qint64 id) { return tb.modFileRgbTag(id, joined); });
+    return queueTagWrite(TagColumn::Colours);
 }
 
 bool ItemInfo::updateRgb(int index, QRgb rgb)
 {
-    QString joined;
     {
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1)
             return false;
         tagInfo.updateRgb(rgb, index);
-        joined = tagInfo.getRgbs();
     }
-    return writeTagRow([joined](FileTagTb& tb, qint64 id) { return tb.modFileRgbTag(id, joined); });
+    return queueTagWrite(TagColumn::Colours);
 }
 
 bool ItemInfo::deleteRgb(int index)
 {
-    QString joined;
     {
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1 || tagInfo.deleteRgb(index) < 0)
             return false;
-        joined = tagInfo.getRgbs();
     }
-    return writeTagRow([joined](FileTagTb& tb, qint64 id) { return tb.modFileRgbTag(id, joined); });
+    return queueTagWrite(TagColumn::Colours);
 }
 
 bool ItemInfo::setTextTags(const QStringList& tags)
 {
-    QString joined;
     {
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1)
             return false;
         tagInfo.setTextTag(tags);
-        joined = tagInfo.getTextTags();
-        m_tagText = joined;
+        m_tagText = tagInfo.getTextTags();
     }
-    return writeTagRow([joined](FileTagTb& tb, qint64 id) { return tb.modFileTextTag(id, joined); });
+    return queueTagWrite(TagColumn::Texts);
 }
 
 bool ItemInfo::addTextTag(const QString& tag)
 {
-    QString joined;
     {
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1 || tagInfo.addTextTag(tag) < 0)
             return false;
-        joined = tagInfo.getTextTags();
-        m_tagText = joined;
+        m_tagText = tagInfo.getTextTags();
     }
-    return writeTagRow([joined](FileTagTb& tb, qint64 id) { return tb.modFileTextTag(id, joined); });
+    return queueTagWrite(TagColumn::Texts);
 }
 
-int ItemInfo::saveTagsToFile()
+bool ItemInfo::fileTagsOf(int& star, QList<uint>& rgb, QStringList& text) const
 {
     if (fileReady != 1 || tagReady != 1)
-        return -1;
+        return false;
+    QMutexLocker lock(&m_mutex);
+    if (m_fileTagsUnknown || m_rowUnknown)
+        return false;
+    star = tagInfo.getStar();
+    rgb = tagInfo.getRgb();
+    text = tagInfo.getTextTag();
+    return true;
+}
+
+int ItemInfo::saveTagsToFile(bool* unchanged)
+{
+    if (unchanged)
+        *unchanged = false;
     ExivTags exiv;
     QString file;
     {
-        QMutexLocker lock(&m_mutex);
+        int star = 0;
+        QList<uint> rgb;
+        QStringList text;
         // The record never saw the file's own tags: writing it could wipe them.
-        if (m_fileTagsUnknown)
+        if (!fileTagsOf(star, rgb, text))
             return -1;
-        exiv.setStar(tagInfo.getStar());
-        exiv.setRgb(tagInfo.getRgb());
-        exiv.setTextTag(tagInfo.getTextTag());
+        exiv.setStar(star);
+        exiv.setRgb(rgb);
+        exiv.setTextTag(text);
+        QMutexLocker lock(&m_mutex);
         file = m_filePath;
     }
     const int result = exiv.saveTagsToFile(file);
-    if (result >= 0)
+    if (unchanged)
+        *unchanged = result >= 0 && exiv.wasUnchanged();
+    if (result >= 0 && !exiv.wasUnchanged())
         refreshFileFacts(file);
     return result;
 }
@@ -928,23 +1014,18 @@ void ItemInfo::refreshFileFacts(const QString& file)
     const QFileInfo fresh(file);
     if (!fresh.exists())
         return;
-    FileTagInfo record;
     {
         QMutexLocker lock(&m_mutex);
         if (tagInfo.getFile() != file)
             return;
         tagInfo.setFileFacts(fresh);
-        record = tagInfo;
     }
-    writeTagRow([record](FileTagTb& tb, qint64 id) mutable {
-        record.setRowId(id);
-        return tb.modFileTagById(record);
-    });
+    queueTagWrite(TagColumn::Facts);
 }
 
 int ItemInfo::rename(const QString& newName)
 {
-    if (fileReady != 1 || tagReady != 1 || thumbReady != 1 || isBusy())
+    if (fileReady != 1 || tagReady != 1 || thumbReady != 1 || jobsRunning() || fileWritesPending > 0)
         return -2;
     if (newName.trimmed().isEmpty() || newName == QLatin1String(".") || newName == QLatin1String("..")
         || newName.contains(QLatin1Char('/')) || newName.contains(QChar(0)))
@@ -976,17 +1057,18 @@ int ItemInfo::rename(const QString& newName)
         cacheInfo.setFile(m_filePath);
         cacheInfo.setPath(m_folder);
     }
-    {
-        PooledDb<TagDb> db(tagDbPool);
-        if (db) {
-            BookMarkTb(db.get()).updateFile(oldPath, newPath);
-            FileTagTb(db.get()).updateFile(oldPath, newPath, folder);
+    // The rows follow the file after the edits queued before; the GUI thread never waits for the database.
+    queueStore(QStringLiteral("%1: renamed to %2").arg(oldPath, newPath), [oldPath, newPath, folder] {
+        // Each table on its own: one failing never keeps the others from following the file.
+        bool tags = false, marks = false;
+        {
+            PooledDb<TagDb> db(tagDbPool);
+            tags = db && FileTagTb(db.get()).updateFile(oldPath, newPath, folder);
+            marks = db && BookMarkTb(db.get()).updateFile(oldPath, newPath);
         }
-    }
-    {
         PooledDb<ThumbDb> db(thumbDbPool);
-        if (db)
-            ImageCacheTb(db.get()).updateFile(oldPath, newPath, folder);
-    }
+        const bool cache = db && ImageCacheTb(db.get()).updateFile(oldPath, newPath, folder);
+        return tags && marks && cache;
+    });
     return 0;
 }

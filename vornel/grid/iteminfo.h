@@ -19,6 +19,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class ItemInfo;
@@ -32,7 +33,7 @@ using ItemInfoPtr = QSharedPointer<ItemInfo>;
 // Threads: created, loaded, edited and renamed on the GUI thread; the readers work from any thread. The jobs
 // write only fields whose ready flag is still 0 and emit tagLoaded / cacheLoaded after setting the flag.
 // The public records (fileInfo, tagInfo, cacheInfo) are for the GUI thread, tagInfo once tagReady is 1.
-class ItemInfo : public QObject {
+class ItemInfo : public QObject, public QEnableSharedFromThis<ItemInfo> {
     Q_OBJECT
 public:
     ItemInfo();
@@ -71,20 +72,22 @@ public:
     FileTagInfo tagRecord() const;
     // Whether the grid filter lets the item pass; an item still loading always passes.
     bool match(const QList<int>& stars, const QList<QRgb>& colours, const QStringList& keys) const;
-    // Whether a load, metadata or store job is queued or running.
+    // Whether a load, metadata or store job, a tag-row write or a write into the file is queued or running.
     bool isBusy() const;
 
-    // Tag edits (GUI thread). Nothing changes until the tags are loaded (then false). Each writes the tag row at
-    // once; true when the row now holds the edit, or the new row still to be stored will carry it.
+    // Tag edits (GUI thread). Nothing changes until the tags are loaded (then false). Each changes the item at once
+    // and queues its tag-row write on the store pool (ItemStoreQueue), which reports through tagStored; true when
+    // the edit was taken.
     bool setStar(int star);
     bool setRgbs(const QList<QRgb>& rgbs);
     bool updateRgb(int index, QRgb rgb);
     bool deleteRgb(int index);
     bool setTextTags(const QStringList& tags);
     bool addTextTag(const QString& tag);
-    // Writes the tags into the file (ExivTags codes); -1 without loaded tags, or when the file could not be read
-    // while they were loaded.
-    int saveTagsToFile();
+    // Writes the tags into the file (ExivTags codes; any thread, it reads and writes the whole file); -1 without
+    // loaded tags, or when the file or the tag row could not be read while they were loaded (writing could wipe
+    // tags kept there). unchanged: the file already held them and was left as it was.
+    int saveTagsToFile(bool* unchanged = nullptr);
     // 0 renamed; -1 refused (blank, ".", "..", holds "/", target exists) or failed; -2 not loaded yet or busy.
     int rename(const QString& newName);
 
@@ -112,9 +115,14 @@ public:
     // The grid part under the mouse; -1 when none.
     std::atomic<int> hoverPart { -1 };
 
+    // Writes into the file queued or running for this item (kept by the writer; a rename waits for them).
+    std::atomic<int> fileWritesPending { 0 };
+
 signals:
     void tagLoaded();
     void cacheLoaded();
+    // A queued tag-row write (edit, rename, file facts) ended; emitted on the store thread.
+    void tagStored(bool ok);
 
 private:
     struct Gate;
@@ -132,11 +140,18 @@ private:
     void setThumbs(const QImage& grid, const QImage& list);
     static QImage refit(const QImage& thumb, const QSize& imageSize, const QSize& box);
     static QList<uint> hintColours(const QImage& thumb, QList<uint>& tagColours);
-    // Writes one tag column through fn(table, rowid); on failure finds the row by its file and retries once.
+    // The tags that saveTagsToFile would write; false when it would refuse.
+    bool fileTagsOf(int& star, QList<uint>& rgb, QStringList& text) const;
+    enum class TagColumn { Star, Colours, Texts, Facts };
     void refreshFileFacts(const QString& file);
-    template <class F> bool writeTagRow(F&& fn);
+    QString describe(TagColumn column) const;
+    bool queueStore(const QString& what, std::function<bool()> write);
+    bool queueTagWrite(TagColumn column);
+    bool writeTagColumn(TagColumn column);
+    bool jobsRunning() const;
 
     std::shared_ptr<Gate> m_gate;
+    std::atomic<int> m_storesPending { 0 };
     mutable QMutex m_mutex; // texts, thumbnails, records, paths, futures
     QString m_filePath; // absolute path, as the jobs see it
     QString m_folder;
@@ -159,6 +174,14 @@ private:
     bool m_tagInsertTaken = false; // the store job has taken the pending row
     // The file could not be read when its tags were loaded (so none came from it or from a row).
     bool m_fileTagsUnknown = false;
+    // A row that no longer matches the file (new size or modified time): its user tags carry over when the file
+    // holds none of ours, since the database may be the only place they live (GIF, BMP, writes refused or off).
+    // It stays stored until the new row replaces it.
+    FileTagInfo m_staleRow;
+    bool m_hasStaleRow = false;
+    // The tag row could not be read (the database was held by another program): no new row replaces it and the
+    // tags shown are not written into the file; edits change their columns of the row found by its file.
+    bool m_rowUnknown = false;
 
     mutable QReadWriteLock m_fullImageLock { QReadWriteLock::Recursive };
     QImage m_fullImage;

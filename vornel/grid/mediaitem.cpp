@@ -18,6 +18,7 @@ void MediaItem::setInfo(ItemInfoPtr info)
         // Emitted from pool threads: the slots run queued on the GUI thread.
         connect(m_info.data(), &ItemInfo::tagLoaded, this, &MediaItem::onTagLoaded);
         connect(m_info.data(), &ItemInfo::cacheLoaded, this, &MediaItem::onCacheLoaded);
+        connect(m_info.data(), &ItemInfo::tagStored, this, &MediaItem::onTagStored);
     }
 }
 
@@ -31,4 +32,10 @@ void MediaItem::onCacheLoaded()
 {
     if (m_view)
         m_view->onChangedItemData(this, 2);
+}
+
+void MediaItem::onTagStored(bool ok)
+{
+    if (m_view && !ok)
+        m_view->onItemNotStored(this);
 }

@@ -30,6 +30,7 @@ public:
 public slots:
     void onTagLoaded();
     void onCacheLoaded();
+    void onTagStored(bool ok);
 
 private:
     ItemInfoPtr m_info;

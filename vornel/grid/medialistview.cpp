@@ -8,6 +8,7 @@
 #include "grid/mediadelegate.h"
 #include "grid/mediaitem.h"
 #include "grid/mediamodel.h"
+#include "grid/tagfilewriter.h"
 #include "records/bookmarktb.h"
 #include "records/histaglist.h"
 #include "records/tagutil.h"
@@ -17,6 +18,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -25,6 +27,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QWidgetAction>
@@ -81,6 +84,7 @@ MediaListView::MediaListView(QWidget* parent)
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &MediaListView::slot_current_changed);
     connect(this, &MediaListView::listedFiles, this, &MediaListView::onListedFiles, Qt::QueuedConnection);
     connect(this, &MediaListView::listedEnd, this, &MediaListView::onListedEnd, Qt::QueuedConnection);
+    connect(TagFileWriter::instance(), &TagFileWriter::batchDone, this, &MediaListView::onFileBatchDone);
 }
 
 MediaListView::~MediaListView()
@@ -245,6 +249,7 @@ void MediaListView::clear()
     // New rows start unfiltered.
     m_filterOn = false;
     m_filterPending.clear();
+    m_awaitingTags.clear();
     m_model->clear();
     emit itemCleared();
 }
@@ -367,21 +372,30 @@ QStringList MediaListView::selectedPaths() const
     return paths;
 }
 
-ItemInfoPtr MediaListView::editableItem(const QModelIndex& index) const
+ItemInfoPtr MediaListView::editableItem(const QModelIndex& index)
 {
     if (!index.isValid() || isRowHidden(index.row()))
         return ItemInfoPtr();
     MediaItem* item = itemAt(index);
-    if (!item || !item->getInfo() || item->getInfo()->tagReady != 1)
+    if (!item || !item->getInfo())
         return ItemInfoPtr();
+    if (item->getInfo()->tagReady != 1) {
+        showStatus(QStringLiteral("“%1”的标签仍在读取，未作修改。").arg(item->getInfo()->fileName()));
+        return ItemInfoPtr();
+    }
     return item->getInfo();
 }
 
 void MediaListView::slot_current_changed(QModelIndex current, QModelIndex)
 {
     MediaItem* item = itemAt(current);
-    if (item && item->getInfo())
+    m_awaitingTags.clear();
+    if (item && item->getInfo()) {
+        // A panel shown this item before its tags arrived: they are announced again when they do.
+        if (item->getInfo()->tagReady != 1)
+            m_awaitingTags = item->getInfo();
         emit selectItemChanged(item->getInfo());
+    }
 }
 
 void MediaListView::slot_double_clicked(QModelIndex index)
@@ -453,6 +467,11 @@ void MediaListView::onChangedItemData(MediaItem* item, int)
         const bool hide = !rowMatches(index.row());
         if (hide != isRowHidden(index.row()))
             setRowHidden(index.row(), hide);
+    }
+    if (info && m_awaitingTags == info && info->tagReady == 1) {
+        m_awaitingTags.clear();
+        if (index == currentIndex())
+            emit selectItemChanged(info);
     }
     update(index);
 }
@@ -696,16 +715,40 @@ void MediaListView::onRefreshHisTextTag()
 
 void MediaListView::editTail(const ItemInfoPtr& info, const QModelIndex& index)
 {
-    saveToFile(info);
+    saveToFiles({ info });
     emit info->tagLoaded();
     emit itemDataChanged(info);
     update(index);
 }
 
-void MediaListView::saveToFile(const ItemInfoPtr& info)
+void MediaListView::saveToFiles(const QList<ItemInfoPtr>& items)
 {
-    if (AppCfg::instance()->tag.tagSaveToFile > 0)
-        info->saveTagsToFile();
+    if (AppCfg::instance()->tag.tagSaveToFile > 0 && !items.isEmpty())
+        m_fileBatches.insert(TagFileWriter::instance()->write(items));
+}
+
+void MediaListView::onFileBatchDone(int batch, int written, int unchanged, int failed)
+{
+    if (!m_fileBatches.remove(batch))
+        return;
+    if (failed > 0)
+        showStatus(QStringLiteral("标签写入文件：%1 个成功，%2 个失败（原因见日志；标签仍保存在数据库中）。")
+                       .arg(written + unchanged)
+                       .arg(failed));
+    else if (written + unchanged > 1)
+        showStatus(QStringLiteral("标签已写入 %1 个文件。").arg(written + unchanged));
+}
+
+void MediaListView::onItemNotStored(MediaItem* item)
+{
+    if (item && item->mediaModel() == m_model && item->getInfo())
+        showStatus(QStringLiteral("“%1”的标签未能保存到数据库（原因见日志）。").arg(item->getInfo()->fileName()));
+}
+
+void MediaListView::showStatus(const QString& text)
+{
+    if (m_host)
+        m_host->showStatus(text);
 }
 
 void MediaListView::slot_textTagEditFinished()
@@ -794,14 +837,28 @@ void MediaListView::slot_atAddFav()
     const QString path = m_model->filePath(m_contextIndex);
     if (path.isEmpty())
         return;
-    qint64 found = -1;
-    {
-        PooledDb<TagDb> db(tagDbPool);
-        if (db) {
-            BookMarkTb tb(db.get());
-            found = tb.findBookmarkByFile(QFileInfo(path).absoluteFilePath(), -1);
+    // Looked up off this thread: another program may hold the database.
+    const QString file = QFileInfo(path).absoluteFilePath();
+    const QPointer<MediaListView> self(this);
+    runJob(QThreadPool::globalInstance(), [self, path, file] {
+        qint64 found = -1;
+        {
+            PooledDb<TagDb> db(tagDbPool);
+            if (db)
+                found = BookMarkTb(db.get()).findBookmarkByFile(file, -1);
         }
-    }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, path, found] {
+                if (self)
+                    self->confirmAddFav(path, found);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void MediaListView::confirmAddFav(const QString& path, qint64 found)
+{
     if (found > 0) {
         QMessageBox box(QMessageBox::Question, QStringLiteral("确认"),
             QStringLiteral("文件已经添加收藏夹中了。\n你确定要再次添加吗？"), QMessageBox::NoButton, this);
@@ -819,15 +876,25 @@ void MediaListView::slot_atAddFav()
 
 template <class Edit> void MediaListView::fanOut(Edit edit)
 {
+    QList<ItemInfoPtr> edited;
+    int loading = 0;
     for (const QModelIndex& index : visibleSelection()) {
-        const ItemInfoPtr info = editableItem(index);
-        // Items still loading are left alone: their record is not complete yet.
-        if (!info)
+        MediaItem* item = itemAt(index);
+        if (!item || !item->getInfo())
             continue;
+        const ItemInfoPtr& info = item->getInfo();
+        // Items still loading are left alone: their record is not complete yet.
+        if (info->tagReady != 1) {
+            ++loading;
+            continue;
+        }
         edit(*info);
-        saveToFile(info);
+        edited.append(info);
         emit info->tagLoaded();
     }
+    saveToFiles(edited);
+    if (loading > 0)
+        showStatus(QStringLiteral("%1 张照片的标签仍在读取，未作修改。").arg(loading));
 }
 
 void MediaListView::onSaveStar(int iStar)

@@ -63,6 +63,8 @@ public:
     ColorMenuWdg* colorMenuWidget() const { return m_colorWdg; }
     // Part code under a point of the viewport, and that part's rectangle (viewport coordinates).
     int hitTest(const QPoint& pos, QModelIndex* index = nullptr, QRect* rect = nullptr) const;
+    // A tag-row write of the item failed: said in the status bar.
+    void onItemNotStored(MediaItem* item);
 
 signals:
     void itemDataChanged(ItemInfoPtr info);
@@ -124,12 +126,18 @@ private:
     void onListedEnd(quint64 listing, const QString& curFile);
     MediaItem* newRow(const ItemInfoPtr& info);
     MediaItem* itemAt(const QModelIndex& index) const;
-    // The pressed cell's item when a cell edit may change it: a visible row whose tags are loaded.
-    ItemInfoPtr editableItem(const QModelIndex& index) const;
-    // Applies an edit to every visible selected item whose tags are loaded, then stores it in the file.
+    // The pressed cell's item when a cell edit may change it: a visible row whose tags are loaded (else the status
+    // bar says why nothing changed).
+    ItemInfoPtr editableItem(const QModelIndex& index);
+    // Applies an edit to every visible selected item whose tags are loaded, then queues the writes into the files;
+    // the others are left alone, and the status bar says so.
     template <class Edit> void fanOut(Edit edit);
     void editTail(const ItemInfoPtr& info, const QModelIndex& index);
-    void saveToFile(const ItemInfoPtr& info);
+    // With "TagSaveToFile", queues the items' tags for their files (off this thread).
+    void saveToFiles(const QList<ItemInfoPtr>& items);
+    void onFileBatchDone(int batch, int written, int unchanged, int failed);
+    void confirmAddFav(const QString& file, qint64 found);
+    void showStatus(const QString& text);
     void setHover(const QModelIndex& index, int code);
     void hideEditors();
     void placeEditor(QLineEdit* editor, const QModelIndex& index, const QRect& cellRect);
@@ -173,4 +181,8 @@ private:
     QStringList m_filterKeys;
     // Items that were still loading when the filter was set; each is judged once when it has loaded.
     QSet<const ItemInfo*> m_filterPending;
+    // The current item, announced before its tags had loaded: announced again when they arrive.
+    QWeakPointer<ItemInfo> m_awaitingTags;
+    // Batches of writes into files queued by this grid.
+    QSet<int> m_fileBatches;
 };

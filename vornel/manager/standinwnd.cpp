@@ -120,6 +120,11 @@ void StandInWnd::onPathEntered()
         loadPath(path);
 }
 
+void StandInWnd::showStatus(const QString& text)
+{
+    statusBar()->showMessage(text, 10000);
+}
+
 GridViewer* StandInWnd::viewer()
 {
     return StandInView::instance();

@@ -28,6 +28,7 @@ public:
     QWidget* managerWidget() override { return this; }
     QMenu* viewMenu() override { return nullptr; }
     GridViewer* viewer() override;
+    void showStatus(const QString& text) override;
     bool isCurrentPath(const QString& filePath) override;
     int selectFile(const QString& filePath) override;
     int loadItems(QLinkedList<ItemInfoPtr>& items, const QString& curFile) override;

@@ -5,14 +5,43 @@
 #include <QAtomicInteger>
 #include <QDateTime>
 #include <QDir>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <chrono>
 
 // The full-mutex flag is the connection's historic option; the driver ignores it.
 // The busy timeout lets two programs writing one database wait for each other.
 const char* const SqliteDb::connectOptions = "SQLITE_OPEN_FULLMUTEX;QSQLITE_BUSY_TIMEOUT=5000";
 
 namespace {
+
+qint64 nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+constexpr qint64 kMsNs = 1000000;
+
+// Steady-clock time past which no statement waits for a lock; 0 for none.
+std::atomic<qint64> waitLimit { 0 };
+// Set while this thread runs a job that may be cancelled.
+thread_local const std::atomic<int>* waitStop = nullptr;
+
+sqlite3* handleOf(const QSqlDatabase& db)
+{
+    if (!db.driver())
+        return nullptr;
+    const QVariant v = db.driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(v.constData());
+}
 
 // Names made from the clock must stay unique when two opens share a millisecond.
 QString uniqueTimeName()
@@ -39,6 +68,13 @@ void dropConnection(QSqlDatabase& db, const QString& name)
 
 } // namespace
 
+// One wait for another program's lock lasts at most the busy timeout, less when a set-up's budget or the
+// shut-down limit ends sooner. Touched only by the thread that holds the connection.
+struct SqliteDb::Wait {
+    std::atomic<qint64> until { 0 }; // steady-clock end of the set-up's budget; 0 for none
+    qint64 start = 0; // when the current wait began
+};
+
 SqliteDb::SqliteDb() = default;
 
 SqliteDb::SqliteDb(const SqliteDb& other)
@@ -46,6 +82,9 @@ SqliteDb::SqliteDb(const SqliteDb& other)
     , m_dbFile(other.m_dbFile)
     , m_conName(other.m_conName)
     , m_noMkpath(other.m_noMkpath)
+    , m_setUp(other.m_setUp)
+    , m_setUpWait(other.m_setUpWait)
+    , m_wait(other.m_wait)
 {
 }
 
@@ -60,6 +99,9 @@ SqliteDb& SqliteDb::operator=(const SqliteDb& other)
         m_dbFile = other.m_dbFile;
         m_conName = other.m_conName;
         m_noMkpath = other.m_noMkpath;
+        m_setUp = other.m_setUp;
+        m_setUpWait = other.m_setUpWait;
+        m_wait = other.m_wait;
     }
     return *this;
 }
@@ -81,6 +123,8 @@ bool SqliteDb::openDb(const QString& dbFile, const QString& conName, bool noMkpa
     if (m_owner)
         dropConnection(m_db, m_conName);
     m_owner = false;
+    m_setUp = false;
+    m_wait.reset();
     m_dbFile = dbFile;
     m_conName = conName;
     m_noMkpath = noMkpath;
@@ -93,9 +137,63 @@ bool SqliteDb::openDb(const QString& dbFile, const QString& conName, bool noMkpa
     m_db.setConnectOptions(QString::fromLatin1(connectOptions));
     if (!m_db.open())
         return false;
+    installWait();
+    setUp(m_setUpWait);
+    return true;
+}
+
+void SqliteDb::installWait()
+{
+    sqlite3* handle = handleOf(m_db);
+    if (!handle)
+        return; // the driver's own busy timeout stays
+    m_wait = std::make_shared<Wait>();
+    const auto onBusy = [](void* data, int count) -> int {
+        auto* wait = static_cast<Wait*>(data);
+        const qint64 now = nowNs();
+        if (count == 0)
+            wait->start = now;
+        qint64 end = wait->start + busyTimeoutMs * kMsNs;
+        if (const qint64 until = wait->until.load())
+            end = qMin(end, until);
+        if (const qint64 limit = waitLimit.load())
+            end = qMin(end, limit);
+        if (now >= end || (waitStop && waitStop->load()))
+            return 0;
+        const qint64 step = qMin<qint64>(count < 5 ? 1 << count : 20, (end - now) / kMsNs + 1);
+        sqlite3_sleep(int(step));
+        return 1;
+    };
+    sqlite3_busy_handler(handle, onBusy, m_wait.get());
+}
+
+bool SqliteDb::setUp(int waitMs)
+{
+    if (!m_db.isOpen())
+        return m_setUp = false;
+    if (m_wait)
+        m_wait->until = nowNs() + qint64(waitMs < 0 ? busyTimeoutMs : waitMs) * kMsNs + 1;
+    bool reached = false;
+    {
+        QSqlQuery probe(m_db);
+        reached = probe.exec("SELECT count(*) FROM sqlite_master") && probe.next();
+    }
     optimizeDb();
     initTable();
-    return true;
+    if (m_wait)
+        m_wait->until = 0;
+    m_setUp = reached;
+    return reached;
+}
+
+void SqliteDb::stopWaitingWhen(const std::atomic<int>* flag)
+{
+    waitStop = flag;
+}
+
+void SqliteDb::limitWaits(int msFromNow)
+{
+    waitLimit = msFromNow < 0 ? 0 : nowNs() + qint64(msFromNow) * kMsNs + 1;
 }
 
 bool SqliteDb::closeDb()

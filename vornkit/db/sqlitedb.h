@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <memory>
+
 // One named connection to one SQLite file, with a schema hook.
 class VORNKIT_EXPORT SqliteDb {
 public:
@@ -18,6 +21,14 @@ public:
     virtual bool openDb(const QString& dbFile, const QString& conName, bool noMkpath);
     virtual bool closeDb();
     virtual bool initTable();
+
+    // Tuning and schema, run by openDb: the first statement that needs the file waits for another program's
+    // lock, and the whole set-up waits at most waitMs (the busy timeout when negative). True when it reached the
+    // file; a connection kept out by a lock works as it is and may run its set-up again later.
+    bool setUp(int waitMs = -1);
+    bool isSetUp() const { return m_setUp; }
+    // How long the set-up of the next openDb may wait for a lock (the busy timeout when negative).
+    void setSetUpWait(int waitMs) { m_setUpWait = waitMs; }
 
     bool optimizeDb();
     bool execMultiSql(const QString& sql);
@@ -33,6 +44,13 @@ public:
 
     // Connect options handed to the driver.
     static const char* const connectOptions;
+    // How long a statement waits for another program's lock, in milliseconds.
+    static const int busyTimeoutMs = 5000;
+    // Process-wide, for shut-down: from now on no statement waits for a lock past msFromNow; a negative value
+    // lifts the limit.
+    static void limitWaits(int msFromNow);
+    // This thread's waits for a lock end as soon as *flag is non-zero (a job that was cancelled); null for never.
+    static void stopWaitingWhen(const std::atomic<int>* flag);
 
 protected:
     QSqlDatabase m_db;
@@ -41,4 +59,12 @@ protected:
     bool m_noMkpath = false;
     // Only the object that registered the connection removes it again; copies share it.
     bool m_owner = false;
+    bool m_setUp = false;
+    int m_setUpWait = -1;
+
+private:
+    struct Wait;
+    // The connection's lock waiting, shared by copies (the driver calls into it while the connection is open).
+    std::shared_ptr<Wait> m_wait;
+    void installWait();
 };

@@ -6,62 +6,139 @@
 #include "sys/fileutil.h"
 #include "sys/platform.h"
 
+#include <QDeadlineTimer>
+#include <QList>
+#include <QMutex>
 #include <QMutexLocker>
+#include <QWaitCondition>
 
 SqliteDbPool* tagDbPool = nullptr;
 SqliteDbPool* thumbDbPool = nullptr;
 
+struct SqliteDbPool::Core {
+    explicit Core(Factory f)
+        : factory(std::move(f))
+    {
+    }
+
+    QMutex mutex;
+    QWaitCondition returned;
+    QList<SqliteDb*> idle;
+    QString dbFile;
+    QString namePrefix;
+    bool noMkpath = false;
+    int initCount = 1;
+    int maxIdle = 8;
+    unsigned int serial = 0;
+    int out = 0;
+    bool closed = false;
+    int closeWaitMs = 10000;
+    const Factory factory;
+
+    // A new connection; the caller holds no lock. setUpWait as SqliteDb::setUpWait.
+    SqliteDb* open(const QString& name, const QString& file, bool noMk, int setUpWait)
+    {
+        SqliteDb* db = factory();
+        db->setSetUpWait(setUpWait);
+        db->openDb(file, name, noMk);
+        db->setSetUpWait(-1);
+        return db;
+    }
+
+    void release(SqliteDb* db)
+    {
+        QMutexLocker lock(&mutex);
+        if (out > 0)
+            --out;
+        const bool keep = !closed && idle.size() < maxIdle;
+        if (keep)
+            idle.append(db);
+        returned.wakeAll();
+        lock.unlock();
+        if (!keep)
+            delete db;
+    }
+};
+
+namespace {
+
+// A pooled connection's set-up never waits for another program's lock: the statement its user runs next waits
+// (once), and a set-up kept out is finished by a later user.
+const int kSetUpWait = 0;
+
+} // namespace
+
 SqliteDbPool::SqliteDbPool(Factory factory)
-    : m_factory(std::move(factory))
+    : m_core(std::make_shared<Core>(std::move(factory)))
 {
 }
 
 SqliteDbPool::~SqliteDbPool()
 {
-    QMutexLocker lock(&m_mutex);
-    while (!m_idle.isEmpty())
-        delete m_idle.takeFirst();
-}
-
-SqliteDb* SqliteDbPool::openNew()
-{
-    const QString name = m_namePrefix + QString::number(m_serial++);
-    SqliteDb* db = m_factory();
-    db->openDb(m_dbFile, name, m_noMkpath);
-    return db;
+    QList<SqliteDb*> idle;
+    {
+        QMutexLocker lock(&m_core->mutex);
+        m_core->closed = true;
+        const QDeadlineTimer deadline(m_core->closeWaitMs);
+        while (m_core->out > 0 && !deadline.hasExpired())
+            m_core->returned.wait(&m_core->mutex, deadline);
+        if (m_core->out > 0)
+            qWarning(
+                "Database pool %s closed with %d connections still in use", qPrintable(m_core->dbFile), m_core->out);
+        idle.swap(m_core->idle);
+    }
+    qDeleteAll(idle);
 }
 
 void SqliteDbPool::init(const QString& dbFile, const QString& namePrefix)
 {
-    QMutexLocker lock(&m_mutex);
-    m_dbFile = dbFile;
-    m_namePrefix = namePrefix;
-    m_noMkpath = false;
-    m_initCount = 1;
-    m_maxIdle = 8;
-    for (int i = 0; i < qMax(1, m_initCount); ++i)
-        m_idle.append(openNew());
+    QList<QString> names;
+    {
+        QMutexLocker lock(&m_core->mutex);
+        m_core->dbFile = dbFile;
+        m_core->namePrefix = namePrefix;
+        m_core->noMkpath = false;
+        m_core->initCount = 1;
+        m_core->maxIdle = 8;
+        for (int i = 0; i < qMax(1, m_core->initCount); ++i)
+            names.append(namePrefix + QString::number(m_core->serial++));
+    }
+    for (const QString& name : names) {
+        SqliteDb* db = m_core->open(name, dbFile, false, kSetUpWait);
+        QMutexLocker lock(&m_core->mutex);
+        m_core->idle.append(db);
+    }
 }
 
 SqliteDb* SqliteDbPool::acquire()
 {
-    QMutexLocker lock(&m_mutex);
-    if (m_idle.isEmpty())
-        return openNew();
-    return m_idle.takeFirst();
+    Core& c = *m_core;
+    SqliteDb* db = nullptr;
+    QString name, file;
+    bool noMk = false;
+    {
+        QMutexLocker lock(&c.mutex);
+        ++c.out;
+        if (!c.idle.isEmpty()) {
+            db = c.idle.takeFirst();
+        } else {
+            name = c.namePrefix + QString::number(c.serial++);
+            file = c.dbFile;
+            noMk = c.noMkpath;
+        }
+    }
+    if (!db)
+        return c.open(name, file, noMk, kSetUpWait);
+    // Kept out by a lock when it was opened: finish the set-up now.
+    if (!db->isSetUp() && db->db().isOpen())
+        db->setUp(kSetUpWait);
+    return db;
 }
 
 void SqliteDbPool::release(SqliteDb* db)
 {
-    if (!db)
-        return;
-    QMutexLocker lock(&m_mutex);
-    if (m_idle.size() < m_maxIdle) {
-        m_idle.append(db);
-        return;
-    }
-    lock.unlock();
-    delete db;
+    if (db)
+        m_core->release(db);
 }
 
 void SqliteDbPool::release(SqliteDbPool* pool, SqliteDb* db)
@@ -70,16 +147,34 @@ void SqliteDbPool::release(SqliteDbPool* pool, SqliteDb* db)
         pool->release(db);
 }
 
+void SqliteDbPool::release(const std::shared_ptr<Core>& core, SqliteDb* db)
+{
+    if (core && db)
+        core->release(db);
+}
+
 QString SqliteDbPool::dbFile() const
 {
-    QMutexLocker lock(&m_mutex);
-    return m_dbFile;
+    QMutexLocker lock(&m_core->mutex);
+    return m_core->dbFile;
 }
 
 int SqliteDbPool::idleCount() const
 {
-    QMutexLocker lock(&m_mutex);
-    return m_idle.size();
+    QMutexLocker lock(&m_core->mutex);
+    return m_core->idle.size();
+}
+
+void SqliteDbPool::setCloseWait(int ms)
+{
+    QMutexLocker lock(&m_core->mutex);
+    m_core->closeWaitMs = ms;
+}
+
+int SqliteDbPool::outCount() const
+{
+    QMutexLocker lock(&m_core->mutex);
+    return m_core->out;
 }
 
 bool createDbPools()
@@ -98,8 +193,11 @@ bool createDbPools()
 
 void destroyDbPools()
 {
-    delete tagDbPool;
+    // The globals go first, so nobody takes a connection from a pool being destroyed.
+    SqliteDbPool* tag = tagDbPool;
+    SqliteDbPool* thumb = thumbDbPool;
     tagDbPool = nullptr;
-    delete thumbDbPool;
     thumbDbPool = nullptr;
+    delete tag;
+    delete thumb;
 }

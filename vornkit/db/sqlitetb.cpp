@@ -40,5 +40,6 @@ bool SqliteTb::execSql(const QString& sql, const QVariantList& values)
 
 bool SqliteTb::queryRow(QSqlQuery& q, const QString& sql, const QVariantList& values)
 {
-    return prepareBound(q, sql, values) && q.exec() && q.next();
+    m_readFailed = !(prepareBound(q, sql, values) && q.exec());
+    return !m_readFailed && q.next();
 }

@@ -20,6 +20,8 @@ public:
     SqliteDb* sdb() const { return m_sdb; }
     // The borrowed connection; a never-opened one when there is none, so statements fail.
     QSqlDatabase& db();
+    // The last read through queryRow failed (a locked or broken database), as opposed to finding no row.
+    bool readFailed() const { return m_readFailed; }
 
 protected:
     // Prepares sql on a fresh query over the connection, binds the values in order, executes it once.
@@ -28,4 +30,5 @@ protected:
     bool queryRow(QSqlQuery& q, const QString& sql, const QVariantList& values);
 
     SqliteDb* m_sdb = nullptr;
+    bool m_readFailed = false;
 };

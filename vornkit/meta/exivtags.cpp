@@ -1,7 +1,7 @@
 #include "meta/exivtags.h"
 
-#include "meta/fileattrirestore.h"
-#include "meta/filetimerestore.h"
+#include "sys/filereplacer.h"
+#include "sys/platform.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,11 +13,7 @@
 #include <exiv2/exiv2.hpp>
 
 #include <cstring>
-#include <errno.h>
-#include <fcntl.h>
 #include <limits>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -84,6 +80,41 @@ void readComments(Exiv2::Image& image, QString& xpComment, QString& userComment)
         xpComment = commentText(xp->value());
 }
 
+// A tags document read: star, colours and text tags; false when the text is not one.
+struct ParsedTags {
+    int star = 0;
+    QList<uint> rgb;
+    QStringList text;
+    bool operator==(const ParsedTags& o) const { return star == o.star && rgb == o.rgb && text == o.text; }
+};
+
+bool parseTags(const QByteArray& json, ParsedTags& out)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return false;
+    const QJsonObject obj = doc.object();
+    if (!obj.contains("starTag") || !obj.contains("colorTag") || !obj.contains("textTag"))
+        return false;
+    out.star = qBound(0, obj.value("starTag").toObject().value("star").toInt(0), 5);
+    for (const QJsonValue& color : obj.value("colorTag").toObject().value("colors").toArray())
+        out.rgb.append(color.toString().toUInt());
+    for (const QJsonValue& text : obj.value("textTag").toObject().value("texts").toArray())
+        out.text.append(text.toString());
+    return true;
+}
+
+// The tags as a reader finds them: UserComment, else XPComment.
+bool tagsOf(const QString& xpComment, const QString& userComment, ParsedTags& out)
+{
+    out = ParsedTags();
+    if (parseTags(userComment.toUtf8(), out))
+        return true;
+    out = ParsedTags();
+    return parseTags(xpComment.toUtf8(), out);
+}
+
 void setComments(Exiv2::ExifData& exif, const std::string& json)
 {
     exif[kXpComment] = Exiv2::CommentValue(json);
@@ -140,83 +171,13 @@ int openFailure(int code, const QString& path)
     return ExivTags::OpenFailed;
 }
 
-bool readAll(const QString& path, QByteArray& bytes)
+// Writes the two comments into the file without touching it in place: exiv2 rewrites the file's bytes in memory
+// (its own file writes do not report a full disk), and the result replaces the file through FileReplacer, which
+// keeps owner, group, mode, extended attributes and times. A photo the user may not write is refused. A symbolic
+// link is followed: its target is replaced, the link stays.
+int writeComments(const QString& file, const std::string& json, bool& unchanged)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    bytes = f.readAll();
-    return f.error() == QFileDevice::NoError && bytes.size() == f.size();
-}
-
-bool writeAll(int fd, const char* p, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t put = ::write(fd, p, size_t(qMin<qint64>(size, 1 << 20)));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        p += put;
-        size -= put;
-    }
-    return true;
-}
-
-// The new content of a file, written beside it and renamed over it; removed unless committed.
-class TempFile {
-public:
-    explicit TempFile(const QString& target)
-        : m_target(target)
-    {
-    }
-    ~TempFile()
-    {
-        if (!m_path.isEmpty() && !m_committed)
-            ::unlink(QFile::encodeName(m_path).constData());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    const QString& path() const { return m_path; }
-
-    // Writes the bytes completely and flushes them to disk.
-    bool write(const char* data, qint64 size)
-    {
-        const QFileInfo info(m_target);
-        QByteArray name = QFile::encodeName(info.fileName());
-        if (name.size() > 200)
-            name = "vorntag";
-        QByteArray pattern = QFile::encodeName(info.absolutePath()) + "/." + name + ".vorn-XXXXXX";
-        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        m_path = QFile::decodeName(pattern);
-        bool ok = writeAll(fd, data, size) && ::fsync(fd) == 0;
-        ok = ::close(fd) == 0 && ok;
-        return ok;
-    }
-
-    bool commit()
-    {
-        if (::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(m_target).constData()) != 0)
-            return false;
-        m_committed = true;
-        return true;
-    }
-
-private:
-    QString m_target;
-    QString m_path;
-    bool m_committed = false;
-};
-
-// Writes the two comments into the file without touching it in place: exiv2 rewrites the file's
-// bytes in memory (its own file writes do not report a full disk), the result goes into a
-// temporary file beside it, takes the file's owner, mode and times, and is renamed over it.
-// A symbolic link is followed: its target is replaced, the link stays.
-int writeComments(const QString& file, const std::string& json)
-{
+    unchanged = false;
     const QFileInfo info(file);
     if (file.isEmpty() || !info.exists())
         return ExivTags::FileMissing;
@@ -225,27 +186,13 @@ int writeComments(const QString& file, const std::string& json)
         return ExivTags::FileMissing;
     if (!QFileInfo(target).isFile())
         return ExivTags::OpenFailed;
-
-    FileAttriRestore attributes;
-    attributes.save(target, false);
-    FileTimeRestore times;
-    times.save(target);
-    // The keepers only lend their values to the new file; the original is never touched.
-    struct Release {
-        FileAttriRestore& a;
-        FileTimeRestore& t;
-        ~Release()
-        {
-            a.release();
-            t.release();
-        }
-    } release { attributes, times };
-    struct stat st;
-    if (::stat(QFile::encodeName(target).constData(), &st) != 0)
-        return ExivTags::FileMissing;
+    if (!FileReplacer::mayWrite(target)) {
+        qWarning("Tags not written into %s: no permission to write it", qPrintable(target));
+        return ExivTags::WriteFailed;
+    }
 
     QByteArray bytes;
-    if (!readAll(target, bytes))
+    if (!platform::readRegularFile(target, std::numeric_limits<int>::max(), bytes))
         return ExivTags::OpenFailed;
     std::unique_ptr<Exiv2::Image> image;
     try {
@@ -257,6 +204,15 @@ int writeComments(const QString& file, const std::string& json)
         if (!(image->checkMode(Exiv2::mdExif) & Exiv2::amWrite))
             return ExivTags::WriteFailed;
         image->readMetadata();
+        // A file that already holds exactly these tags is left as it is.
+        QString xpComment, userComment;
+        readComments(*image, xpComment, userComment);
+        ParsedTags held, wanted;
+        if (tagsOf(xpComment, userComment, held) && parseTags(QByteArray::fromStdString(json), wanted)
+            && held == wanted) {
+            unchanged = true;
+            return ExivTags::Ok;
+        }
     } catch (const Exiv2::AnyError& e) {
         return openFailure(e.code(), target);
     } catch (const std::exception&) {
@@ -291,22 +247,11 @@ int writeComments(const QString& file, const std::string& json)
     image.reset();
     bytes.clear();
 
-    TempFile temp(target);
-    if (!temp.write(result.constData(), result.size()))
+    QString why;
+    if (FileReplacer::replace(target, result, &why) != FileReplacer::Replaced) {
+        qWarning("Tags not written into %s: %s", qPrintable(target), qPrintable(why));
         return ExivTags::WriteFailed;
-    const QByteArray tempPath = QFile::encodeName(temp.path());
-    if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
-        if (::chown(tempPath.constData(), st.st_uid, st.st_gid) != 0) {
-            // not ours to give away: the new file stays ours
-        }
     }
-    // A read-only photo never comes back writable (the new file starts as 0600).
-    if (attributes.restoreTo(temp.path()) != 0 && ::chmod(tempPath.constData(), st.st_mode & 07777) != 0
-        && !(st.st_mode & S_IWUSR))
-        return ExivTags::WriteFailed;
-    times.restoreTo(temp.path());
-    if (!temp.commit())
-        return ExivTags::WriteFailed;
     return ExivTags::Ok;
 }
 
@@ -323,18 +268,12 @@ bool ExivTags::checkJson(const QJsonObject& obj) const
 
 int ExivTags::loadFromJson(const QByteArray& json)
 {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
+    ParsedTags parsed;
+    if (!parseTags(json, parsed))
         return -1;
-    const QJsonObject obj = doc.object();
-    if (!checkJson(obj))
-        return -1;
-    m_star = qBound(0, obj.value("starTag").toObject().value("star").toInt(0), 5);
-    for (const QJsonValue& color : obj.value("colorTag").toObject().value("colors").toArray())
-        m_rgb.append(color.toString().toUInt());
-    for (const QJsonValue& text : obj.value("textTag").toObject().value("texts").toArray())
-        m_textTag.append(text.toString());
+    m_star = parsed.star;
+    m_rgb.append(parsed.rgb);
+    m_textTag.append(parsed.text);
     m_hasTags = true;
     return 0;
 }
@@ -397,8 +336,9 @@ int ExivTags::loadTagsFromData(const QByteArray& data)
 
 int ExivTags::writeTags(const QString& file, const QString& json)
 {
+    m_unchanged = false;
     try {
-        return writeComments(file, json.toStdString());
+        return writeComments(file, json.toStdString(), m_unchanged);
     } catch (const Exiv2::AnyError&) {
         return WriteFailed;
     } catch (const std::exception&) {

@@ -37,11 +37,15 @@ public:
     int loadTagsFromFile(const QString& file);
     // From the whole bytes of an image file: 0, -1 (unreadable, or no valid tags) or -2 (no comment).
     int loadTagsFromData(const QByteArray& data);
-    // 0; -1 missing file; -2 no image; -101 cannot be opened; -102 cannot be written (or the
-    // format takes no Exif). On failure the file is left byte for byte as it was.
+    // 0 (also when the file already holds exactly these tags: it is left untouched); -1 missing file; -2 no image;
+    // -101 cannot be opened; -102 cannot be written: the format takes no Exif, the user may not write the photo,
+    // or its owner, group, mode or extended attributes could not be kept. On failure the file is left byte for
+    // byte as it was.
     int saveTagsToFile(const QString& file);
     // Into the file opened by loadTagsFromFile: 0; -1 when none is open; -102 when the write fails.
     int saveTagsToFile();
+    // The last save found the file already holding exactly these tags and left it untouched.
+    bool wasUnchanged() const { return m_unchanged; }
 
     int getStar() const { return m_star; }
     void setStar(int star) { m_star = star; }
@@ -69,6 +73,7 @@ private:
     std::unique_ptr<Exiv2::Image> m_image;
     QString m_file;
     bool m_hasTags = false;
+    bool m_unchanged = false;
     int m_star = 0;
     QStringList m_textTag;
     QList<uint> m_rgb;

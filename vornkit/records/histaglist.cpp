@@ -4,8 +4,40 @@
 #include "db/tagdb.h"
 #include "records/histagtb.h"
 #include "records/tagutil.h"
+#include "task/pooljob.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <atomic>
 
 QStringList HisTagList::m_hisTags;
+
+namespace {
+
+std::atomic_bool loaded { false };
+
+// The stored tags first, then the ones added here meanwhile.
+void mergeStored(const QStringList& stored)
+{
+    QStringList merged;
+    for (const QString& t : stored + HisTagList::m_hisTags) {
+        if (!merged.contains(t, Qt::CaseSensitive))
+            merged.append(t);
+    }
+    HisTagList::m_hisTags = merged;
+    loaded = true;
+}
+
+bool readStored(QStringList& out)
+{
+    PooledDb<TagDb> db(tagDbPool);
+    return db && HisTagTb(db.get()).readHisTag(out);
+}
+
+const int kRetryMs = 10000;
+
+} // namespace
 
 bool HisTagList::addHisTag(const QString& tag)
 {
@@ -46,11 +78,52 @@ bool HisTagList::setHisTag(const QStringList& tags)
 bool HisTagList::loadHisTag()
 {
     PooledDb<TagDb> db(tagDbPool);
-    return HisTagTb(db.get()).readHisTag(m_hisTags);
+    const bool ok = HisTagTb(db.get()).readHisTag(m_hisTags);
+    if (ok)
+        loaded = true;
+    return ok;
+}
+
+void HisTagList::loadHisTagLater()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) {
+        loadHisTag();
+        return;
+    }
+    runJob(QThreadPool::globalInstance(), [app] {
+        QStringList stored;
+        const bool ok = readStored(stored);
+        QMetaObject::invokeMethod(
+            app,
+            [app, ok, stored] {
+                if (loaded)
+                    return;
+                if (ok)
+                    mergeStored(stored);
+                else if (tagDbPool)
+                    QTimer::singleShot(kRetryMs, app, [] {
+                        if (!loaded && tagDbPool)
+                            loadHisTagLater();
+                    });
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+bool HisTagList::isLoaded()
+{
+    return loaded;
 }
 
 bool HisTagList::saveHisTag()
 {
+    if (!loaded) {
+        QStringList stored;
+        if (!readStored(stored))
+            return false;
+        mergeStored(stored);
+    }
     PooledDb<TagDb> db(tagDbPool);
     return HisTagTb(db.get()).saveHisTag(m_hisTags);
 }

@@ -1,0 +1,189 @@
+#include "grid/tagfilewriter.h"
+
+#include "task/pooljob.h"
+
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSet>
+#include <QStringList>
+#include <QThread>
+#include <QThreadPool>
+#include <QWaitCondition>
+
+struct TagFileWriter::State {
+    struct Request {
+        ItemInfoPtr item;
+        QList<int> batches;
+    };
+    struct Batch {
+        int left = 0;
+        int written = 0;
+        int unchanged = 0;
+        int failed = 0;
+    };
+    mutable QMutex mutex;
+    QWaitCondition idle;
+    QHash<QString, Request> waiting; // per file, the request its next write serves
+    QStringList order; // files waiting for a worker, first come first
+    QSet<QString> running; // files being written
+    QHash<int, Batch> batches;
+    int nextBatch = 1;
+    int workers = 0;
+};
+
+TagFileWriter::State& TagFileWriter::state() const
+{
+    static State s;
+    return s;
+}
+
+TagFileWriter* TagFileWriter::instance()
+{
+    static TagFileWriter* writer = new TagFileWriter();
+    return writer;
+}
+
+int TagFileWriter::maxParallel()
+{
+    return qBound(2, QThread::idealThreadCount() / 2, 4);
+}
+
+int TagFileWriter::write(const QList<ItemInfoPtr>& items)
+{
+    State& s = state();
+    QMutexLocker lock(&s.mutex);
+    const int batch = s.nextBatch++;
+    State::Batch& b = s.batches[batch];
+    for (const ItemInfoPtr& item : items) {
+        if (!item)
+            continue;
+        const QString file = item->fileInfo.absoluteFilePath();
+        State::Request& r = s.waiting[file];
+        if (r.item != item) {
+            if (r.item)
+                --r.item->fileWritesPending;
+            r.item = item;
+            ++item->fileWritesPending;
+        }
+        r.batches.append(batch);
+        ++b.left;
+        if (!s.running.contains(file) && !s.order.contains(file))
+            s.order.append(file);
+    }
+    if (b.left == 0) {
+        s.batches.remove(batch);
+        QMetaObject::invokeMethod(
+            this, [this, batch] { emit batchDone(batch, 0, 0, 0); }, Qt::QueuedConnection);
+        return batch;
+    }
+    lock.unlock();
+    startWorkers();
+    return batch;
+}
+
+void TagFileWriter::startWorkers()
+{
+    State& s = state();
+    QMutexLocker lock(&s.mutex);
+    while (s.workers < maxParallel() && s.workers < s.order.size()) {
+        ++s.workers;
+        runJob(QThreadPool::globalInstance(), [this] { work(); });
+    }
+}
+
+void TagFileWriter::work()
+{
+    State& s = state();
+    for (;;) {
+        State::Request request;
+        QString file;
+        {
+            QMutexLocker lock(&s.mutex);
+            if (s.order.isEmpty()) {
+                --s.workers;
+                s.idle.wakeAll();
+                return;
+            }
+            file = s.order.takeFirst();
+            request = s.waiting.take(file);
+            s.running.insert(file);
+        }
+        bool unchanged = false;
+        int result = -1;
+        try {
+            result = request.item->saveTagsToFile(&unchanged);
+        } catch (const std::exception&) {
+        }
+        if (result < 0)
+            qWarning("Tags not written into %s (code %d); they are kept in the database", qPrintable(file), result);
+        --request.item->fileWritesPending;
+        request.item.reset();
+
+        QMutexLocker lock(&s.mutex);
+        s.running.remove(file);
+        // A newer request came while this one was written: it goes after it.
+        if (s.waiting.contains(file))
+            s.order.append(file);
+        for (int id : request.batches) {
+            auto it = s.batches.find(id);
+            if (it == s.batches.end())
+                continue;
+            State::Batch& b = it.value();
+            (result < 0 ? b.failed : unchanged ? b.unchanged : b.written) += 1;
+            if (--b.left > 0)
+                continue;
+            const State::Batch done = b;
+            s.batches.erase(it);
+            QMetaObject::invokeMethod(
+                this, [this, id, done] { emit batchDone(id, done.written, done.unchanged, done.failed); },
+                Qt::QueuedConnection);
+        }
+    }
+}
+
+int TagFileWriter::pending() const
+{
+    State& s = state();
+    QMutexLocker lock(&s.mutex);
+    return s.waiting.size() + s.running.size();
+}
+
+int TagFileWriter::dropWaiting()
+{
+    State& s = state();
+    QMutexLocker lock(&s.mutex);
+    const QHash<QString, State::Request> left = s.waiting;
+    s.waiting.clear();
+    s.order.clear();
+    s.batches.clear();
+    lock.unlock();
+    for (auto it = left.begin(); it != left.end(); ++it) {
+        qWarning("Tags not written into %s (closed before it could be); they are kept in the database",
+            qPrintable(it.key()));
+        --it.value().item->fileWritesPending;
+    }
+    return left.size();
+}
+
+int TagFileWriter::finish(int ms)
+{
+    TagFileWriter* writer = instance();
+    State& s = writer->state();
+    const QDeadlineTimer deadline(ms);
+    {
+        QMutexLocker lock(&s.mutex);
+        while ((s.workers > 0 || !s.order.isEmpty()) && !deadline.hasExpired()) {
+            if (s.workers == 0) {
+                // No worker left to take them (the pool dropped them): start one.
+                lock.unlock();
+                writer->startWorkers();
+                lock.relock();
+                continue;
+            }
+            s.idle.wait(&s.mutex, deadline);
+        }
+    }
+    return writer->dropWaiting();
+}
