@@ -220,24 +220,6 @@ std::shared_ptr<ModalCatch> answerMessageBox(int timeoutMs)
         timeoutMs);
 }
 
-PoolBlocker::PoolBlocker(QThreadPool* pool, int timeoutMs)
-    : m_pool(pool ? pool : QThreadPool::globalInstance())
-    , m_oldMax(m_pool->maxThreadCount())
-    , m_gate(std::make_shared<QSemaphore>(0))
-{
-    m_pool->waitForDone();
-    m_pool->setMaxThreadCount(1);
-    auto gate = m_gate;
-    m_pool->start([gate, timeoutMs] { gate->tryAcquire(1, timeoutMs); });
-}
-
-PoolBlocker::~PoolBlocker()
-{
-    m_gate->release();
-    m_pool->waitForDone();
-    m_pool->setMaxThreadCount(m_oldMax);
-}
-
 void onNextModal(std::function<void(QWidget*)> fn, int timeoutMs)
 {
     // The watch lives until it fires or times out: the timer's handler holds it.

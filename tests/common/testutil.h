@@ -125,19 +125,6 @@ std::shared_ptr<ModalCatch> onNextModal(std::function<void(QWidget*, ModalCatch&
 // Presses the first button of the next message box and keeps its text.
 std::shared_ptr<ModalCatch> answerMessageBox(int timeoutMs = 10000);
 
-// Holds a pool down to one thread, kept busy for the life of the object (at most timeoutMs, so that a test that
-// waits on the pool fails instead of hanging).
-class PoolBlocker {
-public:
-    explicit PoolBlocker(QThreadPool* pool = nullptr, int timeoutMs = 8000);
-    ~PoolBlocker();
-
-private:
-    QThreadPool* m_pool;
-    int m_oldMax;
-    std::shared_ptr<QSemaphore> m_gate;
-};
-
 // The same for a caller that needs no catch: fn must close the window (a click, accept or reject).
 void onNextModal(std::function<void(QWidget*)> fn, int timeoutMs = 5000);
 // Clicks the button of that text on the next modal box; its text goes to *text when given.

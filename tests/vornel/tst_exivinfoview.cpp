@@ -91,7 +91,7 @@ void TestExivInfoView::hugeAndBrokenMetadataNeverStallTheGui()
     view.show();
     {
         // While the pool cannot run the reads, the panel takes new pictures without waiting for the one before.
-        PoolBlocker blocked;
+        PoolGate blocked(QThreadPool::globalInstance());
         QElapsedTimer t;
         t.start();
         view.onLoadFile(itemFor(huge));

@@ -59,7 +59,7 @@ void TestImagePreview::fittedUprightAndDecodedAgainWhenGrown()
     const QString turned = photomaker::makePhoto(m_dir.path(), "turned.jpg", false, 1600, 800);
     QVERIFY(photomaker::setMetadata(turned, { { "Exif.Image.Orientation", "6" } }));
     {
-        PoolBlocker blocked;
+        PoolGate blocked(QThreadPool::globalInstance());
         m_view->onLoadFile(itemFor(turned));
         m_view->resize(800, 700);
     }
