@@ -4,10 +4,12 @@
 
 #include <QColor>
 #include <QImage>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QString>
 #include <QTemporaryDir>
 
+class QThreadPool;
 class SqliteDb;
 
 namespace testutil {
@@ -43,6 +45,12 @@ QString makeImage(const QString& dir, const QString& name, int w = 64, int h = 4
     const char* format = nullptr);
 // A plain image of one colour.
 QImage solidImage(int w, int h, const QColor& color);
+// A picture of four coloured quarters (red, green / blue, yellow), to tell how it was turned.
+QImage quarterImage(int w, int h);
+// A tiny PNG whose header declares w x h (bit depth and colour type as given); its pixel data do not follow.
+QByteArray pngDeclaring(quint32 w, quint32 h, int bitDepth = 8, int colorType = 2);
+// A GIF of a w x h canvas with the given number of one-pixel frames, looping.
+QByteArray gifCanvas(int w, int h, int frames);
 bool writeBytes(const QString& path, const QByteArray& bytes);
 QByteArray readBytes(const QString& path);
 
@@ -50,6 +58,21 @@ QByteArray readBytes(const QString& path);
 QStringList queryRows(SqliteDb& db, const QString& sql);
 // The names of the database's tables or indexes ("table", "index"), sorted, those of SQLite left out.
 QStringList schemaNames(SqliteDb& db, const char* type);
+
+// Keeps every thread of a pool busy until released (at the latest when destroyed), so that jobs queued meanwhile
+// wait in the queue.
+class PoolGate {
+public:
+    explicit PoolGate(QThreadPool* pool);
+    ~PoolGate();
+    PoolGate(const PoolGate&) = delete;
+    PoolGate& operator=(const PoolGate&) = delete;
+    void release();
+
+private:
+    QSemaphore m_gate;
+    int m_threads = 0;
+};
 
 // Waits until the spy holds at least count signals; false after timeoutMs so a hung test fails.
 bool waitForSignal(QSignalSpy& spy, int count = 1, int timeoutMs = 10000);
