@@ -6,16 +6,50 @@
 #include "db/sqlitedbpool.h"
 #include "manager/standinwnd.h"
 #include "task/pooljob.h"
+#include "viewer/standinview.h"
 
 #include <QApplication>
 #include <QAtomicInt>
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSemaphore>
 #include <QTest>
 
 #include <thread>
+
+#include <sys/stat.h>
+
+namespace {
+
+// Runs the built program on its own program and home folders until it quits by itself (VORN_QUIT_AFTER_MS); true
+// when it ended normally with 0 within the time. One that hangs is killed.
+bool runVornel(const QString& binDir, const QString& programDir, const QStringList& args, int timeoutMs)
+{
+    testutil::TempDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VORN_PROGRAM_DIR", programDir);
+    env.insert("VORN_QUIT_AFTER_MS", "1500");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.file("config"));
+    QProcess vornel;
+    vornel.setProcessEnvironment(env);
+    vornel.setProcessChannelMode(QProcess::ForwardedChannels);
+    vornel.start(binDir + "/vornel", args);
+    if (!vornel.waitForStarted(10000))
+        return false;
+    if (!vornel.waitForFinished(timeoutMs)) {
+        vornel.kill();
+        vornel.waitForFinished(5000);
+        return false;
+    }
+    return vornel.exitStatus() == QProcess::NormalExit && vornel.exitCode() == 0;
+}
+
+} // namespace
 
 class TestStartup : public QObject {
     Q_OBJECT
@@ -23,6 +57,7 @@ private slots:
     void droppedJobsNeverHangShutDown();
     void poolsSettingsAndWindow();
     void programInEmptyFolder();
+    void fifoNeverHoldsTheProgram();
 };
 
 void TestStartup::droppedJobsNeverHangShutDown()
@@ -85,9 +120,20 @@ void TestStartup::poolsSettingsAndWindow()
     wnd->close();
     QTRY_VERIFY(!StandInWnd::current());
 
-    // The path argument is passed on as it is: a backslash belongs to the name.
+    // The path argument is passed on as it is: a backslash belongs to the name. Missing, it is named in a message
+    // instead of being shown as an empty picture.
     const QString odd = dir.file("照片 a\\b.jpg");
-    QCOMPARE(static_cast<StandInWnd*>(openMainWindow({ "vornel", odd }))->filePath(), odd);
+    auto* refused = static_cast<StandInWnd*>(openMainWindow({ "vornel", odd }));
+    QVERIFY(refused->filePath().isEmpty() && !StandInView::current());
+    QMessageBox* box = refused->findChild<QMessageBox*>();
+    QVERIFY(box && box->isVisible() && box->text().endsWith(odd));
+    // A link to a FIFO is refused without being opened.
+    const QString fifo = dir.file("pipe");
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QVERIFY(QFile::link(fifo, dir.file("pipe.jpg")));
+    QCOMPARE(openMainWindow({ "vornel", dir.file("pipe.jpg") }), refused);
+    QVERIFY(refused->findChildren<QMessageBox*>().last()->text().contains("不是一个普通文件"));
+    QVERIFY(!StandInView::current());
 
     createThreadPools();
     AppCfg::instance(0)->lastPath = "/相册";
@@ -104,21 +150,7 @@ void TestStartup::programInEmptyFolder()
     if (binDir.isEmpty())
         QSKIP("VORN_BIN_DIR not set (run through ctest)");
     testutil::TempDir prog;
-    testutil::TempDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VORN_PROGRAM_DIR", prog.path());
-    env.insert("VORN_QUIT_AFTER_MS", "1500");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.file("config"));
-    QProcess vornel;
-    vornel.setProcessEnvironment(env);
-    vornel.setProcessChannelMode(QProcess::ForwardedChannels);
-    vornel.start(binDir + "/vornel", QStringList());
-    QVERIFY2(vornel.waitForStarted(10000), qPrintable(vornel.errorString()));
-    QVERIFY(vornel.waitForFinished(60000));
-    QCOMPARE(vornel.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(vornel.exitCode(), 0);
+    QVERIFY(runVornel(binDir, prog.path(), {}, 60000));
 
     SqliteDb tagDb, thumbDb;
     QVERIFY(tagDb.openDb(prog.file("data/tag.db"), "tag", true));
@@ -150,6 +182,29 @@ void TestStartup::programInEmptyFolder()
             QVERIFY2(cfg[it.key()].toObject()[k].isDouble(), qPrintable(it.key() + "/" + k));
     }
     QCOMPARE(cfg["item"].toObject()["ShowFileName"].toInt(), 0);
+}
+
+void TestStartup::fifoNeverHoldsTheProgram()
+{
+    const QString binDir = qEnvironmentVariable("VORN_BIN_DIR");
+    if (binDir.isEmpty())
+        QSKIP("VORN_BIN_DIR not set (run through ctest)");
+    testutil::TempDir prog, photos;
+    QVERIFY(!testutil::makeImage(photos.path(), "照片.jpg").isEmpty());
+    const QString fifo = photos.file(".pipe");
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString link = photos.file("pipe.jpg");
+    QVERIFY(QFile::link(fifo, link));
+    QVERIFY(QDir().mkpath(prog.file("profile")));
+    QVERIFY(testutil::writeBytes(
+        prog.file("profile/vornel.cfg"), QJsonDocument(QJsonObject { { "LastPath", photos.path() } }).toJson()));
+
+    // The folder that holds the link is listed and loaded, the link itself is the argument: the program closes.
+    QVERIFY(runVornel(binDir, prog.path(), { link }, 20000));
+    // And its settings were saved whole.
+    const QJsonObject cfg = QJsonDocument::fromJson(testutil::readBytes(prog.file("profile/vornel.cfg"))).object();
+    QCOMPARE(cfg["LastPath"].toString(), photos.path());
+    QVERIFY(cfg.contains("item") && cfg.contains("cache"));
 }
 
 QTEST_MAIN(TestStartup)

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -76,6 +77,15 @@ bool StandInWnd::loadPath(const QString& path)
     AppCfg::instance()->lastPath = fi.absoluteFilePath();
     statusBar()->clearMessage();
     return true;
+}
+
+void StandInWnd::showProblem(const QString& text)
+{
+    statusBar()->showMessage(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("提示"), text, QMessageBox::NoButton, this);
+    box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void StandInWnd::onChooseFolder()
