@@ -4,6 +4,7 @@
 #include "common/testutil.h"
 #include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
+#include "grid/medialistview.h"
 #include "manager/standinwnd.h"
 #include "task/pooljob.h"
 #include "viewer/standinview.h"
@@ -134,6 +135,9 @@ void TestStartup::poolsSettingsAndWindow()
     QCOMPARE(openMainWindow({ "vornel", dir.file("pipe.jpg") }), refused);
     QVERIFY(refused->findChildren<QMessageBox*>().last()->text().contains("不是一个普通文件"));
     QVERIFY(!StandInView::current());
+    // A folder is listed.
+    openMainWindow({ "vornel", dir.path() });
+    QCOMPARE(refused->grid()->currentPath(), dir.path());
 
     createThreadPools();
     AppCfg::instance(0)->lastPath = "/相册";
