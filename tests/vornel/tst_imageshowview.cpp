@@ -174,17 +174,20 @@ void TestImageShowView::emptySizeAndNoItem()
     QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     for (const char* link : { "pipe.jpg", "pipe.gif", "pipe.svg" })
         QVERIFY(QFile::link(fifo, m_dir->file(link)));
-    std::atomic<bool> done { false };
-    std::thread unblocker([&] {
-        // Should the canvas hang in open(), a writer lets it go, so that the test fails instead of stalling.
-        for (int i = 0; i < 100 && !done; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            if (i >= 40) {
-                const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-                if (fd >= 0)
-                    ::close(fd);
-            }
+    // Should the canvas hang in open(), a writer lets it go, so that the test fails instead of stalling.
+    struct Unblocker {
+        std::atomic<bool> done { false };
+        std::thread thread;
+        ~Unblocker()
+        {
+            done = true;
+            thread.join();
         }
+    } unblocker;
+    unblocker.thread = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        for (; !unblocker.done; std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+            ::close(::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK));
     });
     QElapsedTimer clock;
     clock.start();
@@ -202,8 +205,6 @@ void TestImageShowView::emptySizeAndNoItem()
             QVERIFY(std::isfinite(args.at(0).toDouble()));
         scales.clear();
     }
-    done = true;
-    unblocker.join();
     QVERIFY(clock.elapsed() < 1500);
 }
 

@@ -2,14 +2,9 @@
 #include "common/vorneltest.h"
 #include "grid/fullimagecache.h"
 
-#include <QElapsedTimer>
 #include <QImageReader>
 #include <QTest>
 #include <QThreadPool>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace testutil;
 
@@ -30,19 +25,13 @@ bool loadFull(const ItemInfoPtr& info)
     return info->loadFullImage() == 0 && waitForSignal(loaded, 1, 10000);
 }
 
-// The colours at the middle of the four quarters, to tell how a picture was turned.
-QList<QRgb> quarters(const QImage& image)
-{
-    const int w = image.width(), h = image.height();
-    return { image.pixel(w / 4, h / 4), image.pixel(3 * w / 4, h / 4), image.pixel(w / 4, 3 * h / 4),
-        image.pixel(3 * w / 4, 3 * h / 4) };
-}
-
+// Whether the middles of the four quarters have about the same colours: both pictures turned the same way.
 bool sameQuarters(const QImage& a, const QImage& b)
 {
-    const QList<QRgb> x = quarters(a), y = quarters(b);
-    for (int i = 0; i < 4; ++i) {
-        if (qAbs(qRed(x[i]) - qRed(y[i])) + qAbs(qGreen(x[i]) - qGreen(y[i])) + qAbs(qBlue(x[i]) - qBlue(y[i])) > 90)
+    for (const QPointF& at : { QPointF(.25, .25), QPointF(.75, .25), QPointF(.25, .75), QPointF(.75, .75) }) {
+        const QColor x = a.pixelColor(int(at.x() * a.width()), int(at.y() * a.height()));
+        const QColor y = b.pixelColor(int(at.x() * b.width()), int(at.y() * b.height()));
+        if (qAbs(x.red() - y.red()) + qAbs(x.green() - y.green()) + qAbs(x.blue() - y.blue()) > 90)
             return false;
     }
     return true;
@@ -70,7 +59,8 @@ private:
 
 void TestItemImages::eightOrientationsUpright()
 {
-    // 400 x 200: the thumbnails come from a reduced decode, the full image from a whole one.
+    // 400 x 200: the thumbnails come from a reduced decode, the full image from a whole one; Qt's own turn is the
+    // reference.
     for (int orientation = 1; orientation <= 8; ++orientation) {
         const QString path = m_files.file(QString("turned %1.jpg").arg(orientation));
         QVERIFY(quarterImage(400, 200).save(path, "JPEG", 95));
@@ -79,22 +69,20 @@ void TestItemImages::eightOrientationsUpright()
         reader.setAutoTransform(true);
         const QImage upright = reader.read();
         const QSize shown = orientation >= 5 ? QSize(200, 400) : QSize(400, 200);
-        QCOMPARE(upright.size(), shown);
+        const QByteArray what = QByteArray::number(orientation);
 
         ItemInfoPtr info = itemFor(path);
         QVERIFY(loadAndSettle(info));
-        const QString what = QString("orientation %1").arg(orientation);
         const FileTagInfo record = info->tagRecord();
         QCOMPARE(QSize(record.getImageWidth(), record.getImageHeight()), shown);
         QCOMPARE(info->imageSize(), shown);
         for (const QImage& thumb : { info->thumbnail(), info->listThumbnail() }) {
-            QCOMPARE(thumb.size(), ImageDecoder::fitSize(shown, thumb.size()));
-            QVERIFY2((thumb.width() < thumb.height()) == (orientation >= 5), qPrintable(what));
-            QVERIFY2(sameQuarters(thumb, upright), qPrintable(what));
+            QVERIFY2((thumb.width() < thumb.height()) == (orientation >= 5), what);
+            QVERIFY2(sameQuarters(thumb, upright), what);
         }
         QVERIFY(loadFull(info));
         QCOMPARE(info->fullImage().size(), shown);
-        QVERIFY2(sameQuarters(info->fullImage(), upright), qPrintable(what));
+        QVERIFY2(sameQuarters(info->fullImage(), upright), what);
     }
 }
 
@@ -113,25 +101,6 @@ void TestItemImages::hostileFilesKeepTheirFacts()
     QVERIFY(info->tagRecord().getRowId() > 0);
     QCOMPARE(info->loadFullImage(), 0);
     QVERIFY(imageLoadPool->waitForDone(10000));
-    QCOMPARE(info->fullImageState(), 0);
-
-    // A link named like a photo that leads to a FIFO is skipped like an unreadable file, at once.
-    const QString fifo = m_files.file("pipe");
-    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const QString link = m_files.file("pipe.jpg");
-    QVERIFY(QFile::link(fifo, link));
-    QElapsedTimer clock;
-    clock.start();
-    info = itemFor(link);
-    const bool settled = loadAndSettle(info);
-    QCOMPARE(info->loadFullImage(), 0);
-    const bool fullDone = imageLoadPool->waitForDone(5000);
-    // Should a reader hang in open(), a writer lets it go, so that the test ends.
-    const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-    if (writer >= 0)
-        ::close(writer);
-    QVERIFY(settled && fullDone && clock.elapsed() < 5000);
-    QVERIFY(info->thumbnail().isNull());
     QCOMPARE(info->fullImageState(), 0);
 }
 

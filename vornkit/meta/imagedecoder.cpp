@@ -100,6 +100,52 @@ QSize storedSize(QImageReader& reader, QIODevice& device, const QByteArray& form
     return QSize(le16(6), le16(8)).expandedTo(size);
 }
 
+// Bytes a JPEG decoder keeps beside the picture: a progressive one holds every coefficient of the whole picture at
+// any scale, a sequential one a few rows (0). -1 when the frame header cannot be found.
+qint64 jpegCoefficientBytes(QIODevice& device)
+{
+    const qint64 pos = device.pos();
+    qint64 bytes = -1;
+    if (device.seek(0) && device.read(2) == QByteArray("\xFF\xD8", 2)) {
+        for (int segment = 0; segment < 256; ++segment) {
+            const QByteArray head = device.read(4);
+            if (head.size() < 4 || quint8(head[0]) != 0xFF)
+                break;
+            const int marker = quint8(head[1]);
+            const int length = quint8(head[2]) << 8 | quint8(head[3]);
+            const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+            if (!frame) {
+                if (length < 2 || !device.seek(device.pos() + length - 2))
+                    break;
+                continue;
+            }
+            if ((marker & 0x03) != 0x02) { // not progressive
+                bytes = 0;
+                break;
+            }
+            const QByteArray sof = device.read(length - 2);
+            const int components = sof.size() >= 6 ? quint8(sof[5]) : 0;
+            if (components < 1 || sof.size() < 6 + 3 * components)
+                break;
+            const qint64 height = quint8(sof[1]) << 8 | quint8(sof[2]);
+            const qint64 width = quint8(sof[3]) << 8 | quint8(sof[4]);
+            int hMax = 1, vMax = 1;
+            for (int c = 0; c < components; ++c) {
+                hMax = qMax(hMax, quint8(sof[7 + 3 * c]) >> 4);
+                vMax = qMax(vMax, quint8(sof[7 + 3 * c]) & 0x0F);
+            }
+            bytes = 0;
+            for (int c = 0; c < components; ++c) {
+                const int h = qMax(1, quint8(sof[7 + 3 * c]) >> 4), v = qMax(1, quint8(sof[7 + 3 * c]) & 0x0F);
+                bytes += (width * h / hMax + 8) * (height * v / vMax + 8) * 2; // a 16-bit coefficient a pixel
+            }
+            break;
+        }
+    }
+    device.seek(pos);
+    return bytes;
+}
+
 int bytesPerPixel(QImage::Format format)
 {
     if (format == QImage::Format_Invalid)
@@ -139,14 +185,12 @@ QSize jpegDecodedSize(const QSize& stored, const QSize& target)
 
 // Bytes a raster decode holds at its peak: the decoded picture and its conversion to 32 bits, what the reader keeps
 // beside it, the scaled and turned copies and the fitted pictures.
-qint64 rasterCost(const QSize& stored, const QSize& decoded, int bpp, const QByteArray& format,
+qint64 rasterCost(const QSize& decoded, int bpp, qint64 readerBytes, const QByteArray& format,
     const QSize& storedTarget, bool transformed, const QList<QSize>& fits)
 {
-    qint64 cost = area(decoded) * bpp;
+    qint64 cost = area(decoded) * bpp + readerBytes;
     if (bpp != 4)
         cost += area(decoded) * 4;
-    if (format == "jpeg")
-        cost += area(stored) * 3; // a progressive JPEG keeps its coefficients whole
     if (format == "gif")
         cost += area(decoded) * 4; // the frame behind the frame
     if (storedTarget != decoded)
@@ -371,9 +415,11 @@ ImageDecoder::Result ImageDecoder::decodeDevice(QIODevice& device, const QList<Q
         QList<QSize> fits;
         for (const QSize& box : boxes)
             fits << fitSize(r.fullSize, box);
-        cost = rasterCost(stored, reduced ? jpegDecodedSize(stored, storedTarget) : stored,
-            bytesPerPixel(header.imageFormat()), r.format, storedTarget, turn != QImageIOHandler::TransformationNone,
-            fits);
+        qint64 readerBytes = r.format == "jpeg" ? jpegCoefficientBytes(device) : 0;
+        if (readerBytes < 0)
+            readerBytes = area(stored) * 3; // a frame header not found is taken as progressive
+        cost = rasterCost(reduced ? jpegDecodedSize(stored, storedTarget) : stored, bytesPerPixel(header.imageFormat()),
+            readerBytes, r.format, storedTarget, turn != QImageIOHandler::TransformationNone, fits);
         r.tooLarge = beyondPixelLimit(stored) || cost + kept > budgetBytes();
     }
     if (r.tooLarge) {
