@@ -11,6 +11,7 @@
 #include "grid/iteminfo.h"
 #include "meta/exivtags.h"
 #include "meta/exivutil.h"
+#include "meta/imagedecoder.h"
 #include "sys/fileutil.h"
 
 #include <QAtomicInt>
@@ -308,17 +309,14 @@ int main(int argc, char** argv)
         QElapsedTimer clock;
         clock.start();
         runParallel(n, threads, [&](int i) {
-            QFile file(files[i]);
-            if (!file.open(QIODevice::ReadOnly))
-                return;
-            QSize full;
-            const bool svg = ExtractFileExt(files[i]).compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0;
-            const QImage image = ItemInfo::decodeForThumbs(file.readAll(), svg, boxes, full);
-            if (!image.isNull())
+            // Read and decoded as the item does it: the bytes kept for the metadata, the thumbnails fitted.
+            QByteArray bytes;
+            const ImageDecoder::Result r = ImageDecoder::decodeFile(files[i], boxes, bytes);
+            if (!r.image.isNull())
                 decoded.fetchAndAddOrdered(1);
             if (i == 0) {
-                firstFull = full;
-                firstDecoded = image.size();
+                firstFull = r.fullSize;
+                firstDecoded = r.image.size();
             }
         });
         decodedCount = decoded.loadAcquire();

@@ -73,6 +73,12 @@ QString makeImage(const QString& dir, const QString& name, int w = 64, int h = 4
     const char* format = nullptr);
 // A plain image of one colour.
 QImage solidImage(int w, int h, const QColor& color);
+// A picture of four coloured quarters (red, green / blue, yellow), to tell how it was turned.
+QImage quarterImage(int w, int h);
+// A tiny PNG whose header declares w x h (bit depth and colour type as given); its pixel data do not follow.
+QByteArray pngDeclaring(quint32 w, quint32 h, int bitDepth = 8, int colorType = 2);
+// A GIF of a w x h canvas with the given number of one-pixel frames, looping.
+QByteArray gifCanvas(int w, int h, int frames);
 bool writeBytes(const QString& path, const QByteArray& bytes);
 QByteArray readBytes(const QString& path);
 

@@ -12,12 +12,19 @@
 #include "viewer/svgshowitem.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QMovie>
 #include <QTest>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testutil;
 
@@ -27,6 +34,14 @@ namespace {
 const char kAnimGif[]
     = "R0lGODlhCAAGAPAAAP8AAAAAACH5BAAKAAAAIf8LTkVUU0NBUEUyLjADAQAAACwAAAAACAAGAAACBoSPqct9BQAh+QQACgAAACwAAAAAC"
       "AAGAIAAAP8AAAACBoSPqct9BQAh+QQACgAAACwAAAAACAAGAIAA/wAAAAACBoSPqct9BQA7";
+
+// Shows the item and waits until its full image, decoded off this thread, has taken the thumbnail's place.
+bool showWhole(ImageShowView& view, const ItemInfoPtr& info)
+{
+    view.onShowImage(info);
+    auto* item = dynamic_cast<ImageShowItem*>(view.currentItem());
+    return item && QTest::qWaitFor([item] { return !item->showsThumbnail() && !item->pixmap().isNull(); }, 10000);
+}
 
 // The scene point under the middle of the viewport.
 QPointF visibleCentre(QGraphicsView& view)
@@ -70,6 +85,7 @@ private slots:
     void init();
     void bestFitZoomRotate();
     void emptySizeAndNoItem();
+    void standInUntilFullImage();
     void gifAndSvg();
     void windowHandOver();
     void standInWindows();
@@ -97,7 +113,7 @@ void TestImageShowView::bestFitZoomRotate()
 
     // Smaller than the canvas: scale 1, centred; fit enlarges: min(400 / 100, 300 / 60).
     const ItemInfoPtr small = itemFor(makeImage(m_dir->path(), "small.png", 100, 60));
-    view.onShowImage(small);
+    QVERIFY(showWhole(view, small));
     QCOMPARE(scales.last().at(0).toDouble(), 1.0);
     QGraphicsItem* item = view.currentItem()->item;
     QVERIFY(centred(item));
@@ -105,7 +121,7 @@ void TestImageShowView::bestFitZoomRotate()
     QCOMPARE(scales.last().at(0).toDouble(), 4.0);
 
     // Larger than the canvas: scaled down to fit, centred, and kept in the middle of a resized canvas.
-    view.onShowImage(itemFor(makeImage(m_dir->path(), "large.jpg", 1600, 600)));
+    QVERIFY(showWhole(view, itemFor(makeImage(m_dir->path(), "large.jpg", 1600, 600))));
     item = view.currentItem()->item;
     QVERIFY(qFuzzyCompare(scales.last().at(0).toDouble(), 0.25));
     QVERIFY(centred(item));
@@ -153,7 +169,30 @@ void TestImageShowView::emptySizeAndNoItem()
     QVERIFY(writeBytes(m_dir->file("empty.png"), QByteArray()));
     QVERIFY(writeBytes(m_dir->file("bad.svg"), QByteArray("<svg><g>")));
     QVERIFY(writeBytes(m_dir->file("bad.gif"), QByteArray("GIF89a")));
-    for (const char* name : { "broken.jpg", "empty.png", "missing.png", "bad.svg", "bad.gif" }) {
+    // Links to a FIFO are never opened: showing them returns at once.
+    const QString fifo = m_dir->file("pipe");
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const char* link : { "pipe.jpg", "pipe.gif", "pipe.svg" })
+        QVERIFY(QFile::link(fifo, m_dir->file(link)));
+    // Should the canvas hang in open(), a writer lets it go, so that the test fails instead of stalling.
+    struct Unblocker {
+        std::atomic<bool> done { false };
+        std::thread thread;
+        ~Unblocker()
+        {
+            done = true;
+            thread.join();
+        }
+    } unblocker;
+    unblocker.thread = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        for (; !unblocker.done; std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+            ::close(::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK));
+    });
+    QElapsedTimer clock;
+    clock.start();
+    for (const char* name :
+        { "broken.jpg", "empty.png", "missing.png", "bad.svg", "bad.gif", "pipe.jpg", "pipe.gif", "pipe.svg" }) {
         view.onShowImage(itemFor(m_dir->file(name)));
         QVERIFY2(view.currentItem() && view.currentItem()->item->isVisible(), name);
         QCOMPARE(view.currentItem()->filePath, m_dir->file(name));
@@ -166,6 +205,31 @@ void TestImageShowView::emptySizeAndNoItem()
             QVERIFY(std::isfinite(args.at(0).toDouble()));
         scales.clear();
     }
+    QVERIFY(clock.elapsed() < 1500);
+}
+
+void TestImageShowView::standInUntilFullImage()
+{
+    ImageShowView& view = *m_view;
+    const ItemInfoPtr info = itemFor(makeImage(m_dir->path(), "big.jpg", 1600, 1200));
+    QVERIFY(info->load() == 0 && QTest::qWaitFor([&] { return info->thumbReady == 1; }, 10000));
+    // Every full-image thread held up: the canvas cannot have the full image, and must not decode it itself.
+    PoolGate gate(imageLoadPool);
+
+    // At once: the thumbnail, stretched to the picture's size, fitted.
+    view.onShowImage(info);
+    auto* item = dynamic_cast<ImageShowItem*>(view.currentItem());
+    QVERIFY(item && item->showsThumbnail());
+    QCOMPARE(info->fullImageState(), 0);
+    QCOMPARE(item->boundingRect().size(), QSizeF(1600, 1200));
+    QCOMPARE(view.scale(), 0.25);
+    view.itemZoom(1);
+
+    // The full image swapped in keeps the user's zoom.
+    gate.open();
+    QTRY_VERIFY_WITH_TIMEOUT(!item->showsThumbnail(), 10000);
+    QCOMPARE(item->pixmap().size(), QSize(1600, 1200));
+    QVERIFY(qFuzzyCompare(view.scale(), 0.25 * 1.1));
 }
 
 void TestImageShowView::gifAndSvg()
@@ -185,6 +249,17 @@ void TestImageShowView::gifAndSvg()
     QVERIFY(gif && gif->isVisible());
     auto* label = qobject_cast<QLabel*>(gif->widget());
     QTRY_VERIFY(label && label->movie()->currentFrameNumber() > 0);
+    QCOMPARE(label->movie()->cacheMode(), QMovie::CacheAll);
+
+    // Frames too many to keep play uncached; a canvas too large to decode does not play at all.
+    QVERIFY(writeBytes(m_dir->file("many.gif"), gifCanvas(2000, 2000, 300)));
+    QVERIFY(writeBytes(m_dir->file("huge.gif"), gifCanvas(20000, 20000, 300)));
+    view.onShowImage(itemFor(m_dir->file("many.gif")));
+    QCOMPARE(label->movie()->cacheMode(), QMovie::CacheNone);
+    QTRY_VERIFY(label->movie()->currentFrameNumber() > 0);
+    view.onShowImage(itemFor(m_dir->file("huge.gif")));
+    QVERIFY(!label->movie()->isValid());
+    view.onShowImage(itemFor(gifPath));
 
     // An SVG after it stops the movie and hides it.
     view.onShowImage(itemFor(svgPath));
@@ -208,7 +283,7 @@ void TestImageShowView::windowHandOver()
     view.setHost(&windows);
     windows.items << itemFor(makeImage(m_dir->path(), "照片 一.png", 100, 60))
                   << itemFor(makeImage(m_dir->path(), "b.png", 10, 10));
-    view.onShowImage(windows.items.first());
+    QVERIFY(showWhole(view, windows.items.first()));
     const QPoint onImage = view.mapFromScene(view.currentItem()->item->sceneBoundingRect().center());
 
     // Double click on the image: no window switch. Beside it: the manager comes forward and takes the viewer's
@@ -248,7 +323,7 @@ void TestImageShowView::standInWindows()
     StandInView* viewer = StandInView::current();
     QVERIFY(viewer && viewer->isVisible());
     QCOMPARE(viewer->rowCount(), 2);
-    QCOMPARE(viewer->canvas()->currentItem()->item->boundingRect().size(), QSizeF(300, 200));
+    QTRY_COMPARE(viewer->canvas()->currentItem()->item->boundingRect().size(), QSizeF(300, 200));
     viewer->close();
     wnd->close();
     QTRY_VERIFY(!StandInWnd::current() && !StandInView::current());

@@ -120,14 +120,13 @@ void TestItemInfo::sizesAndReducedDecode()
     QCOMPARE(ItemInfo::coverSize(QSize(4000, 3000), boxes), QSize(188, 141));
     QCOMPARE(ItemInfo::coverSize(QSize(150, 100), boxes), QSize(150, 100));
 
-    // A JPEG decodes at reduced scale, other formats whole.
+    // A JPEG decodes at reduced scale, other formats whole; an SVG renders at the size shown.
     const QByteArray jpeg = readBytes(makeImage(m_files.path(), "reduced.jpg", 1600, 1200));
-    QSize full;
-    const QImage reduced = ItemInfo::decodeForThumbs(jpeg, false, boxes, full);
-    QCOMPARE(full, QSize(1600, 1200));
-    QCOMPARE(reduced.size(), QSize(188, 141));
+    const ImageDecoder::Result reduced = ImageDecoder::decodeData(jpeg, boxes);
+    QCOMPARE(reduced.fullSize, QSize(1600, 1200));
+    QCOMPARE(reduced.image.size(), QSize(188, 141));
     const QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='300' height='100'/>";
-    QCOMPARE(ItemInfo::decodeForThumbs(svg, true, boxes, full).size(), QSize(300, 100));
+    QCOMPARE(ImageDecoder::decodeData(svg, boxes).image.size(), QSize(192, 64));
 }
 
 void TestItemInfo::loadFromFileThenFromRows()

@@ -5,8 +5,10 @@
 #include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
+#include "grid/medialistview.h"
 #include "manager/standinwnd.h"
 #include "task/pooljob.h"
+#include "viewer/standinview.h"
 
 #include <QApplication>
 #include <QAtomicInt>
@@ -14,11 +16,14 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSemaphore>
 #include <QTest>
 
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -43,6 +48,7 @@ private slots:
     void poolsSettingsAndWindow();
     void programInEmptyFolder();
     void databaseLockedByAnotherProgram();
+    void fifoNeverHoldsTheProgram();
 };
 
 void TestStartup::droppedJobsNeverHangShutDown()
@@ -105,9 +111,23 @@ void TestStartup::poolsSettingsAndWindow()
     wnd->close();
     QTRY_VERIFY(!StandInWnd::current());
 
-    // The path argument is passed on as it is: a backslash belongs to the name.
+    // The path argument is passed on as it is: a backslash belongs to the name. Missing, it is named in a message
+    // instead of being shown as an empty picture.
     const QString odd = dir.file("照片 a\\b.jpg");
-    QCOMPARE(static_cast<StandInWnd*>(openMainWindow({ "vornel", odd }))->filePath(), odd);
+    auto* refused = static_cast<StandInWnd*>(openMainWindow({ "vornel", odd }));
+    QVERIFY(refused->filePath().isEmpty() && !StandInView::current());
+    QMessageBox* box = refused->findChild<QMessageBox*>();
+    QVERIFY(box && box->isVisible() && box->text().endsWith(odd));
+    // A link to a FIFO is refused without being opened.
+    const QString fifo = dir.file("pipe");
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QVERIFY(QFile::link(fifo, dir.file("pipe.jpg")));
+    QCOMPARE(openMainWindow({ "vornel", dir.file("pipe.jpg") }), refused);
+    QVERIFY(refused->findChildren<QMessageBox*>().last()->text().contains("不是一个普通文件"));
+    QVERIFY(!StandInView::current());
+    // A folder is listed.
+    openMainWindow({ "vornel", dir.path() });
+    QCOMPARE(refused->grid()->currentPath(), dir.path());
 
     createThreadPools();
     AppCfg::instance(0)->lastPath = "/相册";
@@ -199,6 +219,38 @@ void TestStartup::databaseLockedByAnotherProgram()
     QCOMPARE(vornel.exitCode(), 0);
     QVERIFY2(took < 15000, qPrintable(QString::number(took)));
     QVERIFY(locker.execNoQuery("ROLLBACK"));
+}
+
+void TestStartup::fifoNeverHoldsTheProgram()
+{
+    const QString binDir = qEnvironmentVariable("VORN_BIN_DIR");
+    if (binDir.isEmpty())
+        QSKIP("VORN_BIN_DIR not set (run through ctest)");
+    testutil::TempDir prog, home, photos;
+    QVERIFY(!testutil::makeImage(photos.path(), "照片.jpg").isEmpty());
+    const QString fifo = photos.file(".pipe");
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString link = photos.file("pipe.jpg");
+    QVERIFY(QFile::link(fifo, link));
+    QVERIFY(QDir().mkpath(prog.file("profile")));
+    QVERIFY(testutil::writeBytes(
+        prog.file("profile/vornel.cfg"), QJsonDocument(QJsonObject { { "LastPath", photos.path() } }).toJson()));
+
+    // The folder that holds the link is listed and loaded, the link itself is the argument: the program closes.
+    QProcess vornel;
+    vornel.setProcessEnvironment(programEnv(prog, home, 1500));
+    vornel.setProcessChannelMode(QProcess::ForwardedChannels);
+    vornel.start(binDir + "/vornel", { link });
+    QVERIFY2(vornel.waitForStarted(10000), qPrintable(vornel.errorString()));
+    const bool ended = vornel.waitForFinished(20000);
+    if (!ended)
+        vornel.kill();
+    QVERIFY(ended);
+    QCOMPARE(vornel.exitCode(), 0);
+    // And its settings were saved whole.
+    const QJsonObject cfg = QJsonDocument::fromJson(testutil::readBytes(prog.file("profile/vornel.cfg"))).object();
+    QCOMPARE(cfg["LastPath"].toString(), photos.path());
+    QVERIFY(cfg.contains("item") && cfg.contains("cache"));
 }
 
 QTEST_MAIN(TestStartup)

@@ -4,7 +4,10 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QImageWriter>
 #include <QTest>
+
+#include <cmath>
 
 #include <sys/stat.h>
 
@@ -13,41 +16,10 @@ class TestImageDecoder : public QObject {
 private slots:
     void uprightAndReduced();
     void svgAtShownSize();
+    void budgetCountsEveryCopy();
+    void moviesCacheWithinBudget();
     void hostileFiles();
 };
-
-namespace {
-
-quint32 crc32Of(const char* data, int len)
-{
-    quint32 c = 0xFFFFFFFFu;
-    for (int i = 0; i < len; ++i) {
-        c ^= quint8(data[i]);
-        for (int k = 0; k < 8; ++k)
-            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-    }
-    return ~c;
-}
-
-// A PNG whose header declares w x h; its pixel data is a single tiny row, so it is small on disk.
-QByteArray pngDeclaring(quint32 w, quint32 h)
-{
-    QByteArray png;
-    QBuffer buf(&png);
-    buf.open(QIODevice::WriteOnly);
-    testutil::solidImage(4, 4, Qt::blue).save(&buf, "PNG");
-    auto put32 = [&](int at, quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            png[at + i] = char((v >> (24 - 8 * i)) & 0xFF);
-    };
-    put32(16, w);
-    put32(20, h);
-    const quint32 crc = crc32Of(png.constData() + 12, 17);
-    put32(29, crc);
-    return png;
-}
-
-} // namespace
 
 void TestImageDecoder::uprightAndReduced()
 {
@@ -69,6 +41,21 @@ void TestImageDecoder::uprightAndReduced()
     QCOMPARE(small.image.size(), QSize(45, 60));
     QCOMPARE(small.fullSize, QSize(300, 400));
 
+    // Each box gets its fit, an empty one nothing; the bytes come along when asked for.
+    QByteArray bytes;
+    const ImageDecoder::Result boxed = ImageDecoder::decodeFile(photo, { QSize(30, 30), QSize(0, 0) }, bytes);
+    QCOMPARE(boxed.fitted.size(), 2);
+    QCOMPARE(boxed.fitted[0].size(), QSize(22, 30));
+    QVERIFY(boxed.fitted[1].isNull());
+    QVERIFY(boxed.fileRead);
+    QCOMPARE(bytes, testutil::readBytes(photo));
+
+    // Ready to paint without a conversion: 32 bits, premultiplied only with alpha.
+    QImage alpha(20, 10, QImage::Format_ARGB32);
+    alpha.fill(QColor(255, 0, 0, 128));
+    QVERIFY(alpha.save(dir.file("alpha.png")));
+    QCOMPARE(ImageDecoder::decodeFile(dir.file("alpha.png")).image.format(), QImage::Format_ARGB32_Premultiplied);
+
     QCOMPARE(ImageDecoder::coverSize(QSize(4000, 3000), { QSize(192, 108), QSize(188, 141) }), QSize(188, 141));
     QCOMPARE(ImageDecoder::coverSize(QSize(150, 100), { QSize(192, 108) }), QSize(150, 100));
 }
@@ -89,12 +76,69 @@ void TestImageDecoder::svgAtShownSize()
     QVERIFY(ImageDecoder::decodeData("<svg xmlns='http://www.w3.org/2000/svg'/>", { QSize(50, 50) }).image.isNull());
 }
 
+void TestImageDecoder::budgetCountsEveryCopy()
+{
+    // Within the pixel limit, but a 16-bit picture with its 32-bit copy takes more than the whole budget.
+    const qint64 limit = qint64(ImageDecoder::kBudgetMegapixels) * 1000000;
+    const int side = int(std::sqrt(double(limit))) - 100;
+    ImageDecoder::Result r = ImageDecoder::decodeData(testutil::pngDeclaring(side, side, 16, 6), { QSize(100, 100) });
+    QVERIFY(r.tooLarge);
+    QCOMPARE(r.fullSize, QSize(side, side));
+    // A plain 32-bit one of the same size still fits: it is decoded (here it fails on its missing data).
+    r = ImageDecoder::decodeData(testutil::pngDeclaring(side, side), { QSize(100, 100) });
+    QVERIFY(!r.tooLarge && r.image.isNull());
+
+    // A progressive JPEG keeps every coefficient whatever the scale: 100 megapixels at 4:4:4 take more than the
+    // budget, while a sequential one decodes at reduced scale.
+    QByteArray jpeg;
+    QBuffer out(&jpeg);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    QImageWriter writer(&out, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    QVERIFY(writer.write(testutil::quarterImage(16, 16)));
+    const int sof = jpeg.indexOf("\xFF\xC2");
+    QVERIFY(sof > 0 && quint8(jpeg[sof + 9]) == 3);
+    jpeg.replace(sof + 5, 4, QByteArray("\x27\x10\x27\x10", 4)); // 10000 x 10000
+    for (int c = 0; c < 3; ++c)
+        jpeg[sof + 11 + 3 * c] = 0x11;
+    QVERIFY(ImageDecoder::decodeData(jpeg, { QSize(100, 100) }).tooLarge);
+    jpeg[sof + 1] = '\xC0';
+    r = ImageDecoder::decodeData(jpeg, { QSize(100, 100) });
+    QVERIFY(!r.tooLarge);
+    QCOMPARE(r.fullSize, QSize(10000, 10000));
+
+    // Too large to decode, the file's bytes are still read for its tags.
+    testutil::TempDir dir;
+    const QByteArray huge = testutil::pngDeclaring(40000, 40000);
+    QVERIFY(testutil::writeBytes(dir.file("huge.png"), huge));
+    QByteArray bytes;
+    r = ImageDecoder::decodeFile(dir.file("huge.png"), {}, bytes);
+    QVERIFY(r.tooLarge && r.fileRead && r.image.isNull());
+    QCOMPARE(bytes, huge);
+}
+
+void TestImageDecoder::moviesCacheWithinBudget()
+{
+    // Frames of 64 MB: some play, uncached; a canvas of 400 megapixels does not play at all.
+    QBuffer big;
+    big.setData(testutil::gifCanvas(4000, 4000, 400));
+    QVERIFY(big.open(QIODevice::ReadOnly));
+    QCOMPARE(ImageDecoder::moviePlay(big), ImageDecoder::MovieUncached);
+    QCOMPARE(big.pos(), qint64(0));
+    QBuffer huge;
+    huge.setData(testutil::gifCanvas(20000, 20000, 3));
+    QVERIFY(huge.open(QIODevice::ReadOnly));
+    QCOMPARE(ImageDecoder::moviePlay(huge), ImageDecoder::MovieRefused);
+    // Its first frame is not decoded for a thumbnail either.
+    QVERIFY(ImageDecoder::decodeData(huge.data(), { QSize(100, 100) }).tooLarge);
+}
+
 void TestImageDecoder::hostileFiles()
 {
     testutil::TempDir dir;
     // A gigapixel declared in a tiny PNG is not decoded; its size is still known.
     const QString huge = dir.file("huge.png");
-    QVERIFY(testutil::writeBytes(huge, pngDeclaring(40000, 40000)));
+    QVERIFY(testutil::writeBytes(huge, testutil::pngDeclaring(40000, 40000)));
     const ImageDecoder::Result r = ImageDecoder::decodeFile(huge, { QSize(100, 100) });
     QVERIFY(r.tooLarge);
     QVERIFY(r.image.isNull());
@@ -110,9 +154,14 @@ void TestImageDecoder::hostileFiles()
     truncated.truncate(truncated.size() / 3);
     QVERIFY(testutil::writeBytes(dir.file("cut.jpg"), truncated));
     QSize size;
+    QByteArray bytes;
     for (const char* name : { "pipe.jpg", "link.png", "zero.jpg", "text.png", "missing.jpg" }) {
         QVERIFY2(ImageDecoder::decodeFile(dir.file(name), { QSize(64, 64) }).image.isNull(), name);
         QVERIFY2(!ImageDecoder::readHeader(dir.file(name), size), name);
+        // Bytes only from a regular file: an empty one and a non-picture are read, the others not.
+        const ImageDecoder::Result r = ImageDecoder::decodeFile(dir.file(name), {}, bytes);
+        QCOMPARE(r.fileRead, QByteArray(name) == "zero.jpg" || QByteArray(name) == "text.png");
+        QCOMPARE(bytes.size(), QByteArray(name) == "text.png" ? 13 : 0);
     }
     // A truncated JPEG still gives what it holds, at the right size, or nothing; never a crash.
     const ImageDecoder::Result cut = ImageDecoder::decodeFile(dir.file("cut.jpg"));

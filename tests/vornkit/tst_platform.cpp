@@ -6,7 +6,9 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 class TestPlatform : public QObject {
     Q_OBJECT
@@ -153,6 +155,11 @@ void TestPlatform::onlyRegularFilesOpen()
     const QString good = dir.file("good link.jpg");
     QVERIFY(QFile::link(photo, good));
 
+    // Not even opened: opening a device can act on it.
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    QVERIFY(inotify_add_watch(watch, QFile::encodeName(fifo).constData(), IN_OPEN) >= 0);
+
     QByteArray out;
     for (const QString& p : { photo, good }) {
         QVERIFY(platform::isRegularFile(p));
@@ -168,6 +175,9 @@ void TestPlatform::onlyRegularFilesOpen()
         QVERIFY(!f.isOpen());
         QVERIFY(!platform::readRegularFile(p, 100, out));
     }
+    char events[4096];
+    QCOMPARE(read(watch, events, sizeof events), ssize_t(-1));
+    close(watch);
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

@@ -8,9 +8,11 @@
 #include "grid/tagfilewriter.h"
 #include "manager/standinwnd.h"
 #include "records/histaglist.h"
+#include "sys/platform.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 bool openDbPools()
 {
@@ -31,10 +33,30 @@ QWidget* openMainWindow(const QStringList& arguments)
     if (!wnd)
         return nullptr;
     wnd->show();
+    if (arguments.size() < 2)
+        return wnd;
     // A backslash is a file-name character here: the path goes on unchanged.
-    if (arguments.size() >= 2)
-        wnd->openFile(QDir::fromNativeSeparators(arguments.at(1)));
+    const QString path = QDir::fromNativeSeparators(arguments.at(1));
+    if (QFileInfo(path).isDir()) {
+        wnd->loadPath(path);
+        return wnd;
+    }
+    const QString problem = fileArgumentProblem(path);
+    if (problem.isEmpty())
+        wnd->openFile(path);
+    else
+        wnd->showProblem(problem);
     return wnd;
+}
+
+QString fileArgumentProblem(const QString& path)
+{
+    // A link counts by its target: a dangling one is missing, one to a FIFO or a device is no file to show.
+    if (!QFileInfo::exists(path))
+        return QStringLiteral("文件不存在：\n%1").arg(path);
+    if (!platform::isRegularFile(path))
+        return QStringLiteral("无法打开，这不是一个普通文件：\n%1").arg(path);
+    return QString();
 }
 
 void shutDown()

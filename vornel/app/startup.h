@@ -10,7 +10,11 @@ bool openDbPools();
 void closeDbPools();
 
 // Shows the main window, or with a path argument the window that opens that file; null when none could be shown.
+// A folder argument is listed; a missing file or one that is not a regular file is refused with a message.
 QWidget* openMainWindow(const QStringList& arguments);
+
+// Why the file given on the command line cannot be shown; empty when it can. Never opens it.
+QString fileArgumentProblem(const QString& path);
 
 // How long closing may wait for a database that another program holds, and for the writes into photos.
 constexpr int kCloseDbWaitMs = 8000;

@@ -6,10 +6,10 @@
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
 #include "db/thumbdb.h"
+#include "grid/fullimagecache.h"
 #include "grid/itemstorequeue.h"
 #include "meta/colorstat.h"
 #include "meta/exivtags.h"
-#include "meta/svgloader.h"
 #include "records/bookmarktb.h"
 #include "records/filetagtb.h"
 #include "records/imagecachetb.h"
@@ -17,16 +17,11 @@
 #include "sys/fileutil.h"
 #include "task/pooljob.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QImageReader>
 #include <QReadLocker>
-#include <QSemaphore>
 #include <QThreadPool>
 #include <QWaitCondition>
 #include <QWriteLocker>
-
-#include <cmath>
 
 // Lets the destructor skip jobs that have not started and wait only for those that run.
 struct ItemInfo::Gate {
@@ -40,7 +35,6 @@ struct ItemInfo::Gate {
 struct ItemInfo::LoadParams {
     QString file;
     QString folder;
-    bool svg = false;
     QSize gridBox;
     QSize stripBox;
     QSize cacheBox;
@@ -84,58 +78,10 @@ Boxes currentBoxes()
     return b;
 }
 
-// The thumbnail for a box made from an image decoded at full or reduced scale; full is the image's own size.
-QImage makeThumb(const QImage& decoded, const QSize& full, const QSize& box)
-{
-    if (decoded.isNull())
-        return QImage();
-    const QSize target = ItemInfo::fitSize(full, box);
-    if (target.isEmpty())
-        return QImage();
-    if (target == decoded.size())
-        return decoded;
-    return decoded.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
 bool fitsIn(const QSize& image, const QSize& box)
 {
     return image.width() <= box.width() && image.height() <= box.height();
 }
-
-// Larger files are not read at all.
-const qint64 kMaxFileBytes = qint64(1) << 30;
-
-// Whole-image decodes in flight share a budget of megapixels, so a folder of huge pictures decoded on every
-// load thread at once cannot exhaust memory.
-const int kDecodeBudget = 512;
-
-QSemaphore& decodeBudget()
-{
-    static QSemaphore budget(kDecodeBudget);
-    return budget;
-}
-
-class DecodeHold {
-public:
-    explicit DecodeHold(const QSize& size)
-        : m_units(size.isValid()
-                ? int(qBound<qint64>(1, (qint64(size.width()) * size.height() + 999999) / 1000000, kDecodeBudget))
-                : 0)
-    {
-        if (m_units)
-            decodeBudget().acquire(m_units);
-    }
-    ~DecodeHold()
-    {
-        if (m_units)
-            decodeBudget().release(m_units);
-    }
-    DecodeHold(const DecodeHold&) = delete;
-    DecodeHold& operator=(const DecodeHold&) = delete;
-
-private:
-    int m_units;
-};
 
 } // namespace
 
@@ -154,6 +100,7 @@ ItemInfo::ItemInfo()
 ItemInfo::~ItemInfo()
 {
     abort = 1;
+    FullImageCache::instance().forget(this);
     {
         QMutexLocker lock(&m_gate->mutex);
         m_gate->dead = true;
@@ -215,7 +162,6 @@ int ItemInfo::load()
     LoadParams params;
     params.file = m_filePath;
     params.folder = m_folder;
-    params.svg = ExtractFileExt(m_filePath).compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0;
     params.gridBox = boxes.grid;
     params.stripBox = boxes.strip;
     params.cacheBox = boxes.cache;
@@ -252,11 +198,7 @@ int ItemInfo::loadFullImage()
 
 void ItemInfo::releaseFullImage()
 {
-    QWriteLocker lock(&m_fullImageLock);
-    if (m_fullImageState > 0) {
-        m_fullImage = QImage();
-        m_fullImageState = -1;
-    }
+    FullImageCache::instance().drop(this);
 }
 
 // ---- readers
@@ -331,8 +273,21 @@ QImage ItemInfo::listThumbnail() const
 
 QImage ItemInfo::fullImage() const
 {
-    QReadLocker lock(&m_fullImageLock);
-    return m_fullImageState >= 1 ? m_fullImage : QImage();
+    QImage image;
+    {
+        QReadLocker lock(&m_fullImageLock);
+        if (m_fullImageState >= 1)
+            image = m_fullImage;
+    }
+    if (!image.isNull())
+        FullImageCache::instance().touch(const_cast<ItemInfo*>(this));
+    return image;
+}
+
+QSize ItemInfo::imageSize() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_imageSize;
 }
 
 int ItemInfo::fullImageState() const
@@ -388,68 +343,7 @@ bool ItemInfo::match(const QList<int>& stars, const QList<QRgb>& colours, const 
     return false;
 }
 
-// ---- sizes and decoding
-
-QSize ItemInfo::fitSize(const QSize& image, const QSize& box)
-{
-    if (image.isEmpty())
-        return image;
-    // Nothing fits in an empty box (a cell too small for its image).
-    if (box.isEmpty())
-        return QSize();
-    if (fitsIn(image, box))
-        return image;
-    return image.scaled(box, Qt::KeepAspectRatio);
-}
-
-QSize ItemInfo::coverSize(const QSize& image, const QList<QSize>& boxes)
-{
-    if (image.isEmpty())
-        return image;
-    double factor = 0;
-    for (const QSize& box : boxes) {
-        const QSize t = fitSize(image, box);
-        if (t.isEmpty())
-            continue;
-        factor = qMax(factor, qMax(double(t.width()) / image.width(), double(t.height()) / image.height()));
-    }
-    if (factor <= 0 || factor >= 1)
-        return image;
-    const QSize size(int(std::ceil(image.width() * factor - 1e-9)), int(std::ceil(image.height() * factor - 1e-9)));
-    return size.boundedTo(image).expandedTo(QSize(1, 1));
-}
-
-QImage ItemInfo::decodeForThumbs(const QByteArray& data, bool svg, const QList<QSize>& boxes, QSize& fullSize)
-{
-    fullSize = QSize();
-    if (data.isEmpty())
-        return QImage();
-    QImage image;
-    if (svg) {
-        image = SvgLoader().load(data, 0, 0);
-        fullSize = image.size();
-        return image;
-    }
-    QBuffer buffer;
-    buffer.setData(data);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return QImage();
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    // A JPEG decodes at reduced scale; its own size comes from its header.
-    if (size.isValid() && reader.format() == "jpeg" && reader.supportsOption(QImageIOHandler::ScaledSize)) {
-        const QSize cover = coverSize(size, boxes);
-        if (cover != size)
-            reader.setScaledSize(cover);
-        if (reader.read(&image))
-            fullSize = size;
-        return image;
-    }
-    const DecodeHold hold(size);
-    if (reader.read(&image))
-        fullSize = image.size();
-    return image;
-}
+// ---- thumbnails
 
 QImage ItemInfo::refit(const QImage& thumb, const QSize& imageSize, const QSize& box)
 {
@@ -591,11 +485,13 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
 
 int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTags& tags, QImage& hintImage)
 {
-    QFile file(params.file);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes)
+    // One read of the file serves the thumbnails and the tags; only a regular file is opened, never a FIFO or a
+    // device behind the name.
+    QByteArray data;
+    const ImageDecoder::Result decoded
+        = ImageDecoder::decodeFile(params.file, { params.gridBox, params.stripBox, params.cacheBox }, data);
+    if (!decoded.fileRead)
         return -1;
-    QByteArray data = file.readAll();
-    file.close();
 
     // The tags are read here, so the bytes never wait in memory for the metadata pool.
     tags.read = true;
@@ -608,17 +504,16 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
             tags.text = exiv.getTextTag();
         }
     }
+    data = QByteArray();
     if (abort == 1)
         return -1;
 
-    QSize full;
-    const QImage image = decodeForThumbs(data, params.svg, { params.gridBox, params.stripBox, params.cacheBox }, full);
-    data = QByteArray();
-    if (image.isNull() || full.isEmpty() || abort == 1)
+    // A picture too large to decode keeps its facts, with an empty cell.
+    const QSize full = decoded.fullSize;
+    if ((decoded.image.isNull() && !decoded.tooLarge) || full.isEmpty())
         return -1;
-
-    const QImage grid = makeThumb(image, full, params.gridBox);
-    const QImage list = makeThumb(image, full, params.stripBox);
+    const QImage grid = decoded.fitted.value(0);
+    const QImage list = decoded.fitted.value(1);
     hintImage = grid;
     {
         QMutexLocker lock(&m_mutex);
@@ -643,7 +538,7 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
         }
     }
     if (cacheFromDb != 1) {
-        const QImage thumb = makeThumb(image, full, params.cacheBox);
+        const QImage thumb = decoded.fitted.value(2);
         const bool fits = fitsIn(full, params.cacheBox);
         {
             QMutexLocker lock(&m_mutex);
@@ -653,7 +548,7 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
             cacheInfo.setFile(params.file);
             cacheInfo.setThumbWidth(fits ? full.width() : params.cacheBox.width());
             cacheInfo.setThumbHeight(fits ? full.height() : params.cacheBox.height());
-            cacheInfo.setFormat(int(image.format()));
+            cacheInfo.setFormat(int(thumb.format()));
             cacheInfo.setThumb(thumb);
         }
         thumbReady = 1;
@@ -778,15 +673,30 @@ int ItemInfo::fullImageJob(const QString& path)
     if (fullImageState() > 0 || abort == 1)
         return 1;
     // Decoded outside the lock, so a reader never waits for a decode.
-    QImage image;
-    if (!image.load(path))
+    const ImageDecoder::Result decoded = ImageDecoder::decodeFile(path);
+    if (decoded.image.isNull() || abort == 1 || !FullImageCache::instance().put(this, decoded.image))
         return -1;
+    emit fullImageLoaded();
+    return 0;
+}
+
+bool ItemInfo::takeFullImage(const QImage& image)
+{
     QWriteLocker lock(&m_fullImageLock);
     if (abort == 1)
-        return -1;
+        return false;
     m_fullImage = image;
     m_fullImageState = m_fullImageState == -1 ? 2 : 1;
-    return 0;
+    return true;
+}
+
+void ItemInfo::clearFullImage()
+{
+    QWriteLocker lock(&m_fullImageLock);
+    if (m_fullImageState > 0) {
+        m_fullImage = QImage();
+        m_fullImageState = -1;
+    }
 }
 
 // ---- edits

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meta/imagedecoder.h"
 #include "records/filetaginfo.h"
 #include "records/imagecacheinfo.h"
 
@@ -22,6 +23,7 @@
 #include <functional>
 #include <memory>
 
+class FullImageCache;
 class ItemInfo;
 class QThreadPool;
 using ItemInfoPtr = QSharedPointer<ItemInfo>;
@@ -51,7 +53,8 @@ public:
     int load();
     // -1 without a file; 1 when the tags or thumbnails are not ready or a store is running; 0 when queued.
     int storeToDb();
-    // -1 without a file; 1 when the full image is there or loading; 0 when queued.
+    // -1 without a file; 1 when the full image is there or loading; 0 when queued. The image comes upright, within
+    // the decode budget, and is held within the full images' budget (FullImageCache); fullImageLoaded announces it.
     int loadFullImage();
     void releaseFullImage();
 
@@ -66,6 +69,8 @@ public:
     QImage thumbnail() const;
     QImage listThumbnail() const;
     QImage fullImage() const;
+    // The picture's size as shown (upright) once the tags or the thumbnails know it; invalid before.
+    QSize imageSize() const;
     // 0 never loaded, 1 loaded, 2 loaded again after a release, -1 released.
     int fullImageState() const;
     // A copy of the tag record, safe from any thread.
@@ -91,14 +96,12 @@ public:
     // 0 renamed; -1 refused (blank, ".", "..", holds "/", target exists) or failed; -2 not loaded yet or busy.
     int rename(const QString& newName);
 
-    // Sizes used while loading: a thumbnail is the image itself when it fits in the box, else the image scaled
-    // into it (aspect ratio kept).
-    static QSize fitSize(const QSize& image, const QSize& box);
-    // The smallest size of the image's shape that covers the thumbnails for all the boxes.
-    static QSize coverSize(const QSize& image, const QList<QSize>& boxes);
-    // Decodes bytes for thumbnails of the given boxes: a JPEG at reduced scale, anything else whole. fullSize is
-    // the image's own size. An SVG renders at its default size.
-    static QImage decodeForThumbs(const QByteArray& data, bool svg, const QList<QSize>& boxes, QSize& fullSize);
+    // A thumbnail's size for a box (ImageDecoder::fitSize): the image itself when it fits, else scaled into it.
+    static QSize fitSize(const QSize& image, const QSize& box) { return ImageDecoder::fitSize(image, box); }
+    static QSize coverSize(const QSize& image, const QList<QSize>& boxes)
+    {
+        return ImageDecoder::coverSize(image, boxes);
+    }
 
     QFileInfo fileInfo;
     FileTagInfo tagInfo;
@@ -123,8 +126,12 @@ signals:
     void cacheLoaded();
     // A queued tag-row write (edit, rename, file facts) ended; emitted on the store thread.
     void tagStored(bool ok);
+    // The full image is there (emitted from the pool thread that decoded it).
+    void fullImageLoaded();
 
 private:
+    friend class FullImageCache;
+
     struct Gate;
     struct LoadParams;
     struct FileTags;
@@ -137,6 +144,9 @@ private:
     int metaJob(const FileTags& tags, const QImage& hintImage);
     int storeJob(int cacheBigImage);
     int fullImageJob(const QString& path);
+    // Under the image lock, for FullImageCache: take the image (false once the item is going away) or let it go.
+    bool takeFullImage(const QImage& image);
+    void clearFullImage();
     void setThumbs(const QImage& grid, const QImage& list);
     static QImage refit(const QImage& thumb, const QSize& imageSize, const QSize& box);
     static QList<uint> hintColours(const QImage& thumb, QList<uint>& tagColours);

@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -103,6 +104,15 @@ void StandInWnd::addPanels()
     connect(tag, &TagInfoView::saveTextTags, m_grid, &MediaListView::onSaveTextTags);
     connect(tag, &TagInfoView::saveTags, m_grid, &MediaListView::onSaveTags);
     connect(tag, &TagInfoView::hisTextTagChanged, m_grid, &MediaListView::onRefreshHisTextTag);
+}
+
+void StandInWnd::showProblem(const QString& text)
+{
+    statusBar()->showMessage(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("提示"), text, QMessageBox::NoButton, this);
+    box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void StandInWnd::onChooseFolder()

@@ -23,6 +23,8 @@ public:
     QString filePath() const { return m_file; }
     // Lists a folder (a file: its folder, with the file selected) and keeps it as "LastPath"; false when missing.
     bool loadPath(const QString& path);
+    // Tells the user, without waiting for an answer, in a box titled "提示" and in the status bar.
+    void showProblem(const QString& text);
     MediaListView* grid() const { return m_grid; }
 
     QWidget* managerWidget() override { return this; }

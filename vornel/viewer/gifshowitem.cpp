@@ -1,5 +1,9 @@
 #include "viewer/gifshowitem.h"
 
+#include "meta/imagedecoder.h"
+#include "sys/platform.h"
+
+#include <QFile>
 #include <QGraphicsSceneHoverEvent>
 #include <QGraphicsSceneMouseEvent>
 #include <QLabel>
@@ -20,6 +24,7 @@ GifShowItem::GifShowItem(QGraphicsItem* parent)
 GifShowItem::~GifShowItem()
 {
     m_label->setMovie(nullptr);
+    unloadMovie();
     if (widget() == m_label)
         setWidget(nullptr);
     delete m_label;
@@ -30,16 +35,31 @@ int GifShowItem::load(const ItemInfoPtr& info)
     if (!info)
         return -1;
     filePath = absolutePath(info);
-    m_movie->setFileName(filePath);
+    unloadMovie();
+    auto file = std::make_unique<QFile>();
+    if (platform::openRegularFile(*file, filePath)) {
+        const ImageDecoder::MoviePlay play = ImageDecoder::moviePlay(*file);
+        if (play != ImageDecoder::MovieRefused) {
+            m_movie->setCacheMode(play == ImageDecoder::MovieCached ? QMovie::CacheAll : QMovie::CacheNone);
+            m_movie->setDevice(file.get());
+            m_file = std::move(file);
+        }
+    }
     m_label->setMovie(m_movie.get());
     setWidget(m_label);
     return 0;
 }
 
+void GifShowItem::unloadMovie()
+{
+    m_movie->stop();
+    m_movie->setFileName(QString());
+    m_file.reset();
+}
+
 void GifShowItem::hideItem()
 {
-    m_movie->setFileName(QString());
-    m_movie->stop();
+    unloadMovie();
     m_label->setMovie(nullptr);
     m_label->hide();
     setWidget(nullptr);

@@ -1,6 +1,11 @@
 #include "viewer/imageshowitem.h"
 
+#include "app/threadpools.h"
+#include "grid/fullimagecache.h"
+#include "task/pooljob.h"
+
 #include <QImage>
+#include <QPainter>
 #include <QPixmap>
 
 #include <utility>
@@ -12,14 +17,90 @@ ImageShowItem::ImageShowItem(QGraphicsItem* parent)
     setTransformationMode(Qt::SmoothTransformation);
 }
 
+ImageShowItem::~ImageShowItem()
+{
+    release();
+}
+
 int ImageShowItem::load(const ItemInfoPtr& info)
 {
     if (!info)
         return -1;
+    release();
+    m_info = info;
     filePath = absolutePath(info);
-    QImage image = info->fullImage();
-    if (image.isNull())
-        image.load(filePath);
-    setPixmap(QPixmap::fromImage(std::move(image)));
+    FullImageCache::instance().pin(info.data());
+    refresh();
+    if (m_standIn || pixmap().isNull())
+        info->loadFullImage();
     return 0;
+}
+
+bool ImageShowItem::refresh()
+{
+    const QSize before = itemSize();
+    const QImage full = m_info ? m_info->fullImage() : QImage();
+    prepareGeometryChange();
+    if (!full.isNull()) {
+        m_standIn = false;
+        m_size = full.size();
+        // Shares the image's pixels: it comes ready to paint.
+        setPixmap(QPixmap::fromImage(full));
+        return itemSize() != before;
+    }
+    QImage thumb;
+    QSize size;
+    if (m_info) {
+        const QImage grid = m_info->thumbnail();
+        const QImage strip = m_info->listThumbnail();
+        thumb = grid.width() * qint64(grid.height()) >= strip.width() * qint64(strip.height()) ? grid : strip;
+        size = m_info->imageSize();
+    }
+    m_standIn = !thumb.isNull();
+    m_size = m_standIn ? (size.isEmpty() ? thumb.size() : size) : QSize();
+    setPixmap(m_standIn ? QPixmap::fromImage(thumb) : QPixmap());
+    return itemSize() != before;
+}
+
+void ImageShowItem::hideItem()
+{
+    ShowItem::hideItem();
+    release();
+}
+
+void ImageShowItem::release()
+{
+    if (!m_info)
+        return;
+    FullImageCache::instance().unpin(m_info.data());
+    // Its destructor waits for its jobs: never on this thread.
+    if (itemReleasePool)
+        runJob(itemReleasePool, [info = std::move(m_info)]() mutable { info.reset(); });
+    m_info.reset();
+}
+
+QRectF ImageShowItem::boundingRect() const
+{
+    if (!m_standIn)
+        return QGraphicsPixmapItem::boundingRect();
+    return QRectF(offset(), QSizeF(m_size));
+}
+
+QPainterPath ImageShowItem::shape() const
+{
+    if (!m_standIn)
+        return QGraphicsPixmapItem::shape();
+    QPainterPath path;
+    path.addRect(boundingRect());
+    return path;
+}
+
+void ImageShowItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
+{
+    if (!m_standIn) {
+        QGraphicsPixmapItem::paint(painter, option, widget);
+        return;
+    }
+    painter->setRenderHint(QPainter::SmoothPixmapTransform, transformationMode() == Qt::SmoothTransformation);
+    painter->drawPixmap(boundingRect(), pixmap(), QRectF(pixmap().rect()));
 }

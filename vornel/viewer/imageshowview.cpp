@@ -56,6 +56,9 @@ void ImageShowView::onShowImage(ItemInfoPtr info)
 {
     if (!info)
         return;
+    for (const QMetaObject::Connection& c : qAsConst(m_imageWatch))
+        disconnect(c);
+    m_imageWatch.clear();
     const QString suffix = info->fileInfo.suffix();
     if (m_kind == KindNone) {
         m_image->hideItem();
@@ -74,6 +77,10 @@ void ImageShowView::onShowImage(ItemInfoPtr info)
         m_current = m_gif;
         m_kind = KindGif;
     } else {
+        // Shown at once from what the item holds; the full image is swapped in when it arrives.
+        const ItemInfo* item = info.data();
+        for (auto signal : { &ItemInfo::fullImageLoaded, &ItemInfo::cacheLoaded })
+            m_imageWatch << connect(item, signal, this, [this, item] { onImageArrived(item); });
         m_image->load(info);
         m_current = m_image;
         m_kind = KindImage;
@@ -82,6 +89,17 @@ void ImageShowView::onShowImage(ItemInfoPtr info)
     m_current->best();
     emit scaleChanged(m_current->scale());
     emit imageChanged(info);
+}
+
+void ImageShowView::onImageArrived(const ItemInfo* info)
+{
+    if (m_current != m_image || m_image->info().data() != info || !m_image->isVisible())
+        return;
+    if (!m_image->showsThumbnail() && !m_image->pixmap().isNull())
+        return; // the full image is already shown
+    // The same size keeps the user's zoom, turn and place; a new one is fitted again.
+    if (m_image->refresh())
+        itemBest();
 }
 
 void ImageShowView::itemBest()

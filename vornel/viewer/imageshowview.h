@@ -56,6 +56,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // The shown still image's item has more than before (its full image, or a thumbnail to stand in for it).
+    void onImageArrived(const ItemInfo* info);
+
     CanvasHost* m_host = nullptr;
     QGraphicsScene* m_scene = nullptr;
     int m_kind = KindNone;
@@ -63,4 +66,5 @@ private:
     ImageShowItem* m_image = nullptr; // the three items belong to the scene
     SvgShowItem* m_svg = nullptr;
     GifShowItem* m_gif = nullptr;
+    QList<QMetaObject::Connection> m_imageWatch; // the shown still image's item
 };

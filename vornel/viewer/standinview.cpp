@@ -97,7 +97,8 @@ void StandInView::releaseItems()
     m_folder.clear();
     if (items.isEmpty())
         return;
-    runJob(itemReleasePool, [items]() mutable {
+    // Moved in, so that no reference stays behind on this thread.
+    runJob(itemReleasePool, [items = std::move(items)]() mutable {
         while (!items.isEmpty())
             items.removeLast();
     });

@@ -8,35 +8,55 @@
 #include <QPainter>
 #include <QSemaphore>
 #include <QSvgRenderer>
+#include <QTransform>
 
 #include <cmath>
+#include <memory>
 
 const qint64 ImageDecoder::kMaxFileBytes = qint64(1) << 30;
-const int ImageDecoder::kBudgetMegapixels = 256;
+const int ImageDecoder::kBudgetMegapixels = 128;
 const int ImageDecoder::kMaxSvgSide = 4096;
+const qint64 ImageDecoder::kMaxSvgBytes = qint64(64) << 20;
+const qint64 ImageDecoder::kMaxMovieCacheBytes = qint64(128) << 20;
 
 namespace {
 
-const qint64 kMaxSvgBytes = qint64(64) << 20;
+// Parsing an SVG takes up to about this many times its bytes.
+const int kSvgParseFactor = 16;
+const qint64 kUnitBytes = 64 * 1024;
+
+qint64 budgetBytes()
+{
+    return qint64(ImageDecoder::kBudgetMegapixels) * 4000000;
+}
+
+int budgetUnits()
+{
+    return int(budgetBytes() / kUnitBytes);
+}
 
 QSemaphore& budget()
 {
-    static QSemaphore s(ImageDecoder::kBudgetMegapixels);
+    static QSemaphore s(budgetUnits());
     return s;
 }
 
-int megapixels(const QSize& size)
+qint64 area(const QSize& size)
 {
-    if (!size.isValid())
-        return 0;
-    return int(qMin<qint64>((qint64(size.width()) * size.height() + 999999) / 1000000, 1 << 30));
+    return size.isValid() ? qint64(size.width()) * size.height() : 0;
 }
 
-// Holds budget units for the life of a decode and its scaled copies.
+bool beyondPixelLimit(const QSize& size)
+{
+    return area(size) > qint64(ImageDecoder::kBudgetMegapixels) * 1000000;
+}
+
+// Holds budget for the life of a decode and its intermediate images; more than the whole budget waits for all of
+// it. One hold a thread at a time, taken at once, so that holders never wait on each other.
 class BudgetHold {
 public:
-    explicit BudgetHold(int units)
-        : m_units(qBound(0, units, ImageDecoder::kBudgetMegapixels))
+    explicit BudgetHold(qint64 bytes)
+        : m_units(int(qBound<qint64>(0, (bytes + kUnitBytes - 1) / kUnitBytes, budgetUnits())))
     {
         if (m_units)
             budget().acquire(m_units);
@@ -53,19 +73,173 @@ private:
     int m_units;
 };
 
+bool isSvgFormat(const QByteArray& format)
+{
+    return format == "svg" || format == "svgz";
+}
+
 bool rotates(QImageIOHandler::Transformations t)
 {
     return t.testFlag(QImageIOHandler::TransformationRotate90);
 }
 
-bool openForDecode(QFile& file, const QString& path)
+// The size a picture decodes at. A GIF's reader tells the first frame's size, yet decodes every frame onto the
+// whole canvas that its header declares.
+QSize storedSize(QImageReader& reader, QIODevice& device, const QByteArray& format)
 {
-    return platform::openRegularFile(file, path) && file.size() <= ImageDecoder::kMaxFileBytes && file.size() > 0;
+    const QSize size = reader.size();
+    if (format != "gif")
+        return size;
+    const qint64 pos = device.pos();
+    if (!device.seek(0))
+        return size;
+    const QByteArray head = device.read(10);
+    if (!device.seek(pos) || head.size() < 10)
+        return size;
+    const auto le16 = [&head](int at) { return int(quint8(head[at])) | int(quint8(head[at + 1])) << 8; };
+    return QSize(le16(6), le16(8)).expandedTo(size);
 }
 
-bool isSvgFormat(const QByteArray& format)
+// Bytes a JPEG decoder keeps beside the picture: a progressive one holds every coefficient of the whole picture at
+// any scale, a sequential one a few rows (0). -1 when the frame header cannot be found.
+qint64 jpegCoefficientBytes(QIODevice& device)
 {
-    return format == "svg" || format == "svgz";
+    const qint64 pos = device.pos();
+    qint64 bytes = -1;
+    if (device.seek(0) && device.read(2) == QByteArray("\xFF\xD8", 2)) {
+        for (int segment = 0; segment < 256; ++segment) {
+            const QByteArray head = device.read(4);
+            if (head.size() < 4 || quint8(head[0]) != 0xFF)
+                break;
+            const int marker = quint8(head[1]);
+            const int length = quint8(head[2]) << 8 | quint8(head[3]);
+            const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+            if (!frame) {
+                if (length < 2 || !device.seek(device.pos() + length - 2))
+                    break;
+                continue;
+            }
+            if ((marker & 0x03) != 0x02) { // not progressive
+                bytes = 0;
+                break;
+            }
+            const QByteArray sof = device.read(length - 2);
+            const int components = sof.size() >= 6 ? quint8(sof[5]) : 0;
+            if (components < 1 || sof.size() < 6 + 3 * components)
+                break;
+            const qint64 height = quint8(sof[1]) << 8 | quint8(sof[2]);
+            const qint64 width = quint8(sof[3]) << 8 | quint8(sof[4]);
+            int hMax = 1, vMax = 1;
+            for (int c = 0; c < components; ++c) {
+                hMax = qMax(hMax, quint8(sof[7 + 3 * c]) >> 4);
+                vMax = qMax(vMax, quint8(sof[7 + 3 * c]) & 0x0F);
+            }
+            bytes = 0;
+            for (int c = 0; c < components; ++c) {
+                const int h = qMax(1, quint8(sof[7 + 3 * c]) >> 4), v = qMax(1, quint8(sof[7 + 3 * c]) & 0x0F);
+                bytes += (width * h / hMax + 8) * (height * v / vMax + 8) * 2; // a 16-bit coefficient a pixel
+            }
+            break;
+        }
+    }
+    device.seek(pos);
+    return bytes;
+}
+
+int bytesPerPixel(QImage::Format format)
+{
+    if (format == QImage::Format_Invalid)
+        return 4;
+    return qMax(1, int(QImage::toPixelFormat(format).bitsPerPixel()) / 8);
+}
+
+// The stored picture turned upright as the Exif orientation says, the way the reader's own transform does it.
+QImage upright(QImage image, QImageIOHandler::Transformations t)
+{
+    if (image.isNull() || t == QImageIOHandler::TransformationNone)
+        return image;
+    if (int(t) == QImageIOHandler::TransformationRotate270)
+        return image.transformed(QTransform().rotate(270));
+    image = std::move(image).mirrored(
+        t.testFlag(QImageIOHandler::TransformationMirror), t.testFlag(QImageIOHandler::TransformationFlip));
+    if (rotates(t))
+        image = image.transformed(QTransform().rotate(90));
+    return image;
+}
+
+// Ready to paint and to scale without another copy; in place where the pixel size allows.
+void makePaintable(QImage& image)
+{
+    const QImage::Format wanted = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    if (!image.isNull() && image.format() != wanted)
+        image.convertTo(wanted);
+}
+
+// What the JPEG reader decodes before its own scaling: the smallest of its eighths that covers the target.
+QSize jpegDecodedSize(const QSize& stored, const QSize& target)
+{
+    const double f = qMin(double(stored.width()) / target.width(), double(stored.height()) / target.height());
+    const int eighths = qBound(1, int(std::ceil(8 / f)), 8);
+    return QSize(int(std::ceil(stored.width() * eighths / 8.0)), int(std::ceil(stored.height() * eighths / 8.0)));
+}
+
+// Bytes a raster decode holds at its peak: the decoded picture and its conversion to 32 bits, what the reader keeps
+// beside it, the scaled and turned copies and the fitted pictures.
+qint64 rasterCost(const QSize& decoded, int bpp, qint64 readerBytes, const QByteArray& format,
+    const QSize& storedTarget, bool transformed, const QList<QSize>& fits)
+{
+    qint64 cost = area(decoded) * bpp + readerBytes;
+    if (bpp != 4)
+        cost += area(decoded) * 4;
+    if (format == "gif")
+        cost += area(decoded) * 4; // the frame behind the frame
+    if (storedTarget != decoded)
+        cost += area(storedTarget) * 4;
+    if (transformed)
+        cost += area(storedTarget) * 4;
+    for (const QSize& fit : fits)
+        cost += area(fit) * 4;
+    return cost;
+}
+
+void fillFitted(ImageDecoder::Result& r, const QList<QSize>& boxes)
+{
+    for (const QSize& box : boxes) {
+        const QSize fit = ImageDecoder::fitSize(r.fullSize, box);
+        if (fit.isEmpty() || r.image.isNull())
+            r.fitted << QImage();
+        else if (fit == r.image.size())
+            r.fitted << r.image;
+        else
+            r.fitted << r.image.scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+}
+
+// Rendered straight at the size wanted; asked for whole, no larger than a bounded side.
+// grow: fitted whole into the one box, larger than the declared size when the box is.
+void renderSvg(const QByteArray& data, const QList<QSize>& boxes, bool grow, ImageDecoder::Result& r)
+{
+    QSvgRenderer renderer;
+    if (!renderer.load(data))
+        return;
+    const QSize declared = renderer.defaultSize();
+    if (declared.isEmpty())
+        return;
+    r.fullSize = declared;
+    const QSize wanted = grow && boxes.size() == 1 && !boxes.first().isEmpty()
+        ? declared.scaled(boxes.first(), Qt::KeepAspectRatio).expandedTo(QSize(1, 1))
+        : ImageDecoder::coverSize(declared, boxes);
+    const QSize target = ImageDecoder::fitSize(wanted, QSize(ImageDecoder::kMaxSvgSide, ImageDecoder::kMaxSvgSide));
+    if (target.isEmpty())
+        return;
+    QImage image(target, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return;
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    painter.end();
+    r.image = image;
 }
 
 } // namespace
@@ -101,17 +275,31 @@ QSize ImageDecoder::coverSize(const QSize& size, const QList<QSize>& boxes)
 ImageDecoder::Result ImageDecoder::decodeFile(const QString& path, const QList<QSize>& boxes)
 {
     QFile file;
-    if (!openForDecode(file, path))
+    if (!platform::openRegularFile(file, path) || file.size() > kMaxFileBytes || file.size() == 0)
         return Result();
-    return decodeDevice(file, boxes);
+    return decodeDevice(file, boxes, nullptr, false);
+}
+
+ImageDecoder::Result ImageDecoder::decodeFile(const QString& path, const QList<QSize>& boxes, QByteArray& bytes)
+{
+    bytes.clear();
+    QFile file;
+    if (!platform::openRegularFile(file, path) || file.size() > kMaxFileBytes)
+        return Result();
+    if (file.size() == 0) {
+        Result r;
+        r.fileRead = true;
+        return r;
+    }
+    return decodeDevice(file, boxes, &bytes, false);
 }
 
 ImageDecoder::Result ImageDecoder::decodeFileToFit(const QString& path, const QSize& box)
 {
     QFile file;
-    if (box.isEmpty() || !openForDecode(file, path))
+    if (box.isEmpty() || !platform::openRegularFile(file, path) || file.size() > kMaxFileBytes || file.size() == 0)
         return Result();
-    return decodeDevice(file, { box }, true);
+    return decodeDevice(file, { box }, nullptr, true);
 }
 
 ImageDecoder::Result ImageDecoder::decodeData(const QByteArray& data, const QList<QSize>& boxes)
@@ -122,7 +310,7 @@ ImageDecoder::Result ImageDecoder::decodeData(const QByteArray& data, const QLis
     buffer.setData(data);
     if (!buffer.open(QIODevice::ReadOnly))
         return Result();
-    return decodeDevice(buffer, boxes);
+    return decodeDevice(buffer, boxes, nullptr, false);
 }
 
 bool ImageDecoder::readHeader(const QString& path, QSize& fullSize, QByteArray* format)
@@ -152,80 +340,139 @@ bool ImageDecoder::readHeader(const QString& path, QSize& fullSize, QByteArray* 
     return true;
 }
 
-ImageDecoder::Result ImageDecoder::decodeDevice(QIODevice& device, const QList<QSize>& boxes, bool growSvg)
+ImageDecoder::MoviePlay ImageDecoder::moviePlay(const QSize& frameSize, int frameCount)
 {
-    QImageReader reader(&device);
-    reader.setAutoTransform(true);
+    // While it plays: the reader's frame and the one behind it, the movie's pixmap and the label's copy.
+    const qint64 frameBytes = area(frameSize) * 4;
+    if (frameSize.isEmpty() || beyondPixelLimit(frameSize) || frameBytes * 4 > budgetBytes())
+        return MovieRefused;
+    return frameCount > 0 && frameBytes * frameCount <= kMaxMovieCacheBytes ? MovieCached : MovieUncached;
+}
+
+ImageDecoder::MoviePlay ImageDecoder::moviePlay(QIODevice& device)
+{
+    MoviePlay play = MovieRefused;
+    if (device.seek(0)) {
+        QImageReader reader(&device);
+        const QByteArray format = reader.format();
+        play = moviePlay(storedSize(reader, device, format), reader.imageCount());
+    }
+    if (!device.seek(0))
+        return MovieRefused;
+    return play;
+}
+
+ImageDecoder::Result ImageDecoder::decodeDevice(
+    QIODevice& device, const QList<QSize>& boxes, QByteArray* bytes, bool growSvg)
+{
     Result r;
-    r.format = reader.format();
-    if (isSvgFormat(r.format)) {
-        if (device.size() > kMaxSvgBytes || !device.seek(0))
-            return r;
-        Result svg = decodeSvg(device.readAll(), boxes, growSvg);
-        svg.format = r.format;
-        return svg;
+    const qint64 deviceBytes = device.size();
+    // The file's bytes, read for the caller under the hold; too many to keep are not read.
+    const qint64 kept = bytes && deviceBytes <= budgetBytes() ? deviceBytes : 0;
+    auto readKept = [&]() {
+        if (!bytes || kept != deviceBytes || !device.seek(0))
+            return false;
+        *bytes = device.readAll();
+        r.fileRead = bytes->size() == deviceBytes;
+        if (!r.fileRead)
+            bytes->clear();
+        return r.fileRead;
+    };
+
+    QImageReader header(&device);
+    header.setAutoTransform(false);
+    r.format = header.format();
+    if (r.format.isEmpty()) {
+        BudgetHold hold(kept);
+        readKept();
+        return r;
     }
 
-    const QSize stored = reader.size();
-    const bool turned = rotates(reader.transformation());
+    if (isSvgFormat(r.format)) {
+        if (deviceBytes > kMaxSvgBytes) {
+            BudgetHold hold(kept);
+            readKept();
+            return r;
+        }
+        qint64 largestBox = 0;
+        for (const QSize& box : boxes)
+            largestBox = qMax(largestBox, area(box));
+        const qint64 target = boxes.isEmpty() ? qint64(kMaxSvgSide) * kMaxSvgSide : largestBox;
+        BudgetHold hold(deviceBytes * (1 + kSvgParseFactor) + target * 4 * (1 + boxes.size()));
+        QByteArray data;
+        if (bytes) {
+            if (!readKept())
+                return r;
+            data = *bytes;
+        } else if (device.seek(0)) {
+            data = device.readAll();
+        }
+        renderSvg(data, boxes, growSvg, r);
+        fillFitted(r, boxes);
+        return r;
+    }
+
+    const QSize stored = storedSize(header, device, r.format);
+    const QImageIOHandler::Transformations turn = header.transformation();
+    const bool turned = rotates(turn);
+    QSize storedTarget;
+    bool reduced = false;
+    qint64 cost = budgetBytes() / 4; // a size the header does not tell is taken as large
     if (stored.isValid()) {
         r.fullSize = turned ? stored.transposed() : stored;
-        if (megapixels(stored) > kBudgetMegapixels) {
+        const QSize shown = coverSize(r.fullSize, boxes);
+        // Qt's readers scale before they turn: the scaled size is asked for in the stored orientation.
+        storedTarget = turned ? shown.transposed() : shown;
+        reduced = storedTarget != stored && r.format == "jpeg" && header.supportsOption(QImageIOHandler::ScaledSize);
+        QList<QSize> fits;
+        for (const QSize& box : boxes)
+            fits << fitSize(r.fullSize, box);
+        qint64 readerBytes = r.format == "jpeg" ? jpegCoefficientBytes(device) : 0;
+        if (readerBytes < 0)
+            readerBytes = area(stored) * 3; // a frame header not found is taken as progressive
+        cost = rasterCost(reduced ? jpegDecodedSize(stored, storedTarget) : stored, bytesPerPixel(header.imageFormat()),
+            readerBytes, r.format, storedTarget, turn != QImageIOHandler::TransformationNone, fits);
+        r.tooLarge = beyondPixelLimit(stored) || cost + kept > budgetBytes();
+    }
+    if (r.tooLarge) {
+        BudgetHold hold(kept);
+        readKept();
+        return r;
+    }
+
+    BudgetHold hold(cost + kept);
+    QBuffer keptBuffer;
+    std::unique_ptr<QImageReader> keptReader;
+    QImageReader* reader = &header;
+    if (bytes) {
+        if (!readKept())
+            return r;
+        keptBuffer.setBuffer(bytes);
+        if (!keptBuffer.open(QIODevice::ReadOnly))
+            return r;
+        keptReader = std::make_unique<QImageReader>(&keptBuffer, r.format);
+        keptReader->setAutoTransform(false);
+        reader = keptReader.get();
+    }
+    if (reduced)
+        reader->setScaledSize(storedTarget);
+    QImage image;
+    if (!reader->read(&image) || image.isNull())
+        return r;
+    if (!stored.isValid()) {
+        // Judged by what came out.
+        r.fullSize = turned ? image.size().transposed() : image.size();
+        if (beyondPixelLimit(image.size())) {
             r.tooLarge = true;
             return r;
         }
+        const QSize shown = coverSize(r.fullSize, boxes);
+        storedTarget = turned ? shown.transposed() : shown;
     }
-    const QSize shown = stored.isValid() ? coverSize(r.fullSize, boxes) : QSize();
-    // Qt scales before it turns: the scaled size is asked for in the stored orientation.
-    const QSize storedTarget = turned ? shown.transposed() : shown;
-    if (stored.isValid() && storedTarget != stored && reader.supportsOption(QImageIOHandler::ScaledSize)
-        && r.format == "jpeg") {
-        BudgetHold hold(megapixels(storedTarget) * 2);
-        reader.setScaledSize(storedTarget);
-        if (!reader.read(&r.image))
-            r.image = QImage();
-        return r;
-    }
-
-    // A whole decode, and the scaled copy made from it, hold the budget together. A size the header does not
-    // tell is taken as large.
-    const int units = stored.isValid() ? megapixels(stored) + megapixels(shown) : kBudgetMegapixels / 4;
-    BudgetHold hold(units);
-    QImage image;
-    if (!reader.read(&image))
-        return r;
-    if (!r.fullSize.isValid())
-        r.fullSize = image.size();
-    const QSize target = coverSize(image.size(), boxes);
-    r.image = target == image.size() ? image : image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return r;
-}
-
-ImageDecoder::Result ImageDecoder::decodeSvg(const QByteArray& data, const QList<QSize>& boxes, bool growSvg)
-{
-    Result r;
-    QSvgRenderer renderer;
-    if (!renderer.load(data))
-        return r;
-    const QSize declared = renderer.defaultSize();
-    if (declared.isEmpty())
-        return r;
-    r.fullSize = declared;
-    // Rendered straight at the size wanted; asked for whole, no larger than a bounded side.
-    QSize target = growSvg && boxes.size() == 1 && !boxes.first().isEmpty()
-        ? declared.scaled(boxes.first(), Qt::KeepAspectRatio).expandedTo(QSize(1, 1))
-        : coverSize(declared, boxes);
-    target = fitSize(target, QSize(kMaxSvgSide, kMaxSvgSide));
-    if (target.isEmpty())
-        return r;
-    BudgetHold hold(megapixels(target));
-    QImage image(target, QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull())
-        return r;
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    renderer.render(&painter);
-    painter.end();
-    r.image = image;
+    makePaintable(image);
+    if (image.size() != storedTarget)
+        image = image.scaled(storedTarget, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    r.image = upright(std::move(image), turn);
+    fillFitted(r, boxes);
     return r;
 }

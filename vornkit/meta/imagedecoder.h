@@ -12,26 +12,37 @@ class QIODevice;
 
 // Decodes pictures for showing, the one way every view does it: only regular files are read, the picture comes
 // upright (Exif orientation applied), JPEGs decode at reduced scale, SVGs render straight at the size wanted, and
-// every whole-image decode with its scaled copies counts against one process-wide pixel budget.
+// every decode with its intermediate images (conversions, scaled copies, the file's bytes when kept) counts
+// against one process-wide budget of bytes. Pictures come out ready to paint: 32 bits a pixel, premultiplied when
+// they have alpha.
 class VORNKIT_EXPORT ImageDecoder {
 public:
     // Larger files are not read.
     static const qint64 kMaxFileBytes;
-    // Megapixels that decodes in flight may hold together; a picture declaring more is not decoded at all.
+    // A picture declaring more megapixels is not decoded at all. Decodes in flight hold together at most this many
+    // megapixels at four bytes each.
     static const int kBudgetMegapixels;
-    // An SVG asked for at its own size renders at most this large.
+    // An SVG asked for at its own size renders at most this large; a larger file is not parsed.
     static const int kMaxSvgSide;
+    static const qint64 kMaxSvgBytes;
+    // Bytes that the cached frames of one animation may take.
+    static const qint64 kMaxMovieCacheBytes;
 
     struct Result {
         QImage image; // null when nothing could be decoded
         QSize fullSize; // the whole picture as shown (upright); valid whenever its header could be read
         QByteArray format; // the reader's name for it ("jpeg", "png", "svg", ...)
-        bool tooLarge = false; // the header declares more pixels than the budget: not decoded
+        bool tooLarge = false; // the header declares more than the budget allows: not decoded
+        QList<QImage> fitted; // the picture fitted into each box asked for, in order; null for an empty box
+        bool fileRead = false; // decodeFile with bytes: the whole file was read into them
     };
 
     // The picture just large enough that its fit into each box can be scaled down from it (never enlarged);
     // empty boxes are left out, and without any other at its whole size.
     static Result decodeFile(const QString& path, const QList<QSize>& boxes = {});
+    // The same, and the file's bytes (for its metadata) read once with it; they count against the budget while
+    // the picture decodes. bytes stay empty unless fileRead.
+    static Result decodeFile(const QString& path, const QList<QSize>& boxes, QByteArray& bytes);
     static Result decodeData(const QByteArray& data, const QList<QSize>& boxes = {});
     // The picture fitted into the box: a bitmap as decodeFile gives it (never enlarged), an SVG rendered at its
     // whole fit, larger than its declared size when the box is (bounded by kMaxSvgSide).
@@ -44,7 +55,13 @@ public:
     // The smallest size from which every non-empty box's fit can be scaled down; the size itself without one.
     static QSize coverSize(const QSize& size, const QList<QSize>& boxes);
 
+    // How an animation may play: not at all when its frames are too large to decode within the budget; keeping
+    // every frame only while frame size times frame count fits kMaxMovieCacheBytes.
+    enum MoviePlay { MovieRefused, MovieUncached, MovieCached };
+    static MoviePlay moviePlay(const QSize& frameSize, int frameCount);
+    // The same from an animation's header; the device is left at its start.
+    static MoviePlay moviePlay(QIODevice& device);
+
 private:
-    static Result decodeDevice(QIODevice& device, const QList<QSize>& boxes, bool growSvg = false);
-    static Result decodeSvg(const QByteArray& data, const QList<QSize>& boxes, bool growSvg = false);
+    static Result decodeDevice(QIODevice& device, const QList<QSize>& boxes, QByteArray* bytes, bool growSvg);
 };

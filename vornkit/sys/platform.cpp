@@ -156,7 +156,11 @@ bool openRegularFile(QFile& file, const QString& path)
     const QByteArray name = QFile::encodeName(path);
     if (name.isEmpty())
         return false;
-    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer for good.
+    // Not even opened unless the name (or its link) leads to a regular file: opening a device can act on it.
+    struct stat named { };
+    if (stat(name.constData(), &named) != 0 || !S_ISREG(named.st_mode))
+        return false;
+    // O_NONBLOCK: should the name turn into a FIFO meanwhile, opening it would wait for a writer for good.
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
