@@ -4,8 +4,9 @@
 #include "common/testutil.h"
 #include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
-#include "manager/standinwnd.h"
+#include "manager/picmgr.h"
 #include "task/pooljob.h"
+#include "viewer/standinview.h"
 
 #include <QApplication>
 #include <QAtomicInt>
@@ -81,13 +82,18 @@ void TestStartup::poolsSettingsAndWindow()
 
     QWidget* wnd = openMainWindow({ "vornel" });
     QVERIFY(wnd && wnd->isVisible());
-    QCOMPARE(StandInWnd::current(), wnd);
+    QCOMPARE(PicMgr::current(), wnd);
     wnd->close();
-    QTRY_VERIFY(!StandInWnd::current());
+    QTRY_VERIFY(!PicMgr::current());
 
     // The path argument is passed on as it is: a backslash belongs to the name.
     const QString odd = dir.file("照片 a\\b.jpg");
-    QCOMPARE(static_cast<StandInWnd*>(openMainWindow({ "vornel", odd }))->filePath(), odd);
+    QWidget* viewer = openMainWindow({ "vornel", odd });
+    QVERIFY(viewer && viewer == StandInView::current() && viewer->isVisible());
+    QLinkedList<ItemInfoPtr> shown;
+    StandInView::current()->getItems(shown);
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first()->fileInfo.filePath(), odd);
 
     createThreadPools();
     AppCfg::instance(0)->lastPath = "/相册";
@@ -95,7 +101,8 @@ void TestStartup::poolsSettingsAndWindow()
     QVERIFY(!tagDbPool && !thumbDbPool && !itemLoadPool);
     const QJsonObject saved = QJsonDocument::fromJson(testutil::readBytes(dir.file("profile/vornel.cfg"))).object();
     QCOMPARE(saved["LastPath"].toString(), QString("/相册"));
-    delete StandInWnd::current();
+    delete StandInView::current();
+    delete PicMgr::current();
 }
 
 void TestStartup::programInEmptyFolder()

@@ -2,8 +2,9 @@
 
 #include "app/appcfg.h"
 #include "app/threadpools.h"
+#include "app/windows.h"
 #include "db/sqlitedbpool.h"
-#include "manager/standinwnd.h"
+#include "manager/picmgr.h"
 #include "records/histaglist.h"
 
 #include <QDir>
@@ -22,13 +23,13 @@ void closeDbPools()
 
 QWidget* openMainWindow(const QStringList& arguments)
 {
-    StandInWnd* wnd = StandInWnd::instance();
+    // A backslash is a file-name character here: the path goes on unchanged.
+    if (arguments.size() >= 2)
+        return openViewerOn(QDir::fromNativeSeparators(arguments.at(1)));
+    PicMgr* wnd = PicMgr::instance();
     if (!wnd)
         return nullptr;
     wnd->show();
-    // A backslash is a file-name character here: the path goes on unchanged.
-    if (arguments.size() >= 2)
-        wnd->openFile(QDir::fromNativeSeparators(arguments.at(1)));
     return wnd;
 }
 
