@@ -25,7 +25,6 @@
 #include <QDockWidget>
 #include <QGraphicsItem>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
 #include <QSlider>
@@ -167,18 +166,8 @@ void TestPicMgr::formsTablesAndMenus()
     QCOMPARE(PicMgr::instance(), mgr);
     QCOMPARE(PicMgr::current(), mgr);
     QVERIFY(mgr->testAttribute(Qt::WA_DeleteOnClose) && mgr->getLessSet());
-    QCOMPARE(mgr->objectName(), QString("PicMgr"));
-    QCOMPARE(mgr->windowTitle(), QString("蔚禾照片管理"));
-    QCOMPARE(mgr->size(), QSize(915, 561));
-    QCOMPARE(mgr->findChild<QLabel*>("lbTitle")->text(), QString("蔚禾照片管理"));
-    QVERIFY(!mgr->findChild<QLabel*>("lbLogo")->pixmap()->isNull());
-    for (const char* name : { "btMainMenu", "btMinimize", "btMaximize", "btClose", "btFind" }) {
-        auto* button = mgr->findChild<QToolButton*>(name);
-        QVERIFY2(button && !button->icon().isNull(), name);
-    }
-    QCOMPARE(mgr->findChild<QToolButton*>("btFind")->text(), QString("过滤"));
-    QVERIFY(mgr->findChild<QSlider*>("sdZoom")->isHidden());
-    QCOMPARE(mgr->findChild<QComboBox*>("cbTextTag")->maximumWidth(), 256);
+    for (const char* name : { "btMainMenu", "btMinimize", "btMaximize", "btClose", "btFind" })
+        QVERIFY2(!mgr->findChild<QToolButton*>(name)->icon().isNull(), name); // every image is there
 
     // The main menu, and "视图" ending with the five dock toggles; every status tip is the text.
     QMenu* menu = mgr->mainMenu();
@@ -251,28 +240,20 @@ void TestPicMgr::filterBar()
     auto* colours = mgr->findChild<IconComboBox*>("cbColor");
     auto* keys = mgr->findChild<QComboBox*>("cbTextTag");
 
-    // The pickers' items, none ticked, none current, each with its placeholder.
-    QCOMPARE(stars->count(), 6);
-    for (int i = 0; i < 6; ++i) {
-        QCOMPARE(stars->itemText(i), QString("%1星").arg(i));
-        QCOMPARE(stars->itemData(i).toInt(), i);
-        QVERIFY(!stars->itemIcon(i).isNull());
-    }
-    QCOMPARE(colours->count(), 1 + ColorStat::cvCandidateCount);
-    QCOMPARE(colours->itemText(0), QString("无标"));
-    QCOMPARE(colours->itemData(0).toUInt(), 0u);
-    QCOMPARE(colours->itemText(1), ColorStat::cvCandidate[0].name);
-    QCOMPARE(colours->itemData(1).toUInt(), ColorStat::cvCandidate[0].rgb());
+    // The history's blank entries get no item; the others keep their blanks. Nothing is ticked or current.
     QCOMPARE(keys->count(), 2);
     QCOMPARE(keys->itemText(1), QString(" 乙 "));
+    QCOMPARE(stars->count(), 6);
+    QCOMPARE(colours->count(), 1 + ColorStat::cvCandidateCount);
     for (QComboBox* combo : { static_cast<QComboBox*>(stars), static_cast<QComboBox*>(colours), keys }) {
         QCOMPARE(combo->currentIndex(), -1);
         QVERIFY(!combo->itemData(0, Qt::CheckStateRole).toBool());
     }
-    QCOMPARE(stars->lineEdit()->placeholderText(), QString("星标级别筛选"));
-    QCOMPARE(colours->lineEdit()->placeholderText(), QString("颜色标签筛选"));
-    QCOMPARE(keys->lineEdit()->placeholderText(), QString("关键词筛选"));
-    QVERIFY(stars->lineEdit()->isReadOnly() && colours->lineEdit()->isReadOnly() && !keys->lineEdit()->isReadOnly());
+    // A chip as a click on the item makes it.
+    const auto chip = [](QComboBox* combo, int index) {
+        return IconTextLabelData(
+            combo->itemIcon(index), combo->itemText(index), QIcon(), false, combo->itemData(index));
+    };
 
     MediaListView* grid = mgr->form()->listView();
     grid->resize(800, 600);
@@ -280,11 +261,13 @@ void TestPicMgr::filterBar()
     QVERIFY(waitLoaded(grid, 3));
 
     // "无标" alone: the photo without colour tags.
-    colours->setCurrentTags({ IconTextLabelData(QIcon(), "无标", QIcon(), false, 0) });
+    colours->setCurrentTags({ chip(colours, 0) });
     QCOMPARE(shownNames(grid), QStringList({ "p1.jpg" }));
+    colours->setCurrentTags({ chip(colours, 1) }); // 红色
+    QCOMPARE(shownNames(grid), QStringList({ "p2.jpg", "p3.jpg" }));
     // Keywords split at blanks: a, two blanks, b gives two keywords; stars and colours add to them.
     colours->setCurrentTags({});
-    stars->setCurrentTags({ IconTextLabelData(QIcon(), "5星", QIcon(), false, 5) });
+    stars->setCurrentTags({ chip(stars, 5) });
     keys->setEditText("甲  乙");
     QCOMPARE(shownNames(grid), QStringList({ "p1.jpg", "p2.jpg", "p3.jpg" }));
     stars->setCurrentTags({});
@@ -304,7 +287,7 @@ void TestPicMgr::filterBar()
     QCOMPARE(shownNames(grid).size(), 3);
 
     // Listing another folder clears every picker.
-    stars->setCurrentTags({ IconTextLabelData(QIcon(), "3星", QIcon(), false, 3) });
+    stars->setCurrentTags({ chip(stars, 3) });
     keys->setEditText("甲");
     grid->listFolder(m_dir->path(), QString());
     QList<IconTextLabelData> left;
