@@ -5,8 +5,7 @@
 #include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
-#include "grid/medialistview.h"
-#include "manager/standinwnd.h"
+#include "manager/picmgr.h"
 #include "task/pooljob.h"
 #include "viewer/standinview.h"
 
@@ -107,27 +106,37 @@ void TestStartup::poolsSettingsAndWindow()
 
     QWidget* wnd = openMainWindow({ "vornel" });
     QVERIFY(wnd && wnd->isVisible());
-    QCOMPARE(StandInWnd::current(), wnd);
+    QCOMPARE(PicMgr::current(), wnd);
     wnd->close();
-    QTRY_VERIFY(!StandInWnd::current());
+    QTRY_VERIFY(!PicMgr::current());
 
     // The path argument is passed on as it is: a backslash belongs to the name. Missing, it is named in a message
     // instead of being shown as an empty picture.
     const QString odd = dir.file("照片 a\\b.jpg");
-    auto* refused = static_cast<StandInWnd*>(openMainWindow({ "vornel", odd }));
-    QVERIFY(refused->filePath().isEmpty() && !StandInView::current());
-    QMessageBox* box = refused->findChild<QMessageBox*>();
-    QVERIFY(box && box->isVisible() && box->text().endsWith(odd));
-    // A link to a FIFO is refused without being opened.
+    // An existing file opens the viewer on it.
+    QVERIFY(testutil::writeBytes(odd, testutil::readBytes(testutil::makeImage(dir.path(), "seed.png"))));
+    QWidget* viewer = openMainWindow({ "vornel", odd });
+    QVERIFY(viewer && viewer == StandInView::current() && viewer->isVisible());
+    QLinkedList<ItemInfoPtr> shown;
+    StandInView::current()->getItems(shown);
+    QVERIFY(!shown.isEmpty());
+    viewer->close();
+    QTRY_VERIFY(!StandInView::current());
+    // Missing, or a link to a FIFO: named in a message on the manager, never opened.
+    const QString missing = dir.file("不在 a.jpg");
+    QWidget* refused = openMainWindow({ "vornel", missing });
+    QVERIFY(refused && refused == PicMgr::current() && !StandInView::current());
+    QTRY_VERIFY(!refused->findChildren<QMessageBox*>().isEmpty());
+    QVERIFY(refused->findChildren<QMessageBox*>().last()->text().endsWith(missing));
     const QString fifo = dir.file("pipe");
     QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     QVERIFY(QFile::link(fifo, dir.file("pipe.jpg")));
     QCOMPARE(openMainWindow({ "vornel", dir.file("pipe.jpg") }), refused);
     QVERIFY(refused->findChildren<QMessageBox*>().last()->text().contains("不是一个普通文件"));
     QVERIFY(!StandInView::current());
-    // A folder is listed.
+    // A folder is the one the manager opens.
     openMainWindow({ "vornel", dir.path() });
-    QCOMPARE(refused->grid()->currentPath(), dir.path());
+    QCOMPARE(AppCfg::current()->lastPath, dir.path());
 
     createThreadPools();
     AppCfg::instance(0)->lastPath = "/相册";
@@ -135,7 +144,8 @@ void TestStartup::poolsSettingsAndWindow()
     QVERIFY(!tagDbPool && !thumbDbPool && !itemLoadPool);
     const QJsonObject saved = QJsonDocument::fromJson(testutil::readBytes(dir.file("profile/vornel.cfg"))).object();
     QCOMPARE(saved["LastPath"].toString(), QString("/相册"));
-    delete StandInWnd::current();
+    delete StandInView::current();
+    delete PicMgr::current();
 }
 
 void TestStartup::programInEmptyFolder()

@@ -2,11 +2,12 @@
 
 #include "app/appcfg.h"
 #include "app/threadpools.h"
+#include "app/windows.h"
 #include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
 #include "grid/itemstorequeue.h"
 #include "grid/tagfilewriter.h"
-#include "manager/standinwnd.h"
+#include "manager/picmgr.h"
 #include "records/histaglist.h"
 #include "sys/platform.h"
 
@@ -29,23 +30,26 @@ void closeDbPools()
 
 QWidget* openMainWindow(const QStringList& arguments)
 {
-    StandInWnd* wnd = StandInWnd::instance();
+    QString problem;
+    if (arguments.size() >= 2) {
+        // A backslash is a file-name character here: the path goes on unchanged.
+        const QString path = QDir::fromNativeSeparators(arguments.at(1));
+        if (QFileInfo(path).isDir()) {
+            // The manager opens the folder at its first paint.
+            if (AppCfg* cfg = AppCfg::current())
+                cfg->lastPath = QFileInfo(path).absoluteFilePath();
+        } else {
+            problem = fileArgumentProblem(path);
+            if (problem.isEmpty())
+                return openViewerOn(path);
+        }
+    }
+    PicMgr* wnd = PicMgr::instance();
     if (!wnd)
         return nullptr;
     wnd->show();
-    if (arguments.size() < 2)
-        return wnd;
-    // A backslash is a file-name character here: the path goes on unchanged.
-    const QString path = QDir::fromNativeSeparators(arguments.at(1));
-    if (QFileInfo(path).isDir()) {
-        wnd->loadPath(path);
-        return wnd;
-    }
-    const QString problem = fileArgumentProblem(path);
-    if (problem.isEmpty())
-        wnd->openFile(path);
-    else
-        wnd->showProblem(problem);
+    if (!problem.isEmpty())
+        showProblem(wnd, problem);
     return wnd;
 }
 

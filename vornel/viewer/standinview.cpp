@@ -1,7 +1,7 @@
 #include "viewer/standinview.h"
 
 #include "app/threadpools.h"
-#include "manager/standinwnd.h"
+#include "manager/picmgr.h"
 #include "sys/fileutil.h"
 #include "task/pooljob.h"
 #include "viewer/imageshowview.h"
@@ -163,7 +163,7 @@ void StandInView::getItems(QLinkedList<ItemInfoPtr>& items)
 
 CanvasManager* StandInView::manager()
 {
-    return StandInWnd::instance();
+    return PicMgr::instance();
 }
 
 void StandInView::showEvent(QShowEvent* event)

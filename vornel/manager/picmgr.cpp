@@ -1,0 +1,344 @@
+#include "manager/picmgr.h"
+
+#include "app/appcfg.h"
+#include "app/cfgnotifier.h"
+#include "app/windows.h"
+#include "dialogs/settingdlg.h"
+#include "grid/medialistview.h"
+#include "manager/imageviewform.h"
+#include "meta/colorstat.h"
+#include "panels/taginfoview.h"
+#include "records/histaglist.h"
+#include "ui_picmgr.h"
+#include "widgets/aboutmedlg.h"
+#include "widgets/iconcombobox.h"
+
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QSettings>
+#include <QSignalBlocker>
+
+namespace {
+
+const char kGeometryKey[] = "PicMgr/Geometry";
+const char kTitleBarKey[] = "PicMgr/titleBar";
+const char kStatusBarKey[] = "PicMgr/statusBar";
+
+QAction* addMenuAction(QMenu* menu, const QString& text)
+{
+    QAction* action = menu->addAction(text);
+    action->setStatusTip(text);
+    return action;
+}
+
+QIcon swatch(const QColor& color)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(color);
+    return QIcon(pixmap);
+}
+
+// No item ticked, none current: the box shows its placeholder.
+void resetChecks(QComboBox* combo)
+{
+    for (int i = 0; i < combo->count(); ++i)
+        combo->setItemData(i, false, Qt::CheckStateRole);
+    combo->setCurrentIndex(-1);
+}
+
+} // namespace
+
+QPointer<PicMgr> PicMgr::ms_instance;
+
+PicMgr* PicMgr::instance()
+{
+    if (!ms_instance) {
+        auto* wnd = new PicMgr(nullptr);
+        wnd->setAttribute(Qt::WA_DeleteOnClose);
+        wnd->loadLess();
+        ms_instance = wnd;
+    }
+    return ms_instance;
+}
+
+PicMgr* PicMgr::current()
+{
+    return ms_instance;
+}
+
+PicMgr::PicMgr(QWidget* parent, Qt::WindowFlags flags)
+    : LessWidget(parent, flags)
+    , ui(std::make_unique<Ui::PicMgr>())
+{
+    Q_INIT_RESOURCE(manager);
+    ui->setupUi(this);
+    ui->sdZoom->hide();
+    buildMenu();
+
+    m_form = new ImageViewForm();
+    m_form->setViewMenu(m_viewMenu);
+    m_form->setup();
+    m_form->listView()->setHost(this);
+    ui->layCenter->addWidget(m_form);
+    connect(m_form, &ImageViewForm::itemCleared, this, &PicMgr::onItemCleared);
+    connect(m_form, &ImageViewForm::hisTextTagChanged, this, &PicMgr::onHisTextTagChanged);
+
+    fillFilterBar();
+    restoreSettings();
+
+    // What the settings dialog applied: the cell size re-lays the grid out, the tag options reach the tag panel.
+    CfgNotifier* notifier = CfgNotifier::instance();
+    connect(notifier, &CfgNotifier::itemChanged, this, &PicMgr::onResizeItem);
+    connect(notifier, &CfgNotifier::applied, m_form->tagInfo(), &TagInfoView::loadOptions);
+}
+
+PicMgr::~PicMgr()
+{
+    // The grid still signals while the children go: nothing may reach this half-destroyed window.
+    disconnectForm();
+}
+
+void PicMgr::buildMenu()
+{
+    m_menu = new QMenu(this);
+    connect(addMenuAction(m_menu, QStringLiteral("照片浏览")), &QAction::triggered, this, &PicMgr::onPicView);
+    connect(addMenuAction(m_menu, QStringLiteral("照片整理")), &QAction::triggered, this, &PicMgr::onVornsort);
+    connect(addMenuAction(m_menu, QStringLiteral("照片去重")), &QAction::triggered, this, &PicMgr::onVorntwin);
+    connect(addMenuAction(m_menu, QStringLiteral("标签同步")), &QAction::triggered, this, &PicMgr::onTagSync);
+    connect(addMenuAction(m_menu, QStringLiteral("选项")), &QAction::triggered, this, &PicMgr::onShowSetting);
+
+    m_viewMenu = new QMenu(QStringLiteral("视图"), this);
+    m_viewMenu->menuAction()->setStatusTip(m_viewMenu->title());
+    m_atTitleBar = addMenuAction(m_viewMenu, QStringLiteral("菜单栏"));
+    m_atTitleBar->setCheckable(true);
+    m_atTitleBar->setChecked(true);
+    connect(m_atTitleBar, &QAction::triggered, this, &PicMgr::onShowTitleBar);
+    m_atStatusBar = addMenuAction(m_viewMenu, QStringLiteral("状态栏"));
+    m_atStatusBar->setCheckable(true);
+    m_atStatusBar->setChecked(true);
+    connect(m_atStatusBar, &QAction::triggered, this, &PicMgr::onShowStatusBar);
+    m_viewMenu->addSeparator();
+    m_menu->addMenu(m_viewMenu);
+
+    auto* help = new QMenu(QStringLiteral("帮助"), this);
+    help->menuAction()->setStatusTip(help->title());
+    connect(addMenuAction(help, QStringLiteral("关于")), &QAction::triggered, this, &PicMgr::onShowAboutDlg);
+    m_menu->addMenu(help);
+    connect(addMenuAction(m_menu, QStringLiteral("退出")), &QAction::triggered, this, &PicMgr::onClose);
+
+    ui->btMainMenu->setMenu(m_menu);
+    connect(ui->btMinimize, &QToolButton::clicked, this, &PicMgr::onMinimize);
+    connect(ui->btMaximize, &QToolButton::clicked, this, &PicMgr::onMaximize);
+    connect(ui->btClose, &QToolButton::clicked, this, &PicMgr::onClose);
+}
+
+void PicMgr::fillFilterBar()
+{
+    for (int star = 0; star <= 5; ++star) {
+        const QPixmap icon = QPixmap(QStringLiteral(":/pic/%1star.png").arg(star))
+                                 .scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        ui->cbStar->addItem(QIcon(icon), QStringLiteral("%1星").arg(star), star);
+    }
+    ui->cbColor->addItem(swatch(QColor(0, 0, 0, 0)), QStringLiteral("无标"), 0);
+    for (const ColorStat::ColorValue& colour : ColorStat::cvCandidate)
+        ui->cbColor->addItem(swatch(QColor(colour.red, colour.green, colour.blue)), colour.name, colour.rgb());
+    fillTextTags();
+    resetChecks(ui->cbStar);
+    resetChecks(ui->cbColor);
+    ui->cbStar->lineEdit()->setPlaceholderText(QStringLiteral("星标级别筛选"));
+    ui->cbColor->lineEdit()->setPlaceholderText(QStringLiteral("颜色标签筛选"));
+    ui->cbTextTag->lineEdit()->setPlaceholderText(QStringLiteral("关键词筛选"));
+    ui->cbStar->lineEdit()->setReadOnly(true);
+    ui->cbColor->lineEdit()->setReadOnly(true);
+
+    // The slider takes the cell width before it is connected: setting it must not resize the cells.
+    ui->sdZoom->setValue(AppCfg::instance()->item.zoomValue());
+
+    connect(ui->cbStar, &IconComboBox::userDataChanged, this, &PicMgr::onFilter);
+    connect(ui->cbColor, &IconComboBox::userDataChanged, this, &PicMgr::onFilter);
+    connect(ui->cbTextTag, &QComboBox::editTextChanged, this, &PicMgr::onFilter);
+    connect(ui->btFind, &QToolButton::clicked, this, &PicMgr::onFilter);
+    connect(ui->sdZoom, &QSlider::valueChanged, this, &PicMgr::onZoom);
+}
+
+void PicMgr::fillTextTags()
+{
+    ui->cbTextTag->clear();
+    for (const QString& tag : qAsConst(HisTagList::m_hisTags)) {
+        if (!tag.simplified().isEmpty())
+            ui->cbTextTag->addItem(QIcon(), tag);
+    }
+    resetChecks(ui->cbTextTag);
+}
+
+void PicMgr::restoreSettings()
+{
+    QSettings settings;
+    restoreGeometry(settings.value(kGeometryKey).toByteArray());
+    const bool title = settings.value(kTitleBarKey, true).toBool();
+    ui->titleBar->setVisible(title);
+    m_atTitleBar->setChecked(title);
+    const bool status = settings.value(kStatusBarKey, true).toBool();
+    ui->statusBar->setVisible(status);
+    m_atStatusBar->setChecked(status);
+}
+
+void PicMgr::disconnectForm()
+{
+    if (!m_form)
+        return;
+    disconnect(m_form, &ImageViewForm::itemCleared, this, &PicMgr::onItemCleared);
+    disconnect(m_form, &ImageViewForm::hisTextTagChanged, this, &PicMgr::onHisTextTagChanged);
+}
+
+GridViewer* PicMgr::viewer()
+{
+    return viewerWindow();
+}
+
+bool PicMgr::isCurrentPath(const QString& filePath)
+{
+    return m_form->isCurrentPath(filePath);
+}
+
+int PicMgr::selectFile(const QString& filePath)
+{
+    return m_form->selectFile(filePath);
+}
+
+int PicMgr::loadItems(QLinkedList<ItemInfoPtr>& items, const QString& filePath)
+{
+    return m_form->loadItems(items, filePath);
+}
+
+void PicMgr::getItems(QLinkedList<ItemInfoPtr>& items)
+{
+    m_form->getItems(items);
+}
+
+bool PicMgr::hitCaption(const QPoint& pos)
+{
+    if (ui->titleBar->isHidden())
+        return false;
+    const QPoint p = ui->titleBar->mapFrom(this, pos);
+    if (!ui->titleBar->rect().contains(p))
+        return false;
+    const QWidget* child = ui->titleBar->childAt(p);
+    return !child || child == ui->lbTitle || child == ui->lbInfo;
+}
+
+void PicMgr::onResizeItem()
+{
+    m_form->listView()->onResizeItem();
+}
+
+void PicMgr::onPicView()
+{
+    m_form->showInViewer(QModelIndex(), false);
+}
+
+void PicMgr::onVornsort()
+{
+    startToolOrTell(this, QStringLiteral("vornsort"));
+}
+
+void PicMgr::onVorntwin()
+{
+    startToolOrTell(this, QStringLiteral("vorntwin"));
+}
+
+void PicMgr::onTagSync()
+{
+    startToolOrTell(this, QStringLiteral("vornmark"));
+}
+
+void PicMgr::onShowSetting()
+{
+    SettingDlg dlg(this);
+    dlg.exec();
+}
+
+void PicMgr::onShowAboutDlg()
+{
+    AboutMeDlg dlg(nullptr);
+    dlg.exec();
+}
+
+void PicMgr::onShowTitleBar()
+{
+    const bool show = ui->titleBar->isHidden();
+    ui->titleBar->setVisible(show);
+    m_atTitleBar->setChecked(show);
+}
+
+void PicMgr::onShowStatusBar()
+{
+    const bool show = ui->statusBar->isHidden();
+    ui->statusBar->setVisible(show);
+    m_atStatusBar->setChecked(show);
+}
+
+void PicMgr::onFilter()
+{
+    QList<IconTextLabelData> tags;
+    ui->cbStar->getCurrentTags(tags);
+    QList<int> stars;
+    for (const IconTextLabelData& tag : qAsConst(tags))
+        stars << tag.userData.toInt();
+    tags.clear();
+    ui->cbColor->getCurrentTags(tags);
+    QList<QRgb> colours;
+    for (const IconTextLabelData& tag : qAsConst(tags))
+        colours << tag.userData.toUInt();
+    const QStringList keys = ui->cbTextTag->currentText().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+
+    MediaListView* grid = m_form->listView();
+    if (stars.isEmpty() && colours.isEmpty() && keys.isEmpty())
+        grid->onShowAllItem();
+    else
+        grid->onFilterItem(stars, colours, keys);
+}
+
+void PicMgr::onZoom(int value)
+{
+    AppCfg::instance()->item.setZoom(value);
+    m_form->listView()->onResizeItem();
+}
+
+void PicMgr::onItemCleared()
+{
+    ui->cbStar->clearCurrentTags();
+    ui->cbColor->clearCurrentTags();
+    ui->cbTextTag->clearEditText();
+}
+
+void PicMgr::onHisTextTagChanged()
+{
+    const QString typed = ui->cbTextTag->currentText();
+    {
+        // Refilling passes through every entry's text: only the end result counts.
+        const QSignalBlocker blocker(ui->cbTextTag);
+        fillTextTags();
+    }
+    if (ui->cbTextTag->currentText() != typed)
+        onFilter();
+}
+
+void PicMgr::closeEvent(QCloseEvent* event)
+{
+    disconnectForm();
+    QSettings settings;
+    settings.setValue(kGeometryKey, saveGeometry());
+    settings.setValue(kTitleBarKey, !ui->titleBar->isHidden());
+    settings.setValue(kStatusBarKey, !ui->statusBar->isHidden());
+    m_form->close();
+    LessWidget::closeEvent(event);
+}
+
+void PicMgr::firstPaintedEvent(QEvent* event)
+{
+    Q_UNUSED(event);
+    m_form->initLoad();
+}

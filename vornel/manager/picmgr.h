@@ -1,0 +1,80 @@
+#pragma once
+
+#include "grid/gridhost.h"
+#include "viewer/canvashost.h"
+#include "widgets/lesswidget.h"
+
+#include <QLinkedList>
+#include <QPointer>
+
+#include <memory>
+
+class ImageViewForm;
+class QAction;
+class QMenu;
+
+namespace Ui {
+class PicMgr;
+}
+
+// The photo manager's main window: frameless, with its title bar and main menu, the browser form (grid and
+// docked panels) in the centre and the filter bar in the status bar. One per process.
+class PicMgr : public LessWidget, public GridHost, public CanvasManager {
+    Q_OBJECT
+public:
+    // The window, made (frameless, deleted on close, not shown) when there is none.
+    static PicMgr* instance();
+    // The window when there is one, else null.
+    static PicMgr* current();
+
+    explicit PicMgr(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    ~PicMgr() override;
+
+    ImageViewForm* form() const { return m_form; }
+    QMenu* mainMenu() const { return m_menu; }
+
+    // GridHost and CanvasManager.
+    QWidget* managerWidget() override { return this; }
+    QMenu* viewMenu() override { return m_viewMenu; }
+    GridViewer* viewer() override;
+    bool isCurrentPath(const QString& filePath) override;
+    int selectFile(const QString& filePath) override;
+    int loadItems(QLinkedList<ItemInfoPtr>& items, const QString& filePath) override;
+    void getItems(QLinkedList<ItemInfoPtr>& items);
+
+    bool hitCaption(const QPoint& pos) override;
+
+public slots:
+    void onResizeItem();
+    void onPicView();
+    void onVornsort();
+    void onVorntwin();
+    void onTagSync();
+    void onShowSetting();
+    void onShowAboutDlg();
+    void onShowTitleBar();
+    void onShowStatusBar();
+    void onFilter();
+    void onZoom(int value);
+    void onItemCleared();
+    void onHisTextTagChanged();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void firstPaintedEvent(QEvent* event) override;
+
+private:
+    void buildMenu();
+    void fillFilterBar();
+    void fillTextTags();
+    void restoreSettings();
+    void disconnectForm();
+
+    static QPointer<PicMgr> ms_instance;
+    std::unique_ptr<Ui::PicMgr> ui;
+    ImageViewForm* m_form = nullptr;
+    QMenu* m_menu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QAction* m_atTitleBar = nullptr;
+    QAction* m_atStatusBar = nullptr;
+};
