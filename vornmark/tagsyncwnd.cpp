@@ -214,8 +214,10 @@ void TagSyncWnd::cancelRun()
     ++m_taskId;
     if (m_task)
         m_task->setCancel(true);
+    // Only the task is taken back: Qt's own pieces of work queued on the global pool must run.
     QThreadPool* pool = QThreadPool::globalInstance();
-    pool->clear();
+    if (m_task)
+        pool->tryTake(m_task.get());
     // The run stops after the photo in hand; the window keeps painting meanwhile.
     while (!pool->waitForDone(kWaitSliceMs))
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -1,10 +1,15 @@
 #include "common/testutil.h"
+#include "task/pooljob.h"
 #include "task/taskobject.h"
 
 #include <QSemaphore>
 #include <QSet>
 #include <QTest>
 #include <QThreadPool>
+
+#include <atomic>
+#include <memory>
+#include <thread>
 
 namespace {
 // Records every snapshot it receives as "type status error cancel info", and the thread it came in.
@@ -58,6 +63,7 @@ class TestTask : public QObject {
     Q_OBJECT
 private slots:
     void queuedAcrossThreadsAndCancel();
+    void droppingJobsSparesQtWork();
 };
 
 void TestTask::queuedAcrossThreadsAndCancel()
@@ -95,6 +101,38 @@ void TestTask::queuedAcrossThreadsAndCancel()
     QTRY_COMPARE_WITH_TIMEOUT(r.events.size(), 4, 10000);
     QVERIFY(r.events.first().startsWith("10001 "));
     QCOMPARE(r.events.last(), QString("10002 2 1 1 done"));
+}
+
+// Our queued jobs are taken back from the global pool; the pieces of a smooth scale that Qt queued there stay, so
+// the thread that waits for them is never stranded.
+void TestTask::droppingJobsSparesQtWork()
+{
+    QThreadPool* global = QThreadPool::globalInstance();
+    const int threads = global->maxThreadCount();
+    auto gate = std::make_shared<QSemaphore>();
+    auto held = std::make_shared<QAtomicInt>();
+    for (int i = 0; i < threads; ++i) {
+        runJob(global, [gate, held] {
+            held->fetchAndAddOrdered(1);
+            gate->acquire();
+        });
+    }
+    QTRY_COMPARE(held->loadAcquire(), threads);
+    QFuture<int> ours = runJob(global, [] { return 1; });
+
+    auto scaled = std::make_shared<std::atomic<bool>>(false);
+    std::thread([scaled] {
+        QImage big(4000, 3000, QImage::Format_RGB32);
+        big.fill(Qt::red);
+        *scaled = !big.scaled(800, 600, Qt::KeepAspectRatio, Qt::SmoothTransformation).isNull();
+    }).detach();
+    QTest::qWait(300); // the scale's pieces wait in the queue now
+
+    dropQueuedJobs(global);
+    QVERIFY(ours.isCanceled() && ours.isFinished());
+    gate->release(threads);
+    QTRY_VERIFY_WITH_TIMEOUT(scaled->load(), 10000);
+    global->waitForDone();
 }
 
 QTEST_GUILESS_MAIN(TestTask)

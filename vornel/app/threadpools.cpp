@@ -1,5 +1,7 @@
 #include "app/threadpools.h"
 
+#include "task/pooljob.h"
+
 #include <QThread>
 #include <QThreadPool>
 
@@ -48,7 +50,7 @@ void createThreadPools()
 void destroyThreadPools()
 {
     QThreadPool* global = QThreadPool::globalInstance();
-    global->clear();
+    dropQueuedJobs(global);
     for (QThreadPool* pool : { itemLoadPool, exivTagPool, itemStorePool, imageLoadPool }) {
         if (pool)
             pool->clear();
