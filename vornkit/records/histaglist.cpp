@@ -111,11 +111,6 @@ void HisTagList::loadHisTagLater()
     });
 }
 
-bool HisTagList::isLoaded()
-{
-    return loaded;
-}
-
 bool HisTagList::saveHisTag()
 {
     if (!loaded) {

@@ -22,8 +22,6 @@ public:
     // Reads the stored list on a pool thread and merges it in on the GUI thread (stored tags first), so that
     // start-up never waits for a database that another program holds; tries again while it cannot be read.
     static void loadHisTagLater();
-    // Whether the stored list has been read into this one.
-    static bool isLoaded();
     // Replaces the stored list by this one, all or nothing. While the stored list was never read, it is read and
     // merged in first, so that tags the user never saw are not wiped; false when it cannot be read.
     static bool saveHisTag();
