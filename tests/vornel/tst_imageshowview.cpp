@@ -1,14 +1,8 @@
-#include "app/appcfg.h"
-#include "app/startup.h"
 #include "common/vorneltest.h"
-#include "grid/medialistview.h"
-#include "grid/mediamodel.h"
-#include "manager/standinwnd.h"
 #include "viewer/canvashost.h"
 #include "viewer/gifshowitem.h"
 #include "viewer/imageshowitem.h"
 #include "viewer/imageshowview.h"
-#include "viewer/standinview.h"
 #include "viewer/svgshowitem.h"
 
 #include <QApplication>
@@ -88,7 +82,6 @@ private slots:
     void standInUntilFullImage();
     void gifAndSvg();
     void windowHandOver();
-    void standInWindows();
 
 private:
     std::unique_ptr<TempDir> m_dir;
@@ -300,34 +293,17 @@ void TestImageShowView::windowHandOver()
     view.showPicMgr(true);
     QCOMPARE(windows.calls, QStringList({ "load 2 照片 一.png", "select 照片 一.png" }));
     QVERIFY(!windows.viewerWnd.isVisible());
-}
 
-void TestImageShowView::standInWindows()
-{
-    ProgramDir prog;
-    QVERIFY(openDbPools());
-    const QString first = makeImage(m_dir->path(), "照片 一.jpg", 300, 200);
-    QVERIFY(writeBytes(m_dir->file("坏 的.jpg"), QByteArray("not a photo")));
-    AppCfg::instance(1)->lastPath = m_dir->path();
-
-    // The grid lists "LastPath"; a double-clicked photo opens in the viewer, which takes the grid's items.
-    StandInWnd* wnd = StandInWnd::instance();
-    wnd->show();
-    MediaListView* grid = wnd->grid();
-    MediaModel* model = grid->mediaModel();
-    QTRY_COMPARE(model->rowCount(), 2);
-    int row = 0;
-    while (model->filePath(model->index(row, 0)) != first)
-        ++row;
-    grid->slot_double_clicked(model->index(row, 0));
-    StandInView* viewer = StandInView::current();
-    QVERIFY(viewer && viewer->isVisible());
-    QCOMPARE(viewer->rowCount(), 2);
-    QTRY_COMPARE(viewer->canvas()->currentItem()->item->boundingRect().size(), QSizeF(300, 200));
-    viewer->close();
-    wnd->close();
-    QTRY_VERIFY(!StandInWnd::current() && !StandInView::current());
-    closeDbPools();
+    // A minimised manager comes back as it was before: normal stays normal, maximised stays maximised.
+    for (const bool maximised : { false, true }) {
+        windows.managerWnd.showNormal();
+        if (maximised)
+            windows.managerWnd.showMaximized();
+        windows.managerWnd.showMinimized();
+        view.showPicMgr(false);
+        QVERIFY(!windows.managerWnd.isMinimized() && windows.managerWnd.isVisible());
+        QCOMPARE(windows.managerWnd.isMaximized(), maximised);
+    }
 }
 
 QTEST_MAIN(TestImageShowView)

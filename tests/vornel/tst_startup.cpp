@@ -8,7 +8,8 @@
 #include "grid/medialistview.h"
 #include "manager/standinwnd.h"
 #include "task/pooljob.h"
-#include "viewer/standinview.h"
+#include "viewer/filelistwidget.h"
+#include "viewer/picview.h"
 
 #include <QApplication>
 #include <QAtomicInt>
@@ -111,11 +112,24 @@ void TestStartup::poolsSettingsAndWindow()
     wnd->close();
     QTRY_VERIFY(!StandInWnd::current());
 
-    // The path argument is passed on as it is: a backslash belongs to the name. Missing, it is named in a message
-    // instead of being shown as an empty picture.
-    const QString odd = dir.file("照片 a\\b.jpg");
-    auto* refused = static_cast<StandInWnd*>(openMainWindow({ "vornel", odd }));
-    QVERIFY(refused->filePath().isEmpty() && !StandInView::current());
+    // A photo argument opens the viewer on it, its folder listed so that stepping works; the path is passed on as it
+    // is: a backslash belongs to the name.
+    createThreadPools();
+    const QString photo = testutil::makeImage(dir.path(), "照片 a\\b.jpg", 40, 30);
+    QVERIFY(!testutil::makeImage(dir.path(), "照片 c.jpg", 40, 30).isEmpty());
+    auto* viewer = qobject_cast<PicView*>(openMainWindow({ "vornel", photo }));
+    QVERIFY(viewer && viewer->isVisible() && !StandInWnd::current());
+    QTRY_COMPARE(viewer->fileList()->count(), 2);
+    QVERIFY(viewer->fileList()->currentInfo());
+    QCOMPARE(viewer->fileList()->currentInfo()->fileInfo.absoluteFilePath(), photo);
+    viewer->close();
+    QTRY_VERIFY(!PicView::current());
+    destroyThreadPools();
+
+    // Missing, it is named in a message in the manager instead of being shown as an empty picture.
+    const QString odd = dir.file("照片 x\\y.jpg");
+    auto* refused = qobject_cast<StandInWnd*>(openMainWindow({ "vornel", odd }));
+    QVERIFY(refused && !PicView::current());
     QMessageBox* box = refused->findChild<QMessageBox*>();
     QVERIFY(box && box->isVisible() && box->text().endsWith(odd));
     // A link to a FIFO is refused without being opened.
@@ -124,7 +138,7 @@ void TestStartup::poolsSettingsAndWindow()
     QVERIFY(QFile::link(fifo, dir.file("pipe.jpg")));
     QCOMPARE(openMainWindow({ "vornel", dir.file("pipe.jpg") }), refused);
     QVERIFY(refused->findChildren<QMessageBox*>().last()->text().contains("不是一个普通文件"));
-    QVERIFY(!StandInView::current());
+    QVERIFY(!PicView::current());
     // A folder is listed.
     openMainWindow({ "vornel", dir.path() });
     QCOMPARE(refused->grid()->currentPath(), dir.path());

@@ -9,6 +9,7 @@
 #include "manager/standinwnd.h"
 #include "records/histaglist.h"
 #include "sys/platform.h"
+#include "viewer/picview.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -29,23 +30,27 @@ void closeDbPools()
 
 QWidget* openMainWindow(const QStringList& arguments)
 {
+    // A backslash is a file-name character here: the path goes on unchanged.
+    const QString path = arguments.size() < 2 ? QString() : QDir::fromNativeSeparators(arguments.at(1));
+    const bool photo = !path.isEmpty() && !QFileInfo(path).isDir();
+    const QString problem = photo ? fileArgumentProblem(path) : QString();
+    if (photo && problem.isEmpty()) {
+        // The viewer on that photo, its folder listed so that stepping works.
+        PicView* view = PicView::instance();
+        if (!view)
+            return nullptr;
+        view->show();
+        view->selectFile(path);
+        return view;
+    }
     StandInWnd* wnd = StandInWnd::instance();
     if (!wnd)
         return nullptr;
     wnd->show();
-    if (arguments.size() < 2)
-        return wnd;
-    // A backslash is a file-name character here: the path goes on unchanged.
-    const QString path = QDir::fromNativeSeparators(arguments.at(1));
-    if (QFileInfo(path).isDir()) {
-        wnd->loadPath(path);
-        return wnd;
-    }
-    const QString problem = fileArgumentProblem(path);
-    if (problem.isEmpty())
-        wnd->openFile(path);
-    else
+    if (!problem.isEmpty())
         wnd->showProblem(problem);
+    else if (!path.isEmpty())
+        wnd->loadPath(path);
     return wnd;
 }
 

@@ -1,11 +1,11 @@
 #include "manager/standinwnd.h"
 
 #include "app/appcfg.h"
+#include "app/windows.h"
 #include "grid/medialistview.h"
 #include "panels/exivinfoview.h"
 #include "panels/imagepreview.h"
 #include "panels/taginfoview.h"
-#include "viewer/standinview.h"
 
 #include <QAction>
 #include <QDir>
@@ -56,17 +56,6 @@ StandInWnd* StandInWnd::instance()
 StandInWnd* StandInWnd::current()
 {
     return ms_instance;
-}
-
-void StandInWnd::openFile(const QString& path)
-{
-    m_file = path;
-    const QFileInfo fi(path);
-    m_path->setText(fi.absolutePath());
-    m_grid->listFolder(fi.absolutePath(), fi.absoluteFilePath());
-    StandInView* view = StandInView::instance();
-    view->show();
-    view->selectFile(fi.absoluteFilePath());
 }
 
 bool StandInWnd::loadPath(const QString& path)
@@ -137,7 +126,7 @@ void StandInWnd::showStatus(const QString& text)
 
 GridViewer* StandInWnd::viewer()
 {
-    return StandInView::instance();
+    return viewerWindow();
 }
 
 bool StandInWnd::isCurrentPath(const QString& filePath)

@@ -10,7 +10,7 @@ class MediaListView;
 class QLineEdit;
 
 // The photo manager's main window until the manager and viewer windows take its place: the thumbnail grid of one
-// folder, chosen with a button or typed in; a double-clicked photo opens in the stand-in viewer.
+// folder, chosen with a button or typed in; a double-clicked photo opens in the viewer.
 class StandInWnd : public QMainWindow, public GridHost, public CanvasManager {
     Q_OBJECT
 public:
@@ -18,9 +18,6 @@ public:
     static StandInWnd* instance();
     static StandInWnd* current();
 
-    // The file the program was started with: its folder is listed, the file selected and shown in the viewer.
-    void openFile(const QString& path);
-    QString filePath() const { return m_file; }
     // Lists a folder (a file: its folder, with the file selected) and keeps it as "LastPath"; false when missing.
     bool loadPath(const QString& path);
     // Tells the user, without waiting for an answer, in a box titled "提示" and in the status bar.
@@ -45,5 +42,4 @@ private:
     static QPointer<StandInWnd> ms_instance;
     MediaListView* m_grid = nullptr;
     QLineEdit* m_path = nullptr;
-    QString m_file;
 };

@@ -1,5 +1,6 @@
 #include "viewer/imageshowview.h"
 
+#include "app/windows.h"
 #include "sys/fileutil.h"
 #include "viewer/canvashost.h"
 #include "viewer/gifshowitem.h"
@@ -166,13 +167,8 @@ void ImageShowView::showPicMgr(bool hideViewer)
         return;
     if (hideViewer)
         m_host->viewerWidget()->hide();
-    QWidget* wnd = manager->managerWidget();
-    if (wnd->isMinimized())
-        wnd->showMaximized();
-    else
-        wnd->show();
-    wnd->raise();
-    wnd->activateWindow();
+    // A minimised manager comes back as it was, normal or maximised.
+    bringForward(manager->managerWidget());
 
     if (!m_current || m_current->filePath.isEmpty())
         return;
