@@ -361,6 +361,13 @@ void TestPicView::managerAndViewerHandOver()
     QVERIFY(!wnd->isMinimized() && wnd->isMaximized());
     QCOMPARE(model->filePath(wnd->grid()->currentIndex()), phone);
     QVERIFY(view->isVisible());
+
+    // A photo trashed in the viewer leaves the grid too when the manager comes back on the same folder.
+    view->selectFile(first);
+    button(view, "btDelFile")->click();
+    view->onPicMgr();
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->filePath(wnd->grid()->currentIndex()), shownFile(view));
 }
 
 VORN_XDG_TEST_MAIN(TestPicView)

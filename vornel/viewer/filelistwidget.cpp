@@ -250,6 +250,7 @@ void FileListWidget::reset()
     m_folder.clear();
     m_file.clear();
     m_lastScroll = 0;
+    m_rowsRemoved = false;
     clearItems();
 }
 
@@ -474,6 +475,7 @@ int FileListWidget::trashRows(const QList<QListWidgetItem*>& rows)
         setCurrentRow(std::min(place, count() - 1));
     m_removing = false;
     const int removed = gone.size();
+    m_rowsRemoved = m_rowsRemoved || removed > 0;
     releaseItems(std::move(gone));
     if (currentGone)
         onCurrentItemChanged(currentItem(), nullptr);

@@ -48,6 +48,8 @@ public:
     // Moves the rows' files to the trash. Only the rows whose file went are removed (their items released on the
     // release pool); the user is told about the others. Returns the number removed.
     int trashRows(const QList<QListWidgetItem*>& rows);
+    // Whether rows went to the trash since the rows were listed or taken.
+    bool rowsRemoved() const { return m_rowsRemoved; }
     // The last release job (tests wait on it).
     QFuture<void> releaseFuture() const { return m_release; }
 
@@ -101,6 +103,7 @@ private:
     int m_lastScroll = 0;
     bool m_removing = false; // rows going: the current row is shown once they are gone
     bool m_clearing = false;
+    bool m_rowsRemoved = false;
     QMenu* m_menu = nullptr;
     QAction* m_atRefresh = nullptr;
     QAction* m_atCut = nullptr;

@@ -173,7 +173,7 @@ void ImageShowView::showPicMgr(bool hideViewer)
     if (!m_current || m_current->filePath.isEmpty())
         return;
     const QString path = m_current->filePath;
-    if (manager->isCurrentPath(path)) {
+    if (manager->isCurrentPath(path) && !m_host->rowsRemoved()) {
         manager->selectFile(path);
     } else {
         QLinkedList<ItemInfoPtr> items;

@@ -204,6 +204,11 @@ void PicView::getItems(QLinkedList<ItemInfoPtr>& items)
     m_list->getItems(items);
 }
 
+bool PicView::rowsRemoved()
+{
+    return m_list->rowsRemoved();
+}
+
 CanvasManager* PicView::manager()
 {
     return managerWindow();

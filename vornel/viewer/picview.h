@@ -36,6 +36,7 @@ public:
     int selectFile(const QString& filePath) override;
     int loadItems(QLinkedList<ItemInfoPtr>& items, const QString& filePath) override;
     void getItems(QLinkedList<ItemInfoPtr>& items) override;
+    bool rowsRemoved() override;
     QMenu* viewMenu() override { return m_viewMenu; }
     CanvasManager* manager() override;
 
