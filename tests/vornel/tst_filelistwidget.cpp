@@ -122,6 +122,14 @@ void TestFileListWidget::listsByNameAndSelects()
     QCOMPARE(rowNames(list), QStringList({ "a.jpg", "a9.png", "a10.png", "b.jpg", "C 照片.jpg" }));
     QCOMPARE(shown.last().at(0).value<ItemInfoPtr>()->fileName(), QString("a9.png"));
 
+    // A file the listing leaves out is shown all the same when it is the one asked for.
+    QVERIFY(QFile::copy(m_dir->file("a.jpg"), m_dir->file("sub/.hidden")));
+    QCOMPARE(list.selectFile(m_dir->file("sub/.hidden")), 1);
+    QTRY_COMPARE(currentName(list), QString(".hidden"));
+    QCOMPARE(rowNames(list), QStringList({ "inner.jpg", ".hidden" }));
+    QCOMPARE(list.selectFile(m_dir->file("a9.png")), 1);
+    QTRY_COMPARE(currentName(list), QString("a9.png"));
+
     // The same folder: only the row changes; a file it does not hold changes nothing.
     QVERIFY(list.isCurrentPath(m_dir->file("any.jpg")));
     QCOMPARE(list.selectFile(m_dir->file("b.jpg")), 0);

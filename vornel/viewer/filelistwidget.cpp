@@ -190,6 +190,11 @@ void FileListWidget::onListedEnd(quint64 listing)
     if (listing != m_listingId || !m_listStop)
         return;
     m_listStop.reset();
+    // The file asked for is shown even when the listing leaves it out (a hidden file, a name without an image
+    // suffix): it comes last.
+    const QFileInfo asked(m_file);
+    if (!m_file.isEmpty() && rowOfFile(m_file) < 0 && asked.isFile() && folderOf(m_file) == m_folder)
+        emit findFile(m_file);
     emit findFileEnd(m_file);
 }
 
