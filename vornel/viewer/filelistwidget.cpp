@@ -21,6 +21,8 @@
 #include <QVector>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -155,21 +157,27 @@ void FileListWidget::startFind(const QString& folder, const QString& file)
     auto stop = std::make_shared<std::atomic_bool>(false);
     m_listStop = stop;
     m_listing = runJob(QThreadPool::globalInstance(), [this, folder = m_folder, listing, stop] {
-        QStringList files;
-        QDirIterator it(folder, supportedImages(), QDir::Files | QDir::NoDotAndDotDot);
-        while (!*stop && it.hasNext())
-            files << it.next();
-        if (*stop)
-            return;
-        // By name, as a file manager shows them: digits by their value, letters without regard to case.
-        // The user's language, or the program's own where none is set (the C locale compares bytes only).
+        // By name, as a file manager shows them: digits by their value, letters without regard to case, in the
+        // user's language, or the program's own where none is set (the C locale compares bytes only).
         QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::Chinese, QLocale::China) : QLocale());
         collator.setNumericMode(true);
         collator.setCaseSensitivity(Qt::CaseInsensitive);
-        std::sort(files.begin(), files.end(), [&collator](const QString& a, const QString& b) {
-            const int byName = collator.compare(QFileInfo(a).fileName(), QFileInfo(b).fileName());
-            return byName != 0 ? byName < 0 : a < b;
+        std::vector<std::pair<QCollatorSortKey, QString>> found;
+        QDirIterator it(folder, supportedImages(), QDir::Files | QDir::NoDotAndDotDot);
+        while (!*stop && it.hasNext()) {
+            const QString file = it.next();
+            found.emplace_back(collator.sortKey(it.fileName()), file);
+        }
+        if (*stop)
+            return;
+        std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+            const int byName = a.first.compare(b.first);
+            return byName != 0 ? byName < 0 : a.second < b.second;
         });
+        QStringList files;
+        files.reserve(int(found.size()));
+        for (const auto& f : found)
+            files << f.second;
         for (int i = 0; i < files.size() && !*stop; i += kBatchFiles)
             emit listedFiles(listing, files.mid(i, kBatchFiles), QPrivateSignal());
         if (!*stop)
