@@ -362,6 +362,11 @@ void TestPicView::managerAndViewerHandOver()
     QCOMPARE(model->filePath(wnd->grid()->currentIndex()), phone);
     QVERIFY(view->isVisible());
 
+    // And the viewer, minimised, comes back from the grid as it was (here not maximised).
+    view->showMinimized();
+    wnd->grid()->slot_double_clicked(wnd->grid()->currentIndex());
+    QVERIFY(!view->isMinimized() && !view->isMaximized() && view->isVisible());
+
     // A photo trashed in the viewer leaves the grid too when the manager comes back on the same folder.
     view->selectFile(first);
     button(view, "btDelFile")->click();
