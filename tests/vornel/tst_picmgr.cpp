@@ -14,9 +14,10 @@
 #include "panels/imagepreview.h"
 #include "panels/taginfoview.h"
 #include "records/histaglist.h"
+#include "viewer/filelistwidget.h"
 #include "viewer/imageshowview.h"
+#include "viewer/picview.h"
 #include "viewer/showitem.h"
-#include "viewer/standinview.h"
 #include "widgets/iconcombobox.h"
 
 #include <QAction>
@@ -153,10 +154,10 @@ void TestPicMgr::init()
 
 void TestPicMgr::cleanup()
 {
-    if (StandInView* viewer = StandInView::current())
+    if (PicView* viewer = PicView::current())
         viewer->close();
     closeManager();
-    QVERIFY(QTest::qWaitFor([] { return !StandInView::current(); }, 5000));
+    QVERIFY(QTest::qWaitFor([] { return !PicView::current(); }, 5000));
     m_env.reset();
 }
 
@@ -425,15 +426,15 @@ void TestPicMgr::lastPathAndViewerRoundTrip()
     while (model->filePath(model->index(row, 0)) != first)
         ++row;
     grid->slot_double_clicked(model->index(row, 0));
-    StandInView* viewer = StandInView::current();
+    PicView* viewer = PicView::current();
     QVERIFY(viewer && viewer->isVisible());
-    QCOMPARE(viewer->rowCount(), 2);
+    QCOMPARE(viewer->fileList()->count(), 2);
     QTRY_COMPARE(viewer->canvas()->currentItem()->item->boundingRect().size(), QSizeF(300, 200));
 
     // The menu's "照片浏览" opens the current photo too; the canvas brings the manager back on it.
     grid->setCurrentIndex(model->index(1 - row, 0));
     actionOf(mgr->mainMenu(), "照片浏览")->trigger();
-    QCOMPARE(viewer->currentRow(), 1 - row);
+    QCOMPARE(viewer->fileList()->currentRow(), 1 - row);
     mgr->hide();
     viewer->canvas()->showPicMgr(false);
     QVERIFY(mgr->isVisible());
@@ -444,7 +445,7 @@ void TestPicMgr::minimisedManagerComesBackAsItWas()
 {
     PicMgr* mgr = shownManager();
     QVERIFY(mgr);
-    StandInView* viewer = StandInView::instance();
+    PicView* viewer = PicView::instance();
     for (const bool maximised : { false, true }) {
         if (maximised)
             mgr->showMaximized();

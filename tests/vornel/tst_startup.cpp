@@ -7,7 +7,8 @@
 #include "db/tagdb.h"
 #include "manager/picmgr.h"
 #include "task/pooljob.h"
-#include "viewer/standinview.h"
+#include "viewer/filelistwidget.h"
+#include "viewer/picview.h"
 
 #include <QApplication>
 #include <QAtomicInt>
@@ -110,22 +111,24 @@ void TestStartup::poolsSettingsAndWindow()
     wnd->close();
     QTRY_VERIFY(!PicMgr::current());
 
-    // The path argument is passed on as it is: a backslash belongs to the name. Missing, it is named in a message
-    // instead of being shown as an empty picture.
-    const QString odd = dir.file("照片 a\\b.jpg");
-    // An existing file opens the viewer on it.
-    QVERIFY(testutil::writeBytes(odd, testutil::readBytes(testutil::makeImage(dir.path(), "seed.png"))));
-    QWidget* viewer = openMainWindow({ "vornel", odd });
-    QVERIFY(viewer && viewer == StandInView::current() && viewer->isVisible());
-    QLinkedList<ItemInfoPtr> shown;
-    StandInView::current()->getItems(shown);
-    QVERIFY(!shown.isEmpty());
+    // A photo argument opens the viewer on it, its folder listed so that stepping works; the path is passed on as it
+    // is: a backslash belongs to the name.
+    createThreadPools();
+    const QString photo = testutil::makeImage(dir.path(), "照片 a\\b.jpg", 40, 30);
+    QVERIFY(!testutil::makeImage(dir.path(), "照片 c.jpg", 40, 30).isEmpty());
+    auto* viewer = qobject_cast<PicView*>(openMainWindow({ "vornel", photo }));
+    QVERIFY(viewer && viewer->isVisible() && !PicMgr::current());
+    QTRY_COMPARE(viewer->fileList()->count(), 2);
+    QVERIFY(viewer->fileList()->currentInfo());
+    QCOMPARE(viewer->fileList()->currentInfo()->fileInfo.absoluteFilePath(), photo);
     viewer->close();
-    QTRY_VERIFY(!StandInView::current());
+    QTRY_VERIFY(!PicView::current());
+    destroyThreadPools();
+
     // Missing, or a link to a FIFO: named in a message on the manager, never opened.
     const QString missing = dir.file("不在 a.jpg");
     QWidget* refused = openMainWindow({ "vornel", missing });
-    QVERIFY(refused && refused == PicMgr::current() && !StandInView::current());
+    QVERIFY(refused && refused == PicMgr::current() && !PicView::current());
     QTRY_VERIFY(!refused->findChildren<QMessageBox*>().isEmpty());
     QVERIFY(refused->findChildren<QMessageBox*>().last()->text().endsWith(missing));
     const QString fifo = dir.file("pipe");
@@ -133,7 +136,7 @@ void TestStartup::poolsSettingsAndWindow()
     QVERIFY(QFile::link(fifo, dir.file("pipe.jpg")));
     QCOMPARE(openMainWindow({ "vornel", dir.file("pipe.jpg") }), refused);
     QVERIFY(refused->findChildren<QMessageBox*>().last()->text().contains("不是一个普通文件"));
-    QVERIFY(!StandInView::current());
+    QVERIFY(!PicView::current());
     // A folder is the one the manager opens.
     openMainWindow({ "vornel", dir.path() });
     QCOMPARE(AppCfg::current()->lastPath, dir.path());
@@ -144,7 +147,7 @@ void TestStartup::poolsSettingsAndWindow()
     QVERIFY(!tagDbPool && !thumbDbPool && !itemLoadPool);
     const QJsonObject saved = QJsonDocument::fromJson(testutil::readBytes(dir.file("profile/vornel.cfg"))).object();
     QCOMPARE(saved["LastPath"].toString(), QString("/相册"));
-    delete StandInView::current();
+    delete PicView::current();
     delete PicMgr::current();
 }
 

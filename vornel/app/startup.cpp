@@ -10,6 +10,7 @@
 #include "manager/picmgr.h"
 #include "records/histaglist.h"
 #include "sys/platform.h"
+#include "viewer/picview.h"
 
 #include <QDir>
 #include <QElapsedTimer>

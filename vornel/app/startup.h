@@ -9,8 +9,9 @@ class QWidget;
 bool openDbPools();
 void closeDbPools();
 
-// Shows the main window, or with a path argument the window that opens that file; null when none could be shown.
-// A folder argument is listed; a missing file or one that is not a regular file is refused with a message.
+// Shows the manager window, or with a file argument the viewer on that file (its folder listed); null when none
+// could be shown. A folder argument is listed in the manager; a missing file or one that is not a regular file is
+// refused there with a message.
 QWidget* openMainWindow(const QStringList& arguments);
 
 // Why the file given on the command line cannot be shown; empty when it can. Never opens it.

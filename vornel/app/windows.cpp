@@ -3,30 +3,29 @@
 #include "dialogs/askbox.h"
 #include "manager/picmgr.h"
 #include "sys/platform.h"
-#include "viewer/standinview.h"
+#include "viewer/picview.h"
 
-#include <QFileInfo>
 #include <QMessageBox>
+#include <QWidget>
 
 GridViewer* viewerWindow()
 {
-    return StandInView::instance();
+    return PicView::instance();
+}
+
+CanvasManager* managerWindow()
+{
+    return PicMgr::instance();
 }
 
 QWidget* openViewerOn(const QString& filePath)
 {
-    // The manager lists the file's folder; the viewer shows the file.
-    PicMgr* mgr = PicMgr::instance();
-    if (!mgr)
+    PicView* view = PicView::instance();
+    if (!view)
         return nullptr;
-    mgr->show();
-    mgr->selectFile(QFileInfo(filePath).absoluteFilePath());
-    GridViewer* viewer = viewerWindow();
-    if (!viewer || !viewer->viewerWidget())
-        return nullptr;
-    viewer->viewerWidget()->show();
-    viewer->selectFile(filePath);
-    return viewer->viewerWidget();
+    view->show();
+    view->selectFile(filePath);
+    return view;
 }
 
 void bringForward(QWidget* wnd)

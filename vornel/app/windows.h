@@ -2,13 +2,16 @@
 
 #include <QString>
 
+class CanvasManager;
 class GridViewer;
 class QWidget;
 
-// The viewer window the grid hands its pictures to, made (not shown) when there is none.
+// The photo manager's two top-level windows as each sees the other: made (not shown) when there is none.
 GridViewer* viewerWindow();
+CanvasManager* managerWindow();
 
-// Start-up with a file argument: shows the window that opens that file; null when there is none.
+// Start-up with a file argument: the viewer on that photo, its folder listed so that stepping works; null when
+// there is none.
 QWidget* openViewerOn(const QString& filePath);
 
 // Shows, raises and activates a top-level window; a minimised one comes back as it was before (normal or

@@ -1,6 +1,7 @@
 #include "grid/medialistview.h"
 
 #include "app/appcfg.h"
+#include "app/windows.h"
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
 #include "grid/colormenuwdg.h"
@@ -937,12 +938,7 @@ void MediaListView::showInViewer(QModelIndex index, bool hideMgr)
         return;
     if (hideMgr)
         manager->hide();
-    QWidget* wnd = viewer->viewerWidget();
-    if (wnd->isMinimized())
-        wnd->showMaximized();
-    else
-        wnd->show();
-    wnd->raise();
+    bringForward(viewer->viewerWidget());
     const QString path = m_model->filePath(index);
     if (viewer->isCurrentPath(path)) {
         viewer->selectFile(path);

@@ -167,12 +167,13 @@ void ImageShowView::showPicMgr(bool hideViewer)
         return;
     if (hideViewer)
         m_host->viewerWidget()->hide();
+    // A minimised manager comes back as it was, normal or maximised.
     bringForward(manager->managerWidget());
 
     if (!m_current || m_current->filePath.isEmpty())
         return;
     const QString path = m_current->filePath;
-    if (manager->isCurrentPath(path)) {
+    if (manager->isCurrentPath(path) && !m_host->rowsRemoved()) {
         manager->selectFile(path);
     } else {
         QLinkedList<ItemInfoPtr> items;
