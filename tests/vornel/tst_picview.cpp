@@ -374,6 +374,14 @@ void TestPicView::managerAndViewerHandOver()
     view->onPicMgr();
     QCOMPARE(model->rowCount(), 2);
     QCOMPARE(model->filePath(wnd->form()->listView()->currentIndex()), shownFile(view));
+
+    // And one trashed in the grid leaves the strip when the viewer comes back on the same folder.
+    MediaListView* grid = wnd->form()->listView();
+    grid->setCurrentIndex(model->index(0, 0));
+    grid->onDelete();
+    QCOMPARE(model->rowCount(), 1);
+    grid->slot_double_clicked(model->index(0, 0));
+    QCOMPARE(view->fileList()->count(), 1);
 }
 
 VORN_XDG_TEST_MAIN(TestPicView)

@@ -232,6 +232,7 @@ void MediaListView::onFindFileEnd(QString strCurFilePath)
 
 void MediaListView::clear()
 {
+    m_rowsRemoved = false;
     if (m_listStop)
         *m_listStop = true;
     m_listFuture.cancel();
@@ -520,8 +521,10 @@ void MediaListView::onDelete()
     }
     // A file that could not be trashed keeps its cell.
     for (int i = 0; i < rows.size(); ++i) {
-        if (moveToTrash(paths[i]))
+        if (moveToTrash(paths[i])) {
             m_model->removeRow(QModelIndex(rows[i]));
+            m_rowsRemoved = true;
+        }
     }
 }
 
@@ -940,11 +943,13 @@ void MediaListView::showInViewer(QModelIndex index, bool hideMgr)
         manager->hide();
     bringForward(viewer->viewerWidget());
     const QString path = m_model->filePath(index);
-    if (viewer->isCurrentPath(path)) {
+    // Rows trashed here since the viewer last took them: it takes them again, without those.
+    if (viewer->isCurrentPath(path) && !m_rowsRemoved) {
         viewer->selectFile(path);
     } else {
         QLinkedList<ItemInfoPtr> items;
         m_model->items(items);
         viewer->loadItems(items, path);
+        m_rowsRemoved = false;
     }
 }

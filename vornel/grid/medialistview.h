@@ -176,6 +176,8 @@ private:
     QLineEdit* m_tagEditor = nullptr;
     QString m_currentPath;
     bool m_filterOn = false;
+    // Rows went to the trash since this folder was listed or last handed to the viewer.
+    bool m_rowsRemoved = false;
     QList<int> m_filterStars;
     QList<QRgb> m_filterColors;
     QStringList m_filterKeys;
