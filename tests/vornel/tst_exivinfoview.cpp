@@ -63,6 +63,11 @@ void TestExivInfoView::factsAndDictionaryRows()
     QCOMPARE(shown.size(), 8 + 7);
     QVERIFY(shown.contains("图像大小=96 x 64") && shown.contains("文件路径=" + photo));
     QCOMPARE(shown.mid(8, 4), QStringList({ "相机制造商=VornCam", "镜头型号=", "作者=", "作者=Tester" }));
+    // A photo stored sideways shows its upright size.
+    QVERIFY(photomaker::setMetadata(photo, { { "Exif.Image.Orientation", "6" } }));
+    view.onLoadFile(itemFor(photo));
+    QVERIFY(settle(view));
+    QVERIFY(rows(view).contains("图像大小=64 x 96"));
 
     // A file the metadata library cannot read empties everything, the file facts too.
     QVERIFY(writeBytes(m_dir.file("坏.jpg"), "not a picture"));

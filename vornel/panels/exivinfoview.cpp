@@ -1,6 +1,7 @@
 #include "panels/exivinfoview.h"
 
 #include "meta/exivtaglist.h"
+#include "meta/imagedecoder.h"
 #include "panels/panelvisibility.h"
 #include "property/qtproperty.h"
 #include "property/qttreepropertybrowser.h"
@@ -134,9 +135,13 @@ ExivInfoView::Facts ExivInfoView::readFacts(const QString& path, const QSet<QStr
             return facts;
         image->readMetadata();
         const QFileInfo fi(path);
-        facts.file = QStringList { calcImageSize(image->pixelWidth(), image->pixelHeight()), calcFileSize(fi.size()),
-            fi.suffix(), fi.fileName(), QDir::toNativeSeparators(fi.absoluteFilePath()),
-            DateTimeToStr(platform::createdTime(fi)), DateTimeToStr(fi.lastModified()), DateTimeToStr(fi.lastRead()) };
+        // The size as shown: upright for a photo with an Exif orientation.
+        QSize shown;
+        if (!ImageDecoder::readHeader(path, shown))
+            shown = QSize(image->pixelWidth(), image->pixelHeight());
+        facts.file = QStringList { calcImageSize(shown.width(), shown.height()), calcFileSize(fi.size()), fi.suffix(),
+            fi.fileName(), QDir::toNativeSeparators(fi.absoluteFilePath()), DateTimeToStr(platform::createdTime(fi)),
+            DateTimeToStr(fi.lastModified()), DateTimeToStr(fi.lastRead()) };
         // In the order the library lists them: a key found twice shows its last value.
         for (const Exiv2::Exifdatum& datum : image->exifData()) {
             const QString key = QString::fromStdString(datum.key());
