@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
@@ -17,6 +18,7 @@ private slots:
     void clipboardAndCombo();
     void fileManagerFallback();
     void trashAndWrite();
+    void imagesListedByName();
 };
 
 void TestFileUtil::pathsAndSizes()
@@ -140,6 +142,20 @@ void TestFileUtil::trashAndWrite()
     QCOMPARE(writeFile(file, "abc"), qint64(3));
     QCOMPARE(testutil::readBytes(file), QByteArray("abc")); // truncated, not overlaid
     QCOMPARE(writeFile(dir.file("no/such/dir/x"), "abc"), qint64(-1));
+}
+
+// A folder lists as a file manager shows it, whatever order the file system keeps; no folders, no other files.
+void TestFileUtil::imagesListedByName()
+{
+    testutil::TempDir dir;
+    for (const char* name : { "b10.jpg", "b9.jpg", "A1.png", "照片 2.jpg", "a2.JPG", "notes.txt" })
+        QVERIFY(testutil::writeBytes(dir.file(name), "x"));
+    QVERIFY(QDir(dir.path()).mkdir("c.jpg"));
+    QStringList names;
+    for (const QString& f : listImagesByName(dir.path()))
+        names << QFileInfo(f).fileName();
+    QVERIFY(names.removeOne("照片 2.jpg")); // where Han sorts against Latin is the language's own rule
+    QCOMPARE(names, QStringList({ "A1.png", "a2.JPG", "b9.jpg", "b10.jpg" }));
 }
 
 QTEST_MAIN(TestFileUtil)

@@ -21,8 +21,6 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
@@ -35,9 +33,8 @@
 
 namespace {
 
-// The listing hands its files over in batches: at most this many, or what it found within this time.
+// The listing hands its files over in batches of at most this many.
 constexpr int kBatchFiles = 512;
-constexpr int kBatchMs = 80;
 
 QString absoluteFolderOf(const QString& filePath)
 {
@@ -150,24 +147,16 @@ void MediaListView::listFolder(const QString& path, const QString& curFile)
     m_listStop = stop;
     // The folder goes to the job by value: the next listing may change currentPath meanwhile.
     m_listFuture = runJob(QThreadPool::globalInstance(), [this, folder = path, curFile, listing, stop] {
-        QDirIterator it(folder, supportedImages(), QDir::Files | QDir::NoDotAndDotDot);
-        QStringList batch;
-        QElapsedTimer timer;
-        timer.start();
-        while (!*stop && it.hasNext()) {
-            const QString file = it.next();
-            emit findFile(file);
-            batch.append(file);
-            if (batch.size() >= kBatchFiles || timer.elapsed() >= kBatchMs) {
-                emit listedFiles(listing, batch, QPrivateSignal());
-                batch.clear();
-                timer.restart();
-            }
+        // By name, as the viewer's strip lists the folder.
+        const QStringList files = listImagesByName(folder, stop.get());
+        for (int i = 0; i < files.size() && !*stop; i += kBatchFiles) {
+            const QStringList batch = files.mid(i, kBatchFiles);
+            for (const QString& file : batch)
+                emit findFile(file);
+            emit listedFiles(listing, batch, QPrivateSignal());
         }
         if (*stop)
             return;
-        if (!batch.isEmpty())
-            emit listedFiles(listing, batch, QPrivateSignal());
         emit findFileEnd(curFile);
         emit listedEnd(listing, curFile, QPrivateSignal());
     });

@@ -11,10 +11,8 @@
 #include "viewer/filelistdelegate.h"
 #include "viewer/filelistitem.h"
 
-#include <QCollator>
 #include <QContextMenuEvent>
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QMenu>
 #include <QScrollBar>
@@ -157,27 +155,9 @@ void FileListWidget::startFind(const QString& folder, const QString& file)
     auto stop = std::make_shared<std::atomic_bool>(false);
     m_listStop = stop;
     m_listing = runJob(QThreadPool::globalInstance(), [this, folder = m_folder, listing, stop] {
-        // By name, as a file manager shows them: digits by their value, letters without regard to case, in the
-        // user's language, or the program's own where none is set (the C locale compares bytes only).
-        QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::Chinese, QLocale::China) : QLocale());
-        collator.setNumericMode(true);
-        collator.setCaseSensitivity(Qt::CaseInsensitive);
-        std::vector<std::pair<QCollatorSortKey, QString>> found;
-        QDirIterator it(folder, supportedImages(), QDir::Files | QDir::NoDotAndDotDot);
-        while (!*stop && it.hasNext()) {
-            const QString file = it.next();
-            found.emplace_back(collator.sortKey(it.fileName()), file);
-        }
+        const QStringList files = listImagesByName(folder, stop.get());
         if (*stop)
             return;
-        std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-            const int byName = a.first.compare(b.first);
-            return byName != 0 ? byName < 0 : a.second < b.second;
-        });
-        QStringList files;
-        files.reserve(int(found.size()));
-        for (const auto& f : found)
-            files << f.second;
         for (int i = 0; i < files.size() && !*stop; i += kBatchFiles)
             emit listedFiles(listing, files.mid(i, kBatchFiles), QPrivateSignal());
         if (!*stop)

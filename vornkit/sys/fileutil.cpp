@@ -1,11 +1,13 @@
 #include "sys/fileutil.h"
 
 #include <QClipboard>
+#include <QCollator>
 #include <QComboBox>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -14,6 +16,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -118,6 +123,29 @@ QStringList supportedImages()
     for (const QByteArray& fmt : QImageReader::supportedImageFormats())
         filters << QStringLiteral("*.%1").arg(QString::fromLatin1(fmt));
     return filters;
+}
+
+QStringList listImagesByName(const QString& folder, const std::atomic_bool* stop)
+{
+    // In the user's language, or the program's own where none is set (the C locale compares bytes only).
+    QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::Chinese, QLocale::China) : QLocale());
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<std::pair<QCollatorSortKey, QString>> found;
+    QDirIterator it(folder, supportedImages(), QDir::Files | QDir::NoDotAndDotDot);
+    while (!(stop && *stop) && it.hasNext()) {
+        const QString file = it.next();
+        found.emplace_back(collator.sortKey(it.fileName()), file);
+    }
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+        const int byName = a.first.compare(b.first);
+        return byName != 0 ? byName < 0 : a.second < b.second;
+    });
+    QStringList files;
+    files.reserve(int(found.size()));
+    for (const auto& f : found)
+        files << f.second;
+    return files;
 }
 
 QString calcFileSize(qint64 bytes)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 class QComboBox;
 
 // Paths inside the suite use "/" separators.
@@ -21,6 +23,9 @@ VORNKIT_EXPORT void stdFilePath(QStringList& paths);
 
 // Name filters "*.ext", one per format Qt's image readers support.
 VORNKIT_EXPORT QStringList supportedImages();
+// The image files of one folder (no subfolders), by name as a file manager shows them: digits by their value,
+// letters without regard to case. Stops early, with what it has, once *stop is set.
+VORNKIT_EXPORT QStringList listImagesByName(const QString& folder, const std::atomic_bool* stop = nullptr);
 
 VORNKIT_EXPORT QString calcFileSize(qint64 bytes);
 VORNKIT_EXPORT QString calcImageSize(int width, int height);
