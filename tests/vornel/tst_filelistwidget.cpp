@@ -1,5 +1,4 @@
 #include "common/vorneltest.h"
-#include "dialogs/renamedlg.h"
 #include "grid/fullimagecache.h"
 #include "viewer/filelistitem.h"
 #include "viewer/filelistwidget.h"
@@ -29,6 +28,13 @@ QString currentName(const FileListWidget& list)
 {
     const ItemInfoPtr info = list.currentInfo();
     return info ? info->fileName() : QString();
+}
+
+// Another folder listed, the file current once the listing has ended.
+bool listedOn(FileListWidget& list, const QString& file)
+{
+    return list.selectFile(file) == 1
+        && QTest::qWaitFor([&] { return currentName(list) == QFileInfo(file).fileName(); }, 10000);
 }
 
 // count pictures p000.png ... of w x h.
@@ -78,12 +84,10 @@ private slots:
     void init();
     void cleanup();
     void listsByNameAndSelects();
-    void fullImagesAroundCurrent();
-    void nearestFullImagesWithinBudget();
+    void fullImagesNearestFirst();
     void visibleThumbnailsFirst();
-    void trashesOnlyWhatWent();
-    void renameShowsNewName();
-    void paintsRowsAndRelaysThem();
+    void trashAndRename();
+    void paintsTheThumbnail();
 
 private:
     std::unique_ptr<VornelEnv> m_env;
@@ -109,73 +113,57 @@ void TestFileListWidget::cleanup()
 void TestFileListWidget::listsByNameAndSelects()
 {
     FileListWidget& list = *m_list;
-    const QString dir = m_dir->path();
     for (const char* name : { "b.jpg", "a10.png", "a9.png", "C 照片.jpg", "a.jpg" })
-        QVERIFY(!makeImage(dir, name, 20, 10).isEmpty());
+        QVERIFY(!makeImage(m_dir->path(), name, 20, 10).isEmpty());
     QVERIFY(writeBytes(m_dir->file("notes.txt"), "not a picture"));
-    QVERIFY(QDir(dir).mkdir("sub") && !makeImage(m_dir->file("sub"), "inner.jpg").isEmpty());
+    QVERIFY(QDir(m_dir->path()).mkdir("sub") && !makeImage(m_dir->file("sub"), "inner.jpg").isEmpty());
+    const QStringList byName { "a.jpg", "a9.png", "a10.png", "b.jpg", "C 照片.jpg" };
     QSignalSpy shown(&list, &FileListWidget::showImage);
 
-    // Another folder is listed by name (digits by value, letters regardless of case), the file selected and shown.
-    QCOMPARE(list.selectFile(m_dir->file("a9.png")), 1);
-    QTRY_COMPARE(currentName(list), QString("a9.png"));
-    QCOMPARE(rowNames(list), QStringList({ "a.jpg", "a9.png", "a10.png", "b.jpg", "C 照片.jpg" }));
+    // Another folder is listed by name, the file selected and shown.
+    QVERIFY(listedOn(list, m_dir->file("a9.png")));
+    QCOMPARE(rowNames(list), byName);
     QCOMPARE(shown.last().at(0).value<ItemInfoPtr>()->fileName(), QString("a9.png"));
 
     // A file the listing leaves out is shown all the same when it is the one asked for.
     QVERIFY(QFile::copy(m_dir->file("a.jpg"), m_dir->file("sub/.hidden")));
-    QCOMPARE(list.selectFile(m_dir->file("sub/.hidden")), 1);
-    QTRY_COMPARE(currentName(list), QString(".hidden"));
+    QVERIFY(listedOn(list, m_dir->file("sub/.hidden")));
     QCOMPARE(rowNames(list), QStringList({ "inner.jpg", ".hidden" }));
-    QCOMPARE(list.selectFile(m_dir->file("a9.png")), 1);
-    QTRY_COMPARE(currentName(list), QString("a9.png"));
 
     // The same folder: only the row changes; a file it does not hold changes nothing.
-    QVERIFY(list.isCurrentPath(m_dir->file("any.jpg")));
+    QVERIFY(listedOn(list, m_dir->file("a9.png")));
     QCOMPARE(list.selectFile(m_dir->file("b.jpg")), 0);
     QCOMPARE(currentName(list), QString("b.jpg"));
     QCOMPARE(list.selectFile(m_dir->file("none.jpg")), -1);
     QCOMPARE(currentName(list), QString("b.jpg"));
 
-    // Paths compare exactly: "Photos" beside "photos" is another folder, listed as such.
-    QVERIFY(QDir(dir).mkdir("photos") && QDir(dir).mkdir("Photos"));
+    // Paths compare exactly: "Photos" beside "photos" is another folder.
+    QVERIFY(QDir(m_dir->path()).mkdir("photos") && QDir(m_dir->path()).mkdir("Photos"));
     QVERIFY(!makeImage(m_dir->file("photos"), "low.png").isEmpty());
     QVERIFY(!makeImage(m_dir->file("Photos"), "high.png").isEmpty());
-    QCOMPARE(list.selectFile(m_dir->file("photos/low.png")), 1);
-    QTRY_COMPARE(currentName(list), QString("low.png"));
-    QVERIFY(!list.isCurrentPath(m_dir->file("Photos/high.png")));
-    QCOMPARE(list.selectFile(m_dir->file("Photos/high.png")), 1);
-    QTRY_COMPARE(rowNames(list), QStringList { "high.png" });
+    QVERIFY(listedOn(list, m_dir->file("photos/low.png")));
+    QVERIFY(listedOn(list, m_dir->file("Photos/high.png")));
+    QCOMPARE(rowNames(list), QStringList { "high.png" });
 
     // A listing replaced before its files arrived leaves none behind; a refresh lists the folder once again.
     QCOMPARE(list.selectFile(m_dir->file("photos/low.png")), 1);
-    QCOMPARE(list.selectFile(m_dir->file("a.jpg")), 1);
-    QTRY_COMPARE(currentName(list), QString("a.jpg"));
+    QThreadPool::globalInstance()->waitForDone(10000); // its files are on their way
+    QVERIFY(listedOn(list, m_dir->file("a.jpg")));
+    QCOMPARE(rowNames(list), byName);
     list.onRefresh();
     QTRY_COMPARE(currentName(list), QString("a.jpg"));
-    QTest::qWait(100);
-    QCOMPARE(rowNames(list), QStringList({ "a.jpg", "a9.png", "a10.png", "b.jpg", "C 照片.jpg" }));
-
-    // The grid's items are taken as they are, shared and in their order, and given back so.
-    QLinkedList<ItemInfoPtr> given = itemsOf({ m_dir->file("b.jpg"), m_dir->file("a.jpg") });
-    QCOMPARE(list.loadItems(given, m_dir->file("a.jpg")), 0);
-    QCOMPARE(currentName(list), QString("a.jpg"));
-    QLinkedList<ItemInfoPtr> back;
-    list.getItems(back);
-    QVERIFY(back == given);
-    QCOMPARE(list.loadItems(given, m_dir->file("a9.png")), -1);
+    QCOMPARE(rowNames(list), byName);
 }
 
-void TestFileListWidget::fullImagesAroundCurrent()
+void TestFileListWidget::fullImagesNearestFirst()
 {
     FileListWidget& list = *m_list;
-    const QStringList files = makePictures(*m_dir, 100, 8, 6);
+    QStringList files = makePictures(*m_dir, 100, 8, 6);
     QLinkedList<ItemInfoPtr> items = itemsOf(files);
 
     // Row 0 of 100 with CacheImageCount 10: rows 0-9 load theirs, no other.
     QCOMPARE(list.loadItems(items, files.first()), 0);
     QCOMPARE(rowsHolding(list), range(0, 10));
-
     // Every row holding one, row 50 becomes current: 40-59 load, 0-29 and 70-99 let theirs go, the rows
     // between keep what they have.
     for (const ItemInfoPtr& info : qAsConst(items))
@@ -183,25 +171,17 @@ void TestFileListWidget::fullImagesAroundCurrent()
     QCOMPARE(rowsHolding(list).size(), 100);
     list.setCurrentRow(50);
     QCOMPARE(rowsHolding(list), range(30, 70));
-}
-
-void TestFileListWidget::nearestFullImagesWithinBudget()
-{
-    FileListWidget& list = *m_list;
-    const QStringList files = makePictures(*m_dir, 30, 200, 100);
-    QLinkedList<ItemInfoPtr> items = itemsOf(files);
-    for (const ItemInfoPtr& info : qAsConst(items))
-        QVERIFY(info->load() == 0);
-    QVERIFY(QTest::qWaitFor(
-        [&] { return std::all_of(items.begin(), items.end(), [](const ItemInfoPtr& i) { return i->tagReady == 1; }); },
-        20000));
 
     // Room for five: the current row and its nearest neighbours take it, not the rows decoded last.
+    TempDir other;
+    files = makePictures(other, 30, 200, 100);
+    QLinkedList<ItemInfoPtr> sized;
+    for (const QString& f : files)
+        sized << loadedItem(f);
     const qint64 one = 200 * 100 * 4;
     FullImageCache::instance().setBudget(5 * one + one / 2);
-    QCOMPARE(list.loadItems(items, files.at(10)), 0);
+    QCOMPARE(list.loadItems(sized, files.at(10)), 0);
     QCOMPARE(rowsHolding(list), range(8, 13));
-
     // One step on: the row that came within reach is loaded, the one left farthest behind makes room.
     list.setCurrentRow(11);
     QCOMPARE(rowsHolding(list), range(9, 14));
@@ -215,29 +195,26 @@ void TestFileListWidget::visibleThumbnailsFirst()
     QVERIFY(QTest::qWaitForWindowExposed(&list));
     const QStringList files = makePictures(*m_dir, 60, 40, 30);
     QLinkedList<ItemInfoPtr> items = itemsOf(files);
-    QHash<ItemInfo*, int> rowOf;
     QList<int> loaded;
     int row = 0;
-    for (const ItemInfoPtr& info : qAsConst(items)) {
-        rowOf.insert(info.data(), row++);
-        connect(info.data(), &ItemInfo::cacheLoaded, &list, [&, item = info.data()] { loaded << rowOf.value(item); });
-    }
+    for (const ItemInfoPtr& info : qAsConst(items))
+        connect(info.data(), &ItemInfo::cacheLoaded, &list, [&loaded, r = row++] { loaded << r; });
+    const int extra = AppCfg::instance()->list.loadThumbCount;
+    const auto onScreen = [](FileListWidget& l, int y) { return l.row(l.itemAt(QPoint(20, y))); };
 
-    // One loader thread, held: the loads queue in the order the strip asks for them.
+    // One loader thread, held: the loads queue in the order the strip asks for them. The current row comes
+    // first, then the rows on screen and a scroll step around them, then the rest.
     const int threads = itemLoadPool->maxThreadCount();
     itemLoadPool->setMaxThreadCount(1);
     {
         PoolGate gate(itemLoadPool);
         QVERIFY(gate.holding());
         QCOMPARE(list.loadItems(items, files.at(30)), 0);
-        const int first = list.row(list.itemAt(QPoint(20, 20)));
-        const int last = list.row(list.itemAt(QPoint(20, list.viewport()->height())));
+        const int first = onScreen(list, 20);
+        const int last = onScreen(list, list.viewport()->height());
         QVERIFY(first > 0 && first <= 30 && last >= 30 && last < 59);
         gate.open();
         QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 60, 20000);
-
-        // The current row, then the rows on screen and a scroll step around them, then the rest.
-        const int extra = AppCfg::instance()->list.loadThumbCount;
         const QList<int> near = range(std::max(first - extra, 0), std::min(last + extra, 60));
         QCOMPARE(loaded.first(), 30);
         QList<int> head = loaded.mid(0, near.size());
@@ -257,18 +234,15 @@ void TestFileListWidget::visibleThumbnailsFirst()
     PoolGate gate(itemLoadPool);
     QVERIFY(gate.holding());
     fresh.verticalScrollBar()->setValue(fresh.verticalScrollBar()->maximum() / 2);
-    const int top = fresh.row(fresh.itemAt(QPoint(20, 20)));
-    const int bottom = fresh.row(fresh.itemAt(QPoint(20, fresh.viewport()->height())));
-    const int extra = AppCfg::instance()->list.loadThumbCount;
     QList<int> asked;
     for (int i = 0; i < fresh.count(); ++i) {
         if (fresh.rowItem(i)->itemInfo()->isBusy())
             asked << i;
     }
-    QCOMPARE(asked, range(top - extra, bottom + 2 * extra));
+    QCOMPARE(asked, range(onScreen(fresh, 20) - extra, onScreen(fresh, fresh.viewport()->height()) + 2 * extra));
 }
 
-void TestFileListWidget::trashesOnlyWhatWent()
+void TestFileListWidget::trashAndRename()
 {
     FileListWidget& list = *m_list;
     QStringList files;
@@ -284,54 +258,39 @@ void TestFileListWidget::trashesOnlyWhatWent()
     }
     for (int i = 0; i < 3; ++i)
         list.item(i)->setSelected(true);
-    // c is gone already: it cannot go to the trash.
-    QVERIFY(QFile::remove(files.at(2)));
+    QVERIFY(QFile::remove(files.at(2))); // c cannot go to the trash
     QSignalSpy shown(&list, &FileListWidget::showImage);
-
     {
         PoolGate release(itemReleasePool);
         QVERIFY(release.holding());
         const auto told = answerMessageBox();
         list.onDelete();
         QVERIFY(told->ran && told->text.contains(files.at(2)));
-        // Only the rows whose file went are gone; the next row is shown once.
+        // Only the rows whose file went are gone; the next row is shown once; their items go on the release pool.
         QCOMPARE(rowNames(list), QStringList({ "c.png", "d.png" }));
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().at(0).value<ItemInfoPtr>()->fileName(), currentName(list));
-        // Their items are dropped on the release pool, not here.
         QVERIFY(a && b);
     }
     QTRY_VERIFY(!a && !b);
     const QString trash = qEnvironmentVariable("XDG_DATA_HOME") + "/Trash/files/";
-    QVERIFY(QFile::exists(trash + "a.png") && QFile::exists(trash + "b 照片.png"));
-    QVERIFY(QFile::exists(files.at(3)));
-}
+    QVERIFY(QFile::exists(trash + "a.png") && QFile::exists(trash + "b 照片.png") && QFile::exists(files.at(3)));
 
-void TestFileListWidget::renameShowsNewName()
-{
-    FileListWidget& list = *m_list;
-    const ItemInfoPtr info = loadedItem(makeImage(m_dir->path(), "old name.png"));
-    QVERIFY(info);
-    QLinkedList<ItemInfoPtr> items { info };
-    QCOMPARE(list.loadItems(items, info->fileInfo.absoluteFilePath()), 0);
-    QSignalSpy shown(&list, &FileListWidget::showImage);
-
-    onNextModal(
-        [](QWidget* w) {
-            auto* dlg = qobject_cast<RenameDlg*>(w);
-            QVERIFY(dlg);
-            dlg->findChild<QLineEdit*>("leFileName")->setText("新 名.png");
-            dlg->findChild<QPushButton*>("btRename")->click();
-        },
-        60000);
+    // Renamed, the canvas and the window's title line follow the new name.
+    list.setCurrentRow(1);
+    QTRY_VERIFY(list.currentInfo()->tagReady == 1 && !list.currentInfo()->isBusy());
+    shown.clear();
+    onNextModal([](QWidget* w) {
+        w->findChild<QLineEdit*>("leFileName")->setText("新 名.png");
+        w->findChild<QPushButton*>("btRename")->click();
+    });
     list.onRename();
-    QVERIFY(QFile::exists(m_dir->file("新 名.png")));
-    // The canvas and the window's title line follow the new name.
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.first().at(0).value<ItemInfoPtr>()->fileInfo.absoluteFilePath(), m_dir->file("新 名.png"));
+    QVERIFY(QFile::exists(m_dir->file("新 名.png")));
 }
 
-void TestFileListWidget::paintsRowsAndRelaysThem()
+void TestFileListWidget::paintsTheThumbnail()
 {
     FileListWidget& list = *m_list;
     list.show();
@@ -339,24 +298,9 @@ void TestFileListWidget::paintsRowsAndRelaysThem()
     const QString red = makeImage(m_dir->path(), "red.png", 400, 300, Qt::red);
     QLinkedList<ItemInfoPtr> items = itemsOf({ red });
     QCOMPARE(list.loadItems(items, red), 0);
-    const ItemInfoPtr info = items.first();
-    QTRY_COMPARE_WITH_TIMEOUT(info->thumbReady.load(), 1, 10000);
-
-    // The thumbnail fitted into its box, centred; the row as high as the settings say.
-    CfgList& cfg = AppCfg::instance()->list;
-    QCOMPARE(list.visualItemRect(list.item(0)).height(), cfg.rowHeight);
-    QCOMPARE(info->listThumbnail().size(), QSize(72, 54));
-    const QPoint thumbCentre = list.visualItemRect(list.item(0)).topLeft() + cfg.rcThumb.center();
-    QTRY_VERIFY(list.viewport()->grab().toImage().pixelColor(thumbCentre).red() > 200);
-    QVERIFY(list.viewport()->grab().toImage().pixelColor(thumbCentre).green() < 60);
-
-    // New strip settings: the rows are laid out again and the thumbnail refitted.
-    cfg.thumbWidth = 160;
-    cfg.thumbHeight = 120;
-    cfg.updateRects();
-    list.onResizeItem();
-    QCOMPARE(list.visualItemRect(list.item(0)).height(), cfg.rowHeight);
-    QCOMPARE(info->listThumbnail().size(), QSize(160, 120));
+    const QPoint centre = list.visualItemRect(list.item(0)).topLeft() + AppCfg::instance()->list.rcThumb.center();
+    const auto painted = [&] { return list.viewport()->grab().toImage().pixelColor(centre); };
+    QTRY_VERIFY_WITH_TIMEOUT(painted().red() > 200 && painted().green() < 60, 10000);
 }
 
 VORN_XDG_TEST_MAIN(TestFileListWidget)
