@@ -111,15 +111,6 @@ bool setUtf16XpComment(const QString& path, const QString& text)
     });
 }
 
-bool setRawValue(const QString& path, const char* key, const QByteArray& bytes)
-{
-    return editImage(path, [&](Exiv2::Image& image) {
-        Exiv2::DataValue value(Exiv2::undefined);
-        value.read(reinterpret_cast<const Exiv2::byte*>(bytes.constData()), long(bytes.size()), Exiv2::littleEndian);
-        image.exifData()[key] = value;
-    });
-}
-
 QByteArray readComment(const QString& path, const char* key)
 {
     try {

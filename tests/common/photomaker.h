@@ -29,9 +29,6 @@ bool setComment(const QString& path, const char* key, const QByteArray& utf8);
 // Sets "Exif.Image.XPComment" as other programs do: bare UTF-16LE bytes ending in a NUL.
 bool setUtf16XpComment(const QString& path, const QString& text);
 
-// Sets a metadata field to raw bytes of the undefined type (a maker note, say).
-bool setRawValue(const QString& path, const char* key, const QByteArray& bytes);
-
 // A comment field's text as this suite writes it (8-byte header skipped), read with exiv2's API.
 QByteArray readComment(const QString& path, const char* key);
 

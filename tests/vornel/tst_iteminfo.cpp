@@ -6,7 +6,6 @@
 #include "meta/exivtags.h"
 #include "records/filetagtb.h"
 #include "records/imagecachetb.h"
-#include "sys/datetimeutil.h"
 #include "sys/platform.h"
 #include "task/pooljob.h"
 
@@ -18,8 +17,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThreadPool>
-
-#include <ctime>
 
 using namespace testutil;
 
@@ -230,66 +227,35 @@ void TestItemInfo::tagsInFileAndCacheBigImage()
 
 void TestItemInfo::databaseOnlyTagsSurvive()
 {
-    // Tags given in the grid and kept in the database only; a BMP cannot hold them at all.
-    const QString jpg = save(solidImage(120, 90, Qt::blue), "备份 照片.jpg");
-    const QString bmp = save(solidImage(120, 90, Qt::blue), "picture.bmp");
+    // Tags given in the grid and kept in the database only (a BMP cannot hold them at all); then another program
+    // touches the files. The rows go stale, but the files hold none of our tags: the user's tags carry over into
+    // the new rows, and the thumbnails are made again.
     const auto userTags
         = [](const FileTagInfo& r) { return QString("%1|%2|%3").arg(r.getStar()).arg(r.getRgbs(), r.getTextTags()); };
-    const QString given = QStringLiteral("4|4294901760 |家人 sea ");
-    for (const QString& path : { jpg, bmp }) {
+    const QString jpg = save(solidImage(120, 90, Qt::blue), "备份 照片.jpg");
+    for (const QString& path : { jpg, save(solidImage(120, 90, Qt::blue), "picture.bmp") }) {
         ItemInfoPtr info = itemFor(path);
         QVERIFY(loadAndSettle(info));
         QVERIFY(info->setStar(4) && info->setRgbs({ 0xFFFF0000u }) && info->setTextTags({ "家人", "sea" }));
-        QTRY_VERIFY(!info->isBusy());
-        QCOMPARE(userTags(tagRow(path)), given);
-    }
-    const auto reload = [&](const QString& path, int fromDb) {
-        ItemInfoPtr info = itemFor(path);
-        return loadAndSettle(info) && info->tagFromDb + info->cacheFromDb == 2 * fromDb
-            && userTags(info->tagRecord()) == given;
-    };
-
-    // In another time zone, and restored from a backup with its times (a new birth time), the row still matches.
-    const QByteArray tz = qgetenv("TZ");
-    qputenv("TZ", "America/New_York");
-    tzset();
-    QVERIFY(reload(jpg, 1));
-    qputenv("TZ", tz);
-    tzset();
-    const FileTimes times = platform::readFileTimes(jpg);
-    const QByteArray bytes = readBytes(jpg);
-    QVERIFY(QFile::remove(jpg) && writeBytes(jpg, bytes) && platform::writeFileTimes(jpg, times));
-    QVERIFY(reload(jpg, 1));
-
-    // A row written with local-time text by an older version, a file touched by another program: the files hold
-    // none of our tags, so the user's tags carry over into the new row, and the thumbnail is made again.
-    {
-        PooledDb<TagDb> db(tagDbPool);
-        QVERIFY(db->execNoQuery(QString("update [filetag] set [modifytime]='%1' where [file]='%2'")
-                                    .arg(DateTimeToStr(QFileInfo(jpg).lastModified()), jpg)));
-    }
-    QFile f(bmp);
-    QVERIFY(f.open(QIODevice::ReadWrite));
-    QVERIFY(f.setFileTime(QFileInfo(bmp).lastModified().addSecs(60), QFileDevice::FileModificationTime));
-    f.close();
-    for (const QString& path : { jpg, bmp }) {
-        QVERIFY2(reload(path, 0), qPrintable(path));
+        QVERIFY(settled(info));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QFileInfo(path).lastModified().addSecs(60), QFileDevice::FileModificationTime));
+        f.close();
+        info = itemFor(path);
+        QVERIFY(loadAndSettle(info));
+        QCOMPARE(info->tagFromDb + info->cacheFromDb, 0);
         const FileTagInfo row = tagRow(path);
-        QCOMPARE(userTags(row), given);
+        QCOMPARE(userTags(row), QStringLiteral("4|4294901760 |家人 sea "));
         QVERIFY(row.matchesFile(QFileInfo(path)) && hasCacheRow(path));
     }
-    QVERIFY(reload(bmp, 1));
-    ItemInfoPtr info = itemFor(bmp);
-    QVERIFY(loadAndSettle(info));
-    QVERIFY(info->saveTagsToFile() < 0); // the database stays their only place
 
     // Tags of ours in the file win over a stale row's.
     ExivTags inFile;
     inFile.setStar(1);
     QCOMPARE(inFile.saveTagsToFile(jpg), 0);
-    info = itemFor(jpg);
+    ItemInfoPtr info = itemFor(jpg);
     QVERIFY(loadAndSettle(info));
-    QCOMPARE(userTags(info->tagRecord()), QStringLiteral("1||"));
     QCOMPARE(userTags(tagRow(jpg)), QStringLiteral("1||"));
 }
 
@@ -334,7 +300,6 @@ void TestItemInfo::edits()
     // No row at all: the item changes, but the edit is not reported as stored.
     deleteTagRow(path);
     QVERIFY(!nextStore(info, [&] { return info->setStar(5); }));
-    QCOMPARE(info->tagRecord().getStar(), 5);
     QCOMPARE(tagRow(path).getRowId(), 0);
 
     // The loaded tags go into the file.
@@ -405,8 +370,6 @@ void TestItemInfo::lockedDatabaseNeverHoldsUpEdits()
     QVERIFY(info->setStar(3) && info->addTextTag(QStringLiteral("等待")));
     QCOMPARE(info->rename(QStringLiteral("locked 2.jpg")), 0);
     QVERIFY(t.elapsed() < 1000);
-    QTest::qWait(300);
-    QVERIFY(info->isBusy());
     QVERIFY(other.execNoQuery("COMMIT"));
     QVERIFY(settled(info));
     const QString renamed = m_files.file("locked 2.jpg");

@@ -22,7 +22,6 @@ public:
     explicit BookmarkView(QWidget* parent = nullptr);
     ~BookmarkView() override;
 
-    QMenu* contextMenu() const { return menu; }
     // The entry the menu acts on, as a right-click on item (null: empty space) sets it.
     void prepareMenu(QTreeWidgetItem* item);
     BookmarkItem* menuItem() const { return curItem; }

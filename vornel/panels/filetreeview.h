@@ -17,7 +17,6 @@ public:
     ~FileTreeView() override;
 
     FileTreeModel* fileModel() const { return m_model; }
-    QMenu* contextMenu() const { return m_menu; }
     // The folder the context menu was last opened on (invalid for empty space).
     QModelIndex menuIndex() const { return m_menuIndex; }
     // Sets the index the menu acts on and enables the entries for it, as a right-click there does.

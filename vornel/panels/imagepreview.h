@@ -29,7 +29,6 @@ public:
     QFileInfo fileInfo() const { return m_fileInfo; }
     // The picture as decoded for the current size; null when nothing could be decoded.
     QImage image() const { return m_image; }
-    bool isSvg() const { return m_isSvg; }
     int state() const { return m_state; }
     // A decode runs or waits.
     bool isLoading() const { return m_job.isBusy(); }
