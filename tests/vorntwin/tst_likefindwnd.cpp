@@ -315,7 +315,12 @@ private slots:
         LikeFindCfg::get()->find.FindPath = QStringList { tmp.path() };
         m_wnd = LikeFindWnd::instance();
         m_wnd->show();
-        w<QCheckBox>("cbFullContentIsSame")->setChecked(false);
+        // Every picture compared with every other, so the search outlasts the checks below.
+        for (const char* box : { "cbFullContentIsSame", "cbFileTypeIsSame", "cbFileNameIsSame", "cbFileSizeIsSame",
+                 "cbCreationTimeIsSame", "cbLastWriteTimeIsSame" })
+            w<QCheckBox>(box)->setChecked(false);
+        for (const char* box : { "cbFindSimilarImage", "cbNoDiff", "cbLittleDiff", "cbMediumDiff" })
+            w<QCheckBox>(box)->setChecked(true);
         w<QPushButton>("btStartFind")->click();
         QVERIFY(m_wnd->dupImage()->isFinding());
         QPointer<ImageTreeWidget> tree = m_wnd->dupImage();
