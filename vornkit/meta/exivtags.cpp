@@ -88,6 +88,12 @@ struct ParsedTags {
     bool operator==(const ParsedTags& o) const { return star == o.star && rgb == o.rgb && text == o.text; }
 };
 
+// A tags document holds all three keys; their value types are not examined.
+bool hasTagKeys(const QJsonObject& obj)
+{
+    return obj.contains("starTag") && obj.contains("colorTag") && obj.contains("textTag");
+}
+
 bool parseTags(const QByteArray& json, ParsedTags& out)
 {
     QJsonParseError error;
@@ -95,7 +101,7 @@ bool parseTags(const QByteArray& json, ParsedTags& out)
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return false;
     const QJsonObject obj = doc.object();
-    if (!obj.contains("starTag") || !obj.contains("colorTag") || !obj.contains("textTag"))
+    if (!hasTagKeys(obj))
         return false;
     out.star = qBound(0, obj.value("starTag").toObject().value("star").toInt(0), 5);
     for (const QJsonValue& color : obj.value("colorTag").toObject().value("colors").toArray())
@@ -263,7 +269,7 @@ ExivTags::~ExivTags() = default;
 
 bool ExivTags::checkJson(const QJsonObject& obj) const
 {
-    return obj.contains("starTag") && obj.contains("colorTag") && obj.contains("textTag");
+    return hasTagKeys(obj);
 }
 
 int ExivTags::loadFromJson(const QByteArray& json)
