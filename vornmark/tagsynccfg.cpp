@@ -1,22 +1,13 @@
 #include "tagsynccfg.h"
 
 #include "sys/fileutil.h"
-#include "sys/platform.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
 
 TagSyncCfg* g_cfg = nullptr;
-
-QString profileDir()
-{
-    return pathJoin(platform::programDir(), QStringLiteral("profile"));
-}
 
 } // namespace
 
@@ -45,21 +36,14 @@ bool TagSyncCfg::release()
 
 QString TagSyncCfg::filePath()
 {
-    return pathJoin(profileDir(), QStringLiteral("vornmark.cfg"));
+    return profileFile(QStringLiteral("vornmark.cfg"));
 }
 
 int TagSyncCfg::load()
 {
-    QDir().mkpath(profileDir());
-    QByteArray bytes;
-    QFile file(filePath());
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError)
+    QJsonObject root;
+    if (!readJsonObject(filePath(), root))
         return -1;
-    const QJsonObject root = doc.object();
     LastPath = root.value("LastPath").toString();
 
     const QJsonObject t = root.value("tag").toObject();
@@ -97,7 +81,6 @@ int TagSyncCfg::load()
 
 int TagSyncCfg::save()
 {
-    QDir().mkpath(profileDir());
     QJsonObject t;
     t.insert("DeleteInvalidTag", tag.DeleteInvalidTag);
     t.insert("DeleteOutSyncTag", tag.DeleteOutSyncTag);
@@ -135,10 +118,5 @@ int TagSyncCfg::save()
     root.insert("fav", fav);
     root.insert("build", b);
 
-    QFile file(filePath());
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate))
-        return -1;
-    file.write(QJsonDocument(root).toJson());
-    file.close();
-    return 0;
+    return writeJsonObject(filePath(), root) ? 0 : -1;
 }

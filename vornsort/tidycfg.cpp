@@ -2,13 +2,8 @@
 
 #include "sys/datetimeutil.h"
 #include "sys/fileutil.h"
-#include "sys/platform.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 TidyCfg* TidyCfg::ms_instance = nullptr;
 
@@ -60,22 +55,14 @@ bool TidyCfg::release()
 
 QString TidyCfg::cfgFile()
 {
-    const QString dir = pathJoin(platform::programDir(), "profile");
-    QDir().mkpath(dir);
-    return pathJoin(dir, "vornsort.cfg");
+    return profileFile(QStringLiteral("vornsort.cfg"));
 }
 
 int TidyCfg::load()
 {
-    QByteArray data;
-    QFile file(cfgFile());
-    if (file.open(QIODevice::ReadOnly))
-        data = file.readAll();
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
-    if (error.error != QJsonParseError::NoError)
+    QJsonObject root;
+    if (!readJsonObject(cfgFile(), root))
         return -1;
-    const QJsonObject root = doc.object();
     const QJsonObject tidy = root.value("tidy").toObject();
     // Each key on its own: one that is missing keeps the default of a fresh object, so a file without
     // "KeepSrcFile" still keeps the sources.
@@ -115,12 +102,7 @@ int TidyCfg::save() const
     root.insert("LastPath", LastPath);
     root.insert("tidy", tidy);
 
-    // Written beside and renamed over, so a failed write never leaves a half file.
-    QSaveFile file(cfgFile());
-    if (!file.open(QIODevice::WriteOnly))
-        return -1;
-    file.write(QJsonDocument(root).toJson(QJsonDocument::Indented));
-    return file.commit() ? 0 : -1;
+    return writeJsonObject(cfgFile(), root) ? 0 : -1;
 }
 
 bool TidyCfg::samePlan(const TidyCfg& other) const

@@ -7,9 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
+
+#include <unistd.h>
 
 class TestFileUtil : public QObject {
     Q_OBJECT
@@ -142,6 +145,21 @@ void TestFileUtil::trashAndWrite()
     QCOMPARE(writeFile(file, "abc"), qint64(3));
     QCOMPARE(testutil::readBytes(file), QByteArray("abc")); // truncated, not overlaid
     QCOMPARE(writeFile(dir.file("no/such/dir/x"), "abc"), qint64(-1));
+
+    // Settings files: written whole beside the old one, read back only when they hold an object.
+    const QString cfg = dir.file("设置 1.cfg");
+    QVERIFY(writeJsonObject(cfg, QJsonObject { { "LastPath", "/照片" } }));
+    QCOMPARE(::link(QFile::encodeName(cfg).constData(), QFile::encodeName(dir.file("old.cfg")).constData()), 0);
+    QVERIFY(writeJsonObject(cfg, QJsonObject { { "LastPath", "/新" } }));
+    QJsonObject obj;
+    QVERIFY(readJsonObject(dir.file("old.cfg"), obj)); // the old file was replaced, never truncated
+    QCOMPARE(obj.value("LastPath").toString(), QString("/照片"));
+    QVERIFY(readJsonObject(cfg, obj));
+    QCOMPARE(obj.value("LastPath").toString(), QString("/新"));
+    QVERIFY(testutil::writeBytes(file, "[1, 2"));
+    QVERIFY(!readJsonObject(file, obj) && !readJsonObject(dir.file("missing.cfg"), obj));
+    QCOMPARE(obj.value("LastPath").toString(), QString("/新"));
+    QVERIFY(!writeJsonObject(dir.file("blocker/x.cfg"), obj));
 }
 
 // A folder lists as a file manager shows it, whatever order the file system keeps; no folders, no other files.

@@ -1,13 +1,8 @@
 #include "app/appcfg.h"
 
 #include "sys/fileutil.h"
-#include "sys/platform.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 AppCfg* AppCfg::ms_instance = nullptr;
 
@@ -31,18 +26,13 @@ bool AppCfg::release()
 
 QString AppCfg::cfgFile()
 {
-    const QString dir = pathJoin(platform::programDir(), "profile");
-    QDir().mkpath(dir);
-    return pathJoin(dir, "vornel.cfg");
+    return profileFile(QStringLiteral("vornel.cfg"));
 }
 
 int AppCfg::load()
 {
-    QByteArray data;
-    QFile file(cfgFile());
-    if (file.open(QIODevice::ReadOnly))
-        data = file.readAll();
-    const QJsonObject obj = QJsonDocument::fromJson(data).object();
+    QJsonObject obj;
+    readJsonObject(cfgFile(), obj);
     lastPath = obj.value("LastPath").toString();
     item.fromJson(obj.value("item").toObject());
     cache.fromJson(obj.value("cache").toObject());
@@ -69,10 +59,5 @@ int AppCfg::save() const
     obj.insert("list", section);
     obj.insert("fileAss", QJsonObject());
 
-    // Written beside and renamed over, so a failed write never leaves a half file.
-    QSaveFile file(cfgFile());
-    if (!file.open(QIODevice::WriteOnly))
-        return -1;
-    file.write(QJsonDocument(obj).toJson(QJsonDocument::Indented));
-    return file.commit() ? 0 : -1;
+    return writeJsonObject(cfgFile(), obj) ? 0 : -1;
 }

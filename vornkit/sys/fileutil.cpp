@@ -1,5 +1,7 @@
 #include "sys/fileutil.h"
 
+#include "sys/platform.h"
+
 #include <QClipboard>
 #include <QCollator>
 #include <QComboBox>
@@ -12,8 +14,11 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMimeData>
 #include <QProcess>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -270,6 +275,35 @@ qint64 writeFile(QString file, QByteArray data)
     const qint64 n = f.write(data);
     f.close();
     return n == data.size() && f.error() == QFileDevice::NoError ? n : -1;
+}
+
+QString profileFile(const QString& name)
+{
+    const QString dir = pathJoin(platform::programDir(), QStringLiteral("profile"));
+    QDir().mkpath(dir);
+    return pathJoin(dir, name);
+}
+
+bool readJsonObject(const QString& path, QJsonObject& obj)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError)
+        return false;
+    obj = doc.object();
+    return true;
+}
+
+bool writeJsonObject(const QString& path, const QJsonObject& obj)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QJsonDocument(obj).toJson(QJsonDocument::Indented));
+    return file.commit();
 }
 
 void setCurrentText(QComboBox& combo, const QString& text)

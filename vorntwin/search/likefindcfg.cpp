@@ -1,13 +1,9 @@
 #include "search/likefindcfg.h"
 
 #include "sys/fileutil.h"
-#include "sys/platform.h"
 #include "sys/strutil.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
@@ -66,13 +62,6 @@ const LayoutInt kSizes[] = {
     { "BorderSpace", &FindLayout::BorderSpace },
     { "TextHeight", &FindLayout::TextHeight },
 };
-
-QString profileFile(const QString& fileName)
-{
-    const QString folder = pathJoin(platform::programDir(), "profile");
-    QDir().mkpath(folder);
-    return pathJoin(folder, fileName);
-}
 
 } // namespace
 
@@ -134,15 +123,9 @@ bool LikeFindCfg::release()
 
 int LikeFindCfg::load(const QString& fileName)
 {
-    QByteArray bytes;
-    QFile file(profileFile(fileName));
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError)
+    QJsonObject root;
+    if (!readJsonObject(profileFile(fileName), root))
         return -1;
-    const QJsonObject root = doc.object();
     LastPath = root.value("LastPath").toString();
 
     const QJsonObject f = root.value("find").toObject();
@@ -178,12 +161,7 @@ int LikeFindCfg::save(const QString& fileName) const
     root.insert("find", f);
     root.insert("layout", l);
 
-    QFile file(profileFile(fileName));
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate))
-        return -1;
-    file.write(QJsonDocument(root).toJson());
-    file.close();
-    return 0;
+    return writeJsonObject(profileFile(fileName), root) ? 0 : -1;
 }
 
 QString LikeFindCfg::fieldTitle(const QString& key)
