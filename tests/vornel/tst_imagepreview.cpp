@@ -86,6 +86,12 @@ void TestImagePreview::svgAtThePanelSize()
     m_view->resize(700, 600);
     QVERIFY(settle());
     QCOMPARE(shown(), QSize(40, 20).scaled(box(), Qt::KeepAspectRatio));
+    // A drawing far wider than high is drawn once, not again and again for the same panel.
+    QVERIFY(writeBytes(m_dir.file("line.svg"),
+        "<svg xmlns='http://www.w3.org/2000/svg' width='1000' height='1'><rect width='1000' height='1'/></svg>"));
+    m_view->onLoadFile(itemFor(m_dir.file("line.svg")));
+    QVERIFY(QTest::qWaitFor([&] { return !m_view->isLoading(); }, 5000));
+    QCOMPARE(m_view->image().width(), box().width());
     QVERIFY(writeBytes(m_dir.file("bare.svg"), "<svg xmlns='http://www.w3.org/2000/svg'><text>无</text></svg>"));
     QVERIFY(show(m_dir.file("bare.svg")));
     QVERIFY(shown().isEmpty());

@@ -9,7 +9,9 @@
 #include "tagwidgets/xtaglabel.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTextEdit>
 
 using namespace testutil;
@@ -44,6 +46,7 @@ private slots:
     void showAndEdit();
     void editsWaitForTheTagsToLoad();
     void offeredTagsDialog();
+    void narrowPanelScrolls();
 
 private:
     VornelEnv m_env;
@@ -139,6 +142,21 @@ void TestTagInfoView::offeredTagsDialog()
     QCOMPARE(HisTagList::m_hisTags, QStringList({ "山", "水", "云" }));
     QCOMPARE(m_view->allTags()->getTag(), HisTagList::m_hisTags);
     QCOMPARE(changed.count(), 1);
+}
+
+// A panel too small for its chips scrolls: the area keeps the height its form needs, and every offered colour
+// stays inside its group where it can be clicked.
+void TestTagInfoView::narrowPanelScrolls()
+{
+    m_view->resize(250, 340);
+    QTest::qWait(50);
+    auto* area = m_view->findChild<QScrollArea*>("m_scroll")->widget();
+    auto* group = m_view->findChild<QGroupBox*>("gbColor");
+    QVERIFY(area->height() >= area->minimumSizeHint().height());
+    const QList<XTagLabel*> chips = m_view->allColors()->findChildren<XTagLabel*>();
+    QCOMPARE(chips.size(), ColorStat::getPalette().size());
+    for (XTagLabel* chip : chips)
+        QVERIFY(group->rect().contains(QRect(chip->mapTo(group, QPoint()), chip->size())));
 }
 
 QTEST_MAIN(TestTagInfoView)

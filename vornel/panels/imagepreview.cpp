@@ -58,6 +58,7 @@ void ImagePreview::onLoaded(const Loaded& loaded)
     m_image = loaded.result.image;
     m_fullSize = loaded.result.fullSize;
     m_isSvg = loaded.result.format == "svg" || loaded.result.format == "svgz";
+    m_loadedBox = loaded.box;
     m_state = Shown;
     putImage();
     // The label may have grown while the picture was decoded.
@@ -83,11 +84,9 @@ bool ImagePreview::needsReload() const
     if (m_image.isNull() || m_fullSize.isEmpty())
         return false;
     const QSize box = labelBox();
-    if (m_isSvg) {
-        const QSize wanted = ImageDecoder::fitSize(
-            m_fullSize.scaled(box, Qt::KeepAspectRatio), QSize(ImageDecoder::kMaxSvgSide, ImageDecoder::kMaxSvgSide));
-        return wanted != m_image.size();
-    }
+    // The decoder alone knows the size it renders a drawing at; each box is asked for once.
+    if (m_isSvg)
+        return box != m_loadedBox;
     const QSize wanted = ImageDecoder::fitSize(m_fullSize, box);
     return wanted.width() > m_image.width() || wanted.height() > m_image.height();
 }

@@ -63,6 +63,8 @@ private:
     QFileInfo m_fileInfo;
     QImage m_image;
     QSize m_fullSize;
+    // The box the held picture was decoded for.
+    QSize m_loadedBox;
     bool m_isSvg = false;
     int m_state = Loading;
     LatestJob<Loaded> m_job;

@@ -92,7 +92,7 @@ void TagInfoView::buildUi()
 
     m_area = named(new QWidget(), "m_area");
     m_area->setGeometry(0, 0, 200, 200);
-    auto* layArea = named(new QVBoxLayout(m_area), "layArea");
+    layArea = named(new QVBoxLayout(m_area), "layArea");
     layArea->setContentsMargins(margin, margin, margin, margin);
     layArea->setSpacing(margin);
 
@@ -162,7 +162,11 @@ void TagInfoView::relayout()
         container->setMinimumSize(w, h);
         sum += h;
     }
-    m_area->setMinimumSize(viewport, sum + 160);
+    // Never below what the form needs: the area would squeeze the chips out of their frames instead of scrolling.
+    // The groups' sizes as the new chip frames make them, not as last laid out.
+    gbColor->updateGeometry();
+    gbText->updateGeometry();
+    m_area->setMinimumSize(viewport, qMax(sum + 160, layArea->totalMinimumSize().height()));
 }
 
 void TagInfoView::resizeEvent(QResizeEvent* event)

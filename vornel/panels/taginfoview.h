@@ -87,6 +87,7 @@ private:
     QVBoxLayout* layMain = nullptr;
     QScrollArea* m_scroll = nullptr;
     QWidget* m_area = nullptr;
+    QVBoxLayout* layArea = nullptr;
     QGroupBox* gbStar = nullptr;
     QxtStars* hsStar = nullptr;
     QGroupBox* gbColor = nullptr;
