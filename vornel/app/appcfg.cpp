@@ -39,8 +39,9 @@ QString AppCfg::cfgFile()
 int AppCfg::load()
 {
     QByteArray data;
-    QFile file(cfgFile());
-    if (file.open(QIODevice::ReadOnly))
+    QFile file;
+    // Never blocks start-up: a FIFO or a device under the name counts as no file.
+    if (platform::openRegularFile(file, cfgFile()))
         data = file.readAll();
     const QJsonObject obj = QJsonDocument::fromJson(data).object();
     lastPath = obj.value("LastPath").toString();
