@@ -301,5 +301,5 @@ void TestStartup::fifoNeverHoldsTheProgram()
     QVERIFY(cfg.contains("item") && cfg.contains("cache"));
 }
 
-QTEST_MAIN(TestStartup)
+VORN_XDG_TEST_MAIN(TestStartup)
 #include "tst_startup.moc"
