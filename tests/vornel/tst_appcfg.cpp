@@ -5,6 +5,13 @@
 #include <QJsonObject>
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 class TestAppCfg : public QObject {
     Q_OBJECT
 private slots:
@@ -52,6 +59,22 @@ void TestAppCfg::loadSaveAndFixUps()
     QCOMPARE(cfg->save(), -1);
     QVERIFY(QFileInfo(dir.file("profile/vornel.cfg")).isDir());
     QVERIFY(QDir().rmdir(dir.file("profile/vornel.cfg")));
+
+    // A FIFO under the name is no settings file: loading never waits for a writer.
+    const QByteArray fifo = QFile::encodeName(dir.file("profile/vornel.cfg"));
+    QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+    std::atomic<bool> loaded { false };
+    std::thread loader([&] {
+        cfg->load();
+        loaded = true;
+    });
+    const bool quick = QTest::qWaitFor([&] { return loaded.load(); }, 3000);
+    if (!quick) // sets the waiting reader free, so that the test ends
+        ::close(::open(fifo.constData(), O_WRONLY));
+    loader.join();
+    QVERIFY(quick);
+    QVERIFY(cfg->lastPath.isEmpty());
+    QVERIFY(QFile::remove(dir.file("profile/vornel.cfg")));
 
     // Values out of range, of the wrong type or missing fall back to their defaults.
     writeCfg(dir,

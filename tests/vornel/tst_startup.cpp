@@ -6,12 +6,14 @@
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
 #include "manager/picmgr.h"
+#include "records/histaglist.h"
 #include "task/pooljob.h"
 #include "viewer/filelistwidget.h"
 #include "viewer/picview.h"
 
 #include <QApplication>
 #include <QAtomicInt>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -20,6 +22,7 @@
 #include <QProcess>
 #include <QSemaphore>
 #include <QTest>
+#include <QThreadPool>
 
 #include <thread>
 
@@ -72,6 +75,7 @@ class TestStartup : public QObject {
 private slots:
     void droppedJobsNeverHangShutDown();
     void poolsSettingsAndWindow();
+    void textTagListReadyForTheWindow();
     void programInEmptyFolder();
     void databaseLockedByAnotherProgram();
     void fifoNeverHoldsTheProgram();
@@ -177,6 +181,43 @@ void TestStartup::poolsSettingsAndWindow()
     delete PicMgr::current();
 }
 
+void TestStartup::textTagListReadyForTheWindow()
+{
+    testutil::ProgramDir dir;
+    closeDbPools();
+    {
+        TagDb db;
+        QVERIFY(db.openDb(dir.file("data/tag.db"), "histag-setup", false));
+        QVERIFY(db.execNoQuery("insert into [histag] values ('海边')"));
+        QVERIFY(db.execNoQuery("insert into [histag] values ('family')"));
+    }
+    AppCfg::instance(1)->load();
+    HisTagList::m_hisTags.clear();
+    // The stored list is there before any event runs, so the manager's keyword picker offers it.
+    QVERIFY(openDbPools());
+    QCOMPARE(HisTagList::m_hisTags, QStringList({ "海边", "family" }));
+    QWidget* wnd = openMainWindow({ "vornel" });
+    QVERIFY(wnd);
+    QCOMPARE(wnd->findChild<QComboBox*>("cbTextTag")->count(), 2);
+    delete wnd;
+    closeDbPools();
+
+    // Held by another program: start-up does not wait for it.
+    HisTagList::m_hisTags.clear();
+    TagDb locker;
+    QVERIFY(locker.openDb(dir.file("data/tag.db"), "histag-locker", false));
+    QVERIFY(locker.execNoQuery("BEGIN EXCLUSIVE"));
+    QElapsedTimer took;
+    took.start();
+    QVERIFY(openDbPools());
+    QVERIFY2(took.elapsed() < 1000, qPrintable(QString::number(took.elapsed())));
+    QVERIFY(HisTagList::m_hisTags.isEmpty());
+    QVERIFY(locker.execNoQuery("ROLLBACK"));
+    QThreadPool::globalInstance()->waitForDone();
+    closeDbPools();
+    AppCfg::release();
+}
+
 void TestStartup::programInEmptyFolder()
 {
     const QString binDir = qEnvironmentVariable("VORN_BIN_DIR");
@@ -260,5 +301,5 @@ void TestStartup::fifoNeverHoldsTheProgram()
     QVERIFY(cfg.contains("item") && cfg.contains("cache"));
 }
 
-QTEST_MAIN(TestStartup)
+VORN_XDG_TEST_MAIN(TestStartup)
 #include "tst_startup.moc"

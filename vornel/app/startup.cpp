@@ -16,11 +16,31 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <atomic>
+
+namespace {
+
+// The text-tag list at once, without waiting for a lock: the windows made next offer it from the start. Only into
+// an empty list, as a load appends.
+bool readHisTagsNow()
+{
+    if (!HisTagList::m_hisTags.isEmpty())
+        return false;
+    const std::atomic<int> noWait { 1 };
+    SqliteDb::stopWaitingWhen(&noWait);
+    const bool ok = HisTagList::loadHisTag();
+    SqliteDb::stopWaitingWhen(nullptr);
+    return ok;
+}
+
+} // namespace
+
 bool openDbPools()
 {
     createDbPools();
-    // Read in the background: another program may hold the database.
-    HisTagList::loadHisTagLater();
+    // Another program holds the database: read in the background instead.
+    if (!readHisTagsNow())
+        HisTagList::loadHisTagLater();
     return true;
 }
 

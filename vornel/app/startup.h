@@ -4,8 +4,8 @@
 
 class QWidget;
 
-// Creates the tag and thumbnail database pools when missing, opens their first connections and starts loading the
-// text-tag list in the background. Returns true.
+// Creates the tag and thumbnail database pools when missing, opens their first connections and loads the text-tag
+// list (in the background when another program holds the database). Returns true.
 bool openDbPools();
 void closeDbPools();
 
