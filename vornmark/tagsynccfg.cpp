@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSaveFile>
 
 namespace {
 
@@ -135,10 +136,13 @@ int TagSyncCfg::save()
     root.insert("fav", fav);
     root.insert("build", b);
 
-    QFile file(filePath());
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate))
+    // Written beside and renamed over, so a failed write (a full disk) leaves the old file whole.
+    QSaveFile file(filePath());
+    if (!file.open(QIODevice::WriteOnly))
         return -1;
-    file.write(QJsonDocument(root).toJson());
-    file.close();
-    return 0;
+    const QByteArray json = QJsonDocument(root).toJson();
+    // A write the disk refused shows only once the buffer is flushed; uncommitted, the temporary goes.
+    if (file.write(json) != json.size() || !file.flush())
+        return -1;
+    return file.commit() ? 0 : -1;
 }
