@@ -119,7 +119,10 @@ int TidyCfg::save() const
     QSaveFile file(cfgFile());
     if (!file.open(QIODevice::WriteOnly))
         return -1;
-    file.write(QJsonDocument(root).toJson(QJsonDocument::Indented));
+    const QByteArray json = QJsonDocument(root).toJson();
+    // A write the disk refused shows only once the buffer is flushed; uncommitted, the temporary goes.
+    if (file.write(json) != json.size() || !file.flush())
+        return -1;
     return file.commit() ? 0 : -1;
 }
 
