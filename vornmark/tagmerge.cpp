@@ -4,6 +4,24 @@
 
 namespace {
 
+// 0 the database's value, 1 the file's, 2 unite, 3 intersect; the file's value counts only when it holds our tags.
+template <class T, class Unite, class Intersect>
+T merge(const T& db, const T& file, bool fileHasTags, int conflict, Unite unite, Intersect intersect)
+{
+    if (!fileHasTags)
+        return db;
+    switch (conflict) {
+    case 1:
+        return file;
+    case 2:
+        return unite(db, file);
+    case 3:
+        return intersect(db, file);
+    default:
+        return db;
+    }
+}
+
 template <class T, class Merge>
 void applyKind(bool on, int direction, bool fileHasTags, const T& db, const T& file, T& rowOut, T& fileOut, Merge merge)
 {
@@ -20,50 +38,23 @@ void applyKind(bool on, int direction, bool fileHasTags, const T& db, const T& f
 
 int TagMerge::mergeStar(int db, int file, bool fileHasTags, int conflict)
 {
-    if (!fileHasTags)
-        return db;
-    switch (conflict) {
-    case 1:
-        return file;
-    case 2:
-        return qMax(db, file);
-    case 3:
-        return qMin(db, file);
-    default:
-        return db;
-    }
+    return merge(
+        db, file, fileHasTags, conflict, [](int a, int b) { return qMax(a, b); },
+        [](int a, int b) { return qMin(a, b); });
 }
 
 QList<uint> TagMerge::mergeRgb(const QList<uint>& db, const QList<uint>& file, bool fileHasTags, int conflict)
 {
-    if (!fileHasTags)
-        return db;
-    switch (conflict) {
-    case 1:
-        return file;
-    case 2:
-        return UnionRgb(db, file);
-    case 3:
-        return IntersectionRgb(db, file);
-    default:
-        return db;
-    }
+    return merge(
+        db, file, fileHasTags, conflict, [](const QList<uint>& a, const QList<uint>& b) { return UnionRgb(a, b); },
+        [](const QList<uint>& a, const QList<uint>& b) { return IntersectionRgb(a, b); });
 }
 
 QStringList TagMerge::mergeText(const QStringList& db, const QStringList& file, bool fileHasTags, int conflict)
 {
-    if (!fileHasTags)
-        return db;
-    switch (conflict) {
-    case 1:
-        return file;
-    case 2:
-        return UnionTextTag(db, file);
-    case 3:
-        return IntersectionTextTag(db, file);
-    default:
-        return db;
-    }
+    return merge(
+        db, file, fileHasTags, conflict, [](const QStringList& a, const QStringList& b) { return UnionTextTag(a, b); },
+        [](const QStringList& a, const QStringList& b) { return IntersectionTextTag(a, b); });
 }
 
 void TagMerge::apply(

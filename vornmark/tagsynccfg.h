@@ -49,7 +49,7 @@ public:
 
     // 0 when read; -1 when the file is missing or not JSON (the values stay).
     int load();
-    // 0 when written; -1 when the file cannot be opened.
+    // 0 when written; -1 when it cannot be written (the old file then stays as it was).
     int save();
     static QString filePath();
 

@@ -474,7 +474,7 @@ void TagSyncTask::listFolderTree(
     const QString real = QFileInfo(folder).canonicalFilePath();
     if (real.isEmpty() || m_visited.contains(real))
         return;
-    m_visited.append(real);
+    m_visited.insert(real);
     folders.append(folder);
     firstFile.append(files.size());
     QStringList own;

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMutex>
 #include <QPair>
+#include <QSet>
 #include <QStringList>
 #include <QThreadPool>
 #include <QVector>
@@ -91,7 +92,7 @@ private:
     QMutex m_writeMutex;
     mutable QMutex m_failMutex;
     QList<QPair<QString, QString>> m_failures;
-    QStringList m_visited;
+    QSet<QString> m_visited;
     QMutex m_builtMutex;
     QList<Built> m_built;
 };

@@ -212,12 +212,13 @@ void TagSyncWnd::on_cbNewRecommendThumbSize_currentIndexChanged(const QString& t
 void TagSyncWnd::cancelRun()
 {
     ++m_taskId;
-    if (m_task)
-        m_task->setCancel(true);
-    // Only the task is taken back: Qt's own pieces of work queued on the global pool must run.
+    // Only the task is taken back (when it has not started): Qt's own pieces of work queued on the global pool
+    // must run.
     QThreadPool* pool = QThreadPool::globalInstance();
-    if (m_task)
-        pool->tryTake(m_task.get());
+    if (m_task) {
+        m_task->setCancel(true);
+        static_cast<void>(pool->tryTake(m_task.get()));
+    }
     // The run stops after the photo in hand; the window keeps painting meanwhile.
     while (!pool->waitForDone(kWaitSliceMs))
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

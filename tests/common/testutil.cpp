@@ -22,6 +22,8 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace testutil {
@@ -343,6 +345,28 @@ Unprivileged::~Unprivileged()
 {
     if (m_switched && seteuid(0) != 0)
         qFatal("could not return to root");
+}
+
+FileSizeLimit::FileSizeLimit(qint64 limit)
+{
+    struct rlimit old { };
+    if (::getrlimit(RLIMIT_FSIZE, &old) != 0)
+        qFatal("no file size limit");
+    m_old = qint64(old.rlim_cur);
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = rlim_t(limit);
+    m_set = ::setrlimit(RLIMIT_FSIZE, &small) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    struct rlimit old { };
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    old.rlim_cur = rlim_t(m_old);
+    if (m_set && ::setrlimit(RLIMIT_FSIZE, &old) != 0)
+        qFatal("could not lift the file size limit");
+    std::signal(SIGXFSZ, m_handler);
 }
 
 } // namespace testutil

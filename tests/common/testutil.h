@@ -149,6 +149,21 @@ private:
     bool m_switched = false;
 };
 
+// For its life, no file this process writes may grow past limit bytes (a stand-in for a full disk); a write
+// beyond fails instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 limit);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    qint64 m_old = -1;
+    bool m_set = false;
+    void (*m_handler)(int) = nullptr;
+};
+
 } // namespace testutil
 
 // QTEST_MAIN for a widget test whose process runs in its own XdgHome.

@@ -18,7 +18,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMovie>
@@ -132,6 +134,18 @@ void TestTagSyncWnd::settingsFileDefects()
         wnd.close();
     }
     QCOMPARE(TagSyncCfg::get()->thumb.ThumbWidth, TagSyncCfg::MinThumbSide);
+
+    // A save that cannot be written whole (a full disk) leaves the last file as it was, and says so.
+    QCOMPARE(TagSyncCfg::get()->save(), 0);
+    const QByteArray saved = readBytes(TagSyncCfg::filePath());
+    TagSyncCfg::get()->build.paths = QStringList { m_photos->path() };
+    {
+        FileSizeLimit full(64);
+        QCOMPARE(TagSyncCfg::get()->save(), -1);
+    }
+    QCOMPARE(readBytes(TagSyncCfg::filePath()), saved);
+    QCOMPARE(
+        QFileInfo(TagSyncCfg::filePath()).dir().entryList(QDir::Files | QDir::Hidden), QStringList { "vornmark.cfg" });
 }
 
 void TestTagSyncWnd::sizePresets()

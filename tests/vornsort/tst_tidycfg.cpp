@@ -40,6 +40,17 @@ void TestTidyCfg::loadAndSave()
     QVERIFY(testutil::writeBytes(dir.file("profile/vornsort.cfg"), "{ not json"));
     QCOMPARE(cfg->load(), -1);
     QCOMPARE(cfg->SrcPath, QString("/a"));
+
+    // A save the disk refuses (a full disk) leaves the last file whole, leaves nothing beside it, and says so.
+    QCOMPARE(cfg->save(), 0);
+    const QByteArray saved = testutil::readBytes(dir.file("profile/vornsort.cfg"));
+    cfg->SrcPath = "/b";
+    {
+        testutil::FileSizeLimit full(64);
+        QCOMPARE(cfg->save(), -1);
+    }
+    QCOMPARE(testutil::readBytes(dir.file("profile/vornsort.cfg")), saved);
+    QCOMPARE(QDir(dir.file("profile")).entryList(QDir::Files | QDir::Hidden), QStringList { "vornsort.cfg" });
     QVERIFY(TidyCfg::release());
 }
 

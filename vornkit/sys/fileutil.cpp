@@ -286,8 +286,9 @@ QString profileFile(const QString& name)
 
 bool readJsonObject(const QString& path, QJsonObject& obj)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // A FIFO or device under the name counts as no file, so start-up never waits on it.
+    QFile file;
+    if (!platform::openRegularFile(file, path))
         return false;
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
@@ -302,7 +303,11 @@ bool writeJsonObject(const QString& path, const QJsonObject& obj)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(QJsonDocument(obj).toJson(QJsonDocument::Indented));
+    // A write the disk refuses may show only when the buffer is flushed, which commit() does not check;
+    // uncommitted, the temporary goes and the old file stays.
+    const QByteArray json = QJsonDocument(obj).toJson(QJsonDocument::Indented);
+    if (file.write(json) != json.size() || !file.flush())
+        return false;
     return file.commit();
 }
 

@@ -40,8 +40,9 @@ VORNKIT_EXPORT bool moveToTrash(QString path);
 VORNKIT_EXPORT qint64 writeFile(QString file, QByteArray data);
 // The settings file `name` in the program's profile folder, which is made when missing.
 VORNKIT_EXPORT QString profileFile(const QString& name);
-// The object a JSON file holds (empty for other JSON); false, obj untouched, when the file is missing or not JSON.
+// The object a JSON file holds (empty for other JSON); false, obj untouched, when the file is missing, not a
+// regular file or not JSON.
 VORNKIT_EXPORT bool readJsonObject(const QString& path, QJsonObject& obj);
-// Written beside and renamed over, so a failed write never leaves a half file.
+// Written beside and renamed over, so a failed write (a full disk) leaves the old file whole.
 VORNKIT_EXPORT bool writeJsonObject(const QString& path, const QJsonObject& obj);
 VORNKIT_EXPORT void setCurrentText(QComboBox& combo, const QString& text);
