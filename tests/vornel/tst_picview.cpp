@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
@@ -222,6 +223,12 @@ void TestPicView::managerAndViewerHandOver()
     button(view, "btDelFile")->click();
     view->onPicMgr();
     QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->filePath(grid->currentIndex()), shownFile(view));
+    // The grid holds those rows now: coming back once more only selects, the grid is not rebuilt (its filter and
+    // place kept).
+    QSignalSpy rebuilt(grid, &MediaListView::itemCleared);
+    view->onPicMgr();
+    QCOMPARE(rebuilt.count(), 0);
     QCOMPARE(model->filePath(grid->currentIndex()), shownFile(view));
 
     // And one trashed in the grid leaves the strip when the viewer comes back on the same folder.

@@ -35,6 +35,8 @@ public:
     // Whether rows went (their files to the trash) since the folder was listed or the rows were taken: the manager
     // then takes the rows anew even when it shows that folder.
     virtual bool rowsRemoved() { return false; }
+    // The manager took the rows as they are now: they count as listed again.
+    virtual void rowsHandedOver() { }
     // The manager, made when needed; null when there can be none.
     virtual CanvasManager* manager() = 0;
 };

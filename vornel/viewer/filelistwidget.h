@@ -48,8 +48,10 @@ public:
     // Moves the rows' files to the trash. Only the rows whose file went are removed (their items released on the
     // release pool); the user is told about the others. Returns the number removed.
     int trashRows(const QList<QListWidgetItem*>& rows);
-    // Whether rows went to the trash since the rows were listed or taken.
+    // Whether rows went to the trash since the rows were listed, taken or handed over.
     bool rowsRemoved() const { return m_rowsRemoved; }
+    // The manager took the rows as they are now.
+    void rowsHandedOver() { m_rowsRemoved = false; }
     // The last release job (tests wait on it).
     QFuture<void> releaseFuture() const { return m_release; }
 

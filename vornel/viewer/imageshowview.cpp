@@ -179,6 +179,7 @@ void ImageShowView::showPicMgr(bool hideViewer)
         QLinkedList<ItemInfoPtr> items;
         m_host->getItems(items);
         manager->loadItems(items, path);
+        m_host->rowsHandedOver();
     }
 }
 

@@ -209,6 +209,11 @@ bool PicView::rowsRemoved()
     return m_list->rowsRemoved();
 }
 
+void PicView::rowsHandedOver()
+{
+    m_list->rowsHandedOver();
+}
+
 CanvasManager* PicView::manager()
 {
     return managerWindow();

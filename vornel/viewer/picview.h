@@ -37,6 +37,7 @@ public:
     int loadItems(QLinkedList<ItemInfoPtr>& items, const QString& filePath) override;
     void getItems(QLinkedList<ItemInfoPtr>& items) override;
     bool rowsRemoved() override;
+    void rowsHandedOver() override;
     QMenu* viewMenu() override { return m_viewMenu; }
     CanvasManager* manager() override;
 
