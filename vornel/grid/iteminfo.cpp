@@ -328,19 +328,24 @@ bool ItemInfo::match(const QList<int>& stars, const QList<QRgb>& colours, const 
         if (rgbs.contains(c) || (c == 0 && rgbs.isEmpty()))
             return true;
     }
-    for (const QString& key : keys) {
-        for (const QString& tag : tagInfo.getTextTag()) {
-            if (tag.contains(key, Qt::CaseInsensitive))
+    if (keys.isEmpty())
+        return false;
+    auto anyKeyIn = [&keys](const QString& text) {
+        for (const QString& key : keys) {
+            if (text.contains(key, Qt::CaseInsensitive))
                 return true;
         }
-        const QString created = FileTagInfo::localTimeText(tagInfo.getCreateTime());
-        const QString modified = FileTagInfo::localTimeText(tagInfo.getModifyTime());
-        for (const QString* text : { &m_filePath, &m_fileSizeText, &m_imageSizeText, &created, &modified }) {
-            if (text->contains(key, Qt::CaseInsensitive))
-                return true;
-        }
+        return false;
+    };
+    for (const QString& tag : tagInfo.getTextTag()) {
+        if (anyKeyIn(tag))
+            return true;
     }
-    return false;
+    if (anyKeyIn(m_filePath) || anyKeyIn(m_fileSizeText) || anyKeyIn(m_imageSizeText))
+        return true;
+    // The dates are turned into text only when nothing cheaper matched.
+    return anyKeyIn(FileTagInfo::localTimeText(tagInfo.getCreateTime()))
+        || anyKeyIn(FileTagInfo::localTimeText(tagInfo.getModifyTime()));
 }
 
 // ---- thumbnails
