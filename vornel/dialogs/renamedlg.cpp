@@ -1,6 +1,7 @@
 #include "dialogs/renamedlg.h"
 
 #include "dialogs/askbox.h"
+#include "sys/fileutil.h"
 #include "ui_renamedlg.h"
 
 #include <QDir>
@@ -31,13 +32,11 @@ QString RenameDlg::refusal(const QString& name) const
 {
     if (name.isEmpty())
         return QStringLiteral("请输入文件名称。");
-    if (name.trimmed().isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")
-        || name.contains(QLatin1Char('/')) || name.contains(QChar(0)))
+    if (!isValidFileName(name))
         return QStringLiteral("文件名称无效：不能是空白、“.” 或 “..”，也不能含有 “/”。");
     if (!m_info || name == m_info->fileName())
         return QString();
-    const QFileInfo target(QDir(m_info->fileInfo.absolutePath()).filePath(name));
-    if (target.exists() || target.isSymLink())
+    if (pathTaken(QDir(m_info->fileInfo.absolutePath()).filePath(name)))
         return QStringLiteral("已经有同名的文件：%1\n请换一个名称。").arg(name);
     return QString();
 }

@@ -942,8 +942,7 @@ int ItemInfo::rename(const QString& newName)
 {
     if (fileReady != 1 || tagReady != 1 || thumbReady != 1 || jobsRunning() || fileWritesPending > 0)
         return -2;
-    if (newName.trimmed().isEmpty() || newName == QLatin1String(".") || newName == QLatin1String("..")
-        || newName.contains(QLatin1Char('/')) || newName.contains(QChar(0)))
+    if (!isValidFileName(newName))
         return -1;
     QString oldPath, folder;
     {
@@ -954,9 +953,8 @@ int ItemInfo::rename(const QString& newName)
     const QString newPath = folder + QLatin1Char('/') + newName;
     if (newPath == oldPath)
         return 0;
-    // Never onto an existing name (a dangling link counts too); QFile::rename does not replace either.
-    const QFileInfo target(newPath);
-    if (target.exists() || target.isSymLink())
+    // Never onto an existing name; QFile::rename does not replace either.
+    if (pathTaken(newPath))
         return -1;
     if (!QFile::rename(oldPath, newPath))
         return -1;

@@ -123,10 +123,7 @@ bool FileTreeModel::setData(const QModelIndex& idx, const QVariant& value, int r
     // Refused here, with the panel's own message, before the base class would try (and show its own).
     const QString path = filePath(idx);
     const QString folder = QFileInfo(path).path();
-    const QFileInfo target(pathJoin(folder, name));
-    const bool badName = name.trimmed().isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")
-        || name.contains(QLatin1Char('/')) || name.contains(QChar(0));
-    if (badName || target.exists() || target.isSymLink() || !QFileInfo(folder).isWritable()
+    if (!isValidFileName(name) || pathTaken(pathJoin(folder, name)) || !QFileInfo(folder).isWritable()
         || !QFileSystemModel::setData(idx, value, role)) {
         emit renameFailed(path, name);
         return false;

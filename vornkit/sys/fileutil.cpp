@@ -277,6 +277,18 @@ qint64 writeFile(QString file, QByteArray data)
     return n == data.size() && f.error() == QFileDevice::NoError ? n : -1;
 }
 
+bool isValidFileName(const QString& name)
+{
+    return !name.trimmed().isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+bool pathTaken(const QString& path)
+{
+    const QFileInfo fi(path);
+    return fi.exists() || fi.isSymLink();
+}
+
 QString profileFile(const QString& name)
 {
     const QString dir = pathJoin(platform::programDir(), QStringLiteral("profile"));

@@ -20,6 +20,10 @@ VORNKIT_EXPORT QString ExtractFileName(const QString& path);
 VORNKIT_EXPORT QString ExtractFileExt(const QString& path);
 VORNKIT_EXPORT QString ExtractFileBaseName(const QString& path);
 VORNKIT_EXPORT void stdFilePath(QString& path);
+// A name that can stand for one entry of a folder: not blank, "." or "..", and without "/" or NUL.
+VORNKIT_EXPORT bool isValidFileName(const QString& name);
+// Something already stands under the path; a dangling link counts too.
+VORNKIT_EXPORT bool pathTaken(const QString& path);
 VORNKIT_EXPORT void stdFilePath(QStringList& paths);
 
 // Name filters "*.ext", one per format Qt's image readers support.
