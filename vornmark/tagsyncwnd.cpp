@@ -72,11 +72,7 @@ TagSyncWnd::~TagSyncWnd()
 
 bool TagSyncWnd::hitCaption(const QPoint& pos)
 {
-    const QPoint p = ui->titleBar->mapFrom(this, pos);
-    if (!QRect(QPoint(0, 0), ui->titleBar->size()).contains(p))
-        return false;
-    QWidget* child = ui->titleBar->childAt(p);
-    return !child || child == ui->lbTitle;
+    return LessFrame::onTitleBar(this, ui->titleBar, pos, { ui->lbTitle });
 }
 
 bool TagSyncWnd::isRunning() const

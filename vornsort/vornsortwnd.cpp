@@ -87,10 +87,7 @@ VornsortWnd::~VornsortWnd()
 
 bool VornsortWnd::hitCaption(const QPoint& pos)
 {
-    if (!ui->titleBar->geometry().contains(pos))
-        return false;
-    QWidget* child = ui->titleBar->childAt(ui->titleBar->mapFrom(this, pos));
-    return !child || child == ui->lbTitle;
+    return LessFrame::onTitleBar(this, ui->titleBar, pos, { ui->lbTitle });
 }
 
 void VornsortWnd::closeEvent(QCloseEvent* event)

@@ -220,13 +220,7 @@ void PicMgr::getItems(QLinkedList<ItemInfoPtr>& items)
 
 bool PicMgr::hitCaption(const QPoint& pos)
 {
-    if (ui->titleBar->isHidden())
-        return false;
-    const QPoint p = ui->titleBar->mapFrom(this, pos);
-    if (!ui->titleBar->rect().contains(p))
-        return false;
-    const QWidget* child = ui->titleBar->childAt(p);
-    return !child || child == ui->lbTitle || child == ui->lbInfo;
+    return LessFrame::onTitleBar(this, ui->titleBar, pos, { ui->lbTitle, ui->lbInfo });
 }
 
 void PicMgr::onResizeItem()

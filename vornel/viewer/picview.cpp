@@ -173,13 +173,7 @@ void PicView::firstPaintedEvent(QEvent* event)
 
 bool PicView::hitCaption(const QPoint& pos)
 {
-    if (ui->titleBar->isHidden())
-        return false;
-    const QPoint p = ui->titleBar->mapFrom(this, pos);
-    if (!ui->titleBar->rect().contains(p))
-        return false;
-    QWidget* child = ui->titleBar->childAt(p);
-    return !child || child == ui->lbTitle || child == ui->lbInfo;
+    return LessFrame::onTitleBar(this, ui->titleBar, pos, { ui->lbTitle, ui->lbInfo });
 }
 
 // ---- the manager's side

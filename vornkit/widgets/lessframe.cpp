@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
+
 int LessFrame::hitBand(const QPoint& pos, const QSize& size, int hitWidth)
 {
     const bool left = pos.x() < hitWidth;
@@ -94,6 +96,18 @@ QRect LessFrame::resizedGeometry(
     else if (edges & Qt::BottomEdge)
         r.setBottom(qBound(start.top() - 1 + minH, start.bottom() + delta.y(), start.top() - 1 + maxH));
     return r;
+}
+
+bool LessFrame::onTitleBar(
+    const QWidget* wnd, const QWidget* titleBar, const QPoint& pos, std::initializer_list<const QWidget*> labels)
+{
+    if (titleBar->isHidden())
+        return false;
+    const QPoint p = titleBar->mapFrom(wnd, pos);
+    if (!titleBar->rect().contains(p))
+        return false;
+    const QWidget* child = titleBar->childAt(p);
+    return !child || std::find(labels.begin(), labels.end(), child) != labels.end();
 }
 
 LessFrame::LessFrame(QWidget* wnd, std::function<bool(const QPoint&)> caption)

@@ -9,6 +9,7 @@
 #include <QRect>
 
 #include <functional>
+#include <initializer_list>
 
 class QWidget;
 class QWindow;
@@ -46,6 +47,11 @@ public:
     // The geometry after dragging the given edges of start by delta, kept within the size limits.
     static QRect resizedGeometry(
         const QRect& start, Qt::Edges edges, const QPoint& delta, const QSize& minSize, const QSize& maxSize);
+
+    // The usual caption test: pos (window coordinates) lies on a shown title bar, on no child of it or on one of
+    // its passive labels.
+    static bool onTitleBar(
+        const QWidget* wnd, const QWidget* titleBar, const QPoint& pos, std::initializer_list<const QWidget*> labels);
 
     LessFrame(QWidget* wnd, std::function<bool(const QPoint&)> caption);
     ~LessFrame() override;

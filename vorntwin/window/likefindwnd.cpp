@@ -146,11 +146,7 @@ bool LikeFindWnd::question(const QString& text)
 
 bool LikeFindWnd::hitCaption(const QPoint& pos)
 {
-    const QPoint p = ui->titleBar->mapFrom(this, pos);
-    if (!ui->titleBar->rect().contains(p))
-        return false;
-    QWidget* child = ui->titleBar->childAt(p);
-    return !child || child == ui->lbTitle;
+    return LessFrame::onTitleBar(this, ui->titleBar, pos, { ui->lbTitle });
 }
 
 void LikeFindWnd::settingsToUi()
