@@ -16,6 +16,7 @@
 #include "sys/fileutil.h"
 #include "tagwidgets/xtaglabel.h"
 #include "task/pooljob.h"
+#include "widgets/menuutil.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -92,20 +93,15 @@ MediaListView::~MediaListView()
 
 void MediaListView::buildMenus()
 {
-    auto addAction = [](QMenu* menu, const QString& text) {
-        QAction* action = menu->addAction(text);
-        action->setStatusTip(text);
-        return action;
-    };
     m_contextMenu = new QMenu(this);
-    m_atRefresh = addAction(m_contextMenu, QStringLiteral("刷新(&E)"));
+    m_atRefresh = addMenuAction(m_contextMenu, QStringLiteral("刷新(&E)"));
     m_contextMenu->addSeparator();
-    m_atCut = addAction(m_contextMenu, QStringLiteral("剪切(&T)"));
-    m_atCopy = addAction(m_contextMenu, QStringLiteral("复制(&C)"));
-    m_atDelete = addAction(m_contextMenu, QStringLiteral("删除(&D)"));
-    m_atRename = addAction(m_contextMenu, QStringLiteral("改名(&M)"));
+    m_atCut = addMenuAction(m_contextMenu, QStringLiteral("剪切(&T)"));
+    m_atCopy = addMenuAction(m_contextMenu, QStringLiteral("复制(&C)"));
+    m_atDelete = addMenuAction(m_contextMenu, QStringLiteral("删除(&D)"));
+    m_atRename = addMenuAction(m_contextMenu, QStringLiteral("改名(&M)"));
     m_contextMenu->addSeparator();
-    m_atAddFav = addAction(m_contextMenu, QStringLiteral("添加到收藏夹"));
+    m_atAddFav = addMenuAction(m_contextMenu, QStringLiteral("添加到收藏夹"));
     connect(m_atRefresh, &QAction::triggered, this, &MediaListView::onRefresh);
     connect(m_atCut, &QAction::triggered, this, &MediaListView::onCut);
     connect(m_atCopy, &QAction::triggered, this, &MediaListView::onCopy);
@@ -126,7 +122,7 @@ void MediaListView::buildMenus()
               &MediaListView::slot_atStar4, &MediaListView::slot_atStar5, &MediaListView::slot_atStar0 };
     for (int i = 0; i < 6; ++i) {
         const QString text = i < 5 ? QStringLiteral("%1 星").arg(i + 1) : QStringLiteral("清除");
-        connect(addAction(m_starMenu, text), &QAction::triggered, this, starSlots[i]);
+        connect(addMenuAction(m_starMenu, text), &QAction::triggered, this, starSlots[i]);
     }
 
     m_tagMenu = new QMenu(this);

@@ -12,6 +12,7 @@
 #include "ui_picmgr.h"
 #include "widgets/aboutmedlg.h"
 #include "widgets/iconcombobox.h"
+#include "widgets/menuutil.h"
 
 #include <QCloseEvent>
 #include <QLineEdit>
@@ -25,13 +26,6 @@ namespace {
 const char kGeometryKey[] = "PicMgr/Geometry";
 const char kTitleBarKey[] = "PicMgr/titleBar";
 const char kStatusBarKey[] = "PicMgr/statusBar";
-
-QAction* addMenuAction(QMenu* menu, const QString& text)
-{
-    QAction* action = menu->addAction(text);
-    action->setStatusTip(text);
-    return action;
-}
 
 QIcon swatch(const QColor& color)
 {

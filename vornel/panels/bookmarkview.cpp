@@ -12,6 +12,7 @@
 #include "records/bookpathtb.h"
 #include "sys/fileutil.h"
 #include "task/pooljob.h"
+#include "widgets/menuutil.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -32,13 +33,6 @@ static QPixmap favouriteIcon(const QString& path)
 }
 
 namespace {
-
-QAction* menuAction(QMenu* menu, const QString& text, const QString& tip)
-{
-    QAction* action = menu->addAction(text);
-    action->setStatusTip(tip);
-    return action;
-}
 
 BookmarkItem* asBookmark(QTreeWidgetItem* item)
 {
@@ -83,12 +77,12 @@ BookmarkView::BookmarkView(QWidget* parent)
     setIconSize(QSize(24, 24));
 
     menu = new QMenu(this);
-    atRefresh = menuAction(menu, QStringLiteral("刷新(&E)"), QStringLiteral("刷新(&E)"));
+    atRefresh = addMenuAction(menu, QStringLiteral("刷新(&E)"), QStringLiteral("刷新(&E)"));
     menu->addSeparator();
-    atAddFavPath = menuAction(menu, QStringLiteral("添加分类"), QStringLiteral("添加收藏分类目录"));
-    atDel = menuAction(menu, QStringLiteral("删除收藏"), QStringLiteral("删除收藏的项以及子项"));
-    atMod = menuAction(menu, QStringLiteral("修改收藏"), QStringLiteral("修改收藏的项"));
-    atFileLocation = menuAction(menu, QStringLiteral("定位目录"), QStringLiteral("定位目录"));
+    atAddFavPath = addMenuAction(menu, QStringLiteral("添加分类"), QStringLiteral("添加收藏分类目录"));
+    atDel = addMenuAction(menu, QStringLiteral("删除收藏"), QStringLiteral("删除收藏的项以及子项"));
+    atMod = addMenuAction(menu, QStringLiteral("修改收藏"), QStringLiteral("修改收藏的项"));
+    atFileLocation = addMenuAction(menu, QStringLiteral("定位目录"), QStringLiteral("定位目录"));
     connect(atRefresh, &QAction::triggered, this, &BookmarkView::slot_atRefresh);
     connect(atAddFavPath, &QAction::triggered, this, &BookmarkView::slot_atAddFavPath);
     connect(atDel, &QAction::triggered, this, &BookmarkView::slot_atDel);

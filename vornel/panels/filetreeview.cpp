@@ -7,6 +7,7 @@
 #include "panels/filetreemodel.h"
 #include "records/bookmarktb.h"
 #include "sys/fileutil.h"
+#include "widgets/menuutil.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -15,17 +16,6 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QTimer>
-
-namespace {
-
-QAction* menuAction(QMenu* menu, const QString& text)
-{
-    QAction* action = menu->addAction(text);
-    action->setStatusTip(text);
-    return action;
-}
-
-} // namespace
 
 FileTreeView::FileTreeView(QWidget* parent)
     : QTreeView(parent)
@@ -40,14 +30,14 @@ FileTreeView::FileTreeView(QWidget* parent)
     setModel(m_model);
 
     m_menu = new QMenu(this);
-    m_atRefresh = menuAction(m_menu, QStringLiteral("刷新(&E)"));
+    m_atRefresh = addMenuAction(m_menu, QStringLiteral("刷新(&E)"));
     m_menu->addSeparator();
-    m_atCut = menuAction(m_menu, QStringLiteral("剪切(&T)"));
-    m_atCopy = menuAction(m_menu, QStringLiteral("复制(&C)"));
-    m_atDelete = menuAction(m_menu, QStringLiteral("删除(&D)"));
-    m_atRename = menuAction(m_menu, QStringLiteral("改名(&M)"));
+    m_atCut = addMenuAction(m_menu, QStringLiteral("剪切(&T)"));
+    m_atCopy = addMenuAction(m_menu, QStringLiteral("复制(&C)"));
+    m_atDelete = addMenuAction(m_menu, QStringLiteral("删除(&D)"));
+    m_atRename = addMenuAction(m_menu, QStringLiteral("改名(&M)"));
     m_menu->addSeparator();
-    m_atAddFav = menuAction(m_menu, QStringLiteral("添加到收藏夹"));
+    m_atAddFav = addMenuAction(m_menu, QStringLiteral("添加到收藏夹"));
     connect(m_atRefresh, &QAction::triggered, this, &FileTreeView::onRefresh);
     connect(m_atCut, &QAction::triggered, this, &FileTreeView::onCut);
     connect(m_atCopy, &QAction::triggered, this, &FileTreeView::onCopy);

@@ -10,6 +10,7 @@
 #include "task/pooljob.h"
 #include "viewer/filelistdelegate.h"
 #include "viewer/filelistitem.h"
+#include "widgets/menuutil.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -75,8 +76,7 @@ void FileListWidget::buildMenu()
 {
     m_menu = new QMenu(this);
     auto add = [this](const QString& text, void (FileListWidget::*slot)()) {
-        QAction* action = m_menu->addAction(text);
-        action->setStatusTip(text);
+        QAction* action = addMenuAction(m_menu, text);
         connect(action, &QAction::triggered, this, slot);
         return action;
     };

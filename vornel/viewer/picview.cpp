@@ -10,6 +10,7 @@
 #include "viewer/imageshowview.h"
 #include "viewer/showitem.h"
 #include "widgets/aboutmedlg.h"
+#include "widgets/menuutil.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -108,8 +109,7 @@ PicView::~PicView() = default;
 void PicView::buildMenus()
 {
     auto add = [this](QMenu* menu, const QString& text, void (PicView::*slot)()) {
-        QAction* action = menu->addAction(text);
-        action->setStatusTip(text);
+        QAction* action = addMenuAction(menu, text);
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
