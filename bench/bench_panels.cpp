@@ -121,6 +121,8 @@ double peer(const QString& program, const QStringList& files, const std::functio
 
 int main(int argc, char** argv)
 {
+    // The panels keep their layout in the settings store: a scratch one, never the user's.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(kDir + "/config"));
     QApplication app(argc, argv);
     initExiv2();
     createThreadPools();

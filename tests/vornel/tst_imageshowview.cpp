@@ -295,5 +295,5 @@ void TestImageShowView::windowHandOver()
     QVERIFY(!windows.viewerWnd.isVisible());
 }
 
-QTEST_MAIN(TestImageShowView)
+VORN_XDG_TEST_MAIN(TestImageShowView)
 #include "tst_imageshowview.moc"

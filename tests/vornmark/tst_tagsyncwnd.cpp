@@ -249,5 +249,5 @@ void TestTagSyncWnd::stopAndCloseDuringRun()
     MarkStartup::start();
 }
 
-QTEST_MAIN(TestTagSyncWnd)
+VORN_XDG_TEST_MAIN(TestTagSyncWnd)
 #include "tst_tagsyncwnd.moc"
