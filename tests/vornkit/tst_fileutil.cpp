@@ -120,10 +120,14 @@ void TestFileUtil::trashAndWrite()
     const QByteArray oldHome = qgetenv("HOME"), oldData = qgetenv("XDG_DATA_HOME");
     qputenv("HOME", QFile::encodeName(dir.path()));
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir.file("share")));
-    const QString photo = testutil::makeImage(dir.path(), "相片 1.png");
+    const QString photo = testutil::makeImage(dir.path(), "相片 1%41.png");
     QVERIFY(moveToTrash(photo));
     QVERIFY(!QFile::exists(photo));
-    QVERIFY(QFile::exists(dir.file("share/Trash/files/相片 1.png")));
+    QVERIFY(QFile::exists(dir.file("share/Trash/files/相片 1%41.png")));
+    // The original path is stored URL-escaped, so restoring gives back "%41", not "A".
+    const QByteArray info = testutil::readBytes(dir.file("share/Trash/info/相片 1%41.png.trashinfo"));
+    QVERIFY2(info.contains("\nPath=" + QUrl::toPercentEncoding(photo, "/") + "\n"), info.constData());
+    QVERIFY(info.contains("\nDeletionDate="));
 
     // No trash can be made: the file stays where it was, not in the current folder.
     QVERIFY(testutil::writeBytes(dir.file("blocker"), "x"));

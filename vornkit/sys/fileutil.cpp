@@ -241,6 +241,28 @@ bool explorerFilePos(const QString& path)
     return true;
 }
 
+namespace {
+
+// Qt writes the original path of a trashed file as it is; the trash's readers expect it URL-escaped ("/" kept), so
+// a name holding "%" or a blank comes back under its own name when restored.
+void escapeTrashInfoPath(const QString& infoFile)
+{
+    QFile in(infoFile);
+    if (!in.open(QIODevice::ReadOnly))
+        return;
+    QList<QByteArray> lines = in.readAll().split('\n');
+    in.close();
+    for (QByteArray& line : lines) {
+        if (line.startsWith("Path="))
+            line = "Path=" + QUrl::toPercentEncoding(QString::fromUtf8(line.mid(5)), "/");
+    }
+    QSaveFile out(infoFile);
+    if (out.open(QIODevice::WriteOnly) && out.write(lines.join('\n')) >= 0 && out.flush())
+        out.commit();
+}
+
+} // namespace
+
 // Qt 5.15 does not make the home trash when the data folder above it is missing, and then "trashes" into
 // the current folder; so the folder is made first, and a file that did not land in a trash is put back.
 bool moveToTrash(QString path)
@@ -257,8 +279,11 @@ bool moveToTrash(QString path)
     const QString topName = top.dirName();
     QDir above = top;
     const bool aboveIsTrash = above.cdUp() && above.dirName() == QLatin1String(".Trash");
-    if (inFiles && (topName == QLatin1String("Trash") || topName.startsWith(QLatin1String(".Trash-")) || aboveIsTrash))
+    if (inFiles
+        && (topName == QLatin1String("Trash") || topName.startsWith(QLatin1String(".Trash-")) || aboveIsTrash)) {
+        escapeTrashInfoPath(pathJoin(top.absolutePath(), "info", QFileInfo(trashed).fileName() + ".trashinfo"));
         return true;
+    }
     if (QFile::rename(trashed, path)) {
         QFile::remove(pathJoin(top.absolutePath(), "info", QFileInfo(trashed).fileName() + ".trashinfo"));
         top.rmdir(QStringLiteral("info")); // only when empty
