@@ -13,7 +13,7 @@ void MarkStartup::start()
     registerTaskMetaTypes();
     TagSyncCfg::instance(0)->load();
     createDbPools();
-    HisTagList::loadHisTag();
+    HisTagList::loadHisTagAtStart();
 }
 
 void MarkStartup::stop()

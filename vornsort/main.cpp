@@ -18,7 +18,7 @@ int main(int argc, char** argv)
     initExiv2();
     TidyCfg::instance(0)->load();
     createDbPools();
-    HisTagList::loadHisTag();
+    HisTagList::loadHisTagAtStart();
 
     auto* wnd = new VornsortWnd();
     wnd->setAttribute(Qt::WA_DeleteOnClose);

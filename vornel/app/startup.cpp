@@ -8,29 +8,26 @@
 #include "grid/itemstorequeue.h"
 #include "grid/tagfilewriter.h"
 #include "manager/picmgr.h"
+#include "panels/taginfoview.h"
 #include "records/histaglist.h"
 #include "sys/platform.h"
 #include "viewer/picview.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 
-#include <atomic>
 
 namespace {
 
-// The text-tag list at once, without waiting for a lock: the windows made next offer it from the start. Only into
-// an empty list, as a load appends.
-bool readHisTagsNow()
+// A text-tag list read late (another program held the database at start) reaches the windows already made.
+void offerLateHisTags()
 {
-    if (!HisTagList::m_hisTags.isEmpty())
-        return false;
-    const std::atomic<int> noWait { 1 };
-    SqliteDb::stopWaitingWhen(&noWait);
-    const bool ok = HisTagList::loadHisTag();
-    SqliteDb::stopWaitingWhen(nullptr);
-    return ok;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        for (TagInfoView* panel : top->findChildren<TagInfoView*>())
+            panel->refreshHisTags();
+    }
 }
 
 } // namespace
@@ -38,9 +35,7 @@ bool readHisTagsNow()
 bool openDbPools()
 {
     createDbPools();
-    // Another program holds the database: read in the background instead.
-    if (!readHisTagsNow())
-        HisTagList::loadHisTagLater();
+    HisTagList::loadHisTagAtStart(&offerLateHisTags);
     return true;
 }
 

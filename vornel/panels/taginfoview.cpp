@@ -300,6 +300,11 @@ void TagInfoView::slot_add_text_clicked(bool)
     HisTagList::setHisTag(StrToStringList(dlg.getTextTags()));
     if (!HisTagList::saveHisTag())
         AskBox::info(this, QStringLiteral("备选文字标签未能保存到数据库中。"));
+    refreshHisTags();
+}
+
+void TagInfoView::refreshHisTags()
+{
     wgAllTag->setTag(HisTagList::m_hisTags, false);
     relayout();
     emit hisTextTagChanged();

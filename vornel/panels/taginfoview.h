@@ -41,6 +41,8 @@ public:
     QPushButton* restoreButton() const { return btRestore; }
     QCheckBox* autoSaveBox() const { return cbAutoSave; }
     QCheckBox* autoSaveToFileBox() const { return cbAutoSaveToFile; }
+    // Offers the process's text-tag list anew and tells the grid and the manager (hisTextTagChanged).
+    void refreshHisTags();
 
 signals:
     void hisTextTagChanged();

@@ -1,5 +1,6 @@
 #include "records/histaglist.h"
 
+#include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
 #include "records/histagtb.h"
@@ -84,31 +85,48 @@ bool HisTagList::loadHisTag()
     return ok;
 }
 
-void HisTagList::loadHisTagLater()
+void HisTagList::loadHisTagLater(std::function<void()> merged)
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) {
         loadHisTag();
         return;
     }
-    runJob(QThreadPool::globalInstance(), [app] {
+    runJob(QThreadPool::globalInstance(), [app, merged] {
         QStringList stored;
         const bool ok = readStored(stored);
         QMetaObject::invokeMethod(
             app,
-            [app, ok, stored] {
+            [app, ok, stored, merged] {
                 if (loaded)
                     return;
-                if (ok)
+                if (ok) {
                     mergeStored(stored);
-                else if (tagDbPool)
-                    QTimer::singleShot(kRetryMs, app, [] {
+                    if (merged)
+                        merged();
+                } else if (tagDbPool) {
+                    QTimer::singleShot(kRetryMs, app, [merged] {
                         if (!loaded && tagDbPool)
-                            loadHisTagLater();
+                            loadHisTagLater(merged);
                     });
+                }
             },
             Qt::QueuedConnection);
     });
+}
+
+void HisTagList::loadHisTagAtStart(std::function<void()> merged)
+{
+    // Only into an empty list, as a load appends; never waiting for a lock another program holds.
+    if (m_hisTags.isEmpty()) {
+        const std::atomic<int> noWait { 1 };
+        SqliteDb::stopWaitingWhen(&noWait);
+        const bool ok = loadHisTag();
+        SqliteDb::stopWaitingWhen(nullptr);
+        if (ok)
+            return;
+    }
+    loadHisTagLater(std::move(merged));
 }
 
 bool HisTagList::saveHisTag()

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The process-wide list of text tags offered for tagging and filtering, kept in [histag].
 // Used on the GUI thread only.
 class VORNKIT_EXPORT HisTagList {
@@ -21,7 +23,11 @@ public:
     static bool loadHisTag();
     // Reads the stored list on a pool thread and merges it in on the GUI thread (stored tags first), so that
     // start-up never waits for a database that another program holds; tries again while it cannot be read.
-    static void loadHisTagLater();
+    // merged runs on the GUI thread once the list has changed that way.
+    static void loadHisTagLater(std::function<void()> merged = {});
+    // Start-up: the stored list at once when the database is free (the windows made next offer it from the
+    // start), else as loadHisTagLater does.
+    static void loadHisTagAtStart(std::function<void()> merged = {});
     // Replaces the stored list by this one, all or nothing. While the stored list was never read, it is read and
     // merged in first, so that tags the user never saw are not wiped; false when it cannot be read.
     static bool saveHisTag();
