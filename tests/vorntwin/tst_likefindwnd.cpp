@@ -182,9 +182,15 @@ private slots:
         m_wnd->onSelNoneFile();
         m_wnd->onSelOldWriteFile();
         QCOMPARE(checkedNames(), QStringList({ "three.jpg", "two.jpg" }));
+        QTreeWidgetItem* pngs = jpgs == groups[0] ? groups[1] : groups[0];
+        QCOMPARE(pngs->checkState(0), Qt::PartiallyChecked);
 
         ModalAnswerer ok("确定");
         QCOMPARE(m_wnd->processChecked(1, QDir::toNativeSeparators(d + "/target")), 1);
+        // The groups' marks follow the rows left: the pair keeps only its unchecked file.
+        QCOMPARE(pngs->childCount(), 1);
+        QCOMPARE(pngs->checkState(0), Qt::Unchecked);
+        QCOMPARE(jpgs->checkState(0), Qt::PartiallyChecked);
         QCOMPARE(ok.texts.size(), 1);
         QVERIFY(ok.texts.first().startsWith("有 1 个文件移动失败"));
         QCOMPARE(readBytes(d + "/target/three.jpg"), QByteArray("already here"));

@@ -178,26 +178,51 @@ void ImageTreeWidget::setSubtreeCheckState(QTreeWidgetItem* item, Qt::CheckState
     }
 }
 
+namespace {
+
+// A group's mark from its rows: partly checked as soon as its rows differ or one of them is partly checked.
+Qt::CheckState rowsCheckState(const QTreeWidgetItem* group)
+{
+    bool checked = false, unchecked = false;
+    for (int i = 0; i < group->childCount(); ++i) {
+        switch (group->child(i)->checkState(0)) {
+        case Qt::PartiallyChecked:
+            return Qt::PartiallyChecked;
+        case Qt::Checked:
+            checked = true;
+            break;
+        case Qt::Unchecked:
+            unchecked = true;
+            break;
+        }
+        if (checked && unchecked)
+            return Qt::PartiallyChecked;
+    }
+    return unchecked ? Qt::Unchecked : Qt::Checked;
+}
+
+} // namespace
+
 void ImageTreeWidget::updateParentCheckState(QTreeWidgetItem* item)
 {
-    for (QTreeWidgetItem* parent = item ? item->parent() : nullptr; parent; parent = parent->parent()) {
-        bool checked = false, unchecked = false, partial = false;
-        for (int i = 0; i < parent->childCount() && !partial; ++i) {
-            switch (parent->child(i)->checkState(0)) {
-            case Qt::PartiallyChecked:
-                partial = true;
-                break;
-            case Qt::Checked:
-                checked = true;
-                break;
-            case Qt::Unchecked:
-                unchecked = true;
-                break;
-            }
-            partial = partial || (checked && unchecked);
-        }
-        parent->setCheckState(0, partial ? Qt::PartiallyChecked : unchecked ? Qt::Unchecked : Qt::Checked);
-    }
+    for (QTreeWidgetItem* parent = item ? item->parent() : nullptr; parent; parent = parent->parent())
+        parent->setCheckState(0, rowsCheckState(parent));
+}
+
+void ImageTreeWidget::updateGroupCheckStates()
+{
+    const bool propagating = m_propagating;
+    m_propagating = true;
+    std::function<void(QTreeWidgetItem*)> update = [&](QTreeWidgetItem* row) {
+        if (row->childCount() == 0)
+            return;
+        for (int i = 0; i < row->childCount(); ++i)
+            update(row->child(i));
+        row->setCheckState(0, rowsCheckState(row));
+    };
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        update(topLevelItem(i));
+    m_propagating = propagating;
 }
 
 void ImageTreeWidget::onItemChanged(QTreeWidgetItem* item, int column)

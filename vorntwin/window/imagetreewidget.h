@@ -32,6 +32,8 @@ public:
     QList<QTreeWidgetItem*> fileGroupItems() const;
     void setSubtreeCheckState(QTreeWidgetItem* item, Qt::CheckState state);
     void updateParentCheckState(QTreeWidgetItem* item);
+    // Sets every group row's mark from its rows, deepest first: one pass after marks or rows changed in bulk.
+    void updateGroupCheckStates();
     // The number of sets of copies whose every file still on disk is among the rows given: acting on them all
     // would leave no copy.
     int setsLeftWithoutCopy(const QList<QTreeWidgetItem*>& rows) const;

@@ -442,8 +442,7 @@ int LikeFindWnd::processChecked(int code, const QString& folder)
         else if (code != 2)
             removeRow(row);
     }
-    for (QTreeWidgetItemIterator it(m_dupImage); *it; ++it)
-        m_dupImage->updateParentCheckState(*it);
+    m_dupImage->updateGroupCheckStates();
     if (code != 2 && failed < rows.size())
         m_dupImage->reloadCurrentGroup();
     if (failed > 0) {
