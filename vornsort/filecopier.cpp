@@ -34,20 +34,6 @@ QByteArray fdPath(int fd)
     return QByteArray("/proc/self/fd/") + QByteArray::number(fd);
 }
 
-bool writeAll(int fd, const char* data, ssize_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
 ssize_t readFull(int fd, char* data, size_t size, off_t offset)
 {
     size_t done = 0;
@@ -191,7 +177,7 @@ bool FileCopier::kernelCopy(const std::atomic_bool* cancel)
         } else {
             buffer.resize(compareChunk);
             n = ::read(in, buffer.data(), buffer.size());
-            if (n > 0 && !writeAll(m_dst, buffer.data(), n))
+            if (n > 0 && !platform::writeAll(m_dst, buffer.data(), n))
                 return false;
         }
         if (n < 0 && errno == EINTR)

@@ -1,5 +1,7 @@
 #include "sys/filereplacer.h"
 
+#include "sys/platform.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -50,20 +52,6 @@ QByteArray randomSuffix()
     for (char& c : s)
         c = chars[QRandomGenerator::system()->bounded(int(sizeof(chars) - 1))];
     return s;
-}
-
-bool writeAll(int fd, const char* p, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t put = ::write(fd, p, size_t(qMin<qint64>(size, 1 << 20)));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        p += put;
-        size -= put;
-    }
-    return true;
 }
 
 QString errnoText(const char* what)
@@ -180,7 +168,7 @@ FileReplacer::Result replaceWith(const QByteArray& target, const struct stat& st
     }
     // Held while the file is ours: a temporary that nobody holds is a leftover.
     ::flock(temp.fd, LOCK_EX);
-    if (!writeAll(temp.fd, content.constData(), content.size())) {
+    if (!platform::writeAll(temp.fd, content.constData(), content.size())) {
         why = errnoText("write");
         return FileReplacer::CannotWrite;
     }

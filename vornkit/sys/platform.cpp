@@ -178,6 +178,20 @@ bool openRegularFile(QFile& file, const QString& path)
     return true;
 }
 
+bool writeAll(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, size_t(qMin<qint64>(size, 1 << 20)));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        data += put;
+        size -= put;
+    }
+    return true;
+}
+
 bool readRegularFile(const QString& path, qint64 maxBytes, QByteArray& out)
 {
     out.clear();

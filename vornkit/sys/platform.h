@@ -55,6 +55,8 @@ VORNKIT_EXPORT bool isRegularFile(const QString& path);
 VORNKIT_EXPORT bool openRegularFile(QFile& file, const QString& path);
 // All bytes of a regular file of at most maxBytes; false for anything else, with out left empty.
 VORNKIT_EXPORT bool readRegularFile(const QString& path, qint64 maxBytes, QByteArray& out);
+// Writes all size bytes to fd, going on after interruptions and short writes; false on an error (errno kept).
+VORNKIT_EXPORT bool writeAll(int fd, const char* data, qint64 size);
 
 // Path of a tool executable beside the running program ("vorntwin", "vornsort", "vornmark").
 VORNKIT_EXPORT QString toolPath(const QString& tool);
