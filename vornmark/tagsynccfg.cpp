@@ -5,35 +5,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
-namespace {
-
-TagSyncCfg* g_cfg = nullptr;
-
-} // namespace
-
-TagSyncCfg* TagSyncCfg::instance(int recreate)
-{
-    if (recreate > 0)
-        release();
-    if (!g_cfg)
-        g_cfg = new TagSyncCfg();
-    return g_cfg;
-}
-
-TagSyncCfg* TagSyncCfg::get()
-{
-    return g_cfg;
-}
-
-bool TagSyncCfg::release()
-{
-    if (!g_cfg)
-        return false;
-    delete g_cfg;
-    g_cfg = nullptr;
-    return true;
-}
-
 QString TagSyncCfg::filePath()
 {
     return profileFile(QStringLiteral("vornmark.cfg"));

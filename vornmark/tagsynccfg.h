@@ -1,11 +1,13 @@
 #pragma once
 
+#include "sys/cfgholder.h"
+
 #include <QString>
 #include <QStringList>
 
 // The tag synchroniser's settings, kept in "profile/vornmark.cfg" below the program folder: read once at start,
 // written once at exit. The window writes them only while no run is in progress; the run reads them.
-class TagSyncCfg {
+class TagSyncCfg : public CfgHolder<TagSyncCfg> {
 public:
     // "tag": the tag-row steps. Directions: 0 both ways, 1 database to file, 2 file to database. Conflicts:
     // 0 database, 1 file, 2 union (higher star), 3 intersection (lower star).
@@ -41,11 +43,6 @@ public:
     // Thumbnail sizes below this make no usable thumbnail.
     static const int MinThumbSide = 16;
     static const int MaxThumbSide = 512;
-
-    // recreate > 0 starts over with the defaults; else the existing object, made when missing.
-    static TagSyncCfg* instance(int recreate);
-    static TagSyncCfg* get();
-    static bool release();
 
     // 0 when read; -1 when the file is missing or not JSON (the values stay).
     int load();

@@ -5,8 +5,6 @@
 
 #include <QJsonObject>
 
-TidyCfg* TidyCfg::ms_instance = nullptr;
-
 QString pathRuleFormat(int index)
 {
     static const char* const formats[] = {
@@ -33,24 +31,6 @@ QString pathRuleFormat(int index)
 TidyCfg::TidyCfg()
     : EndDate(CurrentDate())
 {
-}
-
-TidyCfg* TidyCfg::instance(int recreate)
-{
-    if (recreate > 0)
-        release();
-    if (!ms_instance)
-        ms_instance = new TidyCfg();
-    return ms_instance;
-}
-
-bool TidyCfg::release()
-{
-    if (!ms_instance)
-        return false;
-    delete ms_instance;
-    ms_instance = nullptr;
-    return true;
 }
 
 QString TidyCfg::cfgFile()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sys/cfgholder.h"
+
 #include <QString>
 
 // The folder format text of a fixed format index (0 to 13); empty for any other index, the custom one included.
@@ -7,7 +9,7 @@ QString pathRuleFormat(int index);
 
 // The photo tidier's settings, kept in "profile/vornsort.cfg" under the program folder. One object per process;
 // a run works on a copy taken when it starts, so the window may change the object while a run works.
-class TidyCfg {
+class TidyCfg : public CfgHolder<TidyCfg> {
 public:
     // Date sources for a folder or a copy's time.
     enum TimeSrc { TakeTime = 0, SrcModTime = 1, SrcCreateTime = 2, NowTime = 3 };
@@ -17,12 +19,6 @@ public:
 
     TidyCfg();
 
-    // The one object, made with the defaults when there is none; recreate > 0 replaces it by a fresh one.
-    static TidyCfg* instance(int recreate = 0);
-    // The object when there is one, else null.
-    static TidyCfg* get() { return ms_instance; }
-    // Destroys the object; false when there was none.
-    static bool release();
     static QString cfgFile();
 
     // Reads the file: 0 when read, -1 when it cannot be opened or does not parse (values then stay). A key that is
@@ -48,7 +44,4 @@ public:
     QString StartDate = QStringLiteral("2000-01-01");
     QString EndDate;
     bool KeepSrcFile = true;
-
-private:
-    static TidyCfg* ms_instance;
 };

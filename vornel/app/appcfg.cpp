@@ -4,26 +4,6 @@
 
 #include <QJsonObject>
 
-AppCfg* AppCfg::ms_instance = nullptr;
-
-AppCfg* AppCfg::instance(int recreate)
-{
-    if (recreate > 0)
-        release();
-    if (!ms_instance)
-        ms_instance = new AppCfg();
-    return ms_instance;
-}
-
-bool AppCfg::release()
-{
-    if (!ms_instance)
-        return false;
-    delete ms_instance;
-    ms_instance = nullptr;
-    return true;
-}
-
 QString AppCfg::cfgFile()
 {
     return profileFile(QStringLiteral("vornel.cfg"));

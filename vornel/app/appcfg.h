@@ -4,18 +4,14 @@
 #include "app/cfgitem.h"
 #include "app/cfglist.h"
 #include "app/cfgtag.h"
+#include "sys/cfgholder.h"
 
 #include <QString>
 
 // The photo manager's settings, one object per process, kept in "profile/vornel.cfg" under the program folder.
-class AppCfg {
+class AppCfg : public CfgHolder<AppCfg> {
 public:
-    // The one object, made with the defaults when there is none; recreate > 0 replaces it by a fresh one.
-    static AppCfg* instance(int recreate = 0);
-    // The object when there is one, else null.
-    static AppCfg* current() { return ms_instance; }
-    // Destroys the object; false when there was none.
-    static bool release();
+    static AppCfg* current() { return get(); }
     static QString cfgFile();
 
     // Reads the file; anything missing or unreadable keeps its default. Returns 0.
@@ -32,9 +28,8 @@ public:
     QString progClass = QStringLiteral("vornel");
 
 private:
+    friend class CfgHolder<AppCfg>;
     AppCfg() = default;
     AppCfg(const AppCfg&) = delete;
     AppCfg& operator=(const AppCfg&) = delete;
-
-    static AppCfg* ms_instance;
 };

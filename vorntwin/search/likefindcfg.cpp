@@ -8,8 +8,6 @@
 
 namespace {
 
-LikeFindCfg* g_cfg = nullptr;
-
 // The grouping keys in their fixed order, each with its flag.
 struct KeyFlag {
     const char* key;
@@ -96,29 +94,6 @@ void FindLayout::translateRects(int dx, int dy)
     itemRect.translate(dx, dy);
     imageRect.translate(dx, dy);
     textRect.translate(dx, dy);
-}
-
-LikeFindCfg* LikeFindCfg::instance(int recreate)
-{
-    if (recreate > 0)
-        release();
-    if (!g_cfg)
-        g_cfg = new LikeFindCfg();
-    return g_cfg;
-}
-
-LikeFindCfg* LikeFindCfg::get()
-{
-    return g_cfg;
-}
-
-bool LikeFindCfg::release()
-{
-    if (!g_cfg)
-        return false;
-    delete g_cfg;
-    g_cfg = nullptr;
-    return true;
 }
 
 int LikeFindCfg::load(const QString& fileName)

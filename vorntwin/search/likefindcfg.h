@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sys/cfgholder.h"
+
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -44,12 +46,8 @@ struct FindLayout {
 };
 
 // The duplicate finder's settings, one object per process, kept in "profile/vorntwin.cfg".
-class LikeFindCfg {
+class LikeFindCfg : public CfgHolder<LikeFindCfg> {
 public:
-    static LikeFindCfg* instance(int recreate);
-    static LikeFindCfg* get();
-    static bool release();
-
     // 0 when read; -1 when the file cannot be read or is not JSON (the values then stay).
     int load(const QString& fileName);
     // 0 when written; -1 when the file cannot be opened.
@@ -66,5 +64,6 @@ public:
     FindLayout layout;
 
 private:
+    friend class CfgHolder<LikeFindCfg>;
     LikeFindCfg() = default;
 };
