@@ -4,6 +4,7 @@
 #include "search/imageinfo.h"
 #include "search/likefindcfg.h"
 #include "sys/fileutil.h"
+#include "task/pooljob.h"
 #include "widgets/aboutmedlg.h"
 #include "window/imagelistwidget.h"
 #include "window/imagetreewidget.h"
@@ -12,8 +13,10 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QFutureWatcher>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMovie>
@@ -414,33 +417,58 @@ int LikeFindWnd::processChecked(int code, const QString& folder)
     if ((code == 3 || code == 4) && !m_dupImage->confirmNoCopyLeft(rows))
         return -1;
     const QString target = QDir::fromNativeSeparators(folder);
-    int failed = 0;
+    QVector<QPair<QString, QString>> files;
     for (QTreeWidgetItem* row : rows) {
         const ImageInfo* node = ImageTreeWidget::nodeOf(row);
-        const QString source = node->row->fullPath();
-        const QString dest = pathJoin(target, node->row->FileName);
-        bool ok = false;
-        switch (code) {
-        case 1:
-            // Neither rename nor copy replaces a file already at the target.
-            ok = !QFileInfo::exists(dest) && QFile::rename(source, dest);
-            break;
-        case 2:
-            ok = !QFileInfo::exists(dest) && QFile::copy(source, dest);
-            break;
-        case 3:
-            ok = moveToTrash(source);
-            break;
-        case 4:
-            ok = QFile::remove(source);
-            break;
-        default:
-            break;
+        files.append({ node->row->fullPath(), pathJoin(target, node->row->FileName) });
+    }
+    QFuture<QVector<bool>> job = runJob(nullptr, [code, files] {
+        QVector<bool> done;
+        for (const auto& file : files) {
+            const QString& source = file.first;
+            const QString& dest = file.second;
+            switch (code) {
+            case 1:
+                // Neither rename nor copy replaces a file already at the target.
+                done << (!pathTaken(dest) && QFile::rename(source, dest));
+                break;
+            case 2:
+                done << (!pathTaken(dest) && QFile::copy(source, dest));
+                break;
+            case 3:
+                done << moveToTrash(source);
+                break;
+            case 4:
+                done << QFile::remove(source);
+                break;
+            default:
+                done << false;
+                break;
+            }
         }
-        if (!ok)
+        return done;
+    });
+    // Thousands of photos take a while: the window keeps painting, and takes no input until they are done.
+    m_handlingFiles = true;
+    setEnabled(false);
+    m_movie->start();
+    QFutureWatcher<QVector<bool>> watcher;
+    QEventLoop wait;
+    connect(&watcher, &QFutureWatcherBase::finished, &wait, &QEventLoop::quit);
+    watcher.setFuture(job);
+    if (!job.isFinished())
+        wait.exec();
+    m_movie->stop();
+    setEnabled(true);
+    m_handlingFiles = false;
+
+    const QVector<bool> done = job.result();
+    int failed = 0;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (!done.value(i))
             ++failed;
         else if (code != 2)
-            removeRow(row);
+            removeRow(rows[i]);
     }
     m_dupImage->updateGroupCheckStates();
     if (code != 2 && failed < rows.size())
@@ -539,6 +567,10 @@ void LikeFindWnd::onShowAboutDlg()
 
 void LikeFindWnd::closeEvent(QCloseEvent* event)
 {
+    if (m_handlingFiles) {
+        event->ignore();
+        return;
+    }
     QSettings().setValue("LikeFindWnd/Geometry", saveGeometry());
     uiToSettings();
     // A search still running stops here, and its job ends before the window and the store go.

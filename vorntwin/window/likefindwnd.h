@@ -33,8 +33,8 @@ public:
     // Adds a folder to search, with the refusals the add button gives; true when added.
     bool addFindPath(const QString& folder);
     void selectByTime(bool newest, const QString& key);
-    // Acts on the checked files (1 move, 2 copy, 3 recycle, 4 delete); the number that failed, or -1 when the
-    // user stopped before anything was done.
+    // Acts on the checked files (1 move, 2 copy, 3 recycle, 4 delete) on a pool thread while the window keeps
+    // painting but takes no input; the number that failed, or -1 when the user stopped before anything was done.
     int processChecked(int code, const QString& folder);
     void removeRow(QTreeWidgetItem* row);
     void exportList(int mode);
@@ -94,6 +94,8 @@ private:
     QAction* m_aboutAction = nullptr;
     QAction* m_exitAction = nullptr;
     QMovie* m_movie = nullptr;
+    // Files are being moved, copied or removed: the window does not close until they are done.
+    bool m_handlingFiles = false;
     QSplitter* m_splitter = nullptr;
     ImageTreeWidget* m_dupImage = nullptr;
     ImageListWidget* m_viewImage = nullptr;
