@@ -18,7 +18,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
-
 namespace {
 
 // A text-tag list read late (another program held the database at start) reaches the windows already made.
