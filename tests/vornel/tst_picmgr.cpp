@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QLabel>
 #include <QMenu>
 #include <QSettings>
 #include <QSlider>
@@ -120,6 +121,7 @@ private slots:
     void panelsSettingsAndViewerFollowTheGrid();
     void layoutAndBarsKeptAcrossRestarts();
     void handedItemsSurviveFirstPaint();
+    void gridFailuresReachTheStatusBar();
 
 private:
     std::unique_ptr<VornelEnv> m_env;
@@ -337,6 +339,26 @@ void TestPicMgr::handedItemsSurviveFirstPaint()
     mgr->getItems(shown);
     QCOMPARE(shown, items);
     QCOMPARE(mgr->form()->listView()->currentIndex().row(), 1);
+}
+
+void TestPicMgr::gridFailuresReachTheStatusBar()
+{
+    makeImage(m_dir->path(), "a.jpg", 80, 60);
+    makeImage(m_dir->path(), "b.bmp", 80, 60);
+    AppCfg::instance()->tag.tagSaveToFile = 1;
+    PicMgr* mgr = shownManager();
+    QVERIFY(mgr);
+    MediaListView* grid = mgr->form()->listView();
+    grid->listFolder(m_dir->path(), m_dir->file("a.jpg"));
+    QVERIFY(waitLoaded(grid, 2));
+
+    // A BMP takes no tags in the file: the manager's own status bar says so.
+    auto* label = mgr->findChild<QLabel*>("lbMessage");
+    QVERIFY(label && label->isVisible());
+    grid->selectAll();
+    emit mgr->form()->tagInfo()->saveStar(4);
+    QTRY_VERIFY_WITH_TIMEOUT(label->text().contains(QStringLiteral("1 个失败")), 20000);
+    QCOMPARE(mgr->statusText(), label->text());
 }
 
 VORN_XDG_TEST_MAIN(TestPicMgr)

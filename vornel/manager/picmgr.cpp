@@ -20,12 +20,15 @@
 #include <QPainter>
 #include <QSettings>
 #include <QSignalBlocker>
+#include <QTimer>
 
 namespace {
 
 const char kGeometryKey[] = "PicMgr/Geometry";
 const char kTitleBarKey[] = "PicMgr/titleBar";
 const char kStatusBarKey[] = "PicMgr/statusBar";
+// How long a status message stays.
+constexpr int kStatusMs = 20000;
 
 QIcon swatch(const QColor& color)
 {
@@ -81,6 +84,10 @@ PicMgr::PicMgr(QWidget* parent, Qt::WindowFlags flags)
 
     fillFilterBar();
     restoreSettings();
+
+    m_statusTimer = new QTimer(this);
+    m_statusTimer->setSingleShot(true);
+    connect(m_statusTimer, &QTimer::timeout, this, [this] { showStatus(QString()); });
 
     // What the settings dialog applied: the cell size re-lays the grid out, the tag options reach the tag panel.
     CfgNotifier* notifier = CfgNotifier::instance();
@@ -210,6 +217,21 @@ int PicMgr::loadItems(QLinkedList<ItemInfoPtr>& items, const QString& filePath)
 void PicMgr::getItems(QLinkedList<ItemInfoPtr>& items)
 {
     m_form->getItems(items);
+}
+
+void PicMgr::showStatus(const QString& text)
+{
+    ui->lbMessage->setText(text);
+    ui->lbMessage->setToolTip(text);
+    if (text.isEmpty())
+        m_statusTimer->stop();
+    else
+        m_statusTimer->start(kStatusMs);
+}
+
+QString PicMgr::statusText() const
+{
+    return ui->lbMessage->text();
 }
 
 bool PicMgr::hitCaption(const QPoint& pos)

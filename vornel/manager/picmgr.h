@@ -12,6 +12,7 @@
 class ImageViewForm;
 class QAction;
 class QMenu;
+class QTimer;
 
 namespace Ui {
 class PicMgr;
@@ -41,6 +42,9 @@ public:
     int selectFile(const QString& filePath) override;
     int loadItems(QLinkedList<ItemInfoPtr>& items, const QString& filePath) override;
     void getItems(QLinkedList<ItemInfoPtr>& items);
+    // Shows the text at the left of the status bar until another replaces it or it times out.
+    void showStatus(const QString& text) override;
+    QString statusText() const;
 
     bool hitCaption(const QPoint& pos) override;
 
@@ -77,4 +81,5 @@ private:
     QMenu* m_viewMenu = nullptr;
     QAction* m_atTitleBar = nullptr;
     QAction* m_atStatusBar = nullptr;
+    QTimer* m_statusTimer = nullptr;
 };
