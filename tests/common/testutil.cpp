@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
@@ -23,6 +24,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <ctime>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -191,6 +193,18 @@ QString makeImage(const QString& dir, const QString& name, int w, int h, const Q
     if (!img.save(path, format))
         return QString();
     return path;
+}
+
+void useTimeZone(const char* zone)
+{
+    qputenv("TZ", zone);
+    tzset();
+}
+
+QString programPath(const QString& name)
+{
+    const QString dir = qEnvironmentVariable("VORN_BIN_DIR", QStringLiteral(VORN_TEST_BUILT_BIN_DIR));
+    return dir + QLatin1Char('/') + name;
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes)

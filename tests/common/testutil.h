@@ -80,6 +80,10 @@ QByteArray pngDeclaring(quint32 w, quint32 h, int bitDepth = 8, int colorType = 
 // A GIF of a w x h canvas with the given number of one-pixel frames, looping.
 QByteArray gifCanvas(int w, int h, int frames);
 bool writeBytes(const QString& path, const QByteArray& bytes);
+// Local time from now on is that of the zone ("Asia/Shanghai"), for this process.
+void useTimeZone(const char* zone);
+// The built program of that name (VORN_BIN_DIR when set, else the build's own program folder).
+QString programPath(const QString& name);
 QByteArray readBytes(const QString& path);
 
 // Each row of the query's result as its columns joined by '|'.
