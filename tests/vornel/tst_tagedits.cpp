@@ -195,8 +195,8 @@ void TestTagEdits::lockedDatabaseKeepsEditsUntilStored()
     TagInfoView* panel = mgr->form()->tagInfo();
     panel->starWidget()->setValue(4);
     emit panel->saveRgbs({ kBlue });
-    QTRY_VERIFY_WITH_TIMEOUT(mgr->noteText().contains(QStringLiteral("尚未保存到数据库")), 10000);
-    QVERIFY(mgr->noteText().contains(QStringLiteral("数据库被其他程序占用")));
+    QTRY_VERIFY_WITH_TIMEOUT(mgr->noteText() == QStringLiteral("标签修改尚未存入数据库"), 10000);
+    QVERIFY(mgr->noteTip().contains(QStringLiteral("数据库被其他程序占用")));
     QTest::qWait(300); // tried again and again meanwhile
     QVERIFY(!mgr->noteText().isEmpty());
 
@@ -229,7 +229,7 @@ void TestTagEdits::damagedDatabaseStillTagsThePhotos()
     QCOMPARE(std::rename(QFile::encodeName(rubbish).constData(), QFile::encodeName(tagDbFile()).constData()), 0);
     TagInfoView* panel = mgr->form()->tagInfo();
     panel->starWidget()->setValue(3);
-    QTRY_VERIFY_WITH_TIMEOUT(mgr->noteText().contains(QStringLiteral("损坏")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(mgr->noteTip().contains(QStringLiteral("已损坏")), 10000);
 
     QTRY_COMPARE_WITH_TIMEOUT(inFile(photo).star, 3, 10000);
 

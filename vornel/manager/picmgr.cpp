@@ -97,7 +97,7 @@ PicMgr::PicMgr(QWidget* parent, Qt::WindowFlags flags)
     m_note->setStyleSheet(QStringLiteral("color: #b00000;"));
     m_note->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_note->hide();
-    ui->horizontalLayout_3->insertWidget(0, m_note, 1);
+    ui->horizontalLayout_3->insertWidget(0, m_note, 3);
     connect(ItemStoreQueue::instance(), &ItemStoreQueue::stateChanged, this, &PicMgr::onStoreStateChanged);
     onStoreStateChanged();
 
@@ -251,27 +251,35 @@ QString PicMgr::noteText() const
     return m_note->isHidden() ? QString() : m_note->text();
 }
 
+QString PicMgr::noteTip() const
+{
+    return m_note->isHidden() ? QString() : m_note->toolTip();
+}
+
 void PicMgr::onStoreStateChanged()
 {
     const int waiting = ItemStoreQueue::waiting();
     const SqliteDb::Fault fault = ItemStoreQueue::fault();
     const bool toFile = AppCfg::instance()->tag.tagSaveToFile > 0;
-    QString note;
+    // Short enough for the status bar; the tip says the rest.
+    QString note, tip;
     if (waiting > 0) {
-        note = QStringLiteral("%1 项标签修改尚未保存到数据库（%2），正在重试%3")
-                   .arg(waiting)
-                   .arg(SqliteDb::faultText(fault),
-                       toFile ? QStringLiteral("；标签已写入照片文件") : QStringLiteral("；请勿关闭程序"));
+        note = QStringLiteral("标签修改尚未存入数据库");
+        tip = QStringLiteral("%1 项标签修改尚未保存到数据库（%2），程序会一直重试%3")
+                  .arg(waiting)
+                  .arg(SqliteDb::faultText(fault),
+                      toFile ? QStringLiteral("；标签已写入照片文件") : QStringLiteral("；关闭前请先排除故障"));
     } else if (fault == SqliteDb::Fault::Damaged) {
-        note = toFile ? QStringLiteral("标签数据库已损坏或无法读取：标签只写入照片文件")
-                      : QStringLiteral("标签数据库已损坏或无法读取：标签修改无法保存");
+        note = QStringLiteral("标签数据库已损坏");
+        tip = toFile ? QStringLiteral("标签数据库已损坏或无法读取：标签只写入照片文件")
+                     : QStringLiteral("标签数据库已损坏或无法读取：标签修改无法保存");
     }
     m_note->setText(note);
-    m_note->setToolTip(note);
+    m_note->setToolTip(tip);
     m_note->setVisible(!note.isEmpty());
     if (fault == SqliteDb::Fault::Damaged && !m_damageTold) {
         m_damageTold = true;
-        showStatus(note);
+        showStatus(tip);
     } else if (waiting == 0 && m_editsWaited) {
         showStatus(QStringLiteral("标签修改已全部保存到数据库。"));
     }

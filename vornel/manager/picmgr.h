@@ -46,8 +46,10 @@ public:
     // Shows the text at the left of the status bar until another replaces it or it times out.
     void showStatus(const QString& text) override;
     QString statusText() const;
-    // The lasting note beside the messages (edits not stored yet, a damaged tag database); empty when none.
+    // The lasting note beside the messages (edits not stored yet, a damaged tag database) and its tip with the
+    // reason; empty when none.
     QString noteText() const;
+    QString noteTip() const;
 
     bool hitCaption(const QPoint& pos) override;
 
