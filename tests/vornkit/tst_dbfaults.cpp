@@ -17,6 +17,7 @@ class TestDbFaults : public QObject {
 private slots:
     void busyIsNotDamage();
     void damagedAndReadOnly();
+    void fullDiskThenSpaceAgain();
     void factsLeaveTheTagsAlone();
     void poolFollowsAReplacedFile();
 };
@@ -127,6 +128,34 @@ void TestDbFaults::damagedAndReadOnly()
         QCOMPARE(onRo.lastFault(), SqliteDb::Fault::ReadOnly);
     }
     ::chmod(QFile::encodeName(dir.file("ro")).constData(), 0755);
+}
+
+void TestDbFaults::fullDiskThenSpaceAgain()
+{
+    SmallFileSystem disk(512 * 1024);
+    if (!disk.mounted())
+        QSKIP("no file system of its own can be mounted here");
+    TagDb db;
+    QVERIFY(db.openDb(disk.path() + "/data/tag.db", "full", false));
+    {
+        QFile filler(disk.path() + "/filler");
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray chunk(4096, 'x');
+        while (filler.write(chunk) == chunk.size()) { }
+    }
+    FileTagTb table(&db);
+    bool full = false;
+    for (int i = 0; i < 200 && !full; ++i) {
+        FileTagInfo r = row(QStringLiteral("/p/%1.jpg").arg(i), 1);
+        r.setTextTag({ QString(2000, QChar('a' + i % 26)) });
+        full = !table.addFileTag(r);
+    }
+    QVERIFY(full);
+    QCOMPARE(table.lastFault(), SqliteDb::Fault::Full);
+    QVERIFY(QFile::remove(disk.path() + "/filler"));
+    FileTagInfo r = row("/p/after.jpg", 2);
+    QVERIFY(table.addFileTag(r));
+    QCOMPARE(table.lastFault(), SqliteDb::Fault::None);
 }
 
 void TestDbFaults::factsLeaveTheTagsAlone()
