@@ -22,7 +22,10 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -367,6 +370,28 @@ FileSizeLimit::~FileSizeLimit()
     if (m_set && ::setrlimit(RLIMIT_FSIZE, &old) != 0)
         qFatal("could not lift the file size limit");
     std::signal(SIGXFSZ, m_handler);
+}
+
+TmpfsMount::TmpfsMount(const QString& folder)
+    : m_folder(QFile::encodeName(folder))
+{
+    m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=16m,mode=0755") == 0;
+    if (!m_mounted)
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+}
+
+TmpfsMount::~TmpfsMount()
+{
+    // Detached when still busy, so that the temporary folder above can go.
+    if (m_mounted && !unmount())
+        ::umount2(m_folder.constData(), MNT_DETACH);
+}
+
+bool TmpfsMount::unmount()
+{
+    if (m_mounted && ::umount(m_folder.constData()) == 0)
+        m_mounted = false;
+    return !m_mounted;
 }
 
 } // namespace testutil

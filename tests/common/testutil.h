@@ -164,6 +164,24 @@ private:
     void (*m_handler)(int) = nullptr;
 };
 
+// For its life, a small tmpfs is mounted on an existing folder, where the process may mount (root with the right
+// to); mounted() tells whether it is, error() why not. unmount() takes it away early, as a volume unplugged.
+class TmpfsMount {
+public:
+    explicit TmpfsMount(const QString& folder);
+    ~TmpfsMount();
+    TmpfsMount(const TmpfsMount&) = delete;
+    TmpfsMount& operator=(const TmpfsMount&) = delete;
+    bool mounted() const { return m_mounted; }
+    QString error() const { return m_error; }
+    bool unmount();
+
+private:
+    QByteArray m_folder;
+    bool m_mounted = false;
+    QString m_error;
+};
+
 } // namespace testutil
 
 // QTEST_MAIN for a widget test whose process runs in its own XdgHome.
