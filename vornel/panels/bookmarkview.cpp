@@ -205,6 +205,24 @@ void BookmarkView::placeItem(QTreeWidgetItem* parent, BookmarkItem* item)
         parent->setExpanded(true);
 }
 
+void BookmarkView::reseatItem(QTreeWidgetItem* parent, BookmarkItem* item)
+{
+    // A row taken out of the tree forgets which of its folders were open.
+    QList<QTreeWidgetItem*> expanded;
+    QList<QTreeWidgetItem*> pending { item };
+    while (!pending.isEmpty()) {
+        QTreeWidgetItem* row = pending.takeLast();
+        if (row->isExpanded())
+            expanded << row;
+        for (int i = 0; i < row->childCount(); ++i)
+            pending << row->child(i);
+    }
+    takeItem(item);
+    placeItem(parent, item);
+    for (QTreeWidgetItem* row : qAsConst(expanded))
+        row->setExpanded(true);
+}
+
 void BookmarkView::takeItem(BookmarkItem* item)
 {
     QTreeWidgetItem* holder = item->parent() ? item->parent() : invisibleRootItem();
@@ -267,8 +285,7 @@ void BookmarkView::onAddBookmark(QString strUrl, int iType)
         return;
     }
     BookmarkItem* item = addMarkItem(nullptr, mark);
-    takeItem(item);
-    placeItem(folderItem, item);
+    reseatItem(folderItem, item);
     reloadIfLoading();
 }
 
@@ -291,8 +308,7 @@ void BookmarkView::slot_atAddFavPath()
     if (!added)
         return;
     BookmarkItem* item = addPathItem(nullptr, added);
-    takeItem(item);
-    placeItem(folderItem, item);
+    reseatItem(folderItem, item);
     reloadIfLoading();
 }
 
@@ -363,8 +379,7 @@ void BookmarkView::slot_atMod()
     item->updateText();
     const bool wasCurrent = currentItem() == item;
     QTreeWidgetItem* parent = item->parent();
-    takeItem(item);
-    placeItem(parent, item);
+    reseatItem(parent, item);
     if (wasCurrent)
         setCurrentItem(item);
     reloadIfLoading();
@@ -468,8 +483,7 @@ bool BookmarkView::moveItem(BookmarkItem* item, QTreeWidgetItem* target)
         item->pathInfo->setParent(folder);
         item->pathInfo->setParentId(folder->getRowId());
     }
-    takeItem(item);
-    placeItem(folderItem, item);
+    reseatItem(folderItem, item);
     setCurrentItem(item);
     scrollToItem(item);
     reloadIfLoading();
