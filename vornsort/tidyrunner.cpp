@@ -100,7 +100,8 @@ void TidyRunner::scanFolder(const QString& dir, bool viaLink, Scan& scan) const
         if (sub.isSymLink() && walkedInTree(sub.canonicalFilePath(), scan.root)) {
             scan.skip(sub, QStringLiteral("目录链接指向要整理的目录之内"));
         } else if (known && scan.folders.contains(id)) {
-            scan.skip(sub, QStringLiteral("目录链接指向的目录已经列出"));
+            scan.skip(
+                sub, sub.isSymLink() ? QStringLiteral("目录链接指向的目录已经列出") : QStringLiteral("目录已经列出"));
         } else {
             if (known)
                 scan.folders.insert(id);
