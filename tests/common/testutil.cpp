@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
@@ -22,11 +23,11 @@
 #include <QThreadPool>
 #include <QTimer>
 
-#include <cerrno>
 #include <csignal>
-#include <cstring>
+#include <ctime>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace testutil {
@@ -109,6 +110,41 @@ void PoolGate::open()
 }
 
 TempDir::TempDir() = default;
+
+TempDir::TempDir(const QString& parent)
+    : m_dir(QDir(parent).filePath(QStringLiteral("vorntest-XXXXXX")))
+{
+}
+
+bool sameFileSystem(const QString& a, const QString& b)
+{
+    struct stat sa {
+    }, sb {};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
+        && sa.st_dev == sb.st_dev;
+}
+
+SmallFileSystem::SmallFileSystem(qint64 bytes)
+{
+    const QByteArray options = "size=" + QByteArray::number(bytes);
+    m_mounted = m_dir.isValid()
+        && ::mount(
+               "tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData())
+            == 0;
+}
+
+SmallFileSystem::~SmallFileSystem()
+{
+    if (m_mounted && ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH) != 0)
+        qWarning("could not unmount %s", qUtf8Printable(m_dir.path()));
+}
+
+bool SmallFileSystem::unmount()
+{
+    if (m_mounted && ::umount(QFile::encodeName(m_dir.path()).constData()) == 0)
+        m_mounted = false;
+    return !m_mounted;
+}
 
 QString TempDir::file(const QString& name) const
 {
@@ -194,6 +230,18 @@ QString makeImage(const QString& dir, const QString& name, int w, int h, const Q
     if (!img.save(path, format))
         return QString();
     return path;
+}
+
+void useTimeZone(const char* zone)
+{
+    qputenv("TZ", zone);
+    tzset();
+}
+
+QString programPath(const QString& name)
+{
+    const QString dir = qEnvironmentVariable("VORN_BIN_DIR", QStringLiteral(VORN_TEST_BUILT_BIN_DIR));
+    return dir + QLatin1Char('/') + name;
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes)
@@ -370,28 +418,6 @@ FileSizeLimit::~FileSizeLimit()
     if (m_set && ::setrlimit(RLIMIT_FSIZE, &old) != 0)
         qFatal("could not lift the file size limit");
     std::signal(SIGXFSZ, m_handler);
-}
-
-TmpfsMount::TmpfsMount(const QString& folder)
-    : m_folder(QFile::encodeName(folder))
-{
-    m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=16m,mode=0755") == 0;
-    if (!m_mounted)
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
-}
-
-TmpfsMount::~TmpfsMount()
-{
-    // Detached when still busy, so that the temporary folder above can go.
-    if (m_mounted && !unmount())
-        ::umount2(m_folder.constData(), MNT_DETACH);
-}
-
-bool TmpfsMount::unmount()
-{
-    if (m_mounted && ::umount(m_folder.constData()) == 0)
-        m_mounted = false;
-    return !m_mounted;
 }
 
 } // namespace testutil
