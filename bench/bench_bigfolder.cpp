@@ -45,6 +45,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 #include <vector>
 
 namespace {
@@ -187,6 +188,9 @@ int windowPass(const QString& folder, int n, bool cold)
     }
     fig["peak_load_mb"] = peakMb();
     fig["rss_loaded_mb"] = testutil::procStatusKb("VmRSS:") / 1024.0;
+    // What the heap holds in use, beside what it keeps from the system (freed pieces included).
+    const struct mallinfo2 heap = mallinfo2();
+    fig["heap_used_mb"] = heap.uordblks / 1048576.0;
 
     // The grid from top to bottom a page at a time, every page painted before the next.
     QScrollBar* bar = grid->verticalScrollBar();
@@ -332,11 +336,12 @@ void printPass(const char* who, const char* pass, const QMap<QString, double>& f
         std::printf("  stored %7.2f s", f.value("stored_s"));
     std::printf("  peak %6.0f MB", f.value("peak_load_mb"));
     if (f.contains("peak_scroll_mb"))
-        std::printf(" (loaded, RSS %.0f MB); scrolled %.0f pages in %.2f s, longest stall %.1f ms, peak %.0f MB; "
+        std::printf(" (loaded, RSS %.0f MB, heap in use %.0f MB); scrolled %.0f pages in %.2f s, longest stall %.1f "
+                    "ms, peak %.0f MB; "
                     "viewer %d steps in %.2f s, longest stall %.1f ms, peak %.0f MB",
-            f.value("rss_loaded_mb"), f.value("scroll_pages"), f.value("scroll_s"), f.value("scroll_stall_ms"),
-            f.value("peak_scroll_mb"), kSteps, f.value("viewer_s"), f.value("viewer_stall_ms"),
-            f.value("peak_viewer_mb"));
+            f.value("rss_loaded_mb"), f.value("heap_used_mb"), f.value("scroll_pages"), f.value("scroll_s"),
+            f.value("scroll_stall_ms"), f.value("peak_scroll_mb"), kSteps, f.value("viewer_s"),
+            f.value("viewer_stall_ms"), f.value("peak_viewer_mb"));
     std::printf("\n");
     std::fflush(stdout);
 }
