@@ -385,6 +385,25 @@ ModalAnswerer::~ModalAnswerer()
     delete m_timer;
 }
 
+qint64 procStatusKb(const char* key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+void resetPeakMemory()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
 Unprivileged::Unprivileged()
 {
     // nobody; seteuid (not setuid) so that root comes back at the end.

@@ -162,6 +162,11 @@ void onNextModal(std::function<void(QWidget*)> fn, int timeoutMs = 5000);
 // Clicks the button of that text on the next modal box; its text goes to *text when given.
 void answerNextBox(const QString& button, QString* text = nullptr);
 
+// A field of this process's /proc/self/status in kB ("VmRSS:", "VmHWM:"); -1 when it cannot be read.
+qint64 procStatusKb(const char* key);
+// Starts the peak of the resident set (VmHWM) over from what is resident now.
+void resetPeakMemory();
+
 // For its life, file access runs as an unprivileged user when the test runs as root, so that permission
 // bits count; otherwise it does nothing.
 class Unprivileged {

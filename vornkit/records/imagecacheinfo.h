@@ -2,6 +2,7 @@
 
 #include "sys/vornkit_global.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -29,6 +30,10 @@ public:
     void setFormat(int v) { format = v; }
     const QImage& getThumb() const { return thumb; }
     void setThumb(const QImage& v) { thumb = v; }
+    // The thumbnail already encoded as the [thumbnail] column holds it; when set, a write stores it as it is
+    // instead of encoding thumb, so the pixels need not wait in memory for the write.
+    const QByteArray& getThumbPng() const { return thumbPng; }
+    void setThumbPng(const QByteArray& v) { thumbPng = v; }
 
 protected:
     qint64 rowId = 0;
@@ -38,4 +43,5 @@ protected:
     int thumbHeight = 0;
     int format = 0;
     QImage thumb;
+    QByteArray thumbPng;
 };
