@@ -544,17 +544,13 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
     }
     if (cacheFromDb != 1) {
         const QImage thumb = decoded.fitted.value(2);
-        const bool fits = fitsIn(full, params.cacheBox);
         {
             QMutexLocker lock(&m_mutex);
             if (thumbReady == 1)
                 return 0;
             cacheInfo.setPath(params.folder);
             cacheInfo.setFile(params.file);
-            cacheInfo.setThumbWidth(fits ? full.width() : params.cacheBox.width());
-            cacheInfo.setThumbHeight(fits ? full.height() : params.cacheBox.height());
-            cacheInfo.setFormat(int(thumb.format()));
-            cacheInfo.setThumb(thumb);
+            cacheInfo.setThumbFor(thumb, params.cacheBox.width(), params.cacheBox.height());
         }
         thumbReady = 1;
         emit cacheLoaded();
