@@ -5,7 +5,10 @@
 #include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
+#include "grid/iteminfo.h"
+#include "grid/itemstorequeue.h"
 #include "manager/picmgr.h"
+#include "meta/exivutil.h"
 #include "records/histaglist.h"
 #include "task/pooljob.h"
 #include "viewer/filelistwidget.h"
@@ -56,7 +59,7 @@ int runProgram(const testutil::TempDir& prog, const QString& lastPath, const QSt
     vornel.setProcessChannelMode(QProcess::ForwardedChannels);
     QElapsedTimer t;
     t.start();
-    vornel.start(qEnvironmentVariable("VORN_BIN_DIR") + "/vornel", args);
+    vornel.start(testutil::programPath("vornel"), args);
     const bool ended = vornel.waitForStarted(10000) && vornel.waitForFinished(30000);
     if (tookMs)
         *tookMs = t.elapsed();
@@ -79,6 +82,7 @@ private slots:
     void programInEmptyFolder();
     void databaseLockedByAnotherProgram();
     void fifoNeverHoldsTheProgram();
+    void unstoredEditsNamedAtClose();
 };
 
 void TestStartup::droppedJobsNeverHangShutDown()
@@ -220,15 +224,12 @@ void TestStartup::textTagListReadyForTheWindow()
 
 void TestStartup::programInEmptyFolder()
 {
-    const QString binDir = qEnvironmentVariable("VORN_BIN_DIR");
-    if (binDir.isEmpty())
-        QSKIP("VORN_BIN_DIR not set (run through ctest)");
     testutil::TempDir prog;
     testutil::TempDir home;
     QProcess vornel;
     vornel.setProcessEnvironment(programEnv(prog, home, 1500));
     vornel.setProcessChannelMode(QProcess::ForwardedChannels);
-    vornel.start(binDir + "/vornel", QStringList());
+    vornel.start(testutil::programPath("vornel"), QStringList());
     QVERIFY2(vornel.waitForStarted(10000), qPrintable(vornel.errorString()));
     QVERIFY(vornel.waitForFinished(60000));
     QCOMPARE(vornel.exitStatus(), QProcess::NormalExit);
@@ -268,8 +269,6 @@ void TestStartup::programInEmptyFolder()
 
 void TestStartup::databaseLockedByAnotherProgram()
 {
-    if (qEnvironmentVariableIsEmpty("VORN_BIN_DIR"))
-        QSKIP("VORN_BIN_DIR not set (run through ctest)");
     testutil::TempDir prog, photos;
     for (const char* name : { "a.jpg", "b.png", "c.jpg" })
         QVERIFY(!testutil::makeImage(photos.path(), name, 640, 480).isEmpty());
@@ -287,8 +286,6 @@ void TestStartup::databaseLockedByAnotherProgram()
 
 void TestStartup::fifoNeverHoldsTheProgram()
 {
-    if (qEnvironmentVariableIsEmpty("VORN_BIN_DIR"))
-        QSKIP("VORN_BIN_DIR not set (run through ctest)");
     testutil::TempDir prog, photos;
     QVERIFY(!testutil::makeImage(photos.path(), "照片.jpg").isEmpty());
     QCOMPARE(mkfifo(QFile::encodeName(photos.file(".pipe")).constData(), 0600), 0);
@@ -299,6 +296,38 @@ void TestStartup::fifoNeverHoldsTheProgram()
     const QJsonObject cfg = QJsonDocument::fromJson(testutil::readBytes(prog.file("profile/vornel.cfg"))).object();
     QCOMPARE(cfg["LastPath"].toString(), photos.path());
     QVERIFY(cfg.contains("item") && cfg.contains("cache"));
+}
+
+void TestStartup::unstoredEditsNamedAtClose()
+{
+    testutil::ProgramDir dir;
+    initExiv2();
+    AppCfg::instance(0)->load();
+    AppCfg::instance()->tag.tagSaveToFile = 0;
+    QVERIFY(openDbPools());
+    createThreadPools();
+    const QString photo = testutil::makeImage(dir.path(), "未存 照片.jpg", 40, 30);
+    ItemInfoPtr info(new ItemInfo());
+    info->setFile(photo);
+    QCOMPARE(info->load(), 0);
+    QVERIFY(QTest::qWaitFor([&] { return info->tagReady == 1 && !info->isBusy(); }, 20000));
+
+    // Another program holds the database past closing: the edit waits, then is named to the user.
+    TagDb other;
+    QVERIFY(other.openDb(dir.file("data/tag.db"), "holder", true));
+    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+    SqliteDb::limitWaits(0);
+    QVERIFY(info->setStar(5));
+    QTRY_VERIFY_WITH_TIMEOUT(ItemStoreQueue::waiting() > 0, 10000);
+    const std::shared_ptr<testutil::ModalCatch> box = testutil::answerMessageBox(30000);
+    shutDown();
+    QVERIFY(other.execNoQuery("ROLLBACK"));
+    QVERIFY(box->ran);
+    QVERIFY2(box->text.contains(photo + QStringLiteral("：星级 5")), qPrintable(box->text));
+    QVERIFY(box->text.contains(unstoredLogFile()));
+    const QString logged = QString::fromUtf8(testutil::readBytes(unstoredLogFile()));
+    QVERIFY(logged.contains(photo + QStringLiteral("：星级 5")));
+    QVERIFY(logged.contains(QStringLiteral("数据库被其他程序占用")));
 }
 
 VORN_XDG_TEST_MAIN(TestStartup)

@@ -230,6 +230,7 @@ private:
 
 void TestTagSyncTask::initTestCase()
 {
+    useTimeZone("Asia/Shanghai"); // rows written as local time are eight hours off
     initExiv2();
     registerTaskMetaTypes();
 }

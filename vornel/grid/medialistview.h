@@ -47,6 +47,8 @@ public:
     // Takes the items (row order, shared) as rows; 0 when curFile's row was made current, else -1.
     int loadItems(QLinkedList<ItemInfoPtr>& items, const QString& curFile);
     void showInViewer(QModelIndex index, bool hideMgr);
+    // Looks in the background for cells whose file is no longer there; those cells leave.
+    void sweepRows();
 
     // The listing job's future (finished once the folder is listed or the listing stopped).
     QFuture<void> listFuture() const { return m_listFuture; }
@@ -72,6 +74,8 @@ signals:
     void bookmarkAdded(QString strUrl, int iType);
     void bookmarkAdded(QString strUrl);
     void itemCleared();
+    // No cell is current any more (the grid was cleared, or the last cell left): the panels show nothing.
+    void currentCleared();
     void findFile(QString strFilePath);
     void findFileEnd(QString strCurFilePath);
 
@@ -114,6 +118,10 @@ public slots:
     void onSaveTags(int iStar, QList<QRgb> rgbs, QStringList tags);
     void onFindFile(QString strFilePath);
     void onFindFileEnd(QString strCurFilePath);
+    // Files that left the disk (trashed here or in the viewer, or gone): their cells leave.
+    void onFilesRemoved(const QStringList& paths);
+    // A file renamed here or in the viewer: its cell and the panels follow.
+    void onFileRenamed(const QString& oldPath, const ItemInfoPtr& info);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -129,8 +137,9 @@ private:
     // The pressed cell's item when a cell edit may change it: a visible row whose tags are loaded (else the status
     // bar says why nothing changed).
     ItemInfoPtr editableItem(const QModelIndex& index);
-    // Applies an edit to every visible selected item whose tags are loaded, then queues the writes into the files;
-    // the others are left alone, and the status bar says so.
+    // Applies an edit to every selected item whose tags are loaded, shown or hidden by the filter, then queues the
+    // writes into the files; the others are left alone, the status bar says so, and the tag panel shows the current
+    // item's own tags again when the edit did not reach it.
     template <class Edit> void fanOut(Edit edit);
     void editTail(const ItemInfoPtr& info, const QModelIndex& index);
     // With "TagSaveToFile", queues the items' tags for their files (off this thread).
@@ -176,8 +185,6 @@ private:
     QLineEdit* m_tagEditor = nullptr;
     QString m_currentPath;
     bool m_filterOn = false;
-    // Rows went to the trash since this folder was listed or last handed to the viewer.
-    bool m_rowsRemoved = false;
     QList<int> m_filterStars;
     QList<QRgb> m_filterColors;
     QStringList m_filterKeys;
