@@ -618,9 +618,9 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
                 return 0;
             cacheInfo.setPath(params.folder);
             cacheInfo.setFile(params.file);
-            cacheInfo.setThumbWidth(fits ? full.width() : params.cacheBox.width());
-            cacheInfo.setThumbHeight(fits ? full.height() : params.cacheBox.height());
-            cacheInfo.setFormat(int(thumb.format()));
+            cacheInfo.setThumbFor(thumb, params.cacheBox.width(), params.cacheBox.height());
+            // The row keeps the PNG bytes made below, not the pixels.
+            cacheInfo.setThumb(QImage());
             // With "CacheBigImage" a picture that fits the box gets no cache row.
             store = !thumb.isNull() && (m_cacheBigImage == 0 || !fits);
         }

@@ -15,6 +15,9 @@ public:
 
     // Scales the image into w x h (never enlarged) and records the box it was made for.
     int loadFromFile(const QFileInfo& fi, const QImage& image, int w, int h);
+    // Takes a thumbnail already fitted into w x h and records that box, also when the picture is smaller than it:
+    // a later resize to the same box then leaves the row alone.
+    void setThumbFor(const QImage& fittedThumb, int w, int h);
 
     qint64 getRowId() const { return rowId; }
     void setRowId(qint64 v) { rowId = v; }
