@@ -75,6 +75,11 @@ QString makeImage(const QString& dir, const QString& name, int w = 64, int h = 4
 QImage solidImage(int w, int h, const QColor& color);
 // A picture of four coloured quarters (red, green / blue, yellow), to tell how it was turned.
 QImage quarterImage(int w, int h);
+// A picture of one-pixel black and white columns: averaged over areas it turns an even grey, sampled it beats into
+// moiré.
+QImage lineImage(int w, int h);
+// The mean and the standard deviation of the grey level over the rectangle (clipped to the image).
+QPair<double, double> greyMeanAndSpread(const QImage& image, const QRect& rect);
 // A tiny PNG whose header declares w x h (bit depth and colour type as given); its pixel data do not follow.
 QByteArray pngDeclaring(quint32 w, quint32 h, int bitDepth = 8, int colorType = 2);
 // A GIF of a w x h canvas with the given number of one-pixel frames, looping.

@@ -8,6 +8,8 @@
 #include <QSize>
 #include <QString>
 
+#include <atomic>
+
 class QIODevice;
 
 // Decodes pictures for showing, the one way every view does it: only regular files are read, the picture comes
@@ -47,6 +49,10 @@ public:
     // The picture fitted into the box: a bitmap as decodeFile gives it (never enlarged), an SVG rendered at its
     // whole fit, larger than its declared size when the box is (bounded by kMaxSvgSide).
     static Result decodeFileToFit(const QString& path, const QSize& box);
+    // The picture scaled down to size through a filter that averages away detail finer than the new pixels (fine
+    // patterns turn grey instead of into moiré), the work counted against the budget while it is done. Null for a
+    // null picture or an empty size, or when stop turned true meanwhile; never larger than the picture.
+    static QImage reduce(const QImage& image, const QSize& size, const std::atomic_bool* stop = nullptr);
     // Size as shown and format, from the header alone; false when the file cannot be read as a picture.
     static bool readHeader(const QString& path, QSize& fullSize, QByteArray* format = nullptr);
 
