@@ -1,6 +1,5 @@
 #include "viewer/reducedimage.h"
 
-#include "app/threadpools.h"
 #include "meta/imagedecoder.h"
 #include "task/pooljob.h"
 
@@ -12,7 +11,7 @@ constexpr double kWhole = 0.999;
 // A copy drawn up to this factor larger or smaller than it was made stays sharp enough and free of moiré; a zoom
 // step (1.1) asks for a new one.
 constexpr double kNear = 1.08;
-// Queued ahead of the neighbours' decodes on the same pool: the shown picture comes first.
+// Queued ahead of the other jobs of the global pool (listings, panels): the shown picture comes first.
 constexpr int kAhead = 1;
 } // namespace
 
@@ -66,14 +65,12 @@ void ReducedImage::request(double scale)
 {
     cancel();
     m_asked = scale;
-    if (!imageLoadPool)
-        return;
     auto stop = std::make_shared<std::atomic_bool>(false);
     m_cancel = stop;
     const QImage source = m_source;
     const QSize size = sizeFor(source.size(), scale);
     m_job = runJob(
-        imageLoadPool,
+        nullptr,
         [source, size, stop]() {
             if (*stop)
                 return QImage();

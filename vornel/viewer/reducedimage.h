@@ -9,7 +9,7 @@
 #include <memory>
 
 // A smoothly reduced copy of a picture, to draw it smaller than its pixels without moiré. It is made by the decoder's
-// filter on the full images' pool, never on the GUI thread, one at a time (a new size cancels the one asked for
+// filter on the global pool, never on the GUI thread, one at a time (a new size cancels the one asked for
 // before), and reused while the scale stays near the one it was made for.
 class ReducedImage : public QObject {
     Q_OBJECT

@@ -1,5 +1,9 @@
 #include "meta/imagereducer.h"
 
+#include <QThread>
+#include <QVector>
+#include <QtConcurrent>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -35,6 +39,14 @@ struct Taps {
 Taps makeTaps(int n, int m)
 {
     Taps t;
+    if (m == n) {
+        t.span = 1;
+        t.count.assign(m, 1);
+        t.weights.assign(m, kOne);
+        for (int i = 0; i < m; ++i)
+            t.first.push_back(i);
+        return t;
+    }
     const double scale = double(m) / n;
     const double support = kLobes / scale;
     t.span = int(std::ceil(support)) * 2 + 2;
@@ -72,14 +84,106 @@ inline uchar toByte(int sum)
     return uchar(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
-// The size blocks are averaged down to before filtering: whole factors that leave at most kFilterScale to filter.
+// How many pixels of a side are averaged into one before filtering: whole factors that leave at most kFilterScale
+// to filter.
+int blockFactor(int n, int m)
+{
+    return std::max(1, int(std::floor(double(n) / m * kFilterScale)));
+}
+
 QSize blockSize(const QSize& from, const QSize& to)
 {
-    const auto side = [](int n, int m) {
-        const int k = std::max(1, int(std::floor(double(n) / m * kFilterScale)));
-        return k > 1 ? std::max(m, (n + k - 1) / k) : n;
-    };
-    return QSize(side(from.width(), to.width()), side(from.height(), to.height()));
+    const int kx = blockFactor(from.width(), to.width());
+    const int ky = blockFactor(from.height(), to.height());
+    return QSize((from.width() + kx - 1) / kx, (from.height() + ky - 1) / ky);
+}
+
+// Each kx x ky block of pixels averaged into one (the blocks at the right and bottom edges may be smaller).
+QImage blockAverage(const QImage& source, int kx, int ky, const std::atomic_bool* stop)
+{
+    const QSize size((source.width() + kx - 1) / kx, (source.height() + ky - 1) / ky);
+    QImage out(size, source.format());
+    if (out.isNull())
+        return out;
+    std::vector<int> sums(size_t(size.width()) * 4);
+    for (int by = 0; by < size.height(); ++by) {
+        if (stop && stop->load())
+            return QImage();
+        std::fill(sums.begin(), sums.end(), 0);
+        const int y0 = by * ky;
+        const int y1 = std::min(source.height(), y0 + ky);
+        for (int y = y0; y < y1; ++y) {
+            const uchar* row = source.constScanLine(y);
+            for (int x = 0, bx = 0, left = kx; x < source.width(); ++x, row += 4) {
+                int* sum = &sums[size_t(bx) * 4];
+                sum[0] += row[0];
+                sum[1] += row[1];
+                sum[2] += row[2];
+                sum[3] += row[3];
+                if (--left == 0) {
+                    ++bx;
+                    left = kx;
+                }
+            }
+        }
+        uchar* o = out.scanLine(by);
+        for (int bx = 0; bx < size.width(); ++bx) {
+            const int n = (std::min(source.width(), (bx + 1) * kx) - bx * kx) * (y1 - y0);
+            for (int c = 0; c < 4; ++c)
+                o[bx * 4 + c] = uchar((sums[size_t(bx) * 4 + c] + n / 2) / n);
+        }
+    }
+    return out;
+}
+
+// Rows from to of the result: each filtered down its columns into one line, then across it.
+void filterRows(const QImage& source, const Taps& ty, const Taps& tx, uchar* bits, qsizetype bytesPerLine, int from,
+    int to, bool premultiplied, const std::atomic_bool* stop)
+{
+    const int n = source.width() * 4;
+    const int width = int(tx.first.size());
+    std::vector<int> sums(n);
+    std::vector<uchar> line(n);
+    for (int y = from; y < to; ++y) {
+        if (stop && stop->load())
+            return;
+        std::fill(sums.begin(), sums.end(), 0);
+        const int* wy = &ty.weights[size_t(y) * ty.span];
+        for (int k = 0; k < ty.count[y]; ++k) {
+            const int weight = wy[k];
+            const uchar* row = source.constScanLine(ty.first[y] + k);
+            int* sum = sums.data();
+            for (int x = 0; x < n; ++x)
+                sum[x] += weight * row[x];
+        }
+        for (int x = 0; x < n; ++x)
+            line[x] = toByte(sums[x]);
+
+        uchar* out = bits + y * bytesPerLine;
+        for (int x = 0; x < width; ++x) {
+            const uchar* p = line.data() + size_t(tx.first[x]) * 4;
+            const int* wx = &tx.weights[size_t(x) * tx.span];
+            int s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+            for (int k = 0; k < tx.count[x]; ++k, p += 4) {
+                s0 += wx[k] * p[0];
+                s1 += wx[k] * p[1];
+                s2 += wx[k] * p[2];
+                s3 += wx[k] * p[3];
+            }
+            out[x * 4] = toByte(s0);
+            out[x * 4 + 1] = toByte(s1);
+            out[x * 4 + 2] = toByte(s2);
+            out[x * 4 + 3] = toByte(s3);
+        }
+        if (premultiplied) {
+            // The lobes may overshoot: no colour above its alpha.
+            auto* px = reinterpret_cast<QRgb*>(out);
+            for (int x = 0; x < width; ++x) {
+                const int a = qAlpha(px[x]);
+                px[x] = qRgba(std::min(qRed(px[x]), a), std::min(qGreen(px[x]), a), std::min(qBlue(px[x]), a), a);
+            }
+        }
+    }
 }
 
 } // namespace
@@ -87,10 +191,11 @@ QSize blockSize(const QSize& from, const QSize& to)
 qint64 ImageReducer::workBytes(const QSize& from, const QSize& to)
 {
     const QSize block = blockSize(from, to);
-    qint64 bytes = qint64(to.width()) * to.height() * 4 + qint64(block.width()) * to.height() * 4;
+    qint64 bytes = qint64(to.width()) * to.height() * 4;
     if (block != from)
         bytes += qint64(block.width()) * block.height() * 4;
-    return bytes + qint64(block.width()) * 16; // the sums of one row
+    // Each band's sums and line.
+    return bytes + qint64(block.width()) * 20 * std::max(1, QThread::idealThreadCount());
 }
 
 QImage ImageReducer::reduce(const QImage& image, const QSize& size, const std::atomic_bool* stop)
@@ -102,83 +207,33 @@ QImage ImageReducer::reduce(const QImage& image, const QSize& size, const std::a
     const QSize target = size.boundedTo(image.size());
     if (target == image.size())
         return image;
-    const auto stopped = [stop] { return stop && stop->load(); };
 
     QImage source = image;
-    const QSize block = blockSize(image.size(), target);
-    if (block != image.size()) {
-        // Qt's smooth scaling averages the pixels each new one covers.
-        source = image.scaled(block, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (source.format() != format)
-            source.convertTo(format);
-    }
-    const int w = source.width();
-    const int h = source.height();
-
-    // Down the columns first: the rows then filtered across are as few as the result has.
-    QImage columns = source;
-    if (target.height() != h) {
-        columns = QImage(w, target.height(), format);
-        if (columns.isNull())
-            return QImage();
-        const Taps ty = makeTaps(h, target.height());
-        std::vector<int> sums(size_t(w) * 4);
-        for (int y = 0; y < target.height(); ++y) {
-            if (stopped())
-                return QImage();
-            std::fill(sums.begin(), sums.end(), 0);
-            const int* weights = &ty.weights[size_t(y) * ty.span];
-            for (int k = 0; k < ty.count[y]; ++k) {
-                const int weight = weights[k];
-                const uchar* row = source.constScanLine(ty.first[y] + k);
-                int* sum = sums.data();
-                for (int x = 0, n = w * 4; x < n; ++x)
-                    sum[x] += weight * row[x];
-            }
-            uchar* out = columns.scanLine(y);
-            for (int x = 0, n = w * 4; x < n; ++x)
-                out[x] = toByte(sums[x]);
-        }
-    }
-    source = QImage();
-
-    if (target.width() == w)
-        return columns;
+    const int kx = blockFactor(image.width(), target.width());
+    const int ky = blockFactor(image.height(), target.height());
+    if (kx > 1 || ky > 1)
+        source = blockAverage(image, kx, ky, stop);
     QImage result(target, format);
-    if (result.isNull())
+    if (source.isNull() || result.isNull())
         return QImage();
-    const Taps tx = makeTaps(w, target.width());
-    for (int y = 0; y < target.height(); ++y) {
-        if (stopped())
-            return QImage();
-        const uchar* row = columns.constScanLine(y);
-        uchar* out = result.scanLine(y);
-        for (int x = 0; x < target.width(); ++x) {
-            const uchar* p = row + size_t(tx.first[x]) * 4;
-            const int* weights = &tx.weights[size_t(x) * tx.span];
-            int s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-            for (int k = 0; k < tx.count[x]; ++k, p += 4) {
-                s0 += weights[k] * p[0];
-                s1 += weights[k] * p[1];
-                s2 += weights[k] * p[2];
-                s3 += weights[k] * p[3];
-            }
-            out[x * 4] = toByte(s0);
-            out[x * 4 + 1] = toByte(s1);
-            out[x * 4 + 2] = toByte(s2);
-            out[x * 4 + 3] = toByte(s3);
-        }
-    }
-    if (format == QImage::Format_ARGB32_Premultiplied) {
-        // The lobes may overshoot: no colour above its alpha.
-        for (int y = 0; y < result.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(result.scanLine(y));
-            for (int x = 0; x < result.width(); ++x) {
-                const int a = qAlpha(line[x]);
-                line[x]
-                    = qRgba(std::min(qRed(line[x]), a), std::min(qGreen(line[x]), a), std::min(qBlue(line[x]), a), a);
-            }
-        }
-    }
+    const Taps ty = makeTaps(source.height(), target.height());
+    const Taps tx = makeTaps(source.width(), target.width());
+
+    // Bands of rows side by side on the global pool (this thread takes its share).
+    const int rows = target.height();
+    const int bands = std::clamp(rows / 32, 1, std::max(1, QThread::idealThreadCount()));
+    QVector<int> starts;
+    for (int b = 0; b < bands; ++b)
+        starts << rows * b / bands;
+    uchar* bits = result.bits();
+    const qsizetype bytesPerLine = result.bytesPerLine();
+    const bool premultiplied = format == QImage::Format_ARGB32_Premultiplied;
+    QtConcurrent::blockingMap(starts, [&](int from) {
+        const int b = starts.indexOf(from);
+        const int to = b + 1 < bands ? starts.at(b + 1) : rows;
+        filterRows(source, ty, tx, bits, bytesPerLine, from, to, premultiplied, stop);
+    });
+    if (stop && stop->load())
+        return QImage();
     return result;
 }

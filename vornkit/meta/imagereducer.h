@@ -7,7 +7,7 @@
 
 // Scales pictures down through a Lanczos filter of three lobes widened by the reduction, so that detail finer than
 // the new pixels averages away instead of beating into moiré. Reductions beyond an eighth first average whole blocks
-// of pixels, which keeps the filter short.
+// of pixels, which keeps the filter short. The rows are filtered in bands side by side on the global pool.
 class ImageReducer {
 public:
     // The picture (32 bits a pixel: RGB32 or premultiplied ARGB32) at size, no side larger than the picture's; null
