@@ -4,6 +4,7 @@
 #include "meta/exivutil.h"
 #include "sys/fontutil.h"
 #include "sys/logger.h"
+#include "sys/qtlanguage.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -28,6 +29,7 @@ int main(int argc, char** argv)
     previousHandler = qInstallMessageHandler(logMessage);
     QApplication app(argc, argv);
     installFontFallbacks();
+    installQtTranslations();
     QCoreApplication::setOrganizationName("tamrolek");
     QCoreApplication::setApplicationName("vornel");
     initExiv2();

@@ -3,6 +3,7 @@
 
 #include "meta/exivutil.h"
 #include "sys/fontutil.h"
+#include "sys/qtlanguage.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     installFontFallbacks();
+    installQtTranslations();
     QCoreApplication::setOrganizationName("tamrolek");
     QCoreApplication::setApplicationName("vornmark");
     initExiv2();

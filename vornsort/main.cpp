@@ -5,6 +5,7 @@
 #include "meta/exivutil.h"
 #include "records/histaglist.h"
 #include "sys/fontutil.h"
+#include "sys/qtlanguage.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     installFontFallbacks();
+    installQtTranslations();
     QCoreApplication::setOrganizationName("tamrolek");
     QCoreApplication::setApplicationName("vornsort");
     initExiv2();

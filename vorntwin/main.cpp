@@ -2,6 +2,7 @@
 #include "search/filedbholder.h"
 #include "search/likefindcfg.h"
 #include "sys/fontutil.h"
+#include "sys/qtlanguage.h"
 #include "window/likefindwnd.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     installFontFallbacks();
+    installQtTranslations();
     QCoreApplication::setOrganizationName("tamrolek");
     QCoreApplication::setApplicationName("vorntwin");
 

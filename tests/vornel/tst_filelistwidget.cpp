@@ -1,5 +1,6 @@
 #include "common/vorneltest.h"
 #include "grid/fullimagecache.h"
+#include "task/pooljob.h"
 #include "viewer/filelistitem.h"
 #include "viewer/filelistwidget.h"
 
@@ -7,7 +8,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSemaphore>
 #include <QTest>
+#include <QThread>
 #include <QThreadPool>
 
 #include <memory>
@@ -88,6 +91,7 @@ private slots:
     void visibleThumbnailsFirst();
     void trashAndRename();
     void paintsTheThumbnail();
+    void itemsGoWithTheStrip();
 
 private:
     std::unique_ptr<VornelEnv> m_env;
@@ -245,8 +249,9 @@ void TestFileListWidget::visibleThumbnailsFirst()
 void TestFileListWidget::trashAndRename()
 {
     FileListWidget& list = *m_list;
+    QVERIFY(QDir().mkpath(m_dir->file("锁 住")));
     QStringList files;
-    for (const char* name : { "a.png", "b 照片.png", "c.png", "d.png" })
+    for (const char* name : { "a.png", "b 照片.png", "c.png", "锁 住/d.png", "e.png" })
         files << makeImage(m_dir->path(), name);
     QWeakPointer<ItemInfo> a, b;
     {
@@ -258,23 +263,39 @@ void TestFileListWidget::trashAndRename()
     }
     for (int i = 0; i < 3; ++i)
         list.item(i)->setSelected(true);
-    QVERIFY(QFile::remove(files.at(2))); // c cannot go to the trash
+    QVERIFY(QFile::remove(files.at(2))); // c is gone already
     QSignalSpy shown(&list, &FileListWidget::showImage);
     {
         PoolGate release(itemReleasePool);
         QVERIFY(release.holding());
         const auto told = answerMessageBox();
         list.onDelete();
-        QVERIFY(told->ran && told->text.contains(files.at(2)));
-        // Only the rows whose file went are gone; the next row is shown once; their items go on the release pool.
-        QCOMPARE(rowNames(list), QStringList({ "c.png", "d.png" }));
+        // The file that was gone is named as gone, not as still in place, and leaves like the trashed ones.
+        QVERIFY(told->ran && told->text.contains(files.at(2)) && told->text.contains("已不在原处"));
+        QVERIFY(!told->text.contains("仍在原处"));
+        // The next row is shown once, highlighted alone; the items go on the release pool.
+        QCOMPARE(rowNames(list), QStringList({ "d.png", "e.png" }));
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().at(0).value<ItemInfoPtr>()->fileName(), currentName(list));
+        QCOMPARE(list.selectedItems(), QList<QListWidgetItem*>({ list.currentItem() }));
         QVERIFY(a && b);
     }
     QTRY_VERIFY(!a && !b);
     const QString trash = qEnvironmentVariable("XDG_DATA_HOME") + "/Trash/files/";
-    QVERIFY(QFile::exists(trash + "a.png") && QFile::exists(trash + "b 照片.png") && QFile::exists(files.at(3)));
+    QVERIFY(QFile::exists(trash + "a.png") && QFile::exists(trash + "b 照片.png") && QFile::exists(files.at(4)));
+
+    // A file the user may not move stays, with its row, and is named as still in place.
+    QTRY_VERIFY(list.currentInfo()->tagReady == 1 && !list.currentInfo()->isBusy());
+    {
+        LockedFolder locked(m_dir->file("锁 住"));
+        QVERIFY(locked.ok());
+        Unprivileged user;
+        const auto told = answerMessageBox();
+        list.onDelete();
+        QVERIFY(told->ran && told->text.contains(files.at(3)) && told->text.contains("仍在原处"));
+    }
+    QCOMPARE(rowNames(list), QStringList({ "d.png", "e.png" }));
+    QVERIFY(QFile::exists(files.at(3)));
 
     // Renamed, the canvas and the window's title line follow the new name.
     list.setCurrentRow(1);
@@ -301,6 +322,28 @@ void TestFileListWidget::paintsTheThumbnail()
     const QPoint centre = list.visualItemRect(list.item(0)).topLeft() + AppCfg::instance()->list.rcThumb.center();
     const auto painted = [&] { return list.viewport()->grab().toImage().pixelColor(centre); };
     QTRY_VERIFY_WITH_TIMEOUT(painted().red() > 200 && painted().green() < 60, 10000);
+}
+
+void TestFileListWidget::itemsGoWithTheStrip()
+{
+    QList<QWeakPointer<ItemInfo>> held;
+    {
+        QLinkedList<ItemInfoPtr> items = itemsOf(makePictures(*m_dir, 40, 64, 48));
+        for (const ItemInfoPtr& info : qAsConst(items))
+            held << info.toWeakRef();
+        QCOMPARE(m_list->loadItems(items, m_dir->file("p020.png")), 0);
+    }
+    // A job still holding the release pool's thread: the strip's own release waits behind it.
+    QSemaphore gate;
+    QThreadPool* pool = itemReleasePool;
+    runJob(pool, [&gate] { gate.acquire(); });
+    runJob(QThreadPool::globalInstance(), [&gate] {
+        QThread::msleep(100);
+        gate.release();
+    });
+    m_list.reset();
+    for (const QWeakPointer<ItemInfo>& info : qAsConst(held))
+        QVERIFY(info.isNull());
 }
 
 VORN_XDG_TEST_MAIN(TestFileListWidget)

@@ -56,7 +56,7 @@ int runProgram(const testutil::TempDir& prog, const QString& lastPath, const QSt
     vornel.setProcessChannelMode(QProcess::ForwardedChannels);
     QElapsedTimer t;
     t.start();
-    vornel.start(qEnvironmentVariable("VORN_BIN_DIR") + "/vornel", args);
+    vornel.start(testutil::programPath("vornel"), args);
     const bool ended = vornel.waitForStarted(10000) && vornel.waitForFinished(30000);
     if (tookMs)
         *tookMs = t.elapsed();
@@ -220,15 +220,12 @@ void TestStartup::textTagListReadyForTheWindow()
 
 void TestStartup::programInEmptyFolder()
 {
-    const QString binDir = qEnvironmentVariable("VORN_BIN_DIR");
-    if (binDir.isEmpty())
-        QSKIP("VORN_BIN_DIR not set (run through ctest)");
     testutil::TempDir prog;
     testutil::TempDir home;
     QProcess vornel;
     vornel.setProcessEnvironment(programEnv(prog, home, 1500));
     vornel.setProcessChannelMode(QProcess::ForwardedChannels);
-    vornel.start(binDir + "/vornel", QStringList());
+    vornel.start(testutil::programPath("vornel"), QStringList());
     QVERIFY2(vornel.waitForStarted(10000), qPrintable(vornel.errorString()));
     QVERIFY(vornel.waitForFinished(60000));
     QCOMPARE(vornel.exitStatus(), QProcess::NormalExit);
@@ -268,8 +265,6 @@ void TestStartup::programInEmptyFolder()
 
 void TestStartup::databaseLockedByAnotherProgram()
 {
-    if (qEnvironmentVariableIsEmpty("VORN_BIN_DIR"))
-        QSKIP("VORN_BIN_DIR not set (run through ctest)");
     testutil::TempDir prog, photos;
     for (const char* name : { "a.jpg", "b.png", "c.jpg" })
         QVERIFY(!testutil::makeImage(photos.path(), name, 640, 480).isEmpty());
@@ -287,8 +282,6 @@ void TestStartup::databaseLockedByAnotherProgram()
 
 void TestStartup::fifoNeverHoldsTheProgram()
 {
-    if (qEnvironmentVariableIsEmpty("VORN_BIN_DIR"))
-        QSKIP("VORN_BIN_DIR not set (run through ctest)");
     testutil::TempDir prog, photos;
     QVERIFY(!testutil::makeImage(photos.path(), "照片.jpg").isEmpty());
     QCOMPARE(mkfifo(QFile::encodeName(photos.file(".pipe")).constData(), 0600), 0);

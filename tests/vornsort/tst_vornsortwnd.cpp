@@ -189,7 +189,7 @@ void TestVornsortWnd::programStartsAndSaves()
     environment.insert("VORN_QUIT_AFTER_MS", "300");
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(qEnvironmentVariable("VORN_BIN_DIR") + "/vornsort", QStringList());
+    process.start(testutil::programPath("vornsort"), QStringList());
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitCode(), 0);
     // The first exit writes the settings file; the form keeps the sources unless told otherwise.
