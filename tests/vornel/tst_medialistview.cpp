@@ -117,7 +117,7 @@ private slots:
     void init();
     void listingOddFolder();
     void stoppedListingLeavesNothing();
-    void editsCutDeleteOnlyVisibleSelected();
+    void editsReachEverySelectedCutDeleteOnlyVisible();
     void cellEditorsByHitTest();
     void clearNeverBlocks();
     void takenOverItemsRepaint();
@@ -191,7 +191,7 @@ void TestMediaListView::stoppedListingLeavesNothing()
     QCOMPARE(cleared.count(), 10);
 }
 
-void TestMediaListView::editsCutDeleteOnlyVisibleSelected()
+void TestMediaListView::editsReachEverySelectedCutDeleteOnlyVisible()
 {
     TempDir dir;
     QVERIFY(makeImages(dir, { "a.jpg", "b.jpg", "c.jpg", "d.jpg" }, 160, 120));
@@ -213,7 +213,8 @@ void TestMediaListView::editsCutDeleteOnlyVisibleSelected()
     QCOMPARE(view.visibleSelection().size(), 3);
 
     view.onSaveStar(4);
-    QCOMPARE(infoOf(view, "c.jpg")->starText(), QStringLiteral("2"));
+    // Hidden by the filter, still selected: the edit reaches it.
+    QCOMPARE(infoOf(view, "c.jpg")->starText(), QStringLiteral("4"));
     // The one still loading is refused aloud.
     QCOMPARE(host.texts.value(0), QStringLiteral("1 张照片的标签仍在读取，未作修改。"));
     // The database rows follow; no row for the unloaded one.
@@ -222,8 +223,8 @@ void TestMediaListView::editsCutDeleteOnlyVisibleSelected()
         FileTagInfo row;
         return FileTagTb(db.get()).readFileTag(dir.file(name), row) ? row.getStar() : -1;
     };
-    QVERIFY(QTest::qWaitFor([&] { return rowStar("a.jpg") == 4 && rowStar("b.jpg") == 4; }, 10000));
-    QCOMPARE(rowStar("c.jpg"), 2);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return rowStar("a.jpg") == 4 && rowStar("b.jpg") == 4 && rowStar("c.jpg") == 4; }, 10000));
     QCOMPARE(rowStar("e.jpg"), -1);
 
     view.onSaveTags(1, { 0xFF00FF00u }, { "x", "y" });
@@ -232,9 +233,9 @@ void TestMediaListView::editsCutDeleteOnlyVisibleSelected()
     ExivTags tags;
     QCOMPARE(tags.loadTagsFromFile(dir.file("b.jpg")), 0);
     QCOMPARE(tags.getTextTag(), QStringList({ "x", "y" }));
-    ExivTags none;
-    none.loadTagsFromFile(dir.file("c.jpg"));
-    QVERIFY(!none.getHasTags());
+    ExivTags hidden;
+    QCOMPARE(hidden.loadTagsFromFile(dir.file("c.jpg")), 0);
+    QCOMPARE(hidden.getTextTag(), QStringList({ "x", "y" }));
     QCOMPARE(readBytes(dir.file("e.jpg")), eBefore);
     AppCfg::instance()->tag.tagSaveToFile = 0;
 

@@ -58,6 +58,12 @@ VORNKIT_EXPORT bool readRegularFile(const QString& path, qint64 maxBytes, QByteA
 // Writes all size bytes to fd, going on after interruptions and short writes; false on an error (errno kept).
 VORNKIT_EXPORT bool writeAll(int fd, const char* data, qint64 size);
 
+// The folder lies at or below a mount point that the file-system table lists and that is not mounted now (a
+// volume left unplugged, a network share not connected): what is under it says nothing about the volume's files.
+// The tables are read anew on each call.
+VORNKIT_EXPORT bool onUnmountedVolume(const QString& folder, const QString& fstab = QStringLiteral("/etc/fstab"),
+    const QString& mountinfo = QStringLiteral("/proc/self/mountinfo"));
+
 // Path of a tool executable beside the running program ("vorntwin", "vornsort", "vornmark").
 VORNKIT_EXPORT QString toolPath(const QString& tool);
 // Starts a tool detached, with no arguments.
