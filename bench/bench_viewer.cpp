@@ -1,7 +1,8 @@
 // links: vornelcore
 // The viewer window on a folder of 2,000 photos of 12 megapixels (4000 x 3000 JPEGs, empty databases): the time
 // from asking for a photo to the first paint of its thumbnail stand-in and of its full image; the time of a step to
-// the next photo, painted whole, with the photos around it already decoded and without; the longest the GUI thread
+// the next photo, painted whole, with the photos around it already decoded and without, and to its smoothly reduced
+// copy painted; the longest the GUI thread
 // went without turning its event loop meanwhile. Beside it, in the same run, feh (Debian's image viewer) showing
 // one photo and stepping through ten, when feh and an X display are there (run under xvfb-run).
 // Usage: bench_viewer [--count N]   (the photos are made once under /tmp/vorn-bench-viewer)
@@ -16,6 +17,7 @@
 #include "viewer/imageshowitem.h"
 #include "viewer/imageshowview.h"
 #include "viewer/picview.h"
+#include "viewer/reducedimage.h"
 
 #include <QApplication>
 #include <QDir>
@@ -103,6 +105,12 @@ struct Shown {
         return i && i->filePath == file && i->isVisible() && !i->pixmap().isNull();
     }
     bool whole(const QString& file) const { return showing(file) && !item()->showsThumbnail(); }
+    // Drawn from the reduced copy made for the scale shown.
+    bool reduced() const
+    {
+        const ImageShowItem* i = item();
+        return i && ReducedImage::isNear(i->reduced().copyScale(), view->canvas()->scale());
+    }
     // Paints now; the time after the paint.
     double paint(const QElapsedTimer& t) const
     {
@@ -209,7 +217,7 @@ int main(int argc, char** argv)
         count, thumbMs, fullMs, stall);
 
     // Steps with the photos around decoded beforehand.
-    std::vector<double> warm;
+    std::vector<double> warm, warmReduced;
     double warmStall = 0;
     for (int i = 1; i <= kSteps; ++i) {
         const QString next = files.at(start + i);
@@ -221,11 +229,14 @@ int main(int argc, char** argv)
         view->fileList()->setCurrentRow(start + i);
         if (waitFor([&] { return shown.whole(next); }))
             warm.push_back(shown.paint(t));
+        if (waitFor([&] { return shown.reduced(); }))
+            warmReduced.push_back(shown.paint(t));
         warmStall = std::max(warmStall, meter.worstMs());
     }
-    std::printf("step, next photo decoded: median %.1f ms, worst %.1f ms to the full image painted; longest GUI "
-                "stall %.0f ms\n",
-        median(warm), warm.empty() ? -1.0 : *std::max_element(warm.begin(), warm.end()), warmStall);
+    std::printf("step, next photo decoded: median %.1f ms, worst %.1f ms to the full image painted, median %.1f ms to "
+                "its reduced copy painted; longest GUI stall %.0f ms\n",
+        median(warm), warm.empty() ? -1.0 : *std::max_element(warm.begin(), warm.end()), median(warmReduced),
+        warmStall);
 
     // Steps with nothing decoded ahead: a budget that holds only the photo shown.
     FullImageCache::instance().setBudget(1);

@@ -24,6 +24,8 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <ctime>
 #include <sys/mount.h>
@@ -279,6 +281,35 @@ QString makeImage(const QString& dir, const QString& name, int w, int h, const Q
     if (!img.save(path, format))
         return QString();
     return path;
+}
+
+QImage lineImage(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            line[x] = x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+    }
+    return img;
+}
+
+QPair<double, double> greyMeanAndSpread(const QImage& image, const QRect& rect)
+{
+    const QRect r = rect.intersected(image.rect());
+    if (r.isEmpty())
+        return { 0, 0 };
+    double sum = 0, squares = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const double g = qGray(image.pixel(x, y));
+            sum += g;
+            squares += g * g;
+        }
+    }
+    const double n = double(r.width()) * r.height();
+    const double mean = sum / n;
+    return { mean, std::sqrt(std::max(0.0, squares / n - mean * mean)) };
 }
 
 void useTimeZone(const char* zone)

@@ -82,6 +82,11 @@ QImage photoLikeImage(int w, int h, int seed);
 // Writes a large grey JPEG of w x h (soft bands and blocks) without keeping more than one grey copy of it;
 // returns the path or an empty text on failure.
 QString makeLargeGreyJpeg(const QString& dir, const QString& name, int w, int h);
+// A picture of one-pixel black and white columns: averaged over areas it turns an even grey, sampled it beats into
+// moiré.
+QImage lineImage(int w, int h);
+// The mean and the standard deviation of the grey level over the rectangle (clipped to the image).
+QPair<double, double> greyMeanAndSpread(const QImage& image, const QRect& rect);
 // A tiny PNG whose header declares w x h (bit depth and colour type as given); its pixel data do not follow.
 QByteArray pngDeclaring(quint32 w, quint32 h, int bitDepth = 8, int colorType = 2);
 // A GIF of a w x h canvas with the given number of one-pixel frames, looping.

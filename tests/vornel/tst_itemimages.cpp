@@ -23,7 +23,10 @@ bool loadAndSettle(const ItemInfoPtr& info)
 bool loadFull(const ItemInfoPtr& info)
 {
     QSignalSpy loaded(info.data(), &ItemInfo::fullImageLoaded);
-    return info->loadFullImage() == 0 && waitForSignal(loaded, 1, 10000);
+    const bool ok = info->loadFullImage() == 0 && waitForSignal(loaded, 1, 10000);
+    // The spy is told on the job's thread: the job must be out of it before the spy goes.
+    imageLoadPool->waitForDone(10000);
+    return ok;
 }
 
 // Whether the middles of the four quarters have about the same colours: both pictures turned the same way.

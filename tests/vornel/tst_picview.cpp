@@ -9,8 +9,10 @@
 #include "panels/imagepreview.h"
 #include "viewer/filelistitem.h"
 #include "viewer/filelistwidget.h"
+#include "viewer/imageshowitem.h"
 #include "viewer/imageshowview.h"
 #include "viewer/picview.h"
+#include "viewer/reducedimage.h"
 #include "viewer/showitem.h"
 
 #include <QGraphicsItem>
@@ -46,6 +48,23 @@ QString shownFile(PicView* view)
 {
     const ShowItem* item = view->canvas()->currentItem();
     return item && item->item->isVisible() ? item->filePath : QString();
+}
+
+ImageShowItem* shownImage(PicView* view)
+{
+    return dynamic_cast<ImageShowItem*>(view->canvas()->currentItem());
+}
+
+// The shown picture's middle, in the canvas's viewport.
+QPoint onPicture(PicView* view)
+{
+    return view->canvas()->mapFromScene(view->canvas()->currentItem()->item->sceneBoundingRect().center());
+}
+
+// A key pressed as the keyboard sends it: to the focus window, and from there to the focus widget and up.
+void pressKey(Qt::Key key)
+{
+    QTest::keyClick(static_cast<QWidget*>(nullptr), key);
 }
 
 QModelIndex rowOf(MediaListView* grid, const QString& file)
@@ -104,6 +123,9 @@ private slots:
     void stepsAndTrashes();
     void chosenFileAndStripSettings();
     void managerAndViewerHandOver();
+    void keysStepAfterMouseOnPicture();
+    void fittedPictureFollowsWindow();
+    void reducedPictureWithoutMoire();
     void trashedRowsLeaveBothWindows();
     void stripHighlightsTheShownRowAlone();
     void renameInStripReachesTheManager();
@@ -290,6 +312,162 @@ void TestPicView::managerAndViewerHandOver()
     QCOMPARE(model->rowCount(), 1);
     grid->slot_double_clicked(model->index(0, 0));
     QCOMPARE(view->fileList()->count(), 1);
+}
+
+void TestPicView::keysStepAfterMouseOnPicture()
+{
+    QStringList files;
+    for (const char* name : { "a.png", "b 照片.png", "c.png" })
+        files << makeImage(m_dir->path(), name, 300, 200);
+    PicView* view = PicView::instance();
+    view->show();
+    QApplication::setActiveWindow(view);
+    QVERIFY(QTest::qWaitForWindowActive(view));
+    view->selectFile(files.at(1));
+    QTRY_COMPARE(shownFile(view), files.at(1));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(view->fileList()));
+    QWidget* canvas = view->canvas()->viewport();
+
+    // A click on the picture leaves the keyboard with the strip: left and right step.
+    QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, onPicture(view));
+    pressKey(Qt::Key_Right);
+    QCOMPARE(shownFile(view), files.at(2));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(view->fileList()));
+
+    // So do a drag of the picture and a double click on it.
+    const QPoint from = onPicture(view);
+    QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(canvas, from + QPoint(30, 20));
+    QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, from + QPoint(30, 20));
+    pressKey(Qt::Key_Left);
+    pressKey(Qt::Key_Left);
+    QCOMPARE(shownFile(view), files.at(0));
+    pressKey(Qt::Key_Left); // the first row stays
+    QCOMPARE(shownFile(view), files.at(0));
+    QTest::mouseDClick(canvas, Qt::LeftButton, Qt::NoModifier, onPicture(view));
+    QVERIFY(!PicMgr::current()); // on the picture itself: no window switch
+    pressKey(Qt::Key_Right);
+    QCOMPARE(shownFile(view), files.at(1));
+
+    // With the strip hidden the keys still step.
+    button(view, "btShowImageList")->click();
+    QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, onPicture(view));
+    pressKey(Qt::Key_Right);
+    QCOMPARE(shownFile(view), files.at(2));
+}
+
+void TestPicView::fittedPictureFollowsWindow()
+{
+    const QString photo = makeImage(m_dir->path(), "大 照片.jpg", 3200, 2400);
+    PicView* view = PicView::instance();
+    view->resize(600, 450);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+    view->selectFile(photo);
+    QTRY_COMPARE(shownFile(view), photo);
+    ImageShowView* canvas = view->canvas();
+    auto* scaling = qobject_cast<QLabel*>(part(view, "lbScaling"));
+    // Fitted to the canvas as it is now, and told in the status bar.
+    const auto fits = [&](double w, double h) {
+        const double scale = std::min(canvas->width() / w, canvas->height() / h);
+        return qFuzzyCompare(canvas->scale(), scale)
+            && scaling->text() == "  " + QString::number(scale, 'g', 6).left(4);
+    };
+    QTRY_VERIFY(fits(3200, 2400));
+    const double small = canvas->scale();
+
+    // Maximised and back: fitted again each time.
+    view->showMaximized();
+    QTRY_VERIFY(view->isMaximized() && canvas->scale() > small);
+    QVERIFY(fits(3200, 2400));
+    view->showNormal();
+    QTRY_VERIFY(!view->isMaximized() && qFuzzyCompare(canvas->scale(), small));
+    QVERIFY(fits(3200, 2400));
+
+    // Turned, it fits turned.
+    button(view, "btRightRotate")->click();
+    view->resize(640, 480);
+    QTRY_VERIFY(fits(2400, 3200));
+    button(view, "btLeftRotate")->click();
+
+    // Zoomed by the user: a resize keeps the zoom (and the middle of the picture where it was).
+    button(view, "btZoomIn")->click();
+    const double zoomed = canvas->scale();
+    const QPointF middle = canvas->currentItem()->item->mapFromScene(
+        canvas->mapToScene(canvas->viewport()->rect()).boundingRect().center());
+    const int margin = view->width() - canvas->width();
+    view->resize(700, 520);
+    QTRY_COMPARE(canvas->width(), 700 - margin); // laid out
+    QCOMPARE(canvas->scale(), zoomed);
+    const QPointF after = canvas->currentItem()->item->mapFromScene(
+        canvas->mapToScene(canvas->viewport()->rect()).boundingRect().center());
+    QVERIFY((after - middle).manhattanLength() < 4 / zoomed);
+
+    // Fit (small pictures enlarged too) is kept through resizes like best size.
+    button(view, "btFit")->click();
+    view->resize(620, 600);
+    QTRY_VERIFY(fits(3200, 2400));
+    button(view, "btOriginal")->click();
+    view->resize(600, 450);
+    QTRY_COMPARE(canvas->width(), 600 - margin);
+    QCOMPARE(canvas->scale(), 1.0);
+}
+
+void TestPicView::reducedPictureWithoutMoire()
+{
+    const QString path = m_dir->file("线 条.png");
+    QVERIFY(lineImage(1601, 1201).save(path));
+    PicView* view = PicView::instance();
+    view->resize(760, 560);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+    view->selectFile(path);
+    QTRY_COMPARE(shownFile(view), path);
+    ImageShowView* canvas = view->canvas();
+    ImageShowItem* item = shownImage(view);
+    QTRY_VERIFY_WITH_TIMEOUT(!item->showsThumbnail() && !item->pixmap().isNull(), 10000);
+
+    // The lines as the canvas shows them: one even grey, as an area average gives (black and white columns).
+    const auto spread = [&] {
+        const QImage shot = canvas->viewport()->grab().toImage();
+        const QRect picture = canvas->mapFromScene(item->sceneBoundingRect()).boundingRect();
+        const QRect inner
+            = picture.adjusted(picture.width() / 8, picture.height() / 8, -picture.width() / 8, -picture.height() / 8);
+        return greyMeanAndSpread(shot, inner);
+    };
+    const auto copyServes = [&] {
+        canvas->viewport()->repaint();
+        return ReducedImage::isNear(item->reduced().copyScale(), canvas->scale());
+    };
+    QVERIFY(canvas->scale() < 0.5);
+    QTRY_VERIFY_WITH_TIMEOUT(copyServes(), 10000);
+    QPair<double, double> grey = spread(); // mean, standard deviation
+    QVERIFY2(std::abs(grey.first - 127.5) < 10 && grey.second < 10, qPrintable(QString::number(grey.second)));
+
+    // A slightly resized canvas keeps drawing from the same copy.
+    const double made = item->reduced().copyScale();
+    view->resize(766, 564);
+    QTRY_VERIFY(canvas->scale() != made);
+    canvas->viewport()->repaint();
+    QCOMPARE(item->reduced().copyScale(), made);
+    QVERIFY(!item->reduced().busy());
+
+    // A zoom step asks for a new copy off this thread: until it comes the picture is drawn as it is, at once.
+    {
+        PoolGate gate(imageLoadPool);
+        QVERIFY(gate.holding());
+        button(view, "btZoomOut")->click();
+        canvas->viewport()->repaint();
+        QVERIFY(item->reduced().busy() && item->reduced().copyScale() == made);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(copyServes(), 10000);
+    grey = spread();
+    QVERIFY2(std::abs(grey.first - 127.5) < 10 && grey.second < 10, qPrintable(QString::number(grey.second)));
+
+    // At scale 1 the picture is drawn from its own pixels: no copy is made.
+    button(view, "btOriginal")->click();
+    canvas->viewport()->repaint();
+    QVERIFY(!item->reduced().busy());
 }
 
 void TestPicView::trashedRowsLeaveBothWindows()

@@ -18,6 +18,7 @@ private slots:
     void svgAtShownSize();
     void budgetCountsEveryCopy();
     void moviesCacheWithinBudget();
+    void reduceAveragesFinePatterns();
     void hostileFiles();
 };
 
@@ -111,6 +112,50 @@ void TestImageDecoder::budgetCountsEveryCopy()
     r = ImageDecoder::decodeFile(dir.file("huge.png"), {}, bytes);
     QVERIFY(r.tooLarge && r.fileRead && r.image.isNull());
     QCOMPARE(bytes, huge);
+}
+
+void TestImageDecoder::reduceAveragesFinePatterns()
+{
+    // One-pixel lines turn an even grey, by the filter alone and past an eighth with blocks averaged first. The
+    // spread left is no more than a three-lobe Lanczos filter leaves (0.2, 8.8 and 0): a quarter off the pixels, the
+    // lines lie just past what the new pixels can hold.
+    const QImage lines = testutil::lineImage(1601, 1201);
+    for (const auto& [size, spread] :
+        { std::pair(QSize(653, 490), 1.0), { QSize(1201, 901), 9.5 }, { QSize(80, 60), 1.0 } }) {
+        const QImage reduced = ImageDecoder::reduce(lines, size);
+        QCOMPARE(reduced.size(), size);
+        const QPair<double, double> grey = testutil::greyMeanAndSpread(reduced, reduced.rect().adjusted(4, 4, -4, -4));
+        QVERIFY2(std::abs(grey.first - 127.5) < 1 && grey.second < spread, qPrintable(QString::number(grey.second)));
+    }
+
+    // A flat picture stays exactly flat; never larger than the picture; other formats are converted.
+    QImage flat(900, 700, QImage::Format_Grayscale8);
+    flat.fill(0x66);
+    const QImage grey = ImageDecoder::reduce(flat, QSize(333, 2000));
+    QCOMPARE(grey.size(), QSize(333, 700));
+    QCOMPARE(grey.format(), QImage::Format_RGB32);
+    for (int y = 0; y < grey.height(); y += 7) {
+        for (int x = 0; x < grey.width(); ++x)
+            QCOMPARE(grey.pixel(x, y), qRgb(0x66, 0x66, 0x66));
+    }
+
+    // A hard edge between opaque white and nothing: the overshoot never lifts a colour above its alpha.
+    QImage edge(400, 100, QImage::Format_ARGB32_Premultiplied);
+    edge.fill(Qt::transparent);
+    for (int y = 0; y < 100; ++y) {
+        for (int x = 200; x < 400; ++x)
+            edge.setPixel(x, y, 0xFFFFFFFF);
+    }
+    const QImage small = ImageDecoder::reduce(edge, QSize(150, 37));
+    for (int x = 0; x < small.width(); ++x) {
+        const QRgb p = small.pixel(x, 18);
+        QVERIFY(qRed(p) <= qAlpha(p) && qGreen(p) <= qAlpha(p) && qBlue(p) <= qAlpha(p));
+    }
+
+    // Told to stop, it gives nothing.
+    const std::atomic_bool stop { true };
+    QVERIFY(ImageDecoder::reduce(lines, QSize(400, 300), &stop).isNull());
+    QVERIFY(ImageDecoder::reduce(QImage(), QSize(10, 10)).isNull());
 }
 
 void TestImageDecoder::moviesCacheWithinBudget()

@@ -3,18 +3,22 @@
 #include "app/threadpools.h"
 #include "grid/fullimagecache.h"
 #include "task/pooljob.h"
+#include "viewer/reducedimage.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyleOptionGraphicsItem>
 
 #include <utility>
 
 ImageShowItem::ImageShowItem(QGraphicsItem* parent)
     : HandItem(parent)
+    , m_reduced(std::make_unique<ReducedImage>())
 {
     setFlags(ItemIsMovable | ItemIsFocusable);
     setTransformationMode(Qt::SmoothTransformation);
+    QObject::connect(m_reduced.get(), &ReducedImage::ready, m_reduced.get(), [this] { update(); });
 }
 
 ImageShowItem::~ImageShowItem()
@@ -44,6 +48,7 @@ bool ImageShowItem::refresh()
     if (!full.isNull()) {
         m_standIn = false;
         m_size = full.size();
+        m_reduced->setSource(full);
         // Shares the image's pixels: it comes ready to paint.
         setPixmap(QPixmap::fromImage(full));
         return itemSize() != before;
@@ -56,6 +61,7 @@ bool ImageShowItem::refresh()
         thumb = grid.width() * qint64(grid.height()) >= strip.width() * qint64(strip.height()) ? grid : strip;
         size = m_info->imageSize();
     }
+    m_reduced->clear();
     m_standIn = !thumb.isNull();
     m_size = m_standIn ? (size.isEmpty() ? thumb.size() : size) : QSize();
     setPixmap(m_standIn ? QPixmap::fromImage(thumb) : QPixmap());
@@ -70,6 +76,7 @@ void ImageShowItem::hideItem()
 
 void ImageShowItem::release()
 {
+    m_reduced->clear();
     if (!m_info)
         return;
     FullImageCache::instance().unpin(m_info.data());
@@ -98,7 +105,15 @@ QPainterPath ImageShowItem::shape() const
 void ImageShowItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
 {
     if (!m_standIn) {
-        QGraphicsPixmapItem::paint(painter, option, widget);
+        // Drawn on screen smaller than its pixels: from the reduced copy, or the picture itself until that comes.
+        const QImage copy
+            = m_reduced->copyFor(QStyleOptionGraphicsItem::levelOfDetailFromTransform(painter->deviceTransform()));
+        if (copy.isNull()) {
+            QGraphicsPixmapItem::paint(painter, option, widget);
+            return;
+        }
+        painter->setRenderHint(QPainter::SmoothPixmapTransform);
+        painter->drawImage(QRectF(offset(), QSizeF(m_size)), copy);
         return;
     }
     painter->setRenderHint(QPainter::SmoothPixmapTransform, transformationMode() == Qt::SmoothTransformation);

@@ -5,8 +5,13 @@
 
 #include <QGraphicsPixmapItem>
 
+#include <memory>
+
+class ReducedImage;
+
 // A still image on the canvas, dragged with the hand cursors and zoomed by the wheel. It never decodes: it shows the
-// item's full image, or until that comes the item's largest thumbnail stretched to the picture's size.
+// item's full image, or until that comes the item's largest thumbnail stretched to the picture's size. Shown smaller
+// than its pixels, the full image is drawn from a smoothly reduced copy once that is made.
 class ImageShowItem : public HandItem<QGraphicsPixmapItem> {
 public:
     explicit ImageShowItem(QGraphicsItem* parent = nullptr);
@@ -19,6 +24,8 @@ public:
     bool refresh();
     // Whether a thumbnail stands in for the full image.
     bool showsThumbnail() const { return m_standIn; }
+    // The reduced copy of the full image (its scale is copyScale()).
+    const ReducedImage& reduced() const { return *m_reduced; }
     const ItemInfoPtr& info() const { return m_info; }
 
     void hideItem() override;
@@ -34,4 +41,5 @@ private:
     ItemInfoPtr m_info;
     QSize m_size; // the picture's size as shown; a stand-in pixmap is drawn stretched to it
     bool m_standIn = false;
+    std::unique_ptr<ReducedImage> m_reduced;
 };

@@ -26,6 +26,9 @@ ImageShowView::ImageShowView(QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // A resized canvas keeps what was in its middle there.
     setResizeAnchor(QGraphicsView::AnchorViewCenter);
+    // Clicks and drags on the picture leave the keyboard where it was (the strip steps with the arrow keys); the
+    // picture has no keys of its own.
+    setFocusPolicy(Qt::NoFocus);
 
     m_scene = new QGraphicsScene(this);
     m_scene->setSceneRect(0, 0, 20000, 20000);
@@ -88,6 +91,7 @@ void ImageShowView::onShowImage(ItemInfoPtr info)
     }
     m_current->showItem();
     m_current->best();
+    m_fitting = Fitting::Best;
     emit scaleChanged(m_current->scale());
     emit imageChanged(info);
 }
@@ -99,16 +103,30 @@ void ImageShowView::onImageArrived(const ItemInfo* info)
     if (!m_image->showsThumbnail() && !m_image->pixmap().isNull())
         return; // the full image is already shown
     // The same size keeps the user's zoom, turn and place; a new one is fitted again.
-    if (m_image->refresh())
-        itemBest();
+    if (m_image->refresh()) {
+        if (m_fitting != Fitting::Fit)
+            m_fitting = Fitting::Best;
+        refit();
+    }
+}
+
+void ImageShowView::refit()
+{
+    if (!m_current || m_fitting == Fitting::None)
+        return;
+    if (m_fitting == Fitting::Fit)
+        m_current->fit();
+    else
+        m_current->best();
+    emit scaleChanged(m_current->scale());
 }
 
 void ImageShowView::itemBest()
 {
     if (!m_current)
         return;
-    m_current->best();
-    emit scaleChanged(m_current->scale());
+    m_fitting = Fitting::Best;
+    refit();
 }
 
 void ImageShowView::itemCenter()
@@ -127,14 +145,15 @@ void ImageShowView::itemFit()
 {
     if (!m_current)
         return;
-    m_current->fit();
-    emit scaleChanged(m_current->scale());
+    m_fitting = Fitting::Fit;
+    refit();
 }
 
 void ImageShowView::itemOriginal()
 {
     if (!m_current)
         return;
+    m_fitting = Fitting::None;
     m_current->original();
     emit scaleChanged(m_current->scale());
 }
@@ -143,6 +162,7 @@ void ImageShowView::itemZoom(int step)
 {
     if (!m_current)
         return;
+    m_fitting = Fitting::None;
     m_current->zoom(step);
     emit scaleChanged(m_current->scale());
 }
@@ -192,12 +212,14 @@ void ImageShowView::mouseDoubleClickEvent(QMouseEvent* event)
 void ImageShowView::wheelEvent(QWheelEvent* event)
 {
     if (itemAt(event->position().toPoint())) {
+        m_fitting = Fitting::None;
         QGraphicsView::wheelEvent(event);
         emit scaleChanged(scale());
         return;
     }
     const int delta = event->angleDelta().y();
     if (m_current && delta != 0) {
+        m_fitting = Fitting::None;
         m_current->zoom(delta);
         emit scaleChanged(m_current->scale());
     }
@@ -207,6 +229,8 @@ void ImageShowView::wheelEvent(QWheelEvent* event)
 void ImageShowView::resizeEvent(QResizeEvent* event)
 {
     QGraphicsView::resizeEvent(event);
+    // A fitted picture follows the window (maximised, resized); a zoomed one keeps its scale.
+    refit();
 }
 
 void ImageShowView::contextMenuEvent(QContextMenuEvent* event)

@@ -42,6 +42,11 @@ public:
     // The current item's scale, 1 without one.
     double scale() const;
 
+    // How the current item follows the canvas's size: fitted again on every resize as best or fit did it, until the
+    // user zooms or asks for scale 1.
+    enum class Fitting { None, Best, Fit };
+    Fitting fitting() const { return m_fitting; }
+
 signals:
     void scaleChanged(double scale);
     void imageChanged(ItemInfoPtr info);
@@ -58,11 +63,14 @@ protected:
 private:
     // The shown still image's item has more than before (its full image, or a thumbnail to stand in for it).
     void onImageArrived(const ItemInfo* info);
+    // Best or fit again as the fitting says, and the new scale told.
+    void refit();
 
     CanvasHost* m_host = nullptr;
     QGraphicsScene* m_scene = nullptr;
     int m_kind = KindNone;
     ShowItem* m_current = nullptr;
+    Fitting m_fitting = Fitting::None;
     ImageShowItem* m_image = nullptr; // the three items belong to the scene
     SvgShowItem* m_svg = nullptr;
     GifShowItem* m_gif = nullptr;

@@ -84,6 +84,15 @@ PicView::PicView()
     connect(m_canvas, &ImageShowView::scaleChanged, this, &PicView::onScaleChanged);
     connect(m_canvas, &ImageShowView::imageChanged, this, &PicView::onShowImage);
     connect(CfgNotifier::instance(), &CfgNotifier::listChanged, this, &PicView::onResizeItem);
+    // Left and right step through the strip wherever the focus is (the strip, one column of rows, has no use for
+    // them; up and down stay its own).
+    for (const auto& [key, slot] : { std::pair(Qt::Key_Left, &PicView::on_btPrevFile_clicked),
+             std::pair(Qt::Key_Right, &PicView::on_btNextFile_clicked) }) {
+        auto* step = new QAction(this);
+        step->setShortcut(key);
+        addAction(step);
+        connect(step, &QAction::triggered, this, slot);
+    }
 
     const QList<QPair<QToolButton*, QString>> tips {
         { ui->btShowImageList, QStringLiteral("显示或隐藏文件列表") },

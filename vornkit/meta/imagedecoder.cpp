@@ -1,5 +1,6 @@
 #include "meta/imagedecoder.h"
 
+#include "meta/imagereducer.h"
 #include "sys/platform.h"
 
 #include <QBuffer>
@@ -366,6 +367,21 @@ bool ImageDecoder::readHeader(const QString& path, QSize& fullSize, QByteArray* 
         return false;
     fullSize = rotates(reader.transformation()) ? stored.transposed() : stored;
     return true;
+}
+
+QImage ImageDecoder::reduce(const QImage& image, const QSize& size, const std::atomic_bool* stop)
+{
+    if (image.isNull() || size.isEmpty())
+        return QImage();
+    const QSize target = size.boundedTo(image.size());
+    if (target == image.size())
+        return image;
+    const bool paintable
+        = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32_Premultiplied;
+    BudgetHold hold(ImageReducer::workBytes(image.size(), target) + (paintable ? 0 : area(image.size()) * 4));
+    QImage source = image;
+    makePaintable(source);
+    return ImageReducer::reduce(source, target, stop);
 }
 
 ImageDecoder::MoviePlay ImageDecoder::moviePlay(const QSize& frameSize, int frameCount)

@@ -8,6 +8,8 @@
 #include <QSize>
 #include <QString>
 
+#include <atomic>
+
 class QIODevice;
 
 // Decodes pictures for showing, the one way every view does it: only regular files are read, the picture comes
@@ -53,6 +55,10 @@ public:
     // by its own reader while it decodes (a JPEG in eighths), to the least size no smaller than least on either
     // side, when its reader can and that fits; else nothing is decoded (tooLarge).
     static Result decodeFileUnscaled(const QString& path, const QSize& least);
+    // The picture scaled down to size through a filter that averages away detail finer than the new pixels (fine
+    // patterns turn grey instead of into moiré), the work counted against the budget while it is done. Null for a
+    // null picture or an empty size, or when stop turned true meanwhile; never larger than the picture.
+    static QImage reduce(const QImage& image, const QSize& size, const std::atomic_bool* stop = nullptr);
     // Size as shown and format, from the header alone; false when the file cannot be read as a picture.
     static bool readHeader(const QString& path, QSize& fullSize, QByteArray* format = nullptr);
 

@@ -69,14 +69,15 @@ private:
     QFutureInterface<T> m_fi;
 };
 
-// Queues fn on the pool (the global one when null); the returned future finishes when fn ran or was dropped.
-template <class F> auto runJob(QThreadPool* pool, F&& fn) -> QFuture<std::invoke_result_t<F>>
+// Queues fn on the pool (the global one when null), ahead of the queued jobs of lower priority; the returned future
+// finishes when fn ran or was dropped.
+template <class F> auto runJob(QThreadPool* pool, F&& fn, int priority = 0) -> QFuture<std::invoke_result_t<F>>
 {
     using T = std::invoke_result_t<F>;
     auto* job = new PoolJob<T>(std::function<T()>(std::forward<F>(fn)));
     QFuture<T> future = job->future();
     QThreadPool* target = pool ? pool : QThreadPool::globalInstance();
     pooljob::queued(target, job);
-    target->start(job);
+    target->start(job, priority);
     return future;
 }
