@@ -7,6 +7,7 @@
 #include <QProcess>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
@@ -200,6 +201,11 @@ bool readRegularFile(const QString& path, qint64 maxBytes, QByteArray& out)
         return false;
     out = file.readAll();
     return out.size() == file.size();
+}
+
+void ignoreFileSizeSignal()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 // Executables sit beside the running program, whatever VORN_PROGRAM_DIR says about data.

@@ -58,6 +58,10 @@ VORNKIT_EXPORT bool readRegularFile(const QString& path, qint64 maxBytes, QByteA
 // Writes all size bytes to fd, going on after interruptions and short writes; false on an error (errno kept).
 VORNKIT_EXPORT bool writeAll(int fd, const char* data, qint64 size);
 
+// Called first thing by every program: a write past the file-size limit (ulimit -f) then fails with an error that
+// is reported for that file, instead of SIGXFSZ ending the process mid-run.
+VORNKIT_EXPORT void ignoreFileSizeSignal();
+
 // Path of a tool executable beside the running program ("vorntwin", "vornsort", "vornmark").
 VORNKIT_EXPORT QString toolPath(const QString& tool);
 // Starts a tool detached, with no arguments.
