@@ -3,11 +3,13 @@
 
 #include "meta/exivutil.h"
 #include "sys/fontutil.h"
+#include "sys/platform.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    platform::ignoreFileSizeSignal();
     QApplication app(argc, argv);
     installFontFallbacks();
     QCoreApplication::setOrganizationName("tamrolek");

@@ -5,12 +5,14 @@
 #include "meta/exivutil.h"
 #include "records/histaglist.h"
 #include "sys/fontutil.h"
+#include "sys/platform.h"
 
 #include <QApplication>
 #include <QTimer>
 
 int main(int argc, char** argv)
 {
+    platform::ignoreFileSizeSignal();
     QApplication app(argc, argv);
     installFontFallbacks();
     QCoreApplication::setOrganizationName("tamrolek");

@@ -2,6 +2,7 @@
 #include "search/filedbholder.h"
 #include "search/likefindcfg.h"
 #include "sys/fontutil.h"
+#include "sys/platform.h"
 #include "window/likefindwnd.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv)
 {
+    platform::ignoreFileSizeSignal();
     QApplication app(argc, argv);
     installFontFallbacks();
     QCoreApplication::setOrganizationName("tamrolek");
