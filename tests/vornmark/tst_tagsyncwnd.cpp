@@ -28,11 +28,13 @@
 #include <QListWidget>
 #include <QMovie>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QThreadPool>
 
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,6 +113,7 @@ private slots:
     void runKeepsAnotherProgramsSaves();
     void runLeavesUsersFilesAndTimes();
     void runUnderFileSizeLimit();
+    void programIgnoresFileSizeSignal();
 
 private:
     std::unique_ptr<ProgramDir> m_program;
@@ -356,6 +359,18 @@ void TestTagSyncWnd::runUnderFileSizeLimit()
     QVERIFY(QString::fromUtf8(readBytes(TagSyncTask::logFile())).contains(big));
     QCOMPARE(QJsonDocument::fromJson(readBytes(TagSyncCfg::filePath())).object()["tag"].toObject()["StarSync"],
         QJsonValue(true));
+}
+
+void TestTagSyncWnd::programIgnoresFileSizeSignal()
+{
+    // A write over the file-size limit fails and is reported instead of ending the program.
+    QProcess program;
+    program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    QVERIFY(startUnderFileSizeLimit(program, qEnvironmentVariable("VORN_BIN_DIR") + "/vornmark", {}, 1 << 30));
+    const bool ignores = ignoresSignal(program.processId(), SIGXFSZ);
+    program.kill();
+    program.waitForFinished();
+    QVERIFY(ignores);
 }
 
 VORN_XDG_TEST_MAIN(TestTagSyncWnd)

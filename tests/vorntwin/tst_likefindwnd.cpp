@@ -18,10 +18,13 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTreeWidgetItemIterator>
+
+#include <csignal>
 
 using namespace testutil;
 
@@ -83,6 +86,22 @@ private:
     }
 
 private slots:
+    void programIgnoresFileSizeSignal()
+    {
+        // A write over the file-size limit fails and is reported instead of ending the program.
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("VORN_PROGRAM_DIR", m_program->path());
+        environment.insert("XDG_CONFIG_HOME", m_xdg->file("config"));
+        program.setProcessEnvironment(environment);
+        QVERIFY(testutil::startUnderFileSizeLimit(
+            program, qEnvironmentVariable("VORN_BIN_DIR") + "/vorntwin", {}, 1 << 30));
+        const bool ignores = testutil::ignoresSignal(program.processId(), SIGXFSZ);
+        program.kill();
+        program.waitForFinished();
+        QVERIFY(ignores);
+    }
+
     void initTestCase()
     {
         m_xdg = std::make_unique<TempDir>();
