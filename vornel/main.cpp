@@ -5,6 +5,7 @@
 #include "sys/fontutil.h"
 #include "sys/logger.h"
 #include "sys/platform.h"
+#include "sys/qtlanguage.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -30,6 +31,7 @@ int main(int argc, char** argv)
     previousHandler = qInstallMessageHandler(logMessage);
     QApplication app(argc, argv);
     installFontFallbacks();
+    installQtTranslations();
     QCoreApplication::setOrganizationName("tamrolek");
     QCoreApplication::setApplicationName("vornel");
     initExiv2();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filecopier.h"
+#include "sys/filecopier.h"
 
 #include <QDateTime>
 #include <QFileInfo>

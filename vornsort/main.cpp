@@ -6,6 +6,7 @@
 #include "records/histaglist.h"
 #include "sys/fontutil.h"
 #include "sys/platform.h"
+#include "sys/qtlanguage.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
     platform::ignoreFileSizeSignal();
     QApplication app(argc, argv);
     installFontFallbacks();
+    installQtTranslations();
     QCoreApplication::setOrganizationName("tamrolek");
     QCoreApplication::setApplicationName("vornsort");
     initExiv2();

@@ -3,6 +3,7 @@
 #include "search/likefindcfg.h"
 #include "sys/fontutil.h"
 #include "sys/platform.h"
+#include "sys/qtlanguage.h"
 #include "window/likefindwnd.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     platform::ignoreFileSizeSignal();
     QApplication app(argc, argv);
     installFontFallbacks();
+    installQtTranslations();
     QCoreApplication::setOrganizationName("tamrolek");
     QCoreApplication::setApplicationName("vorntwin");
 

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
@@ -25,7 +26,10 @@
 #include <QTimer>
 
 #include <csignal>
+#include <ctime>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace testutil {
@@ -108,6 +112,34 @@ void PoolGate::open()
 }
 
 TempDir::TempDir() = default;
+
+TempDir::TempDir(const QString& parent)
+    : m_dir(QDir(parent).filePath(QStringLiteral("vorntest-XXXXXX")))
+{
+}
+
+bool sameFileSystem(const QString& a, const QString& b)
+{
+    struct stat sa {
+    }, sb {};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
+        && sa.st_dev == sb.st_dev;
+}
+
+SmallFileSystem::SmallFileSystem(qint64 bytes)
+{
+    const QByteArray options = "size=" + QByteArray::number(bytes);
+    m_mounted = m_dir.isValid()
+        && ::mount(
+               "tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData())
+            == 0;
+}
+
+SmallFileSystem::~SmallFileSystem()
+{
+    if (m_mounted && ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH) != 0)
+        qWarning("could not unmount %s", qUtf8Printable(m_dir.path()));
+}
 
 QString TempDir::file(const QString& name) const
 {
@@ -193,6 +225,18 @@ QString makeImage(const QString& dir, const QString& name, int w, int h, const Q
     if (!img.save(path, format))
         return QString();
     return path;
+}
+
+void useTimeZone(const char* zone)
+{
+    qputenv("TZ", zone);
+    tzset();
+}
+
+QString programPath(const QString& name)
+{
+    const QString dir = qEnvironmentVariable("VORN_BIN_DIR", QStringLiteral(VORN_TEST_BUILT_BIN_DIR));
+    return dir + QLatin1Char('/') + name;
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes)

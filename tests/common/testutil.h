@@ -57,10 +57,11 @@ private:
     QList<QPair<QByteArray, QByteArray>> m_old; // the variables as they were; unset ones hold a null value
 };
 
-// A temporary folder for sample files.
+// A temporary folder for sample files (inside parent when given).
 class TempDir {
 public:
     TempDir();
+    explicit TempDir(const QString& parent);
     QString path() const { return m_dir.path(); }
     QString file(const QString& name) const;
 
@@ -81,7 +82,30 @@ QByteArray pngDeclaring(quint32 w, quint32 h, int bitDepth = 8, int colorType = 
 // A GIF of a w x h canvas with the given number of one-pixel frames, looping.
 QByteArray gifCanvas(int w, int h, int frames);
 bool writeBytes(const QString& path, const QByteArray& bytes);
+// Local time from now on is that of the zone ("Asia/Shanghai"), for this process.
+void useTimeZone(const char* zone);
+// The built program of that name (VORN_BIN_DIR when set, else the build's own program folder).
+QString programPath(const QString& name);
 QByteArray readBytes(const QString& path);
+
+// Whether two existing paths lie on one file system.
+bool sameFileSystem(const QString& a, const QString& b);
+
+// A file system of its own (tmpfs) of the given size, mounted on a temporary folder for the life of the object and
+// unmounted after. Only root may mount: mounted() tells whether it could be.
+class SmallFileSystem {
+public:
+    explicit SmallFileSystem(qint64 bytes);
+    ~SmallFileSystem();
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+    bool mounted() const { return m_mounted; }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
 
 // Each row of the query's result as its columns joined by '|'.
 QStringList queryRows(SqliteDb& db, const QString& sql);

@@ -91,6 +91,7 @@ private slots:
     void orderAddAndOpen();
     void categoriesRenameAndDelete();
     void movingByDrag();
+    void renameKeepsTheSubtreeOpen();
     void reloadsThatOverlap();
 
 private:
@@ -253,6 +254,23 @@ void TestBookmarkView::categoriesRenameAndDelete()
     QCOMPARE(rows("select [name] from [bookpath] order by [name]"), QStringList({ "art" }));
     QCOMPARE(rows("select count(*) from [bookmark]"), QStringList({ "3" }));
     QVERIFY(!m_view->menuItem());
+}
+
+void TestBookmarkView::renameKeepsTheSubtreeOpen()
+{
+    m_view->prepareMenu(find("2023"));
+    fillNextDialog("深", "btAdd");
+    m_view->slot_atAddFavPath();
+    find("旅行")->setExpanded(true);
+    QVERIFY(find("2023")->isExpanded());
+
+    // Renamed, the category takes its new place among its siblings with what was open still open.
+    fillNextDialog("旅途", "btMod");
+    m_view->prepareMenu(find("旅行"));
+    m_view->slot_atMod();
+    QVERIFY(find("旅途") && find("旅途")->isExpanded());
+    QVERIFY(find("2023")->isExpanded());
+    QVERIFY(!find("art")->isExpanded());
 }
 
 void TestBookmarkView::movingByDrag()

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSettings>
+#include <QTreeWidget>
 
 using namespace testutil;
 
@@ -28,6 +29,7 @@ private slots:
             "Exif.Photo.UserComment,Photo,UserComment,用户注释\n"));
     }
     void factsRowsAndHostileValues();
+    void namesShowWholeUntilTheUserMovesTheSplitter();
 
 private:
     // Every row as "name=value", groups in order; the file facts come first.
@@ -99,6 +101,44 @@ void TestExivInfoView::factsRowsAndHostileValues()
     view.hide();
     view.onLoadFile(itemFor(photo));
     QVERIFY(!view.isLoading());
+}
+
+void TestExivInfoView::namesShowWholeUntilTheUserMovesTheSplitter()
+{
+    // Every name fits its column: none is cut to "文件…" at the default width.
+    const auto namesWhole = [](ExivInfoView& view) {
+        QTreeWidget* tree = view.browser()->treeWidget();
+        QAbstractItemModel* model = tree->model();
+        QList<QModelIndex> pending { QModelIndex() };
+        int names = 0;
+        while (!pending.isEmpty()) {
+            const QModelIndex parent = pending.takeLast();
+            for (int row = 0; row < model->rowCount(parent); ++row) {
+                const QModelIndex index = model->index(row, 0, parent);
+                const QFont font
+                    = index.data(Qt::FontRole).isValid() ? index.data(Qt::FontRole).value<QFont>() : tree->font();
+                if (tree->visualRect(index).width() < QFontMetrics(font).horizontalAdvance(index.data().toString()))
+                    return false;
+                ++names;
+                pending << index;
+            }
+        }
+        return names > 8;
+    };
+    for (const QVariant& stored : { QVariant(), QVariant(49), QVariant(5001) }) {
+        QSettings().setValue("ExivInfoView/splitterPosition", stored);
+        ExivInfoView view(nullptr);
+        view.resize(260, 600);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY2(namesWhole(view), qPrintable(stored.toString()));
+        QVERIFY(view.browser()->splitterPosition() >= 100);
+    }
+
+    // A position the user chose stays.
+    QSettings().setValue("ExivInfoView/splitterPosition", 60);
+    ExivInfoView view(nullptr);
+    QCOMPARE(view.browser()->splitterPosition(), 60);
 }
 
 QTEST_MAIN(TestExivInfoView)

@@ -1,5 +1,6 @@
 #include "common/vorneltest.h"
 #include "grid/fullimagecache.h"
+#include "task/pooljob.h"
 #include "viewer/filelistitem.h"
 #include "viewer/filelistwidget.h"
 
@@ -7,7 +8,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSemaphore>
 #include <QTest>
+#include <QThread>
 #include <QThreadPool>
 
 #include <memory>
@@ -88,6 +91,7 @@ private slots:
     void visibleThumbnailsFirst();
     void trashAndRename();
     void paintsTheThumbnail();
+    void itemsGoWithTheStrip();
 
 private:
     std::unique_ptr<VornelEnv> m_env;
@@ -301,6 +305,28 @@ void TestFileListWidget::paintsTheThumbnail()
     const QPoint centre = list.visualItemRect(list.item(0)).topLeft() + AppCfg::instance()->list.rcThumb.center();
     const auto painted = [&] { return list.viewport()->grab().toImage().pixelColor(centre); };
     QTRY_VERIFY_WITH_TIMEOUT(painted().red() > 200 && painted().green() < 60, 10000);
+}
+
+void TestFileListWidget::itemsGoWithTheStrip()
+{
+    QList<QWeakPointer<ItemInfo>> held;
+    {
+        QLinkedList<ItemInfoPtr> items = itemsOf(makePictures(*m_dir, 40, 64, 48));
+        for (const ItemInfoPtr& info : qAsConst(items))
+            held << info.toWeakRef();
+        QCOMPARE(m_list->loadItems(items, m_dir->file("p020.png")), 0);
+    }
+    // A job still holding the release pool's thread: the strip's own release waits behind it.
+    QSemaphore gate;
+    QThreadPool* pool = itemReleasePool;
+    runJob(pool, [&gate] { gate.acquire(); });
+    runJob(QThreadPool::globalInstance(), [&gate] {
+        QThread::msleep(100);
+        gate.release();
+    });
+    m_list.reset();
+    for (const QWeakPointer<ItemInfo>& info : qAsConst(held))
+        QVERIFY(info.isNull());
 }
 
 VORN_XDG_TEST_MAIN(TestFileListWidget)

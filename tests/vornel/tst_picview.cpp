@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTest>
 #include <QThreadPool>
@@ -96,6 +97,9 @@ void TestPicView::formBarsAndCaption()
 
     for (const QToolButton* bt : view->findChildren<QToolButton*>())
         QVERIFY2(!bt->icon().isNull(), qPrintable(bt->objectName())); // the viewer's pictures are linked in
+    auto* splitter = view->findChild<QSplitter*>("splitter");
+    QVERIFY(
+        splitter && splitter->indexOf(part(view, "lwImageList")) == 0 && splitter->indexOf(part(view, "gvImage")) == 1);
 
     // The title moves the window; the buttons, the logo and the status bar do not.
     view->show();

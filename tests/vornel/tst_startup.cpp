@@ -57,7 +57,7 @@ int runProgram(const testutil::TempDir& prog, const QString& lastPath, const QSt
     vornel.setProcessChannelMode(QProcess::ForwardedChannels);
     QElapsedTimer t;
     t.start();
-    const QString binary = qEnvironmentVariable("VORN_BIN_DIR") + "/vornel";
+    const QString binary = testutil::programPath("vornel");
     if (fileSizeLimit > 0)
         testutil::startUnderFileSizeLimit(vornel, binary, args, fileSizeLimit);
     else
@@ -226,15 +226,12 @@ void TestStartup::textTagListReadyForTheWindow()
 
 void TestStartup::programInEmptyFolder()
 {
-    const QString binDir = qEnvironmentVariable("VORN_BIN_DIR");
-    if (binDir.isEmpty())
-        QSKIP("VORN_BIN_DIR not set (run through ctest)");
     testutil::TempDir prog;
     testutil::TempDir home;
     QProcess vornel;
     vornel.setProcessEnvironment(programEnv(prog, home, 1500));
     vornel.setProcessChannelMode(QProcess::ForwardedChannels);
-    vornel.start(binDir + "/vornel", QStringList());
+    vornel.start(testutil::programPath("vornel"), QStringList());
     QVERIFY2(vornel.waitForStarted(10000), qPrintable(vornel.errorString()));
     QVERIFY(vornel.waitForFinished(60000));
     QCOMPARE(vornel.exitStatus(), QProcess::NormalExit);
@@ -274,8 +271,6 @@ void TestStartup::programInEmptyFolder()
 
 void TestStartup::databaseLockedByAnotherProgram()
 {
-    if (qEnvironmentVariableIsEmpty("VORN_BIN_DIR"))
-        QSKIP("VORN_BIN_DIR not set (run through ctest)");
     testutil::TempDir prog, photos;
     for (const char* name : { "a.jpg", "b.png", "c.jpg" })
         QVERIFY(!testutil::makeImage(photos.path(), name, 640, 480).isEmpty());
@@ -293,8 +288,6 @@ void TestStartup::databaseLockedByAnotherProgram()
 
 void TestStartup::fifoNeverHoldsTheProgram()
 {
-    if (qEnvironmentVariableIsEmpty("VORN_BIN_DIR"))
-        QSKIP("VORN_BIN_DIR not set (run through ctest)");
     testutil::TempDir prog, photos;
     QVERIFY(!testutil::makeImage(photos.path(), "照片.jpg").isEmpty());
     QCOMPARE(mkfifo(QFile::encodeName(photos.file(".pipe")).constData(), 0600), 0);
@@ -309,8 +302,6 @@ void TestStartup::fifoNeverHoldsTheProgram()
 
 void TestStartup::fileSizeLimitEndsNothing()
 {
-    if (qEnvironmentVariableIsEmpty("VORN_BIN_DIR"))
-        QSKIP("VORN_BIN_DIR not set (run through ctest)");
     // Under a file-size limit the thumbnail cache cannot take the folder's thumbnails: those writes fail, the
     // program goes on and closes normally, its settings saved whole.
     testutil::TempDir prog, photos;

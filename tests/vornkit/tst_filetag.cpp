@@ -17,6 +17,7 @@
 class TestFileTag : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { testutil::useTimeZone("Asia/Shanghai"); }
     void init();
     void cleanup() { m_db.reset(); }
     void recordEdits();
@@ -241,13 +242,10 @@ void TestFileTag::rowMatchesFile()
     row.loadFromFile(QFileInfo(path), testutil::readBytes(path), QImage());
     QVERIFY(row.matchesFile(QFileInfo(path)));
 
-    const QByteArray zone = qgetenv("TZ");
-    qputenv("TZ", "America/New_York");
-    tzset();
+    testutil::useTimeZone("America/New_York");
     const bool otherZone = row.matchesFile(QFileInfo(path));
     const QString localThere = FileTagInfo::localTimeText(row.getModifyTime());
-    qputenv("TZ", zone);
-    tzset();
+    testutil::useTimeZone("Asia/Shanghai");
     QVERIFY(otherZone);
     QVERIFY(localThere != FileTagInfo::localTimeText(row.getModifyTime()));
 

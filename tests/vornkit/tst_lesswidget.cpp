@@ -1,10 +1,13 @@
+#include "sys/qtlanguage.h"
 #include "widgets/lessdialog.h"
 #include "widgets/lessframe.h"
 #include "widgets/lessmainwindow.h"
 #include "widgets/lesswidget.h"
 
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -90,6 +93,7 @@ class TestLessWidget : public QObject {
     Q_OBJECT
 private slots:
     void hitTestAndResizeGeometry();
+    void qtDialogsSpeakChinese();
     void loadLessOnceAndHooksInOrder();
     void mouseMovesAndResizes();
 };
@@ -190,6 +194,15 @@ void TestLessWidget::mouseMovesAndResizes()
     QTest::mouseClick(handle, Qt::LeftButton, {}, wnd.at(wnd.btClose));
     QCOMPARE(clicked.count(), 1);
     QTRY_VERIFY(!wnd.isVisible());
+}
+
+void TestLessWidget::qtDialogsSpeakChinese()
+{
+    QVERIFY(installQtTranslations());
+    QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Save);
+    QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
+    QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+    QCOMPARE(box.button(QDialogButtonBox::Save)->text(), QStringLiteral("保存"));
 }
 
 QTEST_MAIN(TestLessWidget)

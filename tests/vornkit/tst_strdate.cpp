@@ -1,3 +1,4 @@
+#include "common/testutil.h"
 #include "sys/datetimeutil.h"
 #include "sys/strutil.h"
 
@@ -6,6 +7,7 @@
 class TestStrDate : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { testutil::useTimeZone("Asia/Shanghai"); }
     void stringHelpers();
     void fileTimes();
     void lenientParse();

@@ -229,6 +229,7 @@ private:
 
 void TestTagSyncTask::initTestCase()
 {
+    useTimeZone("Asia/Shanghai"); // rows written as local time are eight hours off
     initExiv2();
     registerTaskMetaTypes();
 }

@@ -366,7 +366,7 @@ void TestTagSyncWnd::programIgnoresFileSizeSignal()
     // A write over the file-size limit fails and is reported instead of ending the program.
     QProcess program;
     program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-    QVERIFY(startUnderFileSizeLimit(program, qEnvironmentVariable("VORN_BIN_DIR") + "/vornmark", {}, 1 << 30));
+    QVERIFY(startUnderFileSizeLimit(program, testutil::programPath("vornmark"), {}, 1 << 30));
     const bool ignores = ignoresSignal(program.processId(), SIGXFSZ);
     program.kill();
     program.waitForFinished();

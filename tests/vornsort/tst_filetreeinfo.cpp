@@ -1,5 +1,5 @@
-#include "filecopier.h"
 #include "filetreeinfo.h"
+#include "sys/filecopier.h"
 #include "tidyrunner.h"
 #include "vornsort/sorttest.h"
 

@@ -191,7 +191,7 @@ void TestVornsortWnd::programStartsAndSaves()
     environment.insert("VORN_QUIT_AFTER_MS", "300");
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(qEnvironmentVariable("VORN_BIN_DIR") + "/vornsort", QStringList());
+    process.start(testutil::programPath("vornsort"), QStringList());
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitCode(), 0);
     // The first exit writes the settings file; the form keeps the sources unless told otherwise.
@@ -234,7 +234,7 @@ void TestVornsortWnd::programUnderFileSizeLimit()
     environment.insert("XDG_CONFIG_HOME", home.path());
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("VORN_QUIT_AFTER_MS", "300");
-    const QString binary = qEnvironmentVariable("VORN_BIN_DIR") + "/vornsort";
+    const QString binary = testutil::programPath("vornsort");
     QProcess first;
     first.setProcessEnvironment(environment);
     first.start(binary, QStringList());

@@ -3,6 +3,7 @@
 #include "search/findfileinfo.h"
 #include "search/imageinfo.h"
 #include "search/likefindcfg.h"
+#include "sys/platform.h"
 #include "window/imagelistwidget.h"
 #include "window/imagelistwidgetitem.h"
 #include "window/imagetreewidget.h"
@@ -20,11 +21,13 @@
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSpinBox>
 #include <QTest>
 #include <QTreeWidgetItemIterator>
 
 #include <csignal>
+#include <optional>
 
 using namespace testutil;
 
@@ -53,6 +56,29 @@ QList<QTreeWidgetItem*> fileRows(QTreeWidget* tree)
             rows << *it;
     }
     return rows;
+}
+
+QTreeWidgetItem* rowNamed(QTreeWidget* tree, const QString& name)
+{
+    for (QTreeWidgetItem* row : fileRows(tree)) {
+        if (row->text(1) == name)
+            return row;
+    }
+    return nullptr;
+}
+
+QByteArray randomBytes(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (char& c : bytes)
+        c = char(QRandomGenerator::global()->bounded(256));
+    return bytes;
+}
+
+// Every name in a folder, hidden ones too.
+QStringList entriesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
 } // namespace
@@ -94,8 +120,7 @@ private slots:
         environment.insert("VORN_PROGRAM_DIR", m_program->path());
         environment.insert("XDG_CONFIG_HOME", m_xdg->file("config"));
         program.setProcessEnvironment(environment);
-        QVERIFY(testutil::startUnderFileSizeLimit(
-            program, qEnvironmentVariable("VORN_BIN_DIR") + "/vorntwin", {}, 1 << 30));
+        QVERIFY(testutil::startUnderFileSizeLimit(program, programPath("vorntwin"), {}, 1 << 30));
         const bool ignores = testutil::ignoresSignal(program.processId(), SIGXFSZ);
         program.kill();
         program.waitForFinished();
@@ -263,6 +288,162 @@ private slots:
         ModalAnswerer no("否");
         QCOMPARE(m_wnd->processChecked(4, QString()), -1);
         QCOMPARE(int(QFile::exists(d + "/a.jpg")) + int(QFile::exists(d + "/b.jpg")), 1);
+    }
+
+    void moveAcrossFileSystems_data()
+    {
+        QTest::addColumn<bool>("mountSmall");
+        QTest::newRow("nearly full file system") << true;
+        QTest::newRow("file size limit") << false;
+    }
+
+    // A move onto another file system that cannot take the photo reports it and leaves the photo whole where it
+    // was, with nothing at the target; one that can takes every byte and the photo's times before the source goes.
+    void moveAcrossFileSystems()
+    {
+        QFETCH(bool, mountSmall);
+        TempDir tmp;
+        const QString d = tmp.path();
+        const QByteArray photo = randomBytes(178511);
+        QVERIFY(writeBytes(d + "/a.jpg", photo) && writeBytes(d + "/b.jpg", photo));
+        TempDir other(QStringLiteral("/dev/shm"));
+        if (sameFileSystem(other.path(), d))
+            QSKIP("no second file system at /dev/shm");
+        std::optional<SmallFileSystem> small;
+        QString full = other.path();
+        if (mountSmall) {
+            small.emplace(160 * 1024);
+            if (!small->mounted())
+                QSKIP("a file system can be mounted only by root");
+            full = small->path();
+        }
+        ImageTreeWidget* tree = search({ d });
+        QVERIFY(tree);
+        rowNamed(tree, "b.jpg")->setCheckState(0, Qt::Checked);
+        {
+            std::optional<FileSizeLimit> limit;
+            if (!mountSmall)
+                limit.emplace(100000);
+            ModalAnswerer ok("确定");
+            QCOMPARE(m_wnd->processChecked(1, full), 1);
+            QCOMPARE(ok.texts.size(), 1);
+            QVERIFY(ok.texts.first().startsWith("有 1 个文件移动失败"));
+        }
+        QCOMPARE(readBytes(d + "/b.jpg"), photo);
+        QCOMPARE(entriesOf(full), QStringList());
+        QVERIFY(rowNamed(tree, "b.jpg"));
+
+        const qint64 modifiedNs = platform::readFileTimes(d + "/b.jpg").modifiedNs;
+        QCOMPARE(m_wnd->processChecked(1, other.path()), 0);
+        QVERIFY(!QFileInfo::exists(d + "/b.jpg"));
+        QCOMPARE(readBytes(other.file("b.jpg")), photo);
+        QCOMPARE(platform::readFileTimes(other.file("b.jpg")).modifiedNs, modifiedNs);
+        QCOMPARE(fileRows(tree).size(), 1);
+    }
+
+    // A kept copy that no longer holds what the search found does not count: moving or removing the checked one asks
+    // as for the last copy. A kept copy only written again with the same bytes still counts.
+    void keptCopyChanged()
+    {
+        TempDir tmp;
+        const QString d = tmp.path();
+        const QByteArray photo = randomBytes(5000);
+        QVERIFY(writeBytes(d + "/a.jpg", photo) && writeBytes(d + "/b.jpg", photo));
+        QVERIFY(QDir().mkpath(d + "/target"));
+        ImageTreeWidget* tree = search({ d });
+        QVERIFY(tree);
+        rowNamed(tree, "b.jpg")->setCheckState(0, Qt::Checked);
+        // Another picture of the same size, its modified time put back to the second.
+        const QDateTime modified = QFileInfo(d + "/a.jpg").lastModified();
+        QVERIFY(writeBytes(d + "/a.jpg", randomBytes(5000)));
+        setModified(d + "/a.jpg", modified);
+        for (int code : { 4, 3, 1 }) {
+            ModalAnswerer no("否");
+            QCOMPARE(m_wnd->processChecked(code, d + "/target"), -1);
+            QCOMPARE(no.texts.size(), 1);
+            QVERIFY(no.texts.first().contains("1 组照片的全部副本"));
+        }
+        QCOMPARE(readBytes(d + "/b.jpg"), photo);
+        QCOMPARE(entriesOf(d + "/target"), QStringList());
+
+        QVERIFY(writeBytes(d + "/a.jpg", photo));
+        ModalAnswerer no("否");
+        QCOMPARE(m_wnd->processChecked(4, QString()), 0);
+        QVERIFY(no.texts.isEmpty());
+        QVERIFY(!QFileInfo::exists(d + "/b.jpg") && QFileInfo::exists(d + "/a.jpg"));
+    }
+
+    // The thumbnail list's "删除(&D)" asks exactly as the tree's does before the last copy goes.
+    void listDeleteAsksForLastCopy()
+    {
+        TempDir tmp;
+        const QString d = tmp.path();
+        for (const char* name : { "/a.jpg", "/b.jpg", "/c.jpg" })
+            QVERIFY(writeBytes(d + name, "same"));
+        ImageTreeWidget* tree = search({ d });
+        QVERIFY(tree);
+        tree->setCurrentItem(rowNamed(tree, "a.jpg"));
+        ImageListWidget* list = m_wnd->viewImage();
+        QCOMPARE(list->count(), 3);
+        auto selectOnly = [list](const QString& path) {
+            list->clearSelection();
+            for (int i = 0; i < list->count(); ++i) {
+                if (static_cast<ImageListWidgetItem*>(list->item(i))->path == path)
+                    list->item(i)->setSelected(true);
+            }
+        };
+        ModalAnswerer no("否");
+        for (const char* name : { "/a.jpg", "/b.jpg" }) {
+            selectOnly(d + name);
+            list->onDelete();
+            QVERIFY(!QFileInfo::exists(d + name));
+        }
+        QVERIFY(no.texts.isEmpty());
+        selectOnly(d + "/c.jpg");
+        list->onDelete();
+        QCOMPARE(no.texts.size(), 1);
+        QVERIFY(no.texts.first().contains("1 组照片的全部副本"));
+        QVERIFY(QFileInfo::exists(d + "/c.jpg"));
+        // The tree's own "删除(&D)" asks the same.
+        tree->clearSelection();
+        rowNamed(tree, "c.jpg")->setSelected(true);
+        tree->onDelete();
+        QCOMPARE(no.texts.size(), 2);
+        QVERIFY(QFileInfo::exists(d + "/c.jpg"));
+    }
+
+    // A file reached through a link is listed and acted on under the link's own name: its row removes or moves the
+    // link, never the photo it points at outside the searched folder. A link to a file inside is that same file.
+    void linkOutsideFolder()
+    {
+        TempDir tmp;
+        const QString d = tmp.path() + "/照片 D", e = tmp.path() + "/elsewhere", t = tmp.path() + "/target";
+        QVERIFY(QDir().mkpath(d) && QDir().mkpath(e) && QDir().mkpath(t));
+        const QByteArray photo = randomBytes(3000);
+        QVERIFY(writeBytes(d + "/q.jpg", photo) && writeBytes(e + "/p.jpg", photo) && writeBytes(e + "/r.jpg", photo));
+        QVERIFY(QFile::link(e + "/p.jpg", d + "/link.jpg"));
+        QVERIFY(QFile::link("../elsewhere/r.jpg", d + "/rel.jpg"));
+        QVERIFY(QFile::link("q.jpg", d + "/inner.jpg"));
+        ImageTreeWidget* tree = search({ d });
+        QVERIFY(tree);
+        QStringList names;
+        for (QTreeWidgetItem* row : fileRows(tree))
+            names << row->text(1);
+        names.sort();
+        QCOMPARE(names, QStringList({ "link.jpg", "q.jpg", "rel.jpg" }));
+        QCOMPARE(rowNamed(tree, "link.jpg")->text(0), QDir::toNativeSeparators(d));
+
+        rowNamed(tree, "link.jpg")->setCheckState(0, Qt::Checked);
+        QCOMPARE(m_wnd->processChecked(4, QString()), 0);
+        QVERIFY(!QFileInfo(d + "/link.jpg").isSymLink());
+        QCOMPARE(readBytes(e + "/p.jpg"), photo);
+
+        rowNamed(tree, "rel.jpg")->setCheckState(0, Qt::Checked);
+        QCOMPARE(m_wnd->processChecked(1, t), 0);
+        QVERIFY(!QFileInfo(d + "/rel.jpg").isSymLink());
+        QVERIFY(QFileInfo(t + "/rel.jpg").isSymLink());
+        QCOMPARE(QFileInfo(t + "/rel.jpg").canonicalFilePath(), QFileInfo(e + "/r.jpg").canonicalFilePath());
+        QCOMPARE(readBytes(e + "/r.jpg"), photo);
     }
 
     void exportRows()

@@ -194,6 +194,24 @@ void BookmarkView::placeItem(QTreeWidgetItem* parent, BookmarkItem* item)
         parent->setExpanded(true);
 }
 
+void BookmarkView::reseatItem(QTreeWidgetItem* parent, BookmarkItem* item)
+{
+    // A row taken out of the tree forgets which of its folders were open.
+    QList<QTreeWidgetItem*> expanded;
+    QList<QTreeWidgetItem*> pending { item };
+    while (!pending.isEmpty()) {
+        QTreeWidgetItem* row = pending.takeLast();
+        if (row->isExpanded())
+            expanded << row;
+        for (int i = 0; i < row->childCount(); ++i)
+            pending << row->child(i);
+    }
+    takeItem(item);
+    placeItem(parent, item);
+    for (QTreeWidgetItem* row : qAsConst(expanded))
+        row->setExpanded(true);
+}
+
 void BookmarkView::takeItem(BookmarkItem* item)
 {
     QTreeWidgetItem* holder = item->parent() ? item->parent() : invisibleRootItem();
@@ -256,8 +274,7 @@ void BookmarkView::onAddBookmark(QString strUrl, int iType)
         return;
     }
     BookmarkItem* item = addMarkItem(nullptr, mark);
-    takeItem(item);
-    placeItem(folderItem, item);
+    reseatItem(folderItem, item);
     reloadIfLoading();
 }
 
@@ -280,8 +297,7 @@ void BookmarkView::slot_atAddFavPath()
     if (!added)
         return;
     BookmarkItem* item = addPathItem(nullptr, added);
-    takeItem(item);
-    placeItem(folderItem, item);
+    reseatItem(folderItem, item);
     reloadIfLoading();
 }
 
@@ -352,8 +368,7 @@ void BookmarkView::slot_atMod()
     item->updateText();
     const bool wasCurrent = currentItem() == item;
     QTreeWidgetItem* parent = item->parent();
-    takeItem(item);
-    placeItem(parent, item);
+    reseatItem(parent, item);
     if (wasCurrent)
         setCurrentItem(item);
     reloadIfLoading();
@@ -459,8 +474,7 @@ bool BookmarkView::moveItem(BookmarkItem* item, QTreeWidgetItem* target)
         item->pathInfo->setParent(folder);
         item->pathInfo->setParentId(folder->getRowId());
     }
-    takeItem(item);
-    placeItem(folderItem, item);
+    reseatItem(folderItem, item);
     setCurrentItem(item);
     scrollToItem(item);
     reloadIfLoading();

@@ -75,6 +75,8 @@ private:
     // Puts item among parent's children (null: the top level) where a load would put it.
     void placeItem(QTreeWidgetItem* parent, BookmarkItem* item);
     void takeItem(BookmarkItem* item);
+    // Takes the row out and places it under parent, its open folders kept open.
+    void reseatItem(QTreeWidgetItem* parent, BookmarkItem* item);
     // The category of item or of the nearest one above it; null for the top level.
     BookmarkItem* folderItemOf(QTreeWidgetItem* item) const;
     BookPathInfo* folderOf(BookmarkItem* folderItem);

@@ -75,8 +75,10 @@ ExivInfoView::ExivInfoView(QWidget* parent)
         m_keys.insert(tag.getKey());
     }
 
+    // Without a position of the user's, the names show whole (never narrower than 100).
     const int pos = QSettings().value(QLatin1String(kSplitterKey)).toInt();
-    m_browser->setSplitterPosition(pos >= 50 && pos <= 5000 ? pos : 100);
+    m_browser->setSplitterPosition(
+        pos >= 50 && pos <= 5000 ? pos : qBound(100, m_browser->fittedSplitterPosition(), 5000));
 }
 
 ExivInfoView::~ExivInfoView()

@@ -68,8 +68,9 @@ FileListWidget::FileListWidget(QWidget* parent)
 
 FileListWidget::~FileListWidget()
 {
-    // The release job is not waited for: nothing of this widget is left in it, and the pools wait for it at exit.
     reset();
+    // The rows' items are gone once the strip is.
+    m_release.waitForFinished();
 }
 
 void FileListWidget::buildMenu()

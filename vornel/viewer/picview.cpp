@@ -60,6 +60,7 @@ PicView::PicView()
     ui->setupUi(this);
 
     m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName(QStringLiteral("splitter"));
     m_splitter->setChildrenCollapsible(false);
     m_list = new FileListWidget(m_splitter);
     m_list->setObjectName(QStringLiteral("lwImageList"));

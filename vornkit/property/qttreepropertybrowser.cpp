@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QPointer>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
@@ -255,4 +256,25 @@ int QtTreePropertyBrowser::splitterPosition() const
 void QtTreePropertyBrowser::setSplitterPosition(int position)
 {
     m_tree->header()->resizeSection(0, position);
+}
+
+int QtTreePropertyBrowser::fittedSplitterPosition() const
+{
+    const int indent = m_tree->indentation();
+    // The item's own text margins on both sides, and a little air.
+    const int margins = 2 * (m_tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_tree) + 1) + 8;
+    int widest = 0;
+    QList<QPair<const QTreeWidgetItem*, int>> pending;
+    for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
+        pending.append({ m_tree->topLevelItem(i), m_tree->rootIsDecorated() ? 1 : 0 });
+    while (!pending.isEmpty()) {
+        const auto [item, depth] = pending.takeLast();
+        QFont font = item->font(0);
+        const int text = QFontMetrics(font).horizontalAdvance(item->text(0));
+        const int icon = item->icon(0).isNull() ? 0 : m_tree->iconSize().width() + 4;
+        widest = qMax(widest, depth * indent + icon + text + margins);
+        for (int c = 0; c < item->childCount(); ++c)
+            pending.append({ item->child(c), depth + 1 });
+    }
+    return widest;
 }

@@ -35,6 +35,8 @@ public:
     // Width of the name column.
     int splitterPosition() const;
     void setSplitterPosition(int position);
+    // The name column's width that shows every property name whole, at any depth.
+    int fittedSplitterPosition() const;
 
     QTreeWidget* treeWidget() const { return m_tree; }
     QtProperty* itemProperty(const QTreeWidgetItem* item) const { return m_itemProperty.value(item); }

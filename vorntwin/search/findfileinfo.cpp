@@ -66,3 +66,11 @@ QString FindFileInfo::fullPath() const
 {
     return pathJoin(FilePath, FileName);
 }
+
+void FindFileInfo::takeStamp()
+{
+    stamp = FileStamp::of(fullPath());
+    if (stamp.isValid()
+        && (stamp.size() != FileSize || timeText(QDateTime::fromMSecsSinceEpoch(stamp.modifiedMs())) != LastWriteTime))
+        stamp = FileStamp();
+}

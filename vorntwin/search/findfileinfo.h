@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/filestamp.h"
+
 #include <QString>
 
 class QFileInfo;
@@ -15,6 +17,8 @@ public:
     // The field of a column key as text ("FileSize" in decimal); empty for any other key.
     QString fieldText(const QString& key) const;
     QString fullPath() const;
+    // Stamps the file as it is now; no stamp when its size or modified time are no longer the listed ones.
+    void takeStamp();
 
     QString FilePath;
     QString FileName;
@@ -25,4 +29,6 @@ public:
     QString LastWriteTime;
     QString PartMD5;
     QString FullMD5;
+    // The file as the search left it (not a column).
+    FileStamp stamp;
 };

@@ -44,7 +44,9 @@ bool identityOf(const QString& path, Identity& id, bool& regular, bool& folder)
     return true;
 }
 
-// Walks folder trees into [FindFile]; every folder and every file is taken once, by device and inode.
+// Walks folder trees into [FindFile]; every folder and every file is taken once, by device and inode. Files are
+// listed under the path found below the chosen folders, a link under its own name; what a link reaches is taken
+// only after every real folder and file, so that a file met both ways is listed at its own path.
 class TreeLister {
 public:
     TreeLister(SqliteDb* db, const std::atomic_bool* cancel)
@@ -54,14 +56,19 @@ public:
     {
     }
 
-    void listTree(const QString& folder)
+    // viaLink: the folder is a link whose turn has come.
+    void listTree(const QString& folder, bool viaLink = false)
     {
-        if (cancelled(m_cancel))
+        if (cancelled(m_cancel) || folder.isEmpty())
             return;
-        const QString dir = QFileInfo(folder).canonicalFilePath();
+        const QString dir = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+        if (!viaLink && QFileInfo(dir).isSymLink()) {
+            m_linkedDirs << dir;
+            return;
+        }
         Identity id;
         bool regular = false, isDir = false;
-        if (dir.isEmpty() || !identityOf(dir, id, regular, isDir) || !isDir || m_dirs.contains(id))
+        if (!identityOf(dir, id, regular, isDir) || !isDir || m_dirs.contains(id))
             return;
         m_dirs.insert(id);
         listFiles(dir);
@@ -75,6 +82,14 @@ public:
 
     int finish()
     {
+        // Links last: their folders (which may hold more links), then their files.
+        for (int i = 0; i < m_linkedDirs.size() && !cancelled(m_cancel); ++i)
+            listTree(m_linkedDirs.at(i), true);
+        for (const QFileInfo& link : qAsConst(m_linkedFiles)) {
+            if (cancelled(m_cancel))
+                break;
+            addFile(link);
+        }
         flush();
         return m_count;
     }
@@ -85,22 +100,28 @@ private:
         QDirIterator it(dir, m_filters, QDir::Files | QDir::NoDotAndDotDot);
         while (it.hasNext()) {
             it.next();
-            QFileInfo info = it.fileInfo();
+            const QFileInfo info = it.fileInfo();
             if (!info.isFile())
                 continue;
             if (info.isSymLink())
-                info = QFileInfo(info.canonicalFilePath());
-            Identity id;
-            bool regular = false, isDir = false;
-            if (!identityOf(info.filePath(), id, regular, isDir) || !regular || m_files.contains(id))
-                continue;
-            m_files.insert(id);
-            FindFileInfo row;
-            row.loadFromFileInfo(info);
-            m_pending << row;
-            if (m_pending.size() >= 1000)
-                flush();
+                m_linkedFiles << info;
+            else
+                addFile(info);
         }
+    }
+
+    void addFile(const QFileInfo& info)
+    {
+        Identity id;
+        bool regular = false, isDir = false;
+        if (!identityOf(info.filePath(), id, regular, isDir) || !regular || m_files.contains(id))
+            return;
+        m_files.insert(id);
+        FindFileInfo row;
+        row.loadFromFileInfo(info);
+        m_pending << row;
+        if (m_pending.size() >= 1000)
+            flush();
     }
 
     void flush()
@@ -114,6 +135,8 @@ private:
     const std::atomic_bool* m_cancel;
     QSet<Identity> m_dirs;
     QSet<Identity> m_files;
+    QStringList m_linkedDirs;
+    QList<QFileInfo> m_linkedFiles;
     QList<FindFileInfo> m_pending;
     int m_count = 0;
 };

@@ -31,8 +31,9 @@ public:
     // The full paths of the files of each file group.
     QList<QStringList> fileGroupPaths();
 
-    // Lists the image files of the folders and all their subfolders into [FindFile]. Each file is listed once, at
-    // its canonical path, however often it is reached (a folder chosen twice or inside another, links, hard links).
+    // Lists the image files of the folders and all their subfolders into [FindFile]. Each file is listed once,
+    // however often it is reached (a folder chosen twice or inside another, links, hard links), under a path found
+    // below the chosen folders: its own where it is met there, else that of a link to it.
     int scanPaths(SqliteDb* db, const QStringList& folders, const std::atomic_bool* cancel = nullptr);
     // Groups the listed files whose selected attributes are equal; 0, or -1 when the query fails.
     int groupByAttributes(SqliteDb* db, const FindSettings& find);

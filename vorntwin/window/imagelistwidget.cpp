@@ -1,7 +1,6 @@
 #include "window/imagelistwidget.h"
 
 #include "search/likefindcfg.h"
-#include "sys/fileutil.h"
 #include "window/filemenu.h"
 #include "window/imagelistdelegate.h"
 #include "window/imagelistwidgetitem.h"
@@ -151,14 +150,8 @@ void ImageListWidget::onCopy()
 void ImageListWidget::onDelete()
 {
     const QStringList paths = selectedPaths();
-    if (paths.isEmpty())
-        return;
-    if (paths.size() == count() && count() > 1
-        && !confirmNoCopyKept(
-            this, tr("选中的是这一组照片的全部副本，删除后这些照片将不再保留任何一份。\n你确认要继续吗？")))
-        return;
-    for (const QString& path : paths)
-        moveToTrash(path);
+    if (!paths.isEmpty())
+        emit trashRequested(paths);
 }
 
 void ImageListWidget::contextMenuEvent(QContextMenuEvent* event)

@@ -24,6 +24,8 @@ public:
 signals:
     // Every picture of the current group has been decoded (or failed).
     void imagesLoaded();
+    // The user chose "删除(&D)" for these files; the window moves them to the trash, asking as the tree does.
+    void trashRequested(QStringList files);
 
 public slots:
     void onLoadFiles(QStringList files);

@@ -10,7 +10,7 @@
 #include "window/imagetreewidgetitem.h"
 
 #include <QContextMenuEvent>
-#include <QFileInfo>
+#include <QHash>
 #include <QHeaderView>
 #include <QMenu>
 #include <QSet>
@@ -100,6 +100,13 @@ int ImageTreeWidget::findWorker()
         root->groupSimilar(m_find, &m_cancel);
     }
     root->releaseReaders();
+    // What each file found is, so that an action can tell a copy that changed since.
+    if (!m_cancel) {
+        QList<ImageInfo*> files;
+        root->collectFiles(files);
+        for (ImageInfo* file : qAsConst(files))
+            file->row->takeStamp();
+    }
     // A stopped search shows nothing rather than groups it did not confirm.
     if (m_cancel) {
         qDeleteAll(root->children);
@@ -297,15 +304,6 @@ void ImageTreeWidget::removeRow(QTreeWidgetItem* row)
         delete node;
 }
 
-bool ImageTreeWidget::confirmNoCopyLeft(const QList<QTreeWidgetItem*>& rows)
-{
-    const int bare = setsLeftWithoutCopy(rows);
-    if (bare == 0)
-        return true;
-    return confirmNoCopyKept(this,
-        tr("选中的文件包含了 %1 组照片的全部副本，删除后这些照片将不再保留任何一份。\n你确认要继续吗？").arg(bare));
-}
-
 QStringList ImageTreeWidget::selectedPaths() const
 {
     QStringList paths;
@@ -327,9 +325,9 @@ void ImageTreeWidget::onCopy()
     clipFiles(selectedPaths(), true);
 }
 
-int ImageTreeWidget::setsLeftWithoutCopy(const QList<QTreeWidgetItem*>& rows) const
+QVector<CopySet> ImageTreeWidget::copySets(const QList<QTreeWidgetItem*>& rows) const
 {
-    const QSet<const QTreeWidgetItem*> acting(rows.begin(), rows.end());
+    const QSet<const QTreeWidgetItem*> leaving(rows.begin(), rows.end());
     // A set of copies: the files below a reference file's group, else those of one file group.
     auto setOf = [](QTreeWidgetItem* fileRow) {
         QTreeWidgetItem* group = fileRow->parent();
@@ -340,45 +338,48 @@ int ImageTreeWidget::setsLeftWithoutCopy(const QList<QTreeWidgetItem*>& rows) co
         }
         return group;
     };
-    // True when a file below the row stays on disk after the action.
-    std::function<bool(const QTreeWidgetItem*)> keepsCopy = [&](const QTreeWidgetItem* row) {
-        const QString path = filePathOf(row);
-        if (!path.isEmpty() && !acting.contains(row) && QFileInfo::exists(path))
-            return true;
-        for (int i = 0; i < row->childCount(); ++i) {
-            if (keepsCopy(row->child(i)))
-                return true;
-        }
-        return false;
+    std::function<void(const QTreeWidgetItem*, CopySet&)> collect = [&](const QTreeWidgetItem* row, CopySet& set) {
+        if (const ImageInfo* node = nodeOf(row); node && node->isFile())
+            set.members.append({ node->row->fullPath(), node->row->stamp, leaving.contains(row) });
+        for (int i = 0; i < row->childCount(); ++i)
+            collect(row->child(i), set);
     };
-    QSet<QTreeWidgetItem*> sets;
+    QVector<CopySet> sets;
+    QSet<QTreeWidgetItem*> seen;
     for (QTreeWidgetItem* row : rows) {
-        if (!filePathOf(row).isEmpty() && row->parent())
-            sets.insert(setOf(row));
+        if (filePathOf(row).isEmpty() || !row->parent())
+            continue;
+        QTreeWidgetItem* group = setOf(row);
+        if (seen.contains(group))
+            continue;
+        seen.insert(group);
+        sets.append(CopySet());
+        collect(group, sets.last());
     }
-    int bare = 0;
-    for (const QTreeWidgetItem* set : sets)
-        bare += keepsCopy(set) ? 0 : 1;
-    return bare;
+    return sets;
+}
+
+QList<QTreeWidgetItem*> ImageTreeWidget::fileRowsOf(const QStringList& paths) const
+{
+    QHash<QString, QTreeWidgetItem*> byPath;
+    for (QTreeWidgetItemIterator it(const_cast<ImageTreeWidget*>(this)); *it; ++it) {
+        const QString path = filePathOf(*it);
+        if (!path.isEmpty())
+            byPath.insert(path, *it);
+    }
+    QList<QTreeWidgetItem*> rows;
+    for (const QString& path : paths) {
+        if (QTreeWidgetItem* row = byPath.value(path))
+            rows << row;
+    }
+    return rows;
 }
 
 void ImageTreeWidget::onDelete()
 {
-    QList<QTreeWidgetItem*> rows;
-    QStringList paths;
-    for (QTreeWidgetItem* item : selectedItems()) {
-        const QString path = filePathOf(item);
-        if (!path.isEmpty()) {
-            rows << item;
-            paths << path;
-        }
-    }
-    if (paths.isEmpty())
-        return;
-    if (!confirmNoCopyLeft(rows))
-        return;
-    for (const QString& path : paths)
-        moveToTrash(path);
+    const QStringList paths = selectedPaths();
+    if (!paths.isEmpty())
+        emit trashRequested(paths);
 }
 
 void ImageTreeWidget::contextMenuEvent(QContextMenuEvent* event)

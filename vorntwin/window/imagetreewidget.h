@@ -1,5 +1,6 @@
 #pragma once
 
+#include "search/copyset.h"
 #include "search/likefindcfg.h"
 
 #include <QFuture>
@@ -34,16 +35,16 @@ public:
     void updateParentCheckState(QTreeWidgetItem* item);
     // Sets every group row's mark from its rows, deepest first: one pass after marks or rows changed in bulk.
     void updateGroupCheckStates();
-    // The number of sets of copies whose every file still on disk is among the rows given: acting on them all
-    // would leave no copy.
-    int setsLeftWithoutCopy(const QList<QTreeWidgetItem*>& rows) const;
+    // The sets of copies that the file rows given belong to (a reference file's group, else a file group), each
+    // with every file of the set and those of the rows marked as leaving.
+    QVector<CopySet> copySets(const QList<QTreeWidgetItem*>& rows) const;
+    // The file rows of the paths, in the paths' order; a path without a row is left out.
+    QList<QTreeWidgetItem*> fileRowsOf(const QStringList& paths) const;
 
     // Deletes a row with its rows below, and their nodes: the result no longer holds those files.
     void removeRow(QTreeWidgetItem* row);
     // Sends the files of the current row's group again.
     void reloadCurrentGroup();
-    // Asks whether to go on when an action would leave a set of copies without any; true to go on.
-    bool confirmNoCopyLeft(const QList<QTreeWidgetItem*>& rows);
 
     static ImageInfo* nodeOf(const QTreeWidgetItem* item);
     static QString filePathOf(const QTreeWidgetItem* item);
@@ -53,6 +54,8 @@ signals:
     void findStepInfo(QString strInfo);
     void currentGroupChanged(QStringList files);
     void selectChanged(QString file);
+    // The user chose "删除(&D)" for these files; the window moves them to the trash.
+    void trashRequested(QStringList files);
 
 public slots:
     void onFindEnd();

@@ -3,9 +3,11 @@
 #include "search/findfileinfo.h"
 #include "search/imageinfo.h"
 #include "search/likefindcfg.h"
+#include "sys/filecopier.h"
 #include "sys/fileutil.h"
 #include "task/pooljob.h"
 #include "widgets/aboutmedlg.h"
+#include "window/filemenu.h"
 #include "window/imagelistwidget.h"
 #include "window/imagetreewidget.h"
 
@@ -90,6 +92,8 @@ LikeFindWnd::LikeFindWnd()
     connect(m_dupImage, &ImageTreeWidget::findEnd, this, &LikeFindWnd::onFindEnd);
     connect(m_dupImage, &ImageTreeWidget::currentGroupChanged, m_viewImage, &ImageListWidget::onLoadFiles);
     connect(m_dupImage, &ImageTreeWidget::selectChanged, m_viewImage, &ImageListWidget::onSelectItem);
+    connect(m_dupImage, &ImageTreeWidget::trashRequested, this, &LikeFindWnd::trashFiles);
+    connect(m_viewImage, &ImageListWidget::trashRequested, this, &LikeFindWnd::trashFiles);
 }
 
 LikeFindWnd::~LikeFindWnd()
@@ -406,6 +410,48 @@ void LikeFindWnd::onDelSelFile()
         processChecked(4, QString());
 }
 
+namespace {
+
+// Runs the loop until the job is done, so the window keeps painting meanwhile.
+template <class T> T waitFor(const QFuture<T>& job)
+{
+    QFutureWatcher<T> watcher;
+    QEventLoop wait;
+    QObject::connect(&watcher, &QFutureWatcherBase::finished, &wait, &QEventLoop::quit);
+    watcher.setFuture(job);
+    if (!job.isFinished())
+        wait.exec();
+    return job.result();
+}
+
+// One file: 1 move, 2 copy, 3 to the trash, 4 delete; never replaces a file at the target.
+bool handleFile(int code, const QString& source, const QString& dest)
+{
+    QString why;
+    bool done = false;
+    switch (code) {
+    case 1:
+        done = FileCopier::moveFile(source, dest, &why) == FileCopier::Published;
+        break;
+    case 2:
+        done = FileCopier::copyFile(source, dest, false, &why) == FileCopier::Published;
+        break;
+    case 3:
+        done = moveToTrash(source);
+        break;
+    case 4:
+        done = QFile::remove(source);
+        break;
+    default:
+        break;
+    }
+    if (!done && !why.isEmpty())
+        qWarning("%s: %s", qUtf8Printable(source), qUtf8Printable(why));
+    return done;
+}
+
+} // namespace
+
 int LikeFindWnd::processChecked(int code, const QString& folder)
 {
     QList<QTreeWidgetItem*> rows;
@@ -413,56 +459,61 @@ int LikeFindWnd::processChecked(int code, const QString& folder)
         if (!ImageTreeWidget::filePathOf(*it).isEmpty())
             rows << *it;
     }
-    // Removing every copy of a photo is never done without asking.
-    if ((code == 3 || code == 4) && !m_dupImage->confirmNoCopyLeft(rows))
-        return -1;
+    return processRows(code, folder, rows);
+}
+
+void LikeFindWnd::trashFiles(const QStringList& files)
+{
+    if (!m_handlingFiles)
+        processRows(3, QString(), m_dupImage->fileRowsOf(files));
+}
+
+void LikeFindWnd::setBusy(bool busy)
+{
+    setEnabled(!busy);
+    if (busy)
+        m_movie->start();
+    else
+        m_movie->stop();
+}
+
+int LikeFindWnd::processRows(int code, const QString& folder, const QList<QTreeWidgetItem*>& rows)
+{
+    if (rows.isEmpty() || m_handlingFiles)
+        return 0;
+    // Thousands of photos take a while: the window keeps painting, and takes no input until they are done.
+    m_handlingFiles = true;
+    // Taking every copy of a photo away, or every copy that still is what the search found, is never done without
+    // asking.
+    if (code != 2) {
+        const QVector<CopySet> sets = m_dupImage->copySets(rows);
+        setBusy(true);
+        const int bare = waitFor(runJob(nullptr, [sets] { return CopySet::countBare(sets); }));
+        setBusy(false);
+        const QString text = code == 1
+            ? tr("选中的文件包含了 %1 组照片的全部副本，移动后查找的目录中将不再保留任何一份。\n你确认要继续吗？")
+            : tr("选中的文件包含了 %1 组照片的全部副本，删除后这些照片将不再保留任何一份。\n你确认要继续吗？");
+        if (bare > 0 && !confirmNoCopyKept(this, text.arg(bare))) {
+            m_handlingFiles = false;
+            return -1;
+        }
+    }
     const QString target = QDir::fromNativeSeparators(folder);
     QVector<QPair<QString, QString>> files;
     for (QTreeWidgetItem* row : rows) {
         const ImageInfo* node = ImageTreeWidget::nodeOf(row);
         files.append({ node->row->fullPath(), pathJoin(target, node->row->FileName) });
     }
-    QFuture<QVector<bool>> job = runJob(nullptr, [code, files] {
+    setBusy(true);
+    const QVector<bool> done = waitFor(runJob(nullptr, [code, files] {
         QVector<bool> done;
-        for (const auto& file : files) {
-            const QString& source = file.first;
-            const QString& dest = file.second;
-            switch (code) {
-            case 1:
-                // Neither rename nor copy replaces a file already at the target.
-                done << (!pathTaken(dest) && QFile::rename(source, dest));
-                break;
-            case 2:
-                done << (!pathTaken(dest) && QFile::copy(source, dest));
-                break;
-            case 3:
-                done << moveToTrash(source);
-                break;
-            case 4:
-                done << QFile::remove(source);
-                break;
-            default:
-                done << false;
-                break;
-            }
-        }
+        for (const auto& file : files)
+            done << handleFile(code, file.first, file.second);
         return done;
-    });
-    // Thousands of photos take a while: the window keeps painting, and takes no input until they are done.
-    m_handlingFiles = true;
-    setEnabled(false);
-    m_movie->start();
-    QFutureWatcher<QVector<bool>> watcher;
-    QEventLoop wait;
-    connect(&watcher, &QFutureWatcherBase::finished, &wait, &QEventLoop::quit);
-    watcher.setFuture(job);
-    if (!job.isFinished())
-        wait.exec();
-    m_movie->stop();
-    setEnabled(true);
+    }));
+    setBusy(false);
     m_handlingFiles = false;
 
-    const QVector<bool> done = job.result();
     int failed = 0;
     for (int i = 0; i < rows.size(); ++i) {
         if (!done.value(i))

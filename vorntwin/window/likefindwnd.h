@@ -36,6 +36,11 @@ public:
     // Acts on the checked files (1 move, 2 copy, 3 recycle, 4 delete) on a pool thread while the window keeps
     // painting but takes no input; the number that failed, or -1 when the user stopped before anything was done.
     int processChecked(int code, const QString& folder);
+    // The same for the file rows given; before a move or removal, asks when some photo would keep no copy that is
+    // still what the search found.
+    int processRows(int code, const QString& folder, const QList<QTreeWidgetItem*>& rows);
+    // Moves the files of the tree's or the list's "删除(&D)" to the trash, as "删除到回收站" does.
+    void trashFiles(const QStringList& files);
     void removeRow(QTreeWidgetItem* row);
     void exportList(int mode);
     // Writes the rows of a mode (-1 all, 2 checked, 0 unchecked) to the file; false when it failed.
@@ -84,6 +89,7 @@ private:
     void information(const QString& text);
     bool question(const QString& text);
     void toggleView(QWidget* widget, QAction* action);
+    void setBusy(bool busy);
 
     QMenu* m_mainMenu = nullptr;
     QMenu* m_viewMenu = nullptr;

@@ -1,12 +1,16 @@
-#include "filecopier.h"
+#include "sys/filecopier.h"
 
 #include "sys/fileutil.h"
 #include "sys/platform.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -34,6 +38,38 @@ QByteArray fdPath(int fd)
     return QByteArray("/proc/self/fd/") + QByteArray::number(fd);
 }
 
+qint64 nanoseconds(const struct timespec& t)
+{
+    return qint64(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+struct timespec timespecOf(qint64 ns)
+{
+    struct timespec t { };
+    t.tv_sec = time_t(ns / 1000000000LL);
+    t.tv_nsec = long(ns % 1000000000LL);
+    return t;
+}
+
+void setWhy(QString* why, const QString& what)
+{
+    if (why)
+        *why = what;
+}
+
+QString errnoText(const QString& what)
+{
+    return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+// Removes what is at path only while it is still the file id names (a copy this process made).
+void unlinkIf(const QString& path, const FileCopier::FileId& id)
+{
+    FileCopier::FileId now;
+    if (FileCopier::fileId(path, now) && now == id)
+        ::unlink(QFile::encodeName(path).constData());
+}
+
 ssize_t readFull(int fd, char* data, size_t size, off_t offset)
 {
     size_t done = 0;
@@ -52,7 +88,12 @@ ssize_t readFull(int fd, char* data, size_t size, off_t offset)
 
 } // namespace
 
-FileCopier::FileCopier() = default;
+FileCopier::FileCopier()
+    : m_tag(QCoreApplication::applicationName())
+{
+    if (m_tag.isEmpty() || m_tag.contains(QLatin1Char('/')))
+        m_tag = QStringLiteral("vorn");
+}
 
 FileCopier::~FileCopier()
 {
@@ -92,7 +133,10 @@ bool FileCopier::openSource(const QString& path)
     m_srcId = FileId(quint64(st.st_dev), quint64(st.st_ino));
     m_size = st.st_size;
     m_mode = st.st_mode & 0777;
-    m_srcModifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    m_srcModifiedNs = nanoseconds(st.st_mtim);
+    m_srcAccessedNs = nanoseconds(st.st_atim);
+    m_uid = st.st_uid;
+    m_gid = st.st_gid;
     return true;
 }
 
@@ -110,7 +154,8 @@ bool FileCopier::openTemp(const QString& dir)
             return false;
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        m_tempName = QString(".vornsort-%1-%2.tmp")
+        m_tempName = QString(".%1-%2-%3.tmp")
+                         .arg(m_tag)
                          .arg(::getpid())
                          .arg(QRandomGenerator::global()->generate64(), 16, 16, QChar('0'));
         m_dst = ::open(QFile::encodeName(tempPath()).constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
@@ -204,6 +249,22 @@ bool FileCopier::setModified(const QDateTime& modified)
     return platform::writeFileTimes(path, times);
 }
 
+bool FileCopier::keepSourceTimes()
+{
+    if (m_dst < 0)
+        return false;
+    const struct timespec times[2] = { timespecOf(m_srcAccessedNs), timespecOf(m_srcModifiedNs) };
+    return ::futimens(m_dst, times) == 0;
+}
+
+bool FileCopier::keepSourceOwner()
+{
+    if (m_dst < 0 || ::fchown(m_dst, uid_t(m_uid), gid_t(m_gid)) != 0)
+        return false;
+    // A change of owner clears the set-id bits: the mode again.
+    return ::fchmod(m_dst, mode_t(m_mode)) == 0;
+}
+
 bool FileCopier::verify(bool content)
 {
     struct stat st { };
@@ -284,4 +345,143 @@ void FileCopier::discard()
     m_tempName.clear();
     m_published = false;
     m_method = NoCopy;
+}
+
+namespace {
+
+// Copies source beside target and names the copy target once checked. A copy that takes the place of its source
+// (move) also takes its owner and times, is compared byte for byte and is on the disk before it is named.
+FileCopier::Publish publishCopy(
+    FileCopier& copier, const QString& source, const QString& target, bool move, bool content, QString* why)
+{
+    if (!copier.openSource(source)) {
+        setWhy(why, errnoText(QStringLiteral("open")));
+        return FileCopier::PublishFailed;
+    }
+    bool ok = copier.copyTo(ExtractFilePath(target));
+    if (ok && move) {
+        copier.keepSourceOwner();
+        ok = copier.keepSourceTimes();
+    }
+    ok = ok && copier.verify(content || move) && (!move || copier.syncData());
+    if (!ok) {
+        setWhy(why, errnoText(QStringLiteral("copy")));
+        return FileCopier::PublishFailed;
+    }
+    const FileCopier::Publish result = copier.publish(target);
+    if (result == FileCopier::PublishFailed)
+        setWhy(why, errnoText(QStringLiteral("publish")));
+    return result;
+}
+
+} // namespace
+
+FileCopier::Publish FileCopier::copyFile(const QString& source, const QString& target, bool content, QString* why)
+{
+    if (exists(target))
+        return TargetExists;
+    FileCopier copier;
+    return publishCopy(copier, source, target, false, content, why);
+}
+
+namespace {
+
+// A link moves as a new link to the same place (a relative one made absolute, so that it still points there).
+FileCopier::Publish moveLink(const QByteArray& from, const QString& source, const QString& target, QString* why)
+{
+    QByteArray dest(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(from.constData(), dest.data(), size_t(dest.size()));
+    if (n < 0 || n >= dest.size()) {
+        setWhy(why, errnoText(QStringLiteral("readlink")));
+        return FileCopier::PublishFailed;
+    }
+    dest.truncate(int(n));
+    QString pointsTo = QFile::decodeName(dest);
+    if (QDir::isRelativePath(pointsTo))
+        pointsTo = QDir::cleanPath(pathJoin(QFileInfo(source).absolutePath(), pointsTo));
+    const QByteArray to = QFile::encodeName(target);
+    if (::symlink(QFile::encodeName(pointsTo).constData(), to.constData()) != 0) {
+        if (errno == EEXIST)
+            return FileCopier::TargetExists;
+        setWhy(why, errnoText(QStringLiteral("symlink")));
+        return FileCopier::PublishFailed;
+    }
+    if (::unlink(from.constData()) != 0) {
+        setWhy(why, errnoText(QStringLiteral("unlink")));
+        ::unlink(to.constData());
+        return FileCopier::PublishFailed;
+    }
+    return FileCopier::Published;
+}
+
+// 0 renamed; else the errno of the last try (EXDEV: another file system).
+int renameNoReplace(const QByteArray& from, const QByteArray& to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // No exclusive rename on this file system: a hard link fails on an existing name too.
+    if (::link(from.constData(), to.constData()) == 0) {
+        if (::unlink(from.constData()) == 0)
+            return 0;
+        const int err = errno;
+        ::unlink(to.constData());
+        return err;
+    }
+    if (errno == EEXIST || errno == EXDEV)
+        return errno;
+    struct stat st { };
+    if (::lstat(to.constData(), &st) == 0)
+        return EEXIST;
+    // Neither: the check above is the best this file system allows.
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
+} // namespace
+
+FileCopier::Publish FileCopier::moveFile(const QString& source, const QString& target, QString* why)
+{
+    const QByteArray from = QFile::encodeName(source);
+    const QByteArray to = QFile::encodeName(target);
+    struct stat st { };
+    if (from.isEmpty() || to.isEmpty() || ::lstat(from.constData(), &st) != 0) {
+        setWhy(why, errnoText(QStringLiteral("stat")));
+        return PublishFailed;
+    }
+    if (exists(target))
+        return TargetExists;
+    if (S_ISLNK(st.st_mode))
+        return moveLink(from, source, target, why);
+    const int err = renameNoReplace(from, to);
+    if (err == 0)
+        return Published;
+    if (err == EEXIST)
+        return TargetExists;
+    if (err != EXDEV) {
+        errno = err;
+        setWhy(why, errnoText(QStringLiteral("rename")));
+        return PublishFailed;
+    }
+
+    // Another file system: the source goes only once every byte of its copy is on the disk under the name.
+    FileCopier copier;
+    const Publish published = publishCopy(copier, source, target, true, true, why);
+    if (published != Published)
+        return published;
+    const FileId copy = copier.copyId();
+    FileId now;
+    // The source must still be the file copied: anything else put there meanwhile stays.
+    if (!copier.syncFolder()) {
+        setWhy(why, errnoText(QStringLiteral("sync")));
+    } else if (!fileId(source, now) || now != copier.sourceId()) {
+        setWhy(why, QStringLiteral("move: the source changed while it was copied"));
+    } else if (::unlink(from.constData()) != 0) {
+        setWhy(why, errnoText(QStringLiteral("unlink")));
+    } else {
+        return Published;
+    }
+    unlinkIf(target, copy);
+    copier.syncFolder();
+    return PublishFailed;
 }
