@@ -622,7 +622,7 @@ void TestExivTags::anotherProgramsSaveIsKept()
     }
     editor.stop();
     QVERIFY2(editor.undone().isEmpty(), qPrintable(editor.undone().join('\n')));
-    QVERIFY(editor.saves() > 100);
+    QVERIFY(editor.saves() > 20);
     QVERIFY(written > 10 * failed);
 
     // Saved between a holder's load and its save, the tags as they were: the tags go into the new version.
