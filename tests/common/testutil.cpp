@@ -393,6 +393,26 @@ Unprivileged::~Unprivileged()
         qFatal("could not return to root");
 }
 
+namespace {
+
+const QFileDevice::Permissions kOpenFolder = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+    | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+
+} // namespace
+
+LockedFolder::LockedFolder(const QString& folder)
+    : m_folder(folder)
+{
+    const QString parent = QFileInfo(folder).absolutePath();
+    m_ok = QFile::setPermissions(parent, kOpenFolder)
+        && QFile::setPermissions(folder, kOpenFolder & ~QFileDevice::Permissions(QFileDevice::WriteOwner));
+}
+
+LockedFolder::~LockedFolder()
+{
+    QFile::setPermissions(m_folder, kOpenFolder);
+}
+
 FileSizeLimit::FileSizeLimit(qint64 limit)
 {
     struct rlimit old { };

@@ -174,6 +174,21 @@ private:
     bool m_switched = false;
 };
 
+// For its life, the files of a folder can be seen but neither moved nor removed under Unprivileged: the folder is
+// read and search only, its parent open for search. Afterwards the folder is writable again.
+class LockedFolder {
+public:
+    explicit LockedFolder(const QString& folder);
+    ~LockedFolder();
+    LockedFolder(const LockedFolder&) = delete;
+    LockedFolder& operator=(const LockedFolder&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    QString m_folder;
+    bool m_ok = false;
+};
+
 // For its life, no file this process writes may grow past limit bytes (a stand-in for a full disk); a write
 // beyond fails instead of raising SIGXFSZ.
 class FileSizeLimit {

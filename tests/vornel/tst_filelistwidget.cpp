@@ -249,8 +249,9 @@ void TestFileListWidget::visibleThumbnailsFirst()
 void TestFileListWidget::trashAndRename()
 {
     FileListWidget& list = *m_list;
+    QVERIFY(QDir().mkpath(m_dir->file("锁 住")));
     QStringList files;
-    for (const char* name : { "a.png", "b 照片.png", "c.png", "d.png" })
+    for (const char* name : { "a.png", "b 照片.png", "c.png", "锁 住/d.png", "e.png" })
         files << makeImage(m_dir->path(), name);
     QWeakPointer<ItemInfo> a, b;
     {
@@ -262,23 +263,39 @@ void TestFileListWidget::trashAndRename()
     }
     for (int i = 0; i < 3; ++i)
         list.item(i)->setSelected(true);
-    QVERIFY(QFile::remove(files.at(2))); // c cannot go to the trash
+    QVERIFY(QFile::remove(files.at(2))); // c is gone already
     QSignalSpy shown(&list, &FileListWidget::showImage);
     {
         PoolGate release(itemReleasePool);
         QVERIFY(release.holding());
         const auto told = answerMessageBox();
         list.onDelete();
-        QVERIFY(told->ran && told->text.contains(files.at(2)));
-        // Only the rows whose file went are gone; the next row is shown once; their items go on the release pool.
-        QCOMPARE(rowNames(list), QStringList({ "c.png", "d.png" }));
+        // The file that was gone is named as gone, not as still in place, and leaves like the trashed ones.
+        QVERIFY(told->ran && told->text.contains(files.at(2)) && told->text.contains("已不在原处"));
+        QVERIFY(!told->text.contains("仍在原处"));
+        // The next row is shown once, highlighted alone; the items go on the release pool.
+        QCOMPARE(rowNames(list), QStringList({ "d.png", "e.png" }));
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().at(0).value<ItemInfoPtr>()->fileName(), currentName(list));
+        QCOMPARE(list.selectedItems(), QList<QListWidgetItem*>({ list.currentItem() }));
         QVERIFY(a && b);
     }
     QTRY_VERIFY(!a && !b);
     const QString trash = qEnvironmentVariable("XDG_DATA_HOME") + "/Trash/files/";
-    QVERIFY(QFile::exists(trash + "a.png") && QFile::exists(trash + "b 照片.png") && QFile::exists(files.at(3)));
+    QVERIFY(QFile::exists(trash + "a.png") && QFile::exists(trash + "b 照片.png") && QFile::exists(files.at(4)));
+
+    // A file the user may not move stays, with its row, and is named as still in place.
+    QTRY_VERIFY(list.currentInfo()->tagReady == 1 && !list.currentInfo()->isBusy());
+    {
+        LockedFolder locked(m_dir->file("锁 住"));
+        QVERIFY(locked.ok());
+        Unprivileged user;
+        const auto told = answerMessageBox();
+        list.onDelete();
+        QVERIFY(told->ran && told->text.contains(files.at(3)) && told->text.contains("仍在原处"));
+    }
+    QCOMPARE(rowNames(list), QStringList({ "d.png", "e.png" }));
+    QVERIFY(QFile::exists(files.at(3)));
 
     // Renamed, the canvas and the window's title line follow the new name.
     list.setCurrentRow(1);

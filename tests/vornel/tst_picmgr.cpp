@@ -11,7 +11,10 @@
 #include "panels/filetreeview.h"
 #include "panels/imagepreview.h"
 #include "panels/taginfoview.h"
+#include "property/qtproperty.h"
+#include "property/qttreepropertybrowser.h"
 #include "records/histaglist.h"
+#include "tagwidgets/xseltagcontainer.h"
 #include "viewer/filelistwidget.h"
 #include "viewer/picview.h"
 #include "widgets/iconcombobox.h"
@@ -21,6 +24,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
 #include <QSlider>
@@ -122,6 +126,7 @@ private slots:
     void layoutAndBarsKeptAcrossRestarts();
     void handedItemsSurviveFirstPaint();
     void gridFailuresReachTheStatusBar();
+    void gridNamesWhatFailed();
 
 private:
     std::unique_ptr<VornelEnv> m_env;
@@ -291,6 +296,20 @@ void TestPicMgr::panelsSettingsAndViewerFollowTheGrid()
     QVERIFY(viewer && viewer->isVisible());
     QCOMPARE(viewer->fileList()->count(), 2);
     QCOMPARE(viewer->fileList()->currentRow(), 1);
+
+    // A folder without photos: no panel shows a photo, and the tag panel edits nothing.
+    TempDir empty;
+    grid->listFolder(empty.path(), QString());
+    QTRY_VERIFY(grid->listFuture().isFinished());
+    QVERIFY(form->preview()->fileInfo().fileName().isEmpty() && form->preview()->image().isNull());
+    QVERIFY(!form->tagInfo()->heldItem() && !form->tagInfo()->isEditable());
+    QVERIFY(form->tagInfo()->selColors()->getColor().isEmpty());
+    QTRY_VERIFY(!form->exivInfo()->isLoading());
+    QVERIFY(form->exivInfo()->fileInfo().fileName().isEmpty());
+    for (QtProperty* group : form->exivInfo()->browser()->properties()) {
+        for (QtProperty* prop : group->subProperties())
+            QVERIFY2(prop->valueText().isEmpty(), qPrintable(prop->propertyName()));
+    }
 }
 
 void TestPicMgr::layoutAndBarsKeptAcrossRestarts()
@@ -359,6 +378,52 @@ void TestPicMgr::gridFailuresReachTheStatusBar()
     emit mgr->form()->tagInfo()->saveStar(4);
     QTRY_VERIFY_WITH_TIMEOUT(label->text().contains(QStringLiteral("1 个失败")), 20000);
     QCOMPARE(mgr->statusText(), label->text());
+}
+
+void TestPicMgr::gridNamesWhatFailed()
+{
+    QVERIFY(QDir().mkpath(m_dir->file("锁 住")));
+    QStringList files;
+    for (const char* name : { "锁 住/a.jpg", "锁 住/b.jpg", "锁 住/c.jpg" })
+        files << makeImage(m_dir->path(), name, 80, 60);
+    AppCfg::instance()->lastPath = m_dir->file("锁 住");
+    PicMgr* mgr = shownManager();
+    QVERIFY(mgr);
+    MediaListView* grid = mgr->form()->listView();
+    MediaModel* model = grid->mediaModel();
+    QVERIFY(waitLoaded(grid, 3));
+    grid->setCurrentIndex(model->index(0, 0));
+
+    // A name the grid refuses is said, and the file keeps its name.
+    grid->onRename();
+    QVERIFY(grid->nameEditor()->isVisible());
+    grid->nameEditor()->setText("b.jpg");
+    auto told = answerMessageBox();
+    QTest::keyClick(grid->nameEditor(), Qt::Key_Return);
+    QVERIFY(told->ran && told->text.contains("已经有同名的文件"));
+    QVERIFY(QFile::exists(files.at(0)) && model->filePath(grid->currentIndex()) == files.at(0));
+
+    // A file the user may not move keeps its cell and is named as still in place.
+    {
+        LockedFolder locked(m_dir->file("锁 住"));
+        QVERIFY(locked.ok());
+        Unprivileged user;
+        told = answerMessageBox();
+        grid->onDelete();
+        QVERIFY(told->ran && told->text.contains(files.at(0)) && told->text.contains("仍在原处"));
+    }
+    QCOMPARE(model->rowCount(), 3);
+    QVERIFY(QFile::exists(files.at(0)));
+
+    // One removed by other hands is named as gone, and its cell leaves; the next cell is current and selected.
+    QVERIFY(QFile::remove(files.at(0)));
+    told = answerMessageBox();
+    grid->onDelete();
+    QVERIFY(told->ran && told->text.contains(files.at(0)) && told->text.contains("已不在原处"));
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->filePath(grid->currentIndex()), files.at(1));
+    QVERIFY(grid->selectionModel()->isSelected(grid->currentIndex()));
+    QTRY_COMPARE(mgr->form()->tagInfo()->heldItem()->fileName(), QString("b.jpg"));
 }
 
 VORN_XDG_TEST_MAIN(TestPicMgr)

@@ -1,9 +1,12 @@
 #include "common/vorneltest.h"
 #include "dialogs/settingdlg.h"
+#include "grid/mediaitem.h"
 #include "grid/medialistview.h"
 #include "grid/mediamodel.h"
 #include "manager/imageviewform.h"
 #include "manager/picmgr.h"
+#include "panels/exivinfoview.h"
+#include "panels/imagepreview.h"
 #include "viewer/filelistitem.h"
 #include "viewer/filelistwidget.h"
 #include "viewer/imageshowview.h"
@@ -12,6 +15,7 @@
 
 #include <QGraphicsItem>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -44,6 +48,48 @@ QString shownFile(PicView* view)
     return item && item->item->isVisible() ? item->filePath : QString();
 }
 
+QModelIndex rowOf(MediaListView* grid, const QString& file)
+{
+    MediaModel* model = grid->mediaModel();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->filePath(model->index(row, 0)) == file)
+            return model->index(row, 0);
+    }
+    return QModelIndex();
+}
+
+QStringList stripFiles(PicView* view)
+{
+    QStringList files;
+    QLinkedList<ItemInfoPtr> items;
+    view->getItems(items);
+    for (const ItemInfoPtr& info : qAsConst(items))
+        files << info->fileInfo.absoluteFilePath();
+    return files;
+}
+
+// The manager shown on the folder with every cell loaded; null when it does not settle.
+PicMgr* managerOn(const QString& folder, int rows)
+{
+    AppCfg::instance()->lastPath = folder;
+    PicMgr* wnd = PicMgr::instance();
+    wnd->show();
+    MediaModel* model = wnd->form()->listView()->mediaModel();
+    const bool loaded = QTest::qWaitFor(
+        [&] {
+            if (model->rowCount() != rows)
+                return false;
+            for (int row = 0; row < rows; ++row) {
+                const ItemInfoPtr info = model->itemFromIndex(model->index(row, 0))->getInfo();
+                if (info->tagReady != 1 || info->isBusy())
+                    return false;
+            }
+            return true;
+        },
+        20000);
+    return loaded ? wnd : nullptr;
+}
+
 } // namespace
 
 class TestPicView : public QObject {
@@ -58,6 +104,9 @@ private slots:
     void stepsAndTrashes();
     void chosenFileAndStripSettings();
     void managerAndViewerHandOver();
+    void trashedRowsLeaveBothWindows();
+    void stripHighlightsTheShownRowAlone();
+    void renameInStripReachesTheManager();
 
 private:
     std::unique_ptr<VornelEnv> m_env;
@@ -241,6 +290,153 @@ void TestPicView::managerAndViewerHandOver()
     QCOMPARE(model->rowCount(), 1);
     grid->slot_double_clicked(model->index(0, 0));
     QCOMPARE(view->fileList()->count(), 1);
+}
+
+void TestPicView::trashedRowsLeaveBothWindows()
+{
+    QStringList files;
+    for (const char* name : { "1 一.png", "2 二 照片.png", "3 三.png", "4 四.png" })
+        files << makeImage(m_dir->path(), name, 300, 200);
+    PicMgr* wnd = managerOn(m_dir->path(), 4);
+    QVERIFY(wnd);
+    MediaListView* grid = wnd->form()->listView();
+    MediaModel* model = grid->mediaModel();
+
+    // Trashed in the viewer, the photo leaves the grid at once, and stays out once the viewer is closed by its
+    // title-bar button.
+    grid->setCurrentIndex(rowOf(grid, files.at(1)));
+    grid->slot_double_clicked(rowOf(grid, files.at(1)));
+    PicView* view = PicView::current();
+    QTRY_COMPARE(shownFile(view), files.at(1));
+    button(view, "btDelFile")->click();
+    QCOMPARE(shownFile(view), files.at(2));
+    QCOMPARE(model->rowCount(), 3);
+    QVERIFY(!rowOf(grid, files.at(1)).isValid());
+    // In both windows the next photo takes its place.
+    QCOMPARE(model->filePath(grid->currentIndex()), files.at(2));
+    QVERIFY(grid->selectionModel()->isSelected(grid->currentIndex()));
+    button(view, "btClose")->click();
+    QTRY_VERIFY(!PicView::current());
+    QCOMPARE(model->rowCount(), 3);
+
+    // A neighbour opened again: the viewer gets the grid's rows, the trashed photo not among them.
+    grid->slot_double_clicked(rowOf(grid, files.at(2)));
+    view = PicView::current();
+    QTRY_COMPARE(shownFile(view), files.at(2));
+    QCOMPARE(stripFiles(view), QStringList({ files.at(0), files.at(2), files.at(3) }));
+
+    // Removed by other hands meanwhile: deleting it says it is gone, not that it stays, and it leaves both windows.
+    QVERIFY(QFile::remove(files.at(2)));
+    const auto told = answerMessageBox();
+    button(view, "btDelFile")->click();
+    QVERIFY(told->ran && told->text.contains(files.at(2)) && told->text.contains("已不在原处"));
+    QVERIFY(!told->text.contains("仍在原处"));
+    QCOMPARE(stripFiles(view), QStringList({ files.at(0), files.at(3) }));
+    QCOMPARE(model->rowCount(), 2);
+
+    // One that went while the user was in another window leaves both when the manager comes to the front.
+    QVERIFY(QFile::remove(files.at(3)));
+    QApplication::setActiveWindow(wnd);
+    QTRY_COMPARE(model->rowCount(), 1);
+    QCOMPARE(stripFiles(view), QStringList({ files.at(0) }));
+
+    // The last photo trashed in the grid: the viewer shows nothing, its information line is blank.
+    grid->selectAll();
+    grid->onDelete();
+    QCOMPARE(view->fileList()->count(), 0);
+    QCOMPARE(shownFile(view), QString());
+    QVERIFY(qobject_cast<QLabel*>(part(view, "lbInfo"))->text().isEmpty());
+}
+
+void TestPicView::stripHighlightsTheShownRowAlone()
+{
+    QStringList files;
+    for (const char* name : { "a.png", "b.png", "c.png", "d.png" })
+        files << makeImage(m_dir->path(), name);
+    PicMgr* wnd = managerOn(m_dir->path(), 4);
+    QVERIFY(wnd);
+    MediaListView* grid = wnd->form()->listView();
+    grid->slot_double_clicked(rowOf(grid, files.at(0)));
+    PicView* view = PicView::current();
+    FileListWidget* list = view->fileList();
+    QTRY_COMPARE(shownFile(view), files.at(0));
+    const auto highlighted = [list] {
+        QStringList names;
+        for (const QListWidgetItem* item : list->selectedItems())
+            names << static_cast<const FileListItem*>(item)->itemInfo()->fileName();
+        return names;
+    };
+    QCOMPARE(highlighted(), QStringList({ "a.png" }));
+    // Rows highlighted one by one, as the user's clicks with Ctrl do.
+    const auto highlightAll = [list] {
+        for (int i = 0; i < list->count(); ++i)
+            list->item(i)->setSelected(true);
+    };
+
+    // Rows the user highlighted go when the arrows step, when the grid sends the viewer another photo and when the
+    // viewer comes back from the manager.
+    highlightAll();
+    button(view, "btNextFile")->click();
+    QCOMPARE(highlighted(), QStringList({ "b.png" }));
+    highlightAll();
+    grid->slot_double_clicked(rowOf(grid, files.at(3)));
+    QTRY_COMPARE(shownFile(view), files.at(3));
+    QCOMPARE(highlighted(), QStringList({ "d.png" }));
+    highlightAll();
+    view->onPicMgr();
+    grid->slot_double_clicked(rowOf(grid, files.at(2)));
+    QCOMPARE(highlighted(), QStringList({ "c.png" }));
+
+    // So the strip's "删除(&D)" trashes the photo on screen alone.
+    list->onDelete();
+    QCOMPARE(stripFiles(view), QStringList({ files.at(0), files.at(1), files.at(3) }));
+    QVERIFY(QFile::exists(files.at(0)) && QFile::exists(files.at(1)) && !QFile::exists(files.at(2)));
+}
+
+void TestPicView::renameInStripReachesTheManager()
+{
+    const QString first = makeImage(m_dir->path(), "旧 名.png", 300, 200);
+    const QString second = makeImage(m_dir->path(), "other.png");
+    PicMgr* wnd = managerOn(m_dir->path(), 2);
+    QVERIFY(wnd);
+    ImageViewForm* form = wnd->form();
+    MediaListView* grid = form->listView();
+    const auto renameShown = [](PicView* view, const QString& name) {
+        onNextModal([name](QWidget* w) {
+            w->findChild<QLineEdit*>("leFileName")->setText(name);
+            w->findChild<QPushButton*>("btRename")->click();
+        });
+        view->fileList()->onRename();
+    };
+
+    // The items are the grid's: the metadata panel and the preview follow the new name.
+    grid->setCurrentIndex(rowOf(grid, first));
+    grid->slot_double_clicked(rowOf(grid, first));
+    PicView* view = PicView::current();
+    QTRY_COMPARE(shownFile(view), first);
+    QTRY_COMPARE(form->exivInfo()->fileInfo().fileName(), QString("旧 名.png"));
+    renameShown(view, "新 名.png");
+    QCOMPARE(form->exivInfo()->fileInfo().fileName(), QString("新 名.png"));
+    QCOMPARE(form->preview()->fileInfo().fileName(), QString("新 名.png"));
+    QTRY_COMPARE(shownFile(view), m_dir->file("新 名.png"));
+
+    // The viewer listed the folder itself: the grid's own cell takes the new name too.
+    view->close();
+    QTRY_VERIFY(!PicView::current());
+    grid->setCurrentIndex(rowOf(grid, second));
+    view = PicView::instance();
+    view->show();
+    QCOMPARE(view->selectFile(second), 1);
+    QTRY_COMPARE(shownFile(view), second);
+    QTRY_VERIFY(view->fileList()->currentInfo()->tagReady == 1 && !view->fileList()->currentInfo()->isBusy());
+    QLinkedList<ItemInfoPtr> viewItems, gridItems;
+    view->getItems(viewItems);
+    form->getItems(gridItems);
+    QVERIFY(viewItems.last() != gridItems.last());
+    renameShown(view, "第二.png");
+    QVERIFY(!rowOf(grid, second).isValid());
+    QCOMPARE(grid->currentIndex(), rowOf(grid, m_dir->file("第二.png")));
+    QCOMPARE(form->exivInfo()->fileInfo().fileName(), QString("第二.png"));
 }
 
 VORN_XDG_TEST_MAIN(TestPicView)

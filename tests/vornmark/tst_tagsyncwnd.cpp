@@ -277,7 +277,7 @@ void TestTagSyncWnd::stopAndCloseDuringRun()
     QElapsedTimer t;
     t.start();
     wnd->close();
-    QVERIFY(t.elapsed() < 3000);
+    QVERIFY(t.elapsed() < 10000); // the run is cancelled, not finished (see the row count)
     QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 0);
     {
         PooledDb<TagDb> db(tagDbPool);

@@ -26,9 +26,6 @@ private slots:
     void on_btRename_clicked();
 
 private:
-    // The message refusing a name, or an empty text when it may be used.
-    QString refusal(const QString& name) const;
-
     ItemInfoPtr m_info;
     std::unique_ptr<Ui::RenameDlg> ui;
 };

@@ -1,9 +1,11 @@
 #include "grid/medialistview.h"
 
 #include "app/appcfg.h"
+#include "app/photofiles.h"
 #include "app/windows.h"
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
+#include "dialogs/askbox.h"
 #include "grid/colormenuwdg.h"
 #include "grid/gridhost.h"
 #include "grid/mediadelegate.h"
@@ -31,6 +33,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QWidgetAction>
+
+#include <algorithm>
 
 namespace {
 
@@ -84,6 +88,8 @@ MediaListView::MediaListView(QWidget* parent)
     connect(this, &MediaListView::listedFiles, this, &MediaListView::onListedFiles, Qt::QueuedConnection);
     connect(this, &MediaListView::listedEnd, this, &MediaListView::onListedEnd, Qt::QueuedConnection);
     connect(TagFileWriter::instance(), &TagFileWriter::batchDone, this, &MediaListView::onFileBatchDone);
+    connect(PhotoFiles::instance(), &PhotoFiles::filesRemoved, this, &MediaListView::onFilesRemoved);
+    connect(PhotoFiles::instance(), &PhotoFiles::fileRenamed, this, &MediaListView::onFileRenamed);
 }
 
 MediaListView::~MediaListView()
@@ -217,7 +223,6 @@ void MediaListView::onFindFileEnd(QString strCurFilePath)
 
 void MediaListView::clear()
 {
-    m_rowsRemoved = false;
     if (m_listStop)
         *m_listStop = true;
     m_listFuture.cancel();
@@ -239,6 +244,7 @@ void MediaListView::clear()
     m_awaitingTags.clear();
     m_model->clear();
     emit itemCleared();
+    emit currentCleared();
 }
 
 bool MediaListView::isCurrentPath(const QString& filePath) const
@@ -382,6 +388,8 @@ void MediaListView::slot_current_changed(QModelIndex current, QModelIndex)
         if (item->getInfo()->tagReady != 1)
             m_awaitingTags = item->getInfo();
         emit selectItemChanged(item->getInfo());
+    } else {
+        emit currentCleared();
     }
 }
 
@@ -495,22 +503,99 @@ void MediaListView::onCopy()
 void MediaListView::onDelete()
 {
     hideEditors();
+    const QStringList paths = selectedPaths();
+    // The cells leave when the files are announced as removed (onFilesRemoved), here and in the viewer alike; a
+    // file that could not be trashed keeps its cell and is named.
+    if (!paths.isEmpty())
+        PhotoFiles::instance()->trash(this, paths);
+}
+
+void MediaListView::onFilesRemoved(const QStringList& paths)
+{
+    const QSet<QString> gone(paths.begin(), paths.end());
+    const int shown = currentIndex().isValid() ? currentIndex().row() : -1;
+    int place = shown; // where the current cell is, as cells before it go
+    bool currentGone = false;
     QList<QPersistentModelIndex> rows;
-    QStringList paths;
-    for (const QModelIndex& index : visibleSelection()) {
+    const int n = m_model->rowCount();
+    for (int row = 0; row < n; ++row) {
+        MediaItem* item = itemAt(m_model->index(row, 0));
+        if (!item || !item->getInfo() || !gone.contains(item->getInfo()->fileInfo.absoluteFilePath()))
+            continue;
+        rows.append(QPersistentModelIndex(m_model->index(row, 0)));
+        if (row < shown)
+            --place;
+        else if (row == shown)
+            currentGone = true;
+    }
+    if (rows.isEmpty())
+        return;
+    hideEditors();
+    for (const QPersistentModelIndex& index : qAsConst(rows)) {
+        if (MediaItem* item = itemAt(index))
+            m_filterPending.remove(item->getInfo().data());
+        m_model->removeRow(QModelIndex(index));
+    }
+    // The cell after the shown one takes its place (the one before when it was last, rows the filter hides
+    // skipped), selected: it is the one the panels show and edit.
+    if (currentGone) {
+        const int left = m_model->rowCount();
+        int next = -1;
+        for (int row = std::min(place, left - 1); row >= 0 && row < left && next < 0; ++row) {
+            if (!isRowHidden(row))
+                next = row;
+        }
+        for (int row = std::min(place, left) - 1; row >= 0 && next < 0; --row) {
+            if (!isRowHidden(row))
+                next = row;
+        }
+        if (next >= 0)
+            selectionModel()->setCurrentIndex(m_model->index(next, 0), QItemSelectionModel::ClearAndSelect);
+    }
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        emit currentCleared();
+    else if (!selectionModel()->hasSelection())
+        selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
+}
+
+void MediaListView::onFileRenamed(const QString& oldPath, const ItemInfoPtr& info)
+{
+    if (m_currentPath == oldPath)
+        m_currentPath = info->fileInfo.absoluteFilePath(); // a single file shown
+    const int n = m_model->rowCount();
+    for (int row = 0; row < n; ++row) {
+        const QModelIndex index = m_model->index(row, 0);
         MediaItem* item = itemAt(index);
         if (!item || !item->getInfo())
             continue;
-        rows.append(QPersistentModelIndex(index));
-        paths.append(item->getInfo()->fileInfo.absoluteFilePath());
-    }
-    // A file that could not be trashed keeps its cell.
-    for (int i = 0; i < rows.size(); ++i) {
-        if (moveToTrash(paths[i])) {
-            m_model->removeRow(QModelIndex(rows[i]));
-            m_rowsRemoved = true;
+        if (item->getInfo() != info) {
+            if (item->getInfo()->fileInfo.absoluteFilePath() != oldPath)
+                continue;
+            // The grid's own item of the file, still under the old name: the renamed one takes its place.
+            QLinkedList<ItemInfoPtr> stale { item->getInfo() };
+            m_filterPending.remove(stale.first().data());
+            item->setInfo(info);
+            m_model->releaseItems(std::move(stale));
         }
+        update(index);
+        // The panels show the file by its new name.
+        if (index == currentIndex())
+            slot_current_changed(index, index);
+        return;
     }
+}
+
+void MediaListView::sweepRows()
+{
+    QLinkedList<ItemInfoPtr> items;
+    m_model->items(items);
+    QStringList paths;
+    for (const ItemInfoPtr& info : qAsConst(items)) {
+        if (info)
+            paths.append(info->fileInfo.absoluteFilePath());
+    }
+    PhotoFiles::instance()->sweep(paths);
 }
 
 void MediaListView::onRename()
@@ -541,14 +626,11 @@ void MediaListView::slot_fileNameEditFinished()
     // The name as it was: nothing to rename (simplifying it could still change it).
     if (m_nameEditor->text() == item->getInfo()->fileName())
         return;
-    const QString name = m_nameEditor->text().simplified();
-    if (name.isEmpty())
-        return;
-    if (item->getInfo()->rename(name) == 0) {
-        update(index);
-        if (index == currentIndex())
-            emit selectItemChanged(item->getInfo());
-    }
+    // The cell and the panels follow the new name when it is announced (onFileRenamed); a refusal is said.
+    const ItemInfoPtr info = item->getInfo();
+    const QString refused = PhotoFiles::instance()->rename(info, m_nameEditor->text().simplified());
+    if (!refused.isEmpty())
+        AskBox::info(this, refused);
 }
 
 // ---- editors and menus ----
@@ -928,13 +1010,11 @@ void MediaListView::showInViewer(QModelIndex index, bool hideMgr)
         manager->hide();
     bringForward(viewer->viewerWidget());
     const QString path = m_model->filePath(index);
-    // Rows trashed here since the viewer last took them: it takes them again, without those.
-    if (viewer->isCurrentPath(path) && !m_rowsRemoved) {
+    if (viewer->isCurrentPath(path)) {
         viewer->selectFile(path);
     } else {
         QLinkedList<ItemInfoPtr> items;
         m_model->items(items);
         viewer->loadItems(items, path);
-        m_rowsRemoved = false;
     }
 }

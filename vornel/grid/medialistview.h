@@ -47,6 +47,8 @@ public:
     // Takes the items (row order, shared) as rows; 0 when curFile's row was made current, else -1.
     int loadItems(QLinkedList<ItemInfoPtr>& items, const QString& curFile);
     void showInViewer(QModelIndex index, bool hideMgr);
+    // Looks in the background for cells whose file is no longer there; those cells leave.
+    void sweepRows();
 
     // The listing job's future (finished once the folder is listed or the listing stopped).
     QFuture<void> listFuture() const { return m_listFuture; }
@@ -72,6 +74,8 @@ signals:
     void bookmarkAdded(QString strUrl, int iType);
     void bookmarkAdded(QString strUrl);
     void itemCleared();
+    // No cell is current any more (the grid was cleared, or the last cell left): the panels show nothing.
+    void currentCleared();
     void findFile(QString strFilePath);
     void findFileEnd(QString strCurFilePath);
 
@@ -114,6 +118,10 @@ public slots:
     void onSaveTags(int iStar, QList<QRgb> rgbs, QStringList tags);
     void onFindFile(QString strFilePath);
     void onFindFileEnd(QString strCurFilePath);
+    // Files that left the disk (trashed here or in the viewer, or gone): their cells leave.
+    void onFilesRemoved(const QStringList& paths);
+    // A file renamed here or in the viewer: its cell and the panels follow.
+    void onFileRenamed(const QString& oldPath, const ItemInfoPtr& info);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -176,8 +184,6 @@ private:
     QLineEdit* m_tagEditor = nullptr;
     QString m_currentPath;
     bool m_filterOn = false;
-    // Rows went to the trash since this folder was listed or last handed to the viewer.
-    bool m_rowsRemoved = false;
     QList<int> m_filterStars;
     QList<QRgb> m_filterColors;
     QStringList m_filterKeys;

@@ -84,6 +84,12 @@ void ImageViewForm::connectViews()
     connect(grid, &MediaListView::selectItemChanged, wgExivInfo, &ExivInfoView::onLoadFile);
     connect(grid, &MediaListView::itemDataChanged, wgExivInfo, &ExivInfoView::onLoadFile);
     connect(grid, &MediaListView::itemCleared, this, &ImageViewForm::itemCleared);
+    // No current photo: the panels show nothing, so nothing off screen can be tagged.
+    connect(grid, &MediaListView::currentCleared, this, [this] {
+        lbPreview->onLoadFile(ItemInfoPtr());
+        wgTagInfo->onLoadFile(ItemInfoPtr());
+        wgExivInfo->onLoadFile(ItemInfoPtr());
+    });
     connect(tvFileTree, &FileTreeView::selectPathChanged, grid, &MediaListView::onLoadPath);
     connect(tvFileTree, &FileTreeView::bookmarkAdded, tvBookmarkView,
         qOverload<QString, int>(&BookmarkView::onAddBookmark));

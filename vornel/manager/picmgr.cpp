@@ -336,6 +336,14 @@ void PicMgr::onHisTextTagChanged()
         onFilter();
 }
 
+void PicMgr::changeEvent(QEvent* event)
+{
+    LessWidget::changeEvent(event);
+    // Back from the viewer, a tool or another program: cells whose file went meanwhile leave.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_form->listView()->sweepRows();
+}
+
 void PicMgr::closeEvent(QCloseEvent* event)
 {
     disconnectForm();

@@ -64,6 +64,7 @@ public slots:
     void onHisTextTagChanged();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void firstPaintedEvent(QEvent* event) override;
 

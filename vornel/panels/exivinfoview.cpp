@@ -101,16 +101,28 @@ void ExivInfoView::closeEvent(QCloseEvent* event)
 
 void ExivInfoView::onLoadFile(ItemInfoPtr info)
 {
-    if (!info || isPanelHidden(this))
+    if (!info) {
+        // No current picture: nothing of an earlier one stays, nor arrives later.
+        m_fileInfo = QFileInfo();
+        onLoaded(Facts());
+        return;
+    }
+    if (isPanelHidden(this))
         return;
     m_fileInfo = info->fileInfo;
     const QString path = m_fileInfo.absoluteFilePath();
     const QSet<QString> keys = m_keys;
-    m_job.request([path, keys] { return readFacts(path, keys); });
+    m_job.request([path, keys] {
+        Facts facts = readFacts(path, keys);
+        facts.path = path;
+        return facts;
+    });
 }
 
 void ExivInfoView::onLoaded(const Facts& facts)
 {
+    if (facts.path != m_fileInfo.absoluteFilePath())
+        return;
     for (QtVariantProperty* prop : m_fileProps)
         prop->setValue(QString());
     for (QtVariantProperty* prop : m_exivProps)

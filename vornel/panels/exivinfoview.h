@@ -29,6 +29,7 @@ public:
         bool opened = false; // the metadata library could read the file; nothing is shown otherwise
         QStringList file; // the file facts in the order of the group
         QHash<QString, QString> values; // metadata key -> value text, for the keys asked for
+        QString path; // the file asked for
     };
 
     explicit ExivInfoView(QWidget* parent = nullptr);
@@ -45,6 +46,7 @@ public:
     bool isLoading() const { return m_job.isBusy(); }
 
 public slots:
+    // Reads the item's file and shows what it holds; an empty item leaves every value empty.
     void onLoadFile(ItemInfoPtr info);
 
 protected:

@@ -36,7 +36,16 @@ QSize ImagePreview::labelBox() const
 
 void ImagePreview::onLoadFile(ItemInfoPtr info)
 {
-    if (!info || isPanelHidden(this))
+    if (!info) {
+        // No current picture: the label goes blank, and a decode still running is dropped when it ends.
+        m_fileInfo = QFileInfo();
+        m_image = QImage();
+        m_fullSize = QSize();
+        m_state = Shown;
+        putImage();
+        return;
+    }
+    if (isPanelHidden(this))
         return;
     m_fileInfo = info->fileInfo;
     m_state = Loading;

@@ -36,6 +36,7 @@ public:
 public slots:
     // Shows the file in the desktop's file manager, without waiting for it.
     void slot_atFileLocation();
+    // Shows the item's picture; an empty item leaves the panel blank.
     void onLoadFile(ItemInfoPtr info);
 
 protected:

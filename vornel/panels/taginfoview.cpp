@@ -206,8 +206,13 @@ void TagInfoView::onLoadFile(ItemInfoPtr info)
 {
     disconnect(m_waitTags);
     m_info.reset();
+    // No picture at all: nothing is shown, nothing can be edited.
+    if (!info) {
+        showNothing();
+        return;
+    }
     // Nothing held: what stays on show belongs to no picture and must not be sent for the grid's selection.
-    if (isPanelHidden(this) || !info) {
+    if (isPanelHidden(this)) {
         setEditable(false);
         return;
     }

@@ -32,11 +32,6 @@ public:
     virtual QMenu* viewMenu() = 0;
     // Appends the viewer's items in row order.
     virtual void getItems(QLinkedList<ItemInfoPtr>& items) = 0;
-    // Whether rows went (their files to the trash) since the folder was listed or the rows were taken: the manager
-    // then takes the rows anew even when it shows that folder.
-    virtual bool rowsRemoved() { return false; }
-    // The manager took the rows as they are now: they count as listed again.
-    virtual void rowsHandedOver() { }
     // The manager, made when needed; null when there can be none.
     virtual CanvasManager* manager() = 0;
 };

@@ -1,8 +1,8 @@
 #include "viewer/filelistwidget.h"
 
 #include "app/appcfg.h"
+#include "app/photofiles.h"
 #include "app/threadpools.h"
-#include "dialogs/askbox.h"
 #include "dialogs/renamedlg.h"
 #include "grid/fullimagecache.h"
 #include "meta/imagedecoder.h"
@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSet>
 #include <QVector>
 
 #include <algorithm>
@@ -64,6 +65,8 @@ FileListWidget::FileListWidget(QWidget* parent)
     connect(this, &FileListWidget::listedFiles, this, &FileListWidget::onListedFiles, Qt::QueuedConnection);
     connect(this, &FileListWidget::listedEnd, this, &FileListWidget::onListedEnd, Qt::QueuedConnection);
     buildMenu();
+    connect(PhotoFiles::instance(), &PhotoFiles::filesRemoved, this, &FileListWidget::onFilesRemoved);
+    connect(PhotoFiles::instance(), &PhotoFiles::fileRenamed, this, &FileListWidget::onFileRenamed);
 }
 
 FileListWidget::~FileListWidget()
@@ -244,7 +247,6 @@ void FileListWidget::reset()
     m_folder.clear();
     m_file.clear();
     m_lastScroll = 0;
-    m_rowsRemoved = false;
     clearItems();
 }
 
@@ -299,9 +301,9 @@ int FileListWidget::rowOfFile(const QString& filePath) const
 
 void FileListWidget::selectRow(int row)
 {
-    // Centred first, so that making it current scrolls no more.
+    // Centred first, so that making it current scrolls no more; highlighted alone.
     scrollToItem(item(row), QAbstractItemView::PositionAtCenter);
-    setCurrentRow(row);
+    setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
 }
 
 // ---- showing and loading
@@ -439,44 +441,82 @@ void FileListWidget::onDelete()
 
 int FileListWidget::trashRows(const QList<QListWidgetItem*>& rows)
 {
+    QStringList paths;
+    for (QListWidgetItem* item : rows) {
+        const auto* fileRow = static_cast<FileListItem*>(item);
+        if (fileRow && fileRow->itemInfo())
+            paths << fileRow->itemInfo()->fileInfo.absoluteFilePath();
+    }
+    // The rows leave when the files are announced as removed (onFilesRemoved), in this window and the grid alike.
+    return paths.isEmpty() ? 0 : PhotoFiles::instance()->trash(this, paths).size();
+}
+
+void FileListWidget::onFilesRemoved(const QStringList& paths)
+{
+    const QSet<QString> gone(paths.begin(), paths.end());
     QListWidgetItem* before = currentItem();
     int place = before ? row(before) : -1; // where the current row is, as rows above it go
     bool currentGone = false;
-    QLinkedList<ItemInfoPtr> gone;
-    QStringList failed;
+    QLinkedList<ItemInfoPtr> released;
     m_removing = true;
-    for (QListWidgetItem* item : rows) {
-        auto* fileRow = static_cast<FileListItem*>(item);
-        const ItemInfoPtr info = fileRow ? fileRow->itemInfo() : ItemInfoPtr();
-        if (!info)
+    for (int i = count() - 1; i >= 0; --i) {
+        FileListItem* fileRow = rowItem(i);
+        const ItemInfoPtr info = fileRow->itemInfo();
+        if (!info || !gone.contains(info->fileInfo.absoluteFilePath()))
             continue;
-        const QString path = info->fileInfo.absoluteFilePath();
-        if (!moveToTrash(path)) {
-            failed << path;
-            continue;
-        }
-        const int at = row(fileRow);
-        if (at < place)
+        if (i < place)
             --place;
-        else if (at == place)
+        else if (i == place)
             currentGone = true;
-        gone << info;
+        released << info;
         fileRow->setItemInfo(ItemInfoPtr());
         delete fileRow;
     }
-    // The photo after the one shown takes its place (the last one when it was last).
+    // The photo after the one shown takes its place (the last one when it was last), highlighted alone.
     if (currentGone && count() > 0)
-        setCurrentRow(std::min(place, count() - 1));
+        setCurrentRow(std::min(place, count() - 1), QItemSelectionModel::ClearAndSelect);
     m_removing = false;
-    const int removed = gone.size();
-    m_rowsRemoved = m_rowsRemoved || removed > 0;
-    releaseItems(std::move(gone));
-    if (currentGone)
+    if (released.isEmpty())
+        return;
+    releaseItems(std::move(released));
+    if (!currentGone)
+        return;
+    if (currentItem())
         onCurrentItemChanged(currentItem(), nullptr);
-    if (!failed.isEmpty())
-        AskBox::info(
-            this, QStringLiteral("以下文件没能移到回收站，仍在原处：\n%1").arg(failed.join(QLatin1Char('\n'))));
-    return removed;
+    else
+        emit shownRowGone();
+}
+
+void FileListWidget::onFileRenamed(const QString& oldPath, const ItemInfoPtr& info)
+{
+    for (int i = 0; i < count(); ++i) {
+        FileListItem* fileRow = rowItem(i);
+        if (!fileRow->itemInfo())
+            continue;
+        if (fileRow->itemInfo() != info) {
+            if (fileRow->itemInfo()->fileInfo.absoluteFilePath() != oldPath)
+                continue;
+            // The strip's own item of the file, still under the old name: the renamed one takes its place.
+            QLinkedList<ItemInfoPtr> stale { fileRow->itemInfo() };
+            fileRow->setItemInfo(info);
+            releaseItems(std::move(stale));
+        }
+        viewport()->update(visualItemRect(fileRow));
+        // The canvas and the window's title line name the file by its new name.
+        if (fileRow == currentItem())
+            emit showImage(info);
+        return;
+    }
+}
+
+void FileListWidget::sweepRows()
+{
+    QStringList paths;
+    for (int i = 0; i < count(); ++i) {
+        if (const ItemInfoPtr& info = rowItem(i)->itemInfo())
+            paths << info->fileInfo.absoluteFilePath();
+    }
+    PhotoFiles::instance()->sweep(paths);
 }
 
 void FileListWidget::onRename()
@@ -485,11 +525,8 @@ void FileListWidget::onRename()
     const ItemInfoPtr info = row ? row->itemInfo() : ItemInfoPtr();
     if (!info)
         return;
+    // The row and the canvas follow the new name when it is announced (onFileRenamed).
     RenameDlg dlg;
     dlg.setItemInfo(info);
-    if (dlg.exec() != QDialog::Accepted || currentItem() != row)
-        return;
-    viewport()->update(visualItemRect(row));
-    // The canvas and the window's title line name the file by its new name.
-    emit showImage(info);
+    dlg.exec();
 }

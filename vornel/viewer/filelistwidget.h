@@ -45,13 +45,13 @@ public:
     FileListItem* rowItem(int row) const;
     // The current row's item; null without one.
     ItemInfoPtr currentInfo() const;
-    // Moves the rows' files to the trash. Only the rows whose file went are removed (their items released on the
-    // release pool); the user is told about the others. Returns the number removed.
+    // Moves the rows' files to the trash. The rows whose file went (or was gone already) leave, their items released
+    // on the release pool; the user is told about the others. Returns the number removed.
     int trashRows(const QList<QListWidgetItem*>& rows);
-    // Whether rows went to the trash since the rows were listed, taken or handed over.
-    bool rowsRemoved() const { return m_rowsRemoved; }
-    // The manager took the rows as they are now.
-    void rowsHandedOver() { m_rowsRemoved = false; }
+    // Makes the row current, highlighted alone.
+    void selectRow(int row);
+    // Looks in the background for rows whose file is no longer there; those rows leave.
+    void sweepRows();
     // The last release job (tests wait on it).
     QFuture<void> releaseFuture() const { return m_release; }
 
@@ -59,6 +59,8 @@ signals:
     void showImage(ItemInfoPtr info);
     void findFile(QString strFilePath);
     void findFileEnd(QString strCurFilePath);
+    // The shown row left and no row is left to show.
+    void shownRowGone();
     // From the listing job (queued): a batch of files found, sorted, and the end of the listing.
     void listedFiles(quint64 listing, const QStringList& files, QPrivateSignal);
     void listedEnd(quint64 listing, QPrivateSignal);
@@ -74,6 +76,10 @@ public slots:
     void onScroll(int value);
     void onFindFile(QString strFilePath);
     void onFindFileEnd(QString strCurFilePath);
+    // Files that left the disk (trashed here or in the grid, or gone): their rows leave; the next row is shown.
+    void onFilesRemoved(const QStringList& paths);
+    // A file renamed here or in the grid: its row and the canvas follow.
+    void onFileRenamed(const QString& oldPath, const ItemInfoPtr& info);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -90,7 +96,6 @@ private:
     // Full images for the rows within CacheImageCount of row, nearest first and as many as the budget holds; rows
     // beyond twice that distance let theirs go.
     void cacheAround(int row);
-    void selectRow(int row);
     int rowOfFile(const QString& filePath) const;
     QStringList selectedPaths() const;
     void releaseItems(QLinkedList<ItemInfoPtr> items);
@@ -105,7 +110,6 @@ private:
     int m_lastScroll = 0;
     bool m_removing = false; // rows going: the current row is shown once they are gone
     bool m_clearing = false;
-    bool m_rowsRemoved = false;
     QMenu* m_menu = nullptr;
     QAction* m_atRefresh = nullptr;
     QAction* m_atCut = nullptr;

@@ -173,13 +173,12 @@ void ImageShowView::showPicMgr(bool hideViewer)
     if (!m_current || m_current->filePath.isEmpty())
         return;
     const QString path = m_current->filePath;
-    if (manager->isCurrentPath(path) && !m_host->rowsRemoved()) {
+    if (manager->isCurrentPath(path)) {
         manager->selectFile(path);
     } else {
         QLinkedList<ItemInfoPtr> items;
         m_host->getItems(items);
         manager->loadItems(items, path);
-        m_host->rowsHandedOver();
     }
 }
 

@@ -80,6 +80,7 @@ PicView::PicView()
     connect(ui->btMaximize, &QToolButton::clicked, this, &PicView::onMaximize);
     connect(ui->btClose, &QToolButton::clicked, this, &PicView::onClose);
     connect(m_list, &FileListWidget::showImage, m_canvas, &ImageShowView::onShowImage);
+    connect(m_list, &FileListWidget::shownRowGone, this, &PicView::onShownRowGone);
     connect(m_canvas, &ImageShowView::scaleChanged, this, &PicView::onScaleChanged);
     connect(m_canvas, &ImageShowView::imageChanged, this, &PicView::onShowImage);
     connect(CfgNotifier::instance(), &CfgNotifier::listChanged, this, &PicView::onResizeItem);
@@ -158,6 +159,14 @@ void PicView::saveSettings()
     settings.setValue(kStatusBar, !ui->statusBar->isHidden());
 }
 
+void PicView::changeEvent(QEvent* event)
+{
+    LessWidget::changeEvent(event);
+    // Back from another window or program: rows whose file went meanwhile leave.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_list->sweepRows();
+}
+
 void PicView::closeEvent(QCloseEvent* event)
 {
     saveSettings();
@@ -197,16 +206,6 @@ int PicView::loadItems(QLinkedList<ItemInfoPtr>& items, const QString& filePath)
 void PicView::getItems(QLinkedList<ItemInfoPtr>& items)
 {
     m_list->getItems(items);
-}
-
-bool PicView::rowsRemoved()
-{
-    return m_list->rowsRemoved();
-}
-
-void PicView::rowsHandedOver()
-{
-    m_list->rowsHandedOver();
 }
 
 CanvasManager* PicView::manager()
@@ -350,11 +349,15 @@ void PicView::on_btDelFile_clicked()
     QListWidgetItem* row = m_list->currentItem();
     if (!row || !m_list->currentInfo())
         return;
-    // A file that went leaves its row; the next row's file is shown, or nothing when none is left.
-    if (m_list->trashRows({ row }) > 0 && !m_list->currentItem()) {
-        m_canvas->hideAll();
-        ui->lbInfo->clear();
-    }
+    // A file that went leaves its row; the next row's file is shown, or nothing when none is left (onShownRowGone).
+    m_list->trashRows({ row });
+}
+
+void PicView::onShownRowGone()
+{
+    m_canvas->hideAll();
+    disconnect(m_tagWatch);
+    ui->lbInfo->clear();
 }
 
 void PicView::on_btZoomIn_clicked()
@@ -371,14 +374,14 @@ void PicView::on_btPrevFile_clicked()
 {
     const int row = m_list->currentRow();
     if (row > 0)
-        m_list->setCurrentRow(row - 1);
+        m_list->selectRow(row - 1);
 }
 
 void PicView::on_btNextFile_clicked()
 {
     const int row = m_list->currentRow();
     if (row < m_list->count() - 1)
-        m_list->setCurrentRow(row + 1);
+        m_list->selectRow(row + 1);
 }
 
 void PicView::on_btLeftRotate_clicked()

@@ -36,8 +36,6 @@ public:
     int selectFile(const QString& filePath) override;
     int loadItems(QLinkedList<ItemInfoPtr>& items, const QString& filePath) override;
     void getItems(QLinkedList<ItemInfoPtr>& items) override;
-    bool rowsRemoved() override;
-    void rowsHandedOver() override;
     QMenu* viewMenu() override { return m_viewMenu; }
     CanvasManager* manager() override;
 
@@ -62,6 +60,8 @@ public slots:
     void onScaleChanged(double scale);
     void onShowImage(ItemInfoPtr info);
     void onItemBest();
+    // The shown photo's row left and none is left: the canvas and the information line go blank.
+    void onShownRowGone();
 
     void on_btShowImageList_clicked();
     void on_btLoadImageFile_clicked();
@@ -78,6 +78,7 @@ public slots:
     void on_btFilePos_clicked();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void firstPaintedEvent(QEvent* event) override;
 
