@@ -1,7 +1,6 @@
 #include "tagsynctask.h"
 
 #include "filecheck.h"
-#include "tagmerge.h"
 
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
@@ -15,6 +14,7 @@
 #include "records/filetagtb.h"
 #include "records/imagecacheinfo.h"
 #include "records/imagecachetb.h"
+#include "records/tagmerge.h"
 #include "records/tagutil.h"
 #include "sys/fileutil.h"
 #include "sys/platform.h"
@@ -43,6 +43,15 @@ const int kBuildBatch = 32;
 TagMerge::Values rowValues(const FileTagInfo& row)
 {
     return { qBound(0, row.getStar(), 5), row.getRgb(), row.getTextTag() };
+}
+
+TagMerge::Rules rulesOf(const TagSyncCfg::Tag& cfg)
+{
+    TagMerge::Rules rules;
+    rules.colour = { cfg.ColorSync, cfg.ColorSyncTactics, cfg.ColorConflictTactics };
+    rules.star = { cfg.StarSync, cfg.StarSyncTactics, cfg.StarConflictTactics };
+    rules.text = { cfg.TextTagSync, cfg.TextTagSyncTactics, cfg.TextTagConflictTactics };
+    return rules;
 }
 
 bool sameTags(const FileTagInfo& a, const FileTagInfo& b)
@@ -76,12 +85,7 @@ FileTagInfo newRow(const QFileInfo& fi, const QByteArray& bytes, const ImageDeco
     row.setImageWidth(decoded.fullSize.width());
     row.setImageHeight(decoded.fullSize.height());
     ExivTags tags;
-    const bool loaded = tags.loadTagsFromData(bytes) >= 0 && tags.getHasTags();
-    if (loaded) {
-        row.setStar(tags.getStar());
-        row.setRgb(tags.getRgb());
-        row.setTextTag(splitTextTags(tags.getTextTag()));
-    }
+    const bool loaded = tags.loadTagsFromData(bytes) >= 0 && row.takeFileTags(tags);
     if (!loaded || (row.getStar() <= 0 && row.getRgb().isEmpty() && row.getTextTag().isEmpty())) {
         const QImage hint = fitted(decoded.image, decoded.fullSize, kHintBox);
         if (!hint.isNull()) {
@@ -323,11 +327,12 @@ void TagSyncTask::syncRow(Worker& worker, const FileTagInfo& listed, const TagSy
             described = start.matchesFile(QFileInfo(file));
         const bool hasTags = exiv.getHasTags();
         TagMerge::Values inFile;
-        if (hasTags)
-            inFile = { exiv.getStar(), exiv.getRgb(), splitTextTags(exiv.getTextTag()) };
+        FileTagInfo fromFile;
+        if (fromFile.takeFileTags(exiv))
+            inFile = { fromFile.getStar(), fromFile.getRgb(), fromFile.getTextTag() };
         const TagMerge::Values inRow = rowValues(start);
         TagMerge::Values rowOut, fileOut;
-        TagMerge::apply(cfg, inRow, inFile, hasTags, rowOut, fileOut);
+        TagMerge::apply(rulesOf(cfg), inRow, inFile, hasTags, rowOut, fileOut);
 
         if (fileOut != inFile) {
             QString refusal = FileCheck::writeRefusal(file);

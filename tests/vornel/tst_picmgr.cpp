@@ -52,35 +52,6 @@ QAction* actionOf(const QMenu* menu, const QString& text)
     return nullptr;
 }
 
-// A photo carrying the suite's own tags, so it loads with exactly these.
-QString taggedPhoto(
-    const TempDir& dir, const QString& name, int star, const QList<uint>& colours, const QStringList& texts)
-{
-    const QString path = makeImage(dir.path(), name, 64, 48);
-    ExivTags tags;
-    tags.setStar(star);
-    tags.setRgb(colours);
-    tags.setTextTag(texts);
-    return !path.isEmpty() && tags.saveTagsToFile(path) == 0 ? path : QString();
-}
-
-bool waitLoaded(MediaListView* grid, int rows)
-{
-    MediaModel* model = grid->mediaModel();
-    return QTest::qWaitFor(
-        [&] {
-            if (model->rowCount() != rows)
-                return false;
-            for (int row = 0; row < rows; ++row) {
-                const ItemInfoPtr info = model->itemFromIndex(model->index(row, 0))->getInfo();
-                if (info->tagReady != 1 || info->thumbReady != 1 || info->isBusy())
-                    return false;
-            }
-            return true;
-        },
-        20000);
-}
-
 QStringList shownNames(MediaListView* grid)
 {
     QStringList names;
@@ -91,17 +62,6 @@ QStringList shownNames(MediaListView* grid)
     }
     names.sort();
     return names;
-}
-
-// The window as start-up makes it, shown and past its first paint.
-PicMgr* shownManager()
-{
-    PicMgr* mgr = PicMgr::instance();
-    mgr->show();
-    if (!QTest::qWaitForWindowExposed(mgr) || !QTest::qWaitFor([mgr] { return mgr->getWndPaint(); }))
-        return nullptr;
-    QCoreApplication::sendPostedEvents(mgr, LessFrame::PaintedEvent);
-    return mgr;
 }
 
 void closeManager()

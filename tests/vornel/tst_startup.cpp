@@ -6,7 +6,10 @@
 #include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
+#include "grid/iteminfo.h"
+#include "grid/itemstorequeue.h"
 #include "manager/picmgr.h"
+#include "meta/exivutil.h"
 #include "records/histaglist.h"
 #include "task/pooljob.h"
 #include "viewer/filelistwidget.h"
@@ -85,6 +88,7 @@ private slots:
     void databaseLockedByAnotherProgram();
     void fifoNeverHoldsTheProgram();
     void fileSizeLimitEndsNothing();
+    void unstoredEditsNamedAtClose();
 };
 
 void TestStartup::droppedJobsNeverHangShutDown()
@@ -310,6 +314,38 @@ void TestStartup::fileSizeLimitEndsNothing()
     QCOMPARE(runProgram(prog, photos.path(), {}, 4000, nullptr, 128 * 1024), 0);
     const QJsonObject cfg = QJsonDocument::fromJson(testutil::readBytes(prog.file("profile/vornel.cfg"))).object();
     QCOMPARE(cfg["LastPath"].toString(), photos.path());
+}
+
+void TestStartup::unstoredEditsNamedAtClose()
+{
+    testutil::ProgramDir dir;
+    initExiv2();
+    AppCfg::instance(0)->load();
+    AppCfg::instance()->tag.tagSaveToFile = 0;
+    QVERIFY(openDbPools());
+    createThreadPools();
+    const QString photo = testutil::makeImage(dir.path(), "未存 照片.jpg", 40, 30);
+    ItemInfoPtr info(new ItemInfo());
+    info->setFile(photo);
+    QCOMPARE(info->load(), 0);
+    QVERIFY(QTest::qWaitFor([&] { return info->tagReady == 1 && !info->isBusy(); }, 20000));
+
+    // Another program holds the database past closing: the edit waits, then is named to the user.
+    TagDb other;
+    QVERIFY(other.openDb(dir.file("data/tag.db"), "holder", true));
+    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+    SqliteDb::limitWaits(0);
+    QVERIFY(info->setStar(5));
+    QTRY_VERIFY_WITH_TIMEOUT(ItemStoreQueue::waiting() > 0, 10000);
+    const std::shared_ptr<testutil::ModalCatch> box = testutil::answerMessageBox(30000);
+    shutDown();
+    QVERIFY(other.execNoQuery("ROLLBACK"));
+    QVERIFY(box->ran);
+    QVERIFY2(box->text.contains(photo + QStringLiteral("：星级 5")), qPrintable(box->text));
+    QVERIFY(box->text.contains(unstoredLogFile()));
+    const QString logged = QString::fromUtf8(testutil::readBytes(unstoredLogFile()));
+    QVERIFY(logged.contains(photo + QStringLiteral("：星级 5")));
+    QVERIFY(logged.contains(QStringLiteral("数据库被其他程序占用")));
 }
 
 VORN_XDG_TEST_MAIN(TestStartup)

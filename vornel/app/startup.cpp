@@ -5,18 +5,23 @@
 #include "app/windows.h"
 #include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
+#include "dialogs/askbox.h"
 #include "grid/itemstorequeue.h"
 #include "grid/tagfilewriter.h"
 #include "manager/picmgr.h"
 #include "panels/taginfoview.h"
 #include "records/histaglist.h"
+#include "sys/fileutil.h"
 #include "sys/platform.h"
 #include "viewer/picview.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QTextStream>
 
 namespace {
 
@@ -78,6 +83,51 @@ QString fileArgumentProblem(const QString& path)
     return QString();
 }
 
+QString unstoredLogFile()
+{
+    return pathJoin(platform::programDir(), QStringLiteral("profile/vornel.log"));
+}
+
+void reportUnstored(const QStringList& edits, SqliteDb::Fault fault)
+{
+    // The full list goes into a file the user can open after the program has gone; the log in memory goes with it.
+    QString logFile = unstoredLogFile();
+    const auto append = [&edits, fault](const QString& path) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        if (!file.open(QIODevice::Append | QIODevice::Text))
+            return false;
+        QTextStream out(&file);
+        out.setCodec("UTF-8");
+        out << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+            << QStringLiteral(" 关闭时以下标签修改未能保存到数据库（%1）：\n").arg(SqliteDb::faultText(fault));
+        for (const QString& edit : edits)
+            out << "  " << edit << '\n';
+        out.flush();
+        return file.error() == QFile::NoError;
+    };
+    if (!append(logFile)) {
+        logFile = QDir(QDir::tempPath()).filePath(QStringLiteral("vornel-unsaved-tags.log"));
+        if (!append(logFile))
+            logFile.clear();
+    }
+    qWarning("%d tag edits were not stored in the database before closing; listed in %s", int(edits.size()),
+        logFile.isEmpty() ? "no file (none could be written)" : qPrintable(logFile));
+
+    const int shown = qMin(10, edits.size());
+    QString text = QStringLiteral("以下 %1 项标签修改未能保存到数据库（%2），重新打开程序后将看不到它们：\n\n")
+                       .arg(edits.size())
+                       .arg(SqliteDb::faultText(fault));
+    text += QStringList(edits.mid(0, shown)).join(QLatin1Char('\n'));
+    if (edits.size() > shown)
+        text += QStringLiteral("\n……另有 %1 项").arg(edits.size() - shown);
+    if (!logFile.isEmpty())
+        text += QStringLiteral("\n\n完整列表已写入日志文件：\n%1").arg(logFile);
+    if (AppCfg::current() && AppCfg::current()->tag.tagSaveToFile > 0)
+        text += QStringLiteral("\n\n已写入照片文件的标签仍在文件中，可用“标签同步”存回数据库。");
+    AskBox::info(nullptr, text);
+}
+
 void shutDown()
 {
     // Closing never waits long for a database that another program holds: no wait lasts past this, and the tag
@@ -87,7 +137,10 @@ void shutDown()
     SqliteDb::limitWaits(kCloseDbWaitMs);
     // Writes into the photos first: each ends by refreshing its row.
     TagFileWriter::finish(kCloseFileWaitMs);
-    ItemStoreQueue::finish(int(qMax<qint64>(0, kCloseDbWaitMs + 1000 - closing.elapsed())));
+    QStringList unstored;
+    ItemStoreQueue::finish(int(qMax<qint64>(0, kCloseDbWaitMs + 1000 - closing.elapsed())), &unstored);
+    if (!unstored.isEmpty())
+        reportUnstored(unstored, ItemStoreQueue::fault());
     // Reads still waiting (rows of items, the text-tag list) are not worth more waiting.
     SqliteDb::limitWaits(0);
     destroyThreadPools();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/sqlitedb.h"
+
 #include <QStringList>
 
 class QWidget;
@@ -21,6 +23,11 @@ QString fileArgumentProblem(const QString& path);
 constexpr int kCloseDbWaitMs = 8000;
 constexpr int kCloseFileWaitMs = 4000;
 
+// Where the tag edits left unstored at close are listed.
+QString unstoredLogFile();
+// Names the tag edits that could not be stored to the user (a message box) and lists them in the log file.
+void reportUnstored(const QStringList& edits, SqliteDb::Fault fault);
+
 // After the event loop: the queued writes into photos and tag rows (for a bounded time), thread pools, database
-// pools, the settings file.
+// pools, the settings file. Edits still not stored by then are named to the user (reportUnstored).
 void shutDown();

@@ -17,6 +17,7 @@
 #include "sys/fileutil.h"
 #include "task/pooljob.h"
 
+#include <QColor>
 #include <QFile>
 #include <QReadLocker>
 #include <QThreadPool>
@@ -424,10 +425,14 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
 
     FileTagInfo row;
     const bool found = tagTb.readFileTag(params.file, row);
-    if (!found && tagTb.readFailed()) {
+    if (!found && tagTb.readFailed() && tagTb.lastFault() == SqliteDb::Fault::Busy) {
         // Another program holds the database: the row may hold tags found nowhere else.
         QMutexLocker lock(&m_mutex);
         m_rowUnknown = true;
+    } else if (!found && tagTb.readFailed()) {
+        // A damaged database holds nothing that can be read: the photo's own tags stand, and writing tags into
+        // the photo goes on; the window says so.
+        ItemStoreQueue::reportFault(tagTb.lastFault());
     } else if (found) {
         if (!row.matchesFile(fresh)) {
             // The thumbnail is made again; the tag row is replaced by the new one, never dropped before it.
@@ -445,6 +450,7 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
                 m_imageSizeText = calcImageSize(row.getImageWidth(), row.getImageHeight());
                 m_starText = QString::number(row.getStar());
                 m_tagText = row.getTextTags();
+                tagsKnown();
             }
         }
         tagFromDb = 1;
@@ -503,10 +509,11 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
     if (tagFromDb != 1 && !data.isEmpty()) {
         ExivTags exiv;
         tags.result = exiv.loadTagsFromData(data);
-        if (tags.result >= 0) {
-            tags.star = exiv.getStar();
-            tags.rgb = exiv.getRgb();
-            tags.text = exiv.getTextTag();
+        FileTagInfo fromFile;
+        if (tags.result >= 0 && fromFile.takeFileTags(exiv)) {
+            tags.star = fromFile.getStar();
+            tags.rgb = fromFile.getRgb();
+            tags.text = fromFile.getTextTag();
         }
     }
     data = QByteArray();
@@ -599,6 +606,7 @@ int ItemInfo::metaJob(const FileTags& tags, const QImage& hintImage)
         m_starText = QString::number(tagInfo.getStar());
         m_tagText = tagInfo.getTextTags();
         m_fileTagsUnknown = !tags.read;
+        tagsKnown();
         // An edit from now on is carried by the row still to be stored.
         if (tagFromDb != 1 && thumbReady == 1 && abort != 1 && !tagInfo.getFile().isEmpty() && !m_rowUnknown)
             m_tagInsertPending = true;
@@ -632,12 +640,20 @@ int ItemInfo::storeJob(int cacheBigImage)
         } else {
             PooledDb<TagDb> db(tagDbPool);
             stored = db && FileTagTb(db.get()).addFileTag(record);
+            bool editWaits = false;
             // Edits made while the row was on its way are written after it.
             for (;;) {
                 QMutexLocker lock(&m_mutex);
                 if (stored)
                     tagInfo.setRowId(record.getRowId());
-                if (!stored || !m_tagDirty) {
+                if (!stored) {
+                    // The row stays to be stored: by the next edit, or now when one came meanwhile.
+                    m_tagInsertTaken = false;
+                    editWaits = m_tagDirty;
+                    m_tagDirty = false;
+                    break;
+                }
+                if (!m_tagDirty) {
                     m_tagInsertPending = false;
                     m_tagInsertTaken = false;
                     break;
@@ -645,8 +661,11 @@ int ItemInfo::storeJob(int cacheBigImage)
                 m_tagDirty = false;
                 record = tagInfo;
                 lock.unlock();
-                FileTagTb(db.get()).updateTags(record.getRowId(), record);
+                if (!FileTagTb(db.get()).updateTags(record.getRowId(), record))
+                    editWaits = true;
             }
+            if (editWaits)
+                queueTagWrite(TagColumn::Row);
         }
     }
     if (cacheFromDb != 1) {
@@ -706,27 +725,57 @@ void ItemInfo::clearFullImage()
 
 // ---- edits
 
+namespace {
+
+using Outcome = ItemStoreQueue::Outcome;
+using StoreResult = ItemStoreQueue::Result;
+
+StoreResult stored()
+{
+    return { Outcome::Stored, SqliteDb::Fault::None };
+}
+
+StoreResult retry(SqliteDb::Fault fault)
+{
+    return { Outcome::Retry, fault == SqliteDb::Fault::None ? SqliteDb::Fault::Other : fault };
+}
+
+QString colourList(const QList<uint>& rgb)
+{
+    QStringList names;
+    for (uint c : rgb)
+        names << QColor::fromRgb(c).name();
+    return names.join(QLatin1Char(' '));
+}
+
+} // namespace
+
 QString ItemInfo::describe(TagColumn column) const
 {
     // Under m_mutex.
     switch (column) {
     case TagColumn::Star:
-        return QStringLiteral("%1: star %2").arg(m_filePath).arg(tagInfo.getStar());
+        return QStringLiteral("%1：星级 %2").arg(m_filePath).arg(tagInfo.getStar());
     case TagColumn::Colours:
-        return QStringLiteral("%1: colours %2").arg(m_filePath, tagInfo.getRgbs());
+        return QStringLiteral("%1：颜色标签 %2").arg(m_filePath, colourList(tagInfo.getRgb()));
     case TagColumn::Texts:
-        return QStringLiteral("%1: text tags %2").arg(m_filePath, tagInfo.getTextTags());
+        return QStringLiteral("%1：文字标签 %2").arg(m_filePath, tagInfo.getTextTag().join(QLatin1Char(' ')));
     case TagColumn::Facts:
-        return QStringLiteral("%1: file facts after writing the tags into it").arg(m_filePath);
+        return QStringLiteral("%1：写入标签后的文件大小和时间").arg(m_filePath);
+    case TagColumn::Row:
+        return QStringLiteral("%1：星级 %2，颜色标签 %3，文字标签 %4")
+            .arg(m_filePath)
+            .arg(tagInfo.getStar())
+            .arg(colourList(tagInfo.getRgb()), tagInfo.getTextTag().join(QLatin1Char(' ')));
     }
     return m_filePath;
 }
 
-bool ItemInfo::queueStore(const QString& what, std::function<bool()> write)
+bool ItemInfo::queueStore(const QString& what, ItemStoreQueue::Write write)
 {
     const ItemInfoPtr self = sharedFromThis();
     if (!self) // not shared: nobody could keep it alive for a later write
-        return write();
+        return write().outcome == Outcome::Stored;
     ++m_storesPending;
     ItemStoreQueue::post(what, std::move(write), [self](bool ok) {
         --self->m_storesPending;
@@ -745,9 +794,9 @@ bool ItemInfo::queueTagWrite(TagColumn column)
     return queueStore(what, [this, column] { return writeTagColumn(column); });
 }
 
-// Writes one column of the current record (taken now, so a write never puts back an older value than the item
-// holds); on failure finds the row by its file and retries once.
-bool ItemInfo::writeTagColumn(TagColumn column)
+// Writes one column of the current record (taken now, so a write, or its retry, never puts back an older value
+// than the item holds). A row that is not there (a database replaced or emptied meanwhile) is stored whole.
+ItemStoreQueue::Result ItemInfo::writeTagColumn(TagColumn column)
 {
     qint64 rowId = 0;
     QString file;
@@ -756,9 +805,9 @@ bool ItemInfo::writeTagColumn(TagColumn column)
     {
         QMutexLocker lock(&m_mutex);
         if (m_tagInsertPending && m_tagInsertTaken) {
-            // The store job is writing the new row: it writes the edit after it.
+            // The store job is writing the new row: it writes the edit after it, or queues it again.
             m_tagDirty = true;
-            return true;
+            return stored();
         }
         // The store job has not started (and is dropped at exit): the new row, edit included, is written here.
         insert = m_tagInsertPending;
@@ -767,21 +816,32 @@ bool ItemInfo::writeTagColumn(TagColumn column)
         rowId = tagInfo.getRowId();
         file = m_filePath;
     }
-    PooledDb<TagDb> db(tagDbPool);
-    if (!db) {
+    const auto keepInsert = [&] {
         QMutexLocker lock(&m_mutex);
         m_tagInsertPending = m_tagInsertPending || insert;
-        return false;
+    };
+    PooledDb<TagDb> db(tagDbPool);
+    if (!db) {
+        keepInsert();
+        return retry(SqliteDb::Fault::Other);
     }
     FileTagTb table(db.get());
-    if (insert) {
-        const bool stored = table.addFileTag(record);
+    const auto insertRow = [&]() -> StoreResult {
+        // A photo that is gone gets no row; nor one whose facts were never read.
+        if (!QFileInfo::exists(file) || record.getFile().isEmpty() || record.getModifyTime().isEmpty())
+            return { Outcome::Dropped, SqliteDb::Fault::None };
+        if (!table.addFileTag(record))
+            return retry(table.lastFault());
         QMutexLocker lock(&m_mutex);
-        if (stored)
-            tagInfo.setRowId(record.getRowId());
-        else
-            m_tagInsertPending = true;
-        return stored;
+        tagInfo.setRowId(record.getRowId());
+        m_rowUnknown = false;
+        return stored();
+    };
+    if (insert) {
+        const StoreResult r = insertRow();
+        if (r.outcome == Outcome::Retry)
+            keepInsert();
+        return r;
     }
     const auto write = [&](qint64 id) {
         switch (column) {
@@ -792,29 +852,48 @@ bool ItemInfo::writeTagColumn(TagColumn column)
         case TagColumn::Texts:
             return table.modFileTextTag(id, record.getTextTags());
         case TagColumn::Facts:
+            return table.modFileFacts(id, record);
+        case TagColumn::Row:
             break;
         }
-        FileTagInfo whole = record;
-        whole.setRowId(id);
-        return table.modFileTagById(whole);
+        return table.updateTags(id, record);
     };
-    if (rowId > 0 && write(rowId))
-        return true;
-    // The row may have been replaced (new rowid) or the write failed: find it by its file, once.
+    if (rowId > 0) {
+        if (write(rowId))
+            return stored();
+        if (table.lastFault() != SqliteDb::Fault::None)
+            return retry(table.lastFault());
+    }
+    // The row was replaced (new rowid) or is not there: find it by its file.
     FileTagInfo row;
-    if (!table.readFileTag(file, row) || row.getRowId() <= 0)
-        return false;
+    if (!table.readFileTag(file, row)) {
+        if (table.readFailed())
+            return retry(table.lastFault());
+        return insertRow();
+    }
     {
         QMutexLocker lock(&m_mutex);
         tagInfo.setRowId(row.getRowId());
     }
-    return write(row.getRowId());
+    return write(row.getRowId()) ? stored() : retry(table.lastFault());
+}
+
+bool ItemInfo::fileExists() const
+{
+    QString path;
+    {
+        QMutexLocker lock(&m_mutex);
+        path = m_filePath;
+    }
+    return !path.isEmpty() && QFileInfo::exists(path);
 }
 
 bool ItemInfo::setStar(int star)
 {
     if (star < 1)
         star = 0;
+    if (!fileExists())
+        return false;
     {
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1)
@@ -829,6 +908,8 @@ bool ItemInfo::setStar(int star)
 
 bool ItemInfo::setRgbs(const QList<QRgb>& rgbs)
 {
+    if (!fileExists())
+        return false;
     {
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1)
@@ -840,6 +921,8 @@ bool ItemInfo::setRgbs(const QList<QRgb>& rgbs)
 
 bool ItemInfo::updateRgb(int index, QRgb rgb)
 {
+    if (!fileExists())
+        return false;
     {
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1)
@@ -851,6 +934,8 @@ bool ItemInfo::updateRgb(int index, QRgb rgb)
 
 bool ItemInfo::deleteRgb(int index)
 {
+    if (!fileExists())
+        return false;
     {
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1 || tagInfo.deleteRgb(index) < 0)
@@ -861,6 +946,8 @@ bool ItemInfo::deleteRgb(int index)
 
 bool ItemInfo::setTextTags(const QStringList& tags)
 {
+    if (!fileExists())
+        return false;
     {
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1)
@@ -873,6 +960,8 @@ bool ItemInfo::setTextTags(const QStringList& tags)
 
 bool ItemInfo::addTextTag(const QString& tag)
 {
+    if (!fileExists())
+        return false;
     {
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1 || tagInfo.addTextTag(tag) < 0)
@@ -882,16 +971,56 @@ bool ItemInfo::addTextTag(const QString& tag)
     return queueTagWrite(TagColumn::Texts);
 }
 
-bool ItemInfo::fileTagsOf(int& star, QList<uint>& rgb, QStringList& text) const
+TagMerge::Values ItemInfo::userTags() const
 {
-    if (fileReady != 1 || tagReady != 1)
+    // Under m_mutex.
+    return { tagInfo.getStar(), tagInfo.getRgb(), tagInfo.getTextTag() };
+}
+
+void ItemInfo::tagsKnown()
+{
+    m_fileBase = userTags();
+}
+
+bool ItemInfo::resolveRow(const QString& file)
+{
+    FileTagInfo row;
+    bool found = false;
+    bool failed = false;
+    SqliteDb::Fault fault = SqliteDb::Fault::None;
+    {
+        PooledDb<TagDb> db(tagDbPool);
+        if (!db)
+            return false;
+        FileTagTb table(db.get());
+        found = table.readFileTag(file, row);
+        failed = !found && table.readFailed();
+        fault = table.lastFault();
+    }
+    if (failed && fault == SqliteDb::Fault::Busy)
         return false;
-    QMutexLocker lock(&m_mutex);
-    if (m_fileTagsUnknown || m_rowUnknown)
-        return false;
-    star = tagInfo.getStar();
-    rgb = tagInfo.getRgb();
-    text = tagInfo.getTextTag();
+    if (failed)
+        ItemStoreQueue::reportFault(fault);
+    {
+        QMutexLocker lock(&m_mutex);
+        m_rowUnknown = false;
+        if (!found)
+            return true;
+        // The row's tags stand where the item shows the file's unedited; the file then follows them.
+        tagInfo.setRowId(row.getRowId());
+        if (tagInfo.getStar() == m_fileBase.star) {
+            tagInfo.setStar(row.getStar());
+            m_starText = QString::number(row.getStar());
+        }
+        if (tagInfo.getRgb() == m_fileBase.rgb)
+            tagInfo.setRgb(row.getRgb());
+        if (tagInfo.getTextTag() == m_fileBase.text) {
+            tagInfo.setTextTag(row.getTextTag());
+            m_tagText = tagInfo.getTextTags();
+        }
+    }
+    emit tagLoaded();
+    emit tagsReplaced();
     return true;
 }
 
@@ -899,31 +1028,102 @@ int ItemInfo::saveTagsToFile(bool* unchanged)
 {
     if (unchanged)
         *unchanged = false;
-    ExivTags exiv;
+    if (fileReady != 1 || tagReady != 1)
+        return -1;
     QString file;
+    bool rowUnknown = false;
     {
-        int star = 0;
-        QList<uint> rgb;
-        QStringList text;
-        // The record never saw the file's own tags: writing it could wipe them.
-        if (!fileTagsOf(star, rgb, text))
-            return -1;
-        exiv.setStar(star);
-        exiv.setRgb(rgb);
-        exiv.setTextTag(text);
         QMutexLocker lock(&m_mutex);
+        // The record never saw the file's own tags: writing it could wipe them.
+        if (m_fileTagsUnknown)
+            return -1;
         file = m_filePath;
+        rowUnknown = m_rowUnknown;
     }
-    const int result = exiv.saveTagsToFile(file);
+    // The row could not be read at load: it may hold tags found nowhere else, so it is read first.
+    if (rowUnknown && !resolveRow(file))
+        return -1;
+    TagMerge::Values base, mine;
+    {
+        QMutexLocker lock(&m_mutex);
+        base = m_fileBase;
+        mine = userTags();
+    }
+    TagMerge::Values merged;
+    int result = -1;
+    bool wasUnchanged = false;
+    // Merged again when another program changed the tags in the file meanwhile.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // What the file holds now: another program may have written it since this item read it.
+        FileTagInfo inFile;
+        ExivTags now;
+        const bool loaded = now.loadTagsFromFile(file) >= 0;
+        const bool nowHasTags = loaded && inFile.takeFileTags(now);
+        merged
+            = TagMerge::mergeEdit(base, mine, { inFile.getStar(), inFile.getRgb(), inFile.getTextTag() }, nowHasTags);
+        // Written through the holder that read it: the photo keeps its times from before that read.
+        ExivTags byPath;
+        ExivTags& exiv = loaded ? now : byPath;
+        exiv.setStar(merged.star);
+        exiv.setRgb(merged.rgb);
+        exiv.setTextTag(merged.text);
+        result = loaded ? exiv.saveTagsToFile() : exiv.saveTagsToFile(file);
+        wasUnchanged = exiv.wasUnchanged();
+        if (result != ExivTags::Changed)
+            break;
+    }
     if (unchanged)
-        *unchanged = result >= 0 && exiv.wasUnchanged();
-    if (result >= 0 && !exiv.wasUnchanged())
+        *unchanged = result >= 0 && wasUnchanged;
+    if (result < 0)
+        return result;
+    keepFileTags(file, mine, merged);
+    if (!wasUnchanged)
         refreshFileFacts(file);
     return result;
 }
 
+// After a write: where the file kept another program's value that the database holds too, the item shows it;
+// the base becomes what was written, so only later edits count as edits.
+void ItemInfo::keepFileTags(const QString& file, const TagMerge::Values& mine, const TagMerge::Values& merged)
+{
+    FileTagInfo row;
+    bool read = false;
+    if (merged != mine) {
+        PooledDb<TagDb> db(tagDbPool);
+        read = db && FileTagTb(db.get()).readFileTag(file, row);
+    }
+    bool changed = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        TagMerge::Values base = mine;
+        if (read && merged.star != mine.star && row.getStar() == merged.star && tagInfo.getStar() == mine.star) {
+            tagInfo.setStar(merged.star);
+            m_starText = QString::number(merged.star);
+            base.star = merged.star;
+            changed = true;
+        }
+        if (read && merged.rgb != mine.rgb && row.getRgb() == merged.rgb && tagInfo.getRgb() == mine.rgb) {
+            tagInfo.setRgb(merged.rgb);
+            base.rgb = merged.rgb;
+            changed = true;
+        }
+        if (read && merged.text != mine.text && row.getTextTag() == merged.text && tagInfo.getTextTag() == mine.text) {
+            tagInfo.setTextTag(merged.text);
+            m_tagText = tagInfo.getTextTags();
+            base.text = merged.text;
+            changed = true;
+        }
+        m_fileBase = base;
+    }
+    if (changed) {
+        emit tagLoaded();
+        emit tagsReplaced();
+    }
+}
+
 // The written file has a new size (and, where the file system keeps one, a new birth time): the tag row follows,
-// so that it still counts as valid for the file next time instead of being thrown away with its thumbnail.
+// so that it still counts as valid for the file next time instead of being thrown away with its thumbnail. Only
+// those columns are written: the tags in the row may be newer than this item's (another program's edits).
 void ItemInfo::refreshFileFacts(const QString& file)
 {
     const QFileInfo fresh(file);
@@ -981,7 +1181,7 @@ int ItemInfo::rename(const QString& newName)
         }
         PooledDb<ThumbDb> db(thumbDbPool);
         const bool cache = db && ImageCacheTb(db.get()).updateFile(oldPath, newPath, folder);
-        return tags && marks && cache;
+        return tags && marks && cache ? stored() : retry(SqliteDb::Fault::Other);
     });
     return 0;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "grid/itemstorequeue.h"
 #include "meta/imagedecoder.h"
 #include "records/filetaginfo.h"
 #include "records/imagecacheinfo.h"
+#include "records/tagmerge.h"
 
 #include <QByteArray>
 #include <QFileInfo>
@@ -80,19 +82,25 @@ public:
     // Whether a load, metadata or store job, a tag-row write or a write into the file is queued or running.
     bool isBusy() const;
 
-    // Tag edits (GUI thread). Nothing changes until the tags are loaded (then false). Each changes the item at once
-    // and queues its tag-row write on the store pool (ItemStoreQueue), which reports through tagStored; true when
-    // the edit was taken.
+    // Tag edits (GUI thread). Nothing changes until the tags are loaded, nor for a photo that no longer exists (then
+    // false). Each changes the item at once and queues its tag-row write on the store pool (ItemStoreQueue), which
+    // reports through tagStored once it is stored (or can never be); true when the edit was taken.
     bool setStar(int star);
     bool setRgbs(const QList<QRgb>& rgbs);
     bool updateRgb(int index, QRgb rgb);
     bool deleteRgb(int index);
     bool setTextTags(const QStringList& tags);
     bool addTextTag(const QString& tag);
-    // Writes the tags into the file (ExivTags codes; any thread, it reads and writes the whole file); -1 without
-    // loaded tags, or when the file or the tag row could not be read while they were loaded (writing could wipe
-    // tags kept there). unchanged: the file already held them and was left as it was.
+    // Writes the tags into the file (ExivTags codes; any thread, it reads and writes the whole file), merged with
+    // what the file holds now (TagMerge::mergeEdit: what another program wrote there since is kept, and the item
+    // takes it where the database holds it too); -1 without loaded tags, when the file could not be read while
+    // they were loaded, or while the tag row cannot be read for a database held by another program (writing could
+    // wipe tags kept there). unchanged: the file already held them and was left as it was.
     int saveTagsToFile(bool* unchanged = nullptr);
+    // Whether the photo is still there (edits to a photo that is gone are refused).
+    bool fileExists() const;
+    // Tag-row writes of this item queued and not yet stored.
+    int storesPending() const { return m_storesPending; }
     // 0 renamed; -1 refused (blank, ".", "..", holds "/", target exists) or failed; -2 not loaded yet or busy.
     int rename(const QString& newName);
 
@@ -126,6 +134,9 @@ signals:
     void cacheLoaded();
     // A queued tag-row write (edit, rename, file facts) ended; emitted on the store thread.
     void tagStored(bool ok);
+    // Tags the item did not edit were taken from the database or the file (another program's edits); emitted from
+    // the writing thread after tagLoaded.
+    void tagsReplaced();
     // The full image is there (emitted from the pool thread that decoded it).
     void fullImageLoaded();
 
@@ -150,14 +161,19 @@ private:
     void setThumbs(const QImage& grid, const QImage& list);
     static QImage refit(const QImage& thumb, const QSize& imageSize, const QSize& box);
     static QList<uint> hintColours(const QImage& thumb, QList<uint>& tagColours);
-    // The tags that saveTagsToFile would write; false when it would refuse.
-    bool fileTagsOf(int& star, QList<uint>& rgb, QStringList& text) const;
-    enum class TagColumn { Star, Colours, Texts, Facts };
+    enum class TagColumn { Star, Colours, Texts, Facts, Row };
     void refreshFileFacts(const QString& file);
     QString describe(TagColumn column) const;
-    bool queueStore(const QString& what, std::function<bool()> write);
+    bool queueStore(const QString& what, ItemStoreQueue::Write write);
     bool queueTagWrite(TagColumn column);
-    bool writeTagColumn(TagColumn column);
+    ItemStoreQueue::Result writeTagColumn(TagColumn column);
+    TagMerge::Values userTags() const;
+    // Under m_mutex: the tags are known; from here on the item's tags count as edited where they differ.
+    void tagsKnown();
+    // The row cannot be read for a database held by another program: read it again, and take its tags where the
+    // item has not been edited. True once it was read.
+    bool resolveRow(const QString& file);
+    void keepFileTags(const QString& file, const TagMerge::Values& mine, const TagMerge::Values& merged);
     bool jobsRunning() const;
 
     std::shared_ptr<Gate> m_gate;
@@ -192,6 +208,9 @@ private:
     // The tag row could not be read (the database was held by another program): no new row replaces it and the
     // tags shown are not written into the file; edits change their columns of the row found by its file.
     bool m_rowUnknown = false;
+    // The tags as last known to be in the file (or in the row when loaded from it): what the item's edits are
+    // measured against when the file is written.
+    TagMerge::Values m_fileBase;
 
     mutable QReadWriteLock m_fullImageLock { QReadWriteLock::Recursive };
     QImage m_fullImage;

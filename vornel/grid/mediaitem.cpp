@@ -19,6 +19,10 @@ void MediaItem::setInfo(ItemInfoPtr info)
         connect(m_info.data(), &ItemInfo::tagLoaded, this, &MediaItem::onTagLoaded);
         connect(m_info.data(), &ItemInfo::cacheLoaded, this, &MediaItem::onCacheLoaded);
         connect(m_info.data(), &ItemInfo::tagStored, this, &MediaItem::onTagStored);
+        connect(m_info.data(), &ItemInfo::tagsReplaced, this, [this] {
+            if (m_view)
+                m_view->onChangedItemData(this, 3);
+        });
     }
 }
 

@@ -8,6 +8,7 @@
 #include "dialogs/askbox.h"
 #include "grid/colormenuwdg.h"
 #include "grid/gridhost.h"
+#include "grid/itemstorequeue.h"
 #include "grid/mediadelegate.h"
 #include "grid/mediaitem.h"
 #include "grid/mediamodel.h"
@@ -376,6 +377,10 @@ ItemInfoPtr MediaListView::editableItem(const QModelIndex& index)
         showStatus(QStringLiteral("“%1”的标签仍在读取，未作修改。").arg(item->getInfo()->fileName()));
         return ItemInfoPtr();
     }
+    if (!item->getInfo()->fileExists()) {
+        showStatus(QStringLiteral("“%1”已不存在，未作修改。").arg(item->getInfo()->fileName()));
+        return ItemInfoPtr();
+    }
     return item->getInfo();
 }
 
@@ -449,7 +454,7 @@ void MediaListView::onShowAllItem()
     viewport()->update();
 }
 
-void MediaListView::onChangedItemData(MediaItem* item, int)
+void MediaListView::onChangedItemData(MediaItem* item, int iType)
 {
     if (!item || item->mediaModel() != m_model)
         return;
@@ -468,6 +473,9 @@ void MediaListView::onChangedItemData(MediaItem* item, int)
         if (index == currentIndex())
             emit selectItemChanged(info);
     }
+    // Tags taken over from another program: the panels show them.
+    if (iType == 3 && info && index == currentIndex())
+        emit itemDataChanged(info);
     update(index);
 }
 
@@ -803,9 +811,11 @@ void MediaListView::onFileBatchDone(int batch, int written, int unchanged, int f
     if (!m_fileBatches.remove(batch))
         return;
     if (failed > 0)
-        showStatus(QStringLiteral("标签写入文件：%1 个成功，%2 个失败（原因见日志；标签仍保存在数据库中）。")
+        showStatus(QStringLiteral("标签写入文件：%1 个成功，%2 个失败（原因见日志；%3）。")
                        .arg(written + unchanged)
-                       .arg(failed));
+                       .arg(failed)
+                       .arg(ItemStoreQueue::waiting() > 0 ? QStringLiteral("数据库也尚未保存，正在重试")
+                                                          : QStringLiteral("标签仍保存在数据库中")));
     else if (written + unchanged > 1)
         showStatus(QStringLiteral("标签已写入 %1 个文件。").arg(written + unchanged));
 }
@@ -949,8 +959,11 @@ template <class Edit> void MediaListView::fanOut(Edit edit)
 {
     QList<ItemInfoPtr> edited;
     int loading = 0;
-    for (const QModelIndex& index : visibleSelection()) {
-        MediaItem* item = itemAt(index);
+    QStringList gone;
+    // Every selected photo, also those the filter hides: the edit is for what the user selected.
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    for (const QModelIndex& index : selected) {
+        MediaItem* item = index.column() == 0 ? itemAt(index) : nullptr;
         if (!item || !item->getInfo())
             continue;
         const ItemInfoPtr& info = item->getInfo();
@@ -959,12 +972,24 @@ template <class Edit> void MediaListView::fanOut(Edit edit)
             ++loading;
             continue;
         }
+        // A photo that is gone takes no edit and gets no row.
+        if (!info->fileExists()) {
+            gone << info->fileName();
+            continue;
+        }
         edit(*info);
         edited.append(info);
         emit info->tagLoaded();
     }
     saveToFiles(edited);
-    if (loading > 0)
+    // The tag panel shows the current photo: when the edit did not reach it, it shows what it holds again.
+    MediaItem* current = itemAt(currentIndex());
+    if (current && current->getInfo() && !edited.contains(current->getInfo()))
+        emit itemDataChanged(current->getInfo());
+    if (!gone.isEmpty())
+        showStatus(gone.size() == 1 ? QStringLiteral("“%1”已不存在，未作修改。").arg(gone.first())
+                                    : QStringLiteral("%1 张照片已不存在，未作修改。").arg(gone.size()));
+    else if (loading > 0)
         showStatus(QStringLiteral("%1 张照片的标签仍在读取，未作修改。").arg(loading));
 }
 

@@ -137,8 +137,9 @@ private:
     // The pressed cell's item when a cell edit may change it: a visible row whose tags are loaded (else the status
     // bar says why nothing changed).
     ItemInfoPtr editableItem(const QModelIndex& index);
-    // Applies an edit to every visible selected item whose tags are loaded, then queues the writes into the files;
-    // the others are left alone, and the status bar says so.
+    // Applies an edit to every selected item whose tags are loaded, shown or hidden by the filter, then queues the
+    // writes into the files; the others are left alone, the status bar says so, and the tag panel shows the current
+    // item's own tags again when the edit did not reach it.
     template <class Edit> void fanOut(Edit edit);
     void editTail(const ItemInfoPtr& info, const QModelIndex& index);
     // With "TagSaveToFile", queues the items' tags for their files (off this thread).

@@ -1,5 +1,6 @@
 #include "grid/tagfilewriter.h"
 
+#include "grid/itemstorequeue.h"
 #include "task/pooljob.h"
 
 #include <QDeadlineTimer>
@@ -117,7 +118,10 @@ void TagFileWriter::work()
         } catch (const std::exception&) {
         }
         if (result < 0)
-            qWarning("Tags not written into %s (code %d); they are kept in the database", qPrintable(file), result);
+            qWarning("Tags not written into %s (code %d); %s", qPrintable(file), result,
+                request.item->storesPending() > 0 || ItemStoreQueue::waiting() > 0
+                    ? "the database has not stored them yet either (tried again while the program runs)"
+                    : "they are kept in the database");
         --request.item->fileWritesPending;
         request.item.reset();
 
@@ -160,8 +164,10 @@ int TagFileWriter::dropWaiting()
     s.batches.clear();
     lock.unlock();
     for (auto it = left.begin(); it != left.end(); ++it) {
-        qWarning("Tags not written into %s (closed before it could be); they are kept in the database",
-            qPrintable(it.key()));
+        qWarning("Tags not written into %s (closed before it could be); %s", qPrintable(it.key()),
+            it.value().item->storesPending() > 0 || ItemStoreQueue::waiting() > 0
+                ? "the database has not stored them yet either"
+                : "they are kept in the database");
         --it.value().item->fileWritesPending;
     }
     return left.size();

@@ -4,6 +4,7 @@
 #include "app/cfgnotifier.h"
 #include "app/windows.h"
 #include "dialogs/settingdlg.h"
+#include "grid/itemstorequeue.h"
 #include "grid/medialistview.h"
 #include "manager/imageviewform.h"
 #include "meta/colorstat.h"
@@ -15,6 +16,7 @@
 #include "widgets/menuutil.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -88,6 +90,16 @@ PicMgr::PicMgr(QWidget* parent, Qt::WindowFlags flags)
     m_statusTimer = new QTimer(this);
     m_statusTimer->setSingleShot(true);
     connect(m_statusTimer, &QTimer::timeout, this, [this] { showStatus(QString()); });
+
+    m_note = new QLabel(ui->statusBar);
+    m_note->setObjectName(QStringLiteral("lbNote"));
+    m_note->setTextFormat(Qt::PlainText);
+    m_note->setStyleSheet(QStringLiteral("color: #b00000;"));
+    m_note->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_note->hide();
+    ui->horizontalLayout_3->insertWidget(0, m_note, 3);
+    connect(ItemStoreQueue::instance(), &ItemStoreQueue::stateChanged, this, &PicMgr::onStoreStateChanged);
+    onStoreStateChanged();
 
     // What the settings dialog applied: the cell size re-lays the grid out, the tag options reach the tag panel.
     CfgNotifier* notifier = CfgNotifier::instance();
@@ -232,6 +244,46 @@ void PicMgr::showStatus(const QString& text)
 QString PicMgr::statusText() const
 {
     return ui->lbMessage->text();
+}
+
+QString PicMgr::noteText() const
+{
+    return m_note->isHidden() ? QString() : m_note->text();
+}
+
+QString PicMgr::noteTip() const
+{
+    return m_note->isHidden() ? QString() : m_note->toolTip();
+}
+
+void PicMgr::onStoreStateChanged()
+{
+    const int waiting = ItemStoreQueue::waiting();
+    const SqliteDb::Fault fault = ItemStoreQueue::fault();
+    const bool toFile = AppCfg::instance()->tag.tagSaveToFile > 0;
+    // Short enough for the status bar; the tip says the rest.
+    QString note, tip;
+    if (waiting > 0) {
+        note = QStringLiteral("标签修改尚未存入数据库");
+        tip = QStringLiteral("%1 项标签修改尚未保存到数据库（%2），程序会一直重试%3")
+                  .arg(waiting)
+                  .arg(SqliteDb::faultText(fault),
+                      toFile ? QStringLiteral("；标签已写入照片文件") : QStringLiteral("；关闭前请先排除故障"));
+    } else if (fault == SqliteDb::Fault::Damaged) {
+        note = QStringLiteral("标签数据库已损坏");
+        tip = toFile ? QStringLiteral("标签数据库已损坏或无法读取：标签只写入照片文件")
+                     : QStringLiteral("标签数据库已损坏或无法读取：标签修改无法保存");
+    }
+    m_note->setText(note);
+    m_note->setToolTip(tip);
+    m_note->setVisible(!note.isEmpty());
+    if (fault == SqliteDb::Fault::Damaged && !m_damageTold) {
+        m_damageTold = true;
+        showStatus(tip);
+    } else if (waiting == 0 && m_editsWaited) {
+        showStatus(QStringLiteral("标签修改已全部保存到数据库。"));
+    }
+    m_editsWaited = waiting > 0;
 }
 
 bool PicMgr::hitCaption(const QPoint& pos)

@@ -11,6 +11,7 @@
 
 class ImageViewForm;
 class QAction;
+class QLabel;
 class QMenu;
 class QTimer;
 
@@ -45,6 +46,10 @@ public:
     // Shows the text at the left of the status bar until another replaces it or it times out.
     void showStatus(const QString& text) override;
     QString statusText() const;
+    // The lasting note beside the messages (edits not stored yet, a damaged tag database) and its tip with the
+    // reason; empty when none.
+    QString noteText() const;
+    QString noteTip() const;
 
     bool hitCaption(const QPoint& pos) override;
 
@@ -62,6 +67,8 @@ public slots:
     void onZoom(int value);
     void onItemCleared();
     void onHisTextTagChanged();
+    // Follows the queue of tag-row writes: a lasting note while edits wait for the database.
+    void onStoreStateChanged();
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -83,4 +90,7 @@ private:
     QAction* m_atTitleBar = nullptr;
     QAction* m_atStatusBar = nullptr;
     QTimer* m_statusTimer = nullptr;
+    QLabel* m_note = nullptr;
+    bool m_editsWaited = false;
+    bool m_damageTold = false;
 };

@@ -5,11 +5,13 @@
 #include <QAtomicInteger>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
@@ -66,7 +68,69 @@ void dropConnection(QSqlDatabase& db, const QString& name)
         QSqlDatabase::removeDatabase(name);
 }
 
+// Device and inode of a file; false when it cannot be seen.
+bool fileIdentity(const QString& path, quint64& dev, quint64& ino)
+{
+    struct stat st { };
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    dev = quint64(st.st_dev);
+    ino = quint64(st.st_ino);
+    return true;
+}
+
+bool isMemoryDb(const QString& file)
+{
+    return file.isEmpty() || file.startsWith(QLatin1Char(':')) || file.startsWith(QLatin1String("file::memory:"));
+}
+
 } // namespace
+
+SqliteDb::Fault SqliteDb::faultOf(const QSqlError& error)
+{
+    if (error.type() == QSqlError::NoError)
+        return Fault::None;
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+    if (!ok)
+        return error.type() == QSqlError::ConnectionError ? Fault::Damaged : Fault::Other;
+    switch (code) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Fault::Busy;
+    case SQLITE_READONLY:
+        return Fault::ReadOnly;
+    case SQLITE_FULL:
+        return Fault::Full;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+        return Fault::Damaged;
+    default:
+        return Fault::Other;
+    }
+}
+
+QString SqliteDb::faultText(Fault fault)
+{
+    switch (fault) {
+    case Fault::None:
+        return QString();
+    case Fault::Busy:
+        return QStringLiteral("数据库被其他程序占用");
+    case Fault::ReadOnly:
+        return QStringLiteral("数据库只读");
+    case Fault::Full:
+        return QStringLiteral("磁盘已满");
+    case Fault::Damaged:
+        return QStringLiteral("数据库已损坏或无法读取");
+    case Fault::Other:
+        break;
+    }
+    return QStringLiteral("数据库写入失败");
+}
 
 // One wait for another program's lock lasts at most the busy timeout, less when a set-up's budget or the
 // shut-down limit ends sooner. Touched only by the thread that holds the connection.
@@ -84,6 +148,8 @@ SqliteDb::SqliteDb(const SqliteDb& other)
     , m_noMkpath(other.m_noMkpath)
     , m_setUp(other.m_setUp)
     , m_setUpWait(other.m_setUpWait)
+    , m_fileDev(other.m_fileDev)
+    , m_fileIno(other.m_fileIno)
     , m_wait(other.m_wait)
 {
 }
@@ -101,6 +167,8 @@ SqliteDb& SqliteDb::operator=(const SqliteDb& other)
         m_noMkpath = other.m_noMkpath;
         m_setUp = other.m_setUp;
         m_setUpWait = other.m_setUpWait;
+        m_fileDev = other.m_fileDev;
+        m_fileIno = other.m_fileIno;
         m_wait = other.m_wait;
     }
     return *this;
@@ -139,7 +207,23 @@ bool SqliteDb::openDb(const QString& dbFile, const QString& conName, bool noMkpa
         return false;
     installWait();
     setUp(m_setUpWait);
+    m_fileDev = m_fileIno = 0;
+    if (!isMemoryDb(m_dbFile))
+        fileIdentity(m_dbFile, m_fileDev, m_fileIno);
     return true;
+}
+
+bool SqliteDb::fileReplaced() const
+{
+    if (m_dbFile.isEmpty() || isMemoryDb(m_dbFile))
+        return false;
+    // A connection that could not open (a folder not yet writable) is worth opening again.
+    if (!m_db.isOpen())
+        return true;
+    quint64 dev = 0, ino = 0;
+    if (!fileIdentity(m_dbFile, dev, ino))
+        return true;
+    return m_fileIno == 0 || dev != m_fileDev || ino != m_fileIno;
 }
 
 void SqliteDb::installWait()

@@ -3,6 +3,7 @@
 #include "sys/vornkit_global.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +13,20 @@
 // One named connection to one SQLite file, with a schema hook.
 class VORNKIT_EXPORT SqliteDb {
 public:
+    // Why a statement failed, as far as a caller acts on it.
+    enum class Fault {
+        None,
+        Busy, // another connection holds a lock: wait and try again
+        ReadOnly, // the file or its folder may not be written
+        Full, // no space left for the file
+        Damaged, // corrupt, not a database, or unreadable
+        Other,
+    };
+    static Fault faultOf(const QSqlError& error);
+    // A fault that may end while the program runs (a lock that ends, space that comes back, ...).
+    static bool isPassing(Fault fault) { return fault != Fault::None && fault != Fault::Other; }
+    static QString faultText(Fault fault);
+
     SqliteDb();
     // A copy shares the connection but never removes it from Qt's registry.
     SqliteDb(const SqliteDb& other);
@@ -29,6 +44,9 @@ public:
     bool isSetUp() const { return m_setUp; }
     // How long the set-up of the next openDb may wait for a lock (the busy timeout when negative).
     void setSetUpWait(int waitMs) { m_setUpWait = waitMs; }
+
+    // The file at dbFile is no longer the one this connection opened (deleted, or another renamed over it).
+    bool fileReplaced() const;
 
     bool optimizeDb();
     bool execMultiSql(const QString& sql);
@@ -61,6 +79,9 @@ protected:
     bool m_owner = false;
     bool m_setUp = false;
     int m_setUpWait = -1;
+    // Identity of the opened file (device, inode); 0 when unknown.
+    quint64 m_fileDev = 0;
+    quint64 m_fileIno = 0;
 
 private:
     struct Wait;

@@ -127,6 +127,16 @@ SqliteDb* SqliteDbPool::acquire()
             noMk = c.noMkpath;
         }
     }
+    // The file was deleted or another renamed over it while the program ran: statements on this connection would
+    // reach a file nobody sees again, so a new one opens the file that is there now.
+    if (db && db->fileReplaced()) {
+        delete db;
+        db = nullptr;
+        QMutexLocker lock(&c.mutex);
+        name = c.namePrefix + QString::number(c.serial++);
+        file = c.dbFile;
+        noMk = c.noMkpath;
+    }
     if (!db)
         return c.open(name, file, noMk, kSetUpWait);
     // Kept out by a lock when it was opened: finish the set-up now.

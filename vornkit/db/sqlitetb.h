@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/sqlitedb.h"
 #include "sys/vornkit_global.h"
 
 #include <QSqlDatabase>
@@ -22,13 +23,18 @@ public:
     QSqlDatabase& db();
     // The last read through queryRow failed (a locked or broken database), as opposed to finding no row.
     bool readFailed() const { return m_readFailed; }
+    // Why the last statement failed; None after one that ran.
+    SqliteDb::Fault lastFault() const { return m_lastFault; }
 
 protected:
     // Prepares sql on a fresh query over the connection, binds the values in order, executes it once.
     bool execSql(const QString& sql, const QVariantList& values);
     // The same on the caller's query, which is left on the first row; false when there is none.
     bool queryRow(QSqlQuery& q, const QString& sql, const QVariantList& values);
+    // Executes a prepared query and notes why it failed.
+    bool run(QSqlQuery& q);
 
     SqliteDb* m_sdb = nullptr;
     bool m_readFailed = false;
+    SqliteDb::Fault m_lastFault = SqliteDb::Fault::None;
 };

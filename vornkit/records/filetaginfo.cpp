@@ -164,17 +164,28 @@ void FileTagInfo::takeUserTags(const FileTagInfo& other)
     setRgb(other.rgb);
 }
 
+bool FileTagInfo::takeFileTags(const ExivTags& tags)
+{
+    if (!tags.getHasTags())
+        return false;
+    star = tags.getStar();
+    setRgb(tags.getRgb());
+    setTextTag(fileTextTags(tags.getTextTag()));
+    return true;
+}
+
+QStringList FileTagInfo::fileTextTags(const QStringList& texts)
+{
+    // A tag holding a blank or a separator would split when the joined text is read back.
+    return splitTextTags(texts);
+}
+
 int FileTagInfo::loadTagsFromFile(const QByteArray& bytes)
 {
     ExivTags tags;
     const int r = tags.loadTagsFromData(bytes);
-    if (r >= 0) {
-        star = tags.getStar();
-        setRgb(tags.getRgb());
-        // A tag holding a blank or a separator would split when the joined text is
-        // read back; split it now so the database and the file agree.
-        setTextTag(splitTextTags(tags.getTextTag()));
-    }
+    if (r >= 0)
+        takeFileTags(tags);
     return r;
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+class ExivTags;
 class QDateTime;
 class QFileInfo;
 
@@ -37,6 +38,14 @@ public:
     // The row still describes the file: same size and same modified instant. The birth time takes no part, since
     // it cannot be set back on Linux (a backup restored with its times keeps the old modified time only).
     bool matchesFile(const QFileInfo& fi) const;
+    // The one rule for a row's tags read from a photo: star and colours as they are, text tags split the way the
+    // joined text is read back ("beach sunset" becomes "beach" and "sunset"), so that a row made from the file
+    // and the same row read from the database after a restart hold the same tags. False, and nothing changes,
+    // when the holder has no tags of ours.
+    bool takeFileTags(const ExivTags& tags);
+    // The text tags of a photo as a row holds them (the rule above).
+    static QStringList fileTextTags(const QStringList& texts);
+
     // Takes over the user's star, colours and text tags of another row (a stale row whose file holds none).
     void takeUserTags(const FileTagInfo& other);
 

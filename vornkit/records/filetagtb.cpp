@@ -44,7 +44,7 @@ FileTagTb::~FileTagTb() = default;
 
 bool FileTagTb::execById(QSqlQuery& q)
 {
-    return q.exec() && q.numRowsAffected() > 0;
+    return run(q) && q.numRowsAffected() > 0;
 }
 
 void FileTagTb::fill(const QSqlQuery& q, FileTagInfo& out)
@@ -77,7 +77,7 @@ bool FileTagTb::addFileTag(FileTagInfo& info)
     q.addBindValue(info.getFile());
     bindFacts(q, info);
     bindTags(q, info);
-    if (!q.exec())
+    if (!run(q))
         return false;
     info.setRowId(q.lastInsertId().toLongLong());
     return true;
@@ -215,7 +215,7 @@ bool FileTagTb::modFileTag(FileTagInfo& info)
     bindFacts(q, info);
     bindTags(q, info);
     q.addBindValue(info.getFile());
-    return q.exec();
+    return run(q);
 }
 
 bool FileTagTb::modFileTagById(FileTagInfo& info)
@@ -242,7 +242,7 @@ bool FileTagTb::updateTags(const QString& file, const FileTagInfo& info)
               "where [file]=?");
     bindTags(q, info);
     q.addBindValue(file);
-    return q.exec();
+    return run(q);
 }
 
 bool FileTagTb::updateTags(qint64 rowid, const FileTagInfo& info)
@@ -252,6 +252,17 @@ bool FileTagTb::updateTags(qint64 rowid, const FileTagInfo& info)
               "[hinttag]=?, [hintcolor]=? "
               "where [rowid]=?");
     bindTags(q, info);
+    q.addBindValue(rowid);
+    return execById(q);
+}
+
+bool FileTagTb::modFileFacts(qint64 rowid, const FileTagInfo& info)
+{
+    QSqlQuery q(db());
+    q.prepare("update [filetag] set [filesize]=?, [createtime]=?, [modifytime]=? where [rowid]=?");
+    q.addBindValue(info.getFileSize());
+    q.addBindValue(info.getCreateTime());
+    q.addBindValue(info.getModifyTime());
     q.addBindValue(rowid);
     return execById(q);
 }

@@ -45,11 +45,13 @@ public:
     bool modFileTagById(FileTagInfo& info);
     bool updateTags(const QString& file, const FileTagInfo& info);
     bool updateTags(qint64 rowid, const FileTagInfo& info);
+    // Size and times alone (after the tags were written into the file), leaving every tag as it stands.
+    bool modFileFacts(qint64 rowid, const FileTagInfo& info);
     // After a rename or move.
     bool updateFile(const QString& oldFile, const QString& newFile, const QString& newPath);
 
 private:
     bool readOne(const QString& sql, const QVariant& key, FileTagInfo& out);
     static void fill(const QSqlQuery& q, FileTagInfo& out);
-    static bool execById(QSqlQuery& q);
+    bool execById(QSqlQuery& q);
 };

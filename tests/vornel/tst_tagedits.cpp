@@ -1,0 +1,310 @@
+#include "common/vorneltest.h"
+#include "db/sqlitedb.h"
+#include "manager/imageviewform.h"
+#include "panels/taginfoview.h"
+#include "records/histaglist.h"
+#include "tagwidgets/qxtstars.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QSettings>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace testutil;
+
+namespace {
+
+const uint kBlue = 0xFF0000FFu;
+const uint kGreen = 0xFF00FF00u;
+
+// The photo's own tags as the file holds them now.
+struct InFile {
+    bool has = false;
+    int star = 0;
+    QList<uint> rgb;
+    QStringList text;
+};
+
+InFile inFile(const QString& path)
+{
+    ExivTags tags;
+    tags.loadTagsFromFile(path);
+    return { tags.getHasTags(), tags.getStar(), tags.getRgb(), tags.getTextTag() };
+}
+
+// The row as a fresh connection finds it in the file at the database's path (not through the program's pool).
+FileTagInfo rowOnDisk(const QString& dbFile, const QString& file)
+{
+    static int serial = 0;
+    FileTagInfo row;
+    TagDb db;
+    if (db.openDb(dbFile, QStringLiteral("disk.%1").arg(++serial), true))
+        FileTagTb(&db).readFileTag(file, row);
+    return row;
+}
+
+void closeManager()
+{
+    if (PicMgr* mgr = PicMgr::current())
+        mgr->close();
+    QVERIFY(QTest::qWaitFor([] { return !PicMgr::current(); }, 5000));
+}
+
+ItemInfoPtr infoOf(MediaListView* grid, const QString& path)
+{
+    MediaModel* model = grid->mediaModel();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->filePath(model->index(row, 0)) == path)
+            return model->itemFromIndex(model->index(row, 0))->getInfo();
+    }
+    return ItemInfoPtr();
+}
+
+// The manager shown on the folder with one photo current and selected.
+PicMgr* managerOn(const QString& folder, const QString& current, int rows)
+{
+    PicMgr* mgr = shownManager();
+    if (!mgr)
+        return nullptr;
+    MediaListView* grid = mgr->form()->listView();
+    grid->listFolder(folder, current);
+    if (!waitLoaded(grid, rows))
+        return nullptr;
+    grid->selectionModel()->select(grid->currentIndex(), QItemSelectionModel::ClearAndSelect);
+    // The tag panel shows the current photo once its tags have reached it.
+    QxtStars* stars = mgr->form()->tagInfo()->starWidget();
+    return QTest::qWaitFor([stars] { return stars->isEnabled(); }, 10000) ? mgr : nullptr;
+}
+
+bool settled(const QList<ItemInfoPtr>& items)
+{
+    return QTest::qWaitFor(
+        [&] {
+            if (TagFileWriter::instance()->pending() > 0 || ItemStoreQueue::pending() > 0)
+                return false;
+            for (const ItemInfoPtr& item : items) {
+                if (item->isBusy())
+                    return false;
+            }
+            return true;
+        },
+        20000);
+}
+
+} // namespace
+
+// Tag edits through the manager window: they reach every selected photo, and each is stored or the window says
+// it is not, whatever the tag database does meanwhile.
+class TestTagEdits : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void editsReachHiddenSelectedPhotos();
+    void editOfAGonePhotoIsRefused();
+    void lockedDatabaseKeepsEditsUntilStored();
+    void damagedDatabaseStillTagsThePhotos();
+    void twoProgramsKeepBothEdits();
+    void textTagWithABlankReadsTheSameAfterRestart();
+
+private:
+    QString tagDbFile() const { return m_env->program.file("data/tag.db"); }
+    std::unique_ptr<VornelEnv> m_env;
+    std::unique_ptr<TempDir> m_dir;
+};
+
+void TestTagEdits::initTestCase()
+{
+    QCoreApplication::setOrganizationName("tamrolek");
+    QCoreApplication::setApplicationName("vornel");
+}
+
+void TestTagEdits::init()
+{
+    QSettings().clear();
+    m_env = std::make_unique<VornelEnv>();
+    QVERIFY(m_env->ok);
+    m_dir = std::make_unique<TempDir>();
+    HisTagList::m_hisTags.clear();
+    ItemStoreQueue::setRetryDelay(50);
+}
+
+void TestTagEdits::cleanup()
+{
+    closeManager();
+    SqliteDb::limitWaits(-1);
+    m_env.reset();
+}
+
+void TestTagEdits::editsReachHiddenSelectedPhotos()
+{
+    const QString shown = taggedPhoto(*m_dir, "海边 a.jpg", 3, {}, { "sea" });
+    const QString other = taggedPhoto(*m_dir, "b.jpg", 1, {}, { "keep" });
+    QVERIFY(!shown.isEmpty() && !other.isEmpty());
+    AppCfg::instance()->tag.tagSaveToFile = 1;
+    PicMgr* mgr = managerOn(m_dir->path(), shown, 2);
+    QVERIFY(mgr);
+    MediaListView* grid = mgr->form()->listView();
+    // The keyword hides the selected photo; the panel still shows it and takes the 5th star.
+    mgr->findChild<QComboBox*>("cbTextTag")->setEditText(QStringLiteral("zzz"));
+    QVERIFY(grid->isRowHidden(grid->currentIndex().row()));
+    TagInfoView* panel = mgr->form()->tagInfo();
+    panel->starWidget()->setValue(5);
+    QVERIFY(settled({ infoOf(grid, shown) }));
+    QCOMPARE(storedRow(shown).getStar(), 5);
+    QCOMPARE(inFile(shown).star, 5);
+    QCOMPARE(inFile(shown).text, QStringList({ "sea" }));
+    QCOMPARE(panel->starWidget()->value(), 5);
+    QCOMPARE(storedRow(other).getStar(), 1);
+}
+
+void TestTagEdits::editOfAGonePhotoIsRefused()
+{
+    const QString gone = makeImage(m_dir->path(), "走了.jpg", 80, 60);
+    QVERIFY(!makeImage(m_dir->path(), "stays.jpg", 80, 60).isEmpty());
+    PicMgr* mgr = managerOn(m_dir->path(), gone, 2);
+    QVERIFY(mgr);
+    const FileTagInfo before = storedRow(gone);
+    QVERIFY(before.getRowId() > 0);
+    QVERIFY(QFile::remove(gone));
+
+    TagInfoView* panel = mgr->form()->tagInfo();
+    panel->starWidget()->setValue(4);
+    QCOMPARE(mgr->statusText(), QStringLiteral("“走了.jpg”已不存在，未作修改。"));
+    // The panel shows what the photo holds, not the refused star; nothing is written for it.
+    QCOMPARE(panel->starWidget()->value(), before.getStar());
+    QVERIFY(settled({ infoOf(mgr->form()->listView(), gone) }));
+    QCOMPARE(storedRow(gone).getStar(), before.getStar());
+}
+
+void TestTagEdits::lockedDatabaseKeepsEditsUntilStored()
+{
+    const QString photo = makeImage(m_dir->path(), "锁 住.jpg", 80, 60);
+    PicMgr* mgr = managerOn(m_dir->path(), photo, 1);
+    QVERIFY(mgr);
+    QVERIFY(storedRow(photo).getRowId() > 0);
+
+    // Another program holds a write lock for longer than any wait.
+    TagDb other;
+    QVERIFY(other.openDb(tagDbFile(), "locker", true));
+    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+    SqliteDb::limitWaits(0);
+    TagInfoView* panel = mgr->form()->tagInfo();
+    panel->starWidget()->setValue(4);
+    emit panel->saveRgbs({ kBlue });
+    QTRY_VERIFY_WITH_TIMEOUT(mgr->noteText() == QStringLiteral("标签修改尚未存入数据库"), 10000);
+    QVERIFY(mgr->noteTip().contains(QStringLiteral("数据库被其他程序占用")));
+    QTest::qWait(300); // tried again and again meanwhile
+    QVERIFY(!mgr->noteText().isEmpty());
+
+    QVERIFY(other.execNoQuery("ROLLBACK"));
+    SqliteDb::limitWaits(-1);
+    QTRY_VERIFY_WITH_TIMEOUT(mgr->noteText().isEmpty(), 10000);
+    QCOMPARE(mgr->statusText(), QStringLiteral("标签修改已全部保存到数据库。"));
+    QCOMPARE(storedRow(photo).getStar(), 4);
+    QCOMPARE(storedRow(photo).getRgb(), QList<uint>({ kBlue }));
+
+    // And after a restart.
+    closeManager();
+    mgr = managerOn(m_dir->path(), photo, 1);
+    QVERIFY(mgr);
+    const FileTagInfo shown = infoOf(mgr->form()->listView(), photo)->tagRecord();
+    QCOMPARE(shown.getStar(), 4);
+    QCOMPARE(shown.getRgb(), QList<uint>({ kBlue }));
+}
+
+void TestTagEdits::damagedDatabaseStillTagsThePhotos()
+{
+    const QString photo = makeImage(m_dir->path(), "照片 损坏.jpg", 80, 60);
+    AppCfg::instance()->tag.tagSaveToFile = 1;
+    PicMgr* mgr = managerOn(m_dir->path(), photo, 1);
+    QVERIFY(mgr);
+
+    // A file that is no database is renamed over tag.db while the program runs.
+    const QString rubbish = m_dir->file("rubbish");
+    QVERIFY(writeBytes(rubbish, QByteArray(16384, 'x')));
+    QCOMPARE(std::rename(QFile::encodeName(rubbish).constData(), QFile::encodeName(tagDbFile()).constData()), 0);
+    TagInfoView* panel = mgr->form()->tagInfo();
+    panel->starWidget()->setValue(3);
+    QTRY_VERIFY_WITH_TIMEOUT(mgr->noteTip().contains(QStringLiteral("已损坏")), 10000);
+
+    QTRY_COMPARE_WITH_TIMEOUT(inFile(photo).star, 3, 10000);
+
+    // The user moves the damaged file away: a new database is made and the edit reaches it.
+    QVERIFY(QFile::remove(tagDbFile()));
+    QTRY_VERIFY_WITH_TIMEOUT(mgr->noteText().isEmpty(), 10000);
+    QVERIFY(settled({ infoOf(mgr->form()->listView(), photo) }));
+    const FileTagInfo row = rowOnDisk(tagDbFile(), photo);
+    QCOMPARE(row.getStar(), 3);
+    QVERIFY(row.matchesFile(QFileInfo(photo)));
+}
+
+void TestTagEdits::twoProgramsKeepBothEdits()
+{
+    const QString photo = makeImage(m_dir->path(), "共享 照片.jpg", 80, 60);
+    AppCfg::instance()->tag.tagSaveToFile = 1;
+    PicMgr* mgr = managerOn(m_dir->path(), photo, 1);
+    QVERIFY(mgr);
+    const ItemInfoPtr mine = infoOf(mgr->form()->listView(), photo);
+    // The other program loaded the photo before this window's edits.
+    const ItemInfoPtr theirs = loadedItem(photo);
+    QVERIFY(theirs);
+
+    TagInfoView* panel = mgr->form()->tagInfo();
+    panel->starWidget()->setValue(4);
+    emit panel->saveRgbs({ kBlue, kGreen });
+    QVERIFY(settled({ mine }));
+    QCOMPARE(inFile(photo).star, 4);
+
+    // The other adds a text tag and writes the photo from its stale copy.
+    QVERIFY(theirs->addTextTag(QStringLiteral("旅行")));
+    TagFileWriter::instance()->write({ theirs });
+    QVERIFY(settled({ mine, theirs }));
+
+    const InFile file = inFile(photo);
+    QCOMPARE(file.star, 4);
+    QCOMPARE(file.rgb, QList<uint>({ kBlue, kGreen }));
+    QCOMPARE(file.text, QStringList({ "旅行" }));
+    const FileTagInfo row = storedRow(photo);
+    QCOMPARE(row.getStar(), 4);
+    QCOMPARE(row.getRgb(), QList<uint>({ kBlue, kGreen }));
+    QCOMPARE(row.getTextTag(), QStringList({ "旅行" }));
+    QVERIFY(row.matchesFile(QFileInfo(photo)));
+    // The other window shows what is stored now.
+    QCOMPARE(theirs->tagRecord().getStar(), 4);
+    QCOMPARE(theirs->tagRecord().getRgb(), QList<uint>({ kBlue, kGreen }));
+
+    closeManager();
+    mgr = managerOn(m_dir->path(), photo, 1);
+    QVERIFY(mgr);
+    const FileTagInfo shown = infoOf(mgr->form()->listView(), photo)->tagRecord();
+    QCOMPARE(shown.getStar(), 4);
+    QCOMPARE(shown.getTextTag(), QStringList({ "旅行" }));
+}
+
+void TestTagEdits::textTagWithABlankReadsTheSameAfterRestart()
+{
+    const QString photo = taggedPhoto(*m_dir, "beach.jpg", 2, {}, { "beach sunset", "ok" });
+    QVERIFY(!photo.isEmpty());
+    const QByteArray bytes = readBytes(photo);
+    const QStringList expected({ "beach", "sunset", "ok" });
+    PicMgr* mgr = managerOn(m_dir->path(), photo, 1);
+    QVERIFY(mgr);
+    ItemInfoPtr info = infoOf(mgr->form()->listView(), photo);
+    QCOMPARE(info->tagRecord().getTextTag(), expected);
+    QVERIFY(settled({ info }));
+
+    closeManager();
+    mgr = managerOn(m_dir->path(), photo, 1);
+    QVERIFY(mgr);
+    info = infoOf(mgr->form()->listView(), photo);
+    QCOMPARE(info->tagFromDb.load(), 1);
+    QCOMPARE(info->tagRecord().getTextTag(), expected);
+    QCOMPARE(readBytes(photo), bytes); // only read
+}
+
+VORN_XDG_TEST_MAIN(TestTagEdits)
+#include "tst_tagedits.moc"
