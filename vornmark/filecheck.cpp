@@ -3,30 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <dirent.h>
-#include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-bool entryMissing(const QByteArray& path)
-{
-    struct stat st;
-    return ::lstat(path.constData(), &st) != 0 && errno == ENOENT;
-}
-
-bool folderReadable(const QByteArray& folder)
-{
-    struct stat st;
-    if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return false;
-    DIR* dir = ::opendir(folder.constData());
-    if (!dir)
-        return false;
-    ::closedir(dir);
-    return true;
-}
 
 // The write bit of the class (owner, group, others) the process falls in.
 bool modeWritable(const struct stat& st)
@@ -39,19 +19,6 @@ bool modeWritable(const struct stat& st)
 }
 
 } // namespace
-
-bool FileCheck::isGone(const QString& path)
-{
-    if (path.isEmpty())
-        return false;
-    const QByteArray file = QFile::encodeName(path);
-    if (!entryMissing(file))
-        return false;
-    if (!folderReadable(QFile::encodeName(QFileInfo(path).absolutePath())))
-        return false;
-    // Still missing now that its folder is known to be there.
-    return entryMissing(file);
-}
 
 QString FileCheck::writeRefusal(const QString& path)
 {

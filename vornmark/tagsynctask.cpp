@@ -196,8 +196,8 @@ void TagSyncTask::deleteInvalidFavorites(const QList<BookMarkInfo*>& list)
     BookMarkTb table(db.get());
     for (const BookMarkInfo* mark : list) {
         const int type = mark->getBookMarkType();
-        if ((type == BookMarkInfo::BookMarkPath || type == BookMarkInfo::BookMarkFile)
-            && FileCheck::isGone(mark->getFile()) && !table.delBookmark(mark->getRowId()))
+        if ((type == BookMarkInfo::BookMarkPath || type == BookMarkInfo::BookMarkFile) && isFileGone(mark->getFile())
+            && !table.delBookmark(mark->getRowId()))
             addFailure(mark->getFile(), QStringLiteral("删除收藏项失败"));
         itemDone(QStringLiteral("开始检测无效收藏夹项[ "), mark->getName(), QStringLiteral(" ]."));
         if (getCancel())
@@ -230,7 +230,7 @@ void TagSyncTask::deleteInvalidTags(const QList<FileTagInfo*>& rows, QVector<cha
 {
     forEach(rows.size(), [&](Worker& worker, int i) {
         const FileTagInfo& row = *rows.at(i);
-        if (FileCheck::isGone(row.getFile())) {
+        if (isFileGone(row.getFile())) {
             if (FileTagTb(worker.tag.get()).delFileTagById(row.getRowId()))
                 deleted[i] = 1;
             else
@@ -253,7 +253,7 @@ void TagSyncTask::deleteOutSyncTags(const QList<FileTagInfo*>& rows, QVector<cha
             return;
         const QFileInfo fi(file);
         if (!fi.exists()) {
-            if (FileCheck::isGone(file) && FileTagTb(worker.tag.get()).delFileTagById(row.getRowId()))
+            if (isFileGone(file) && FileTagTb(worker.tag.get()).delFileTagById(row.getRowId()))
                 deleted[i] = 1;
             return;
         }
@@ -406,7 +406,7 @@ void TagSyncTask::deleteInvalidThumbs(const QList<ImageCacheInfo*>& rows)
 {
     forEach(rows.size(), [&](Worker& worker, int i) {
         ImageCacheInfo& row = *rows[i];
-        if (FileCheck::isGone(row.getFile())) {
+        if (isFileGone(row.getFile())) {
             if (ImageCacheTb(worker.thumb.get()).delImageCacheById(row.getRowId()))
                 row.setRowId(-1);
             else

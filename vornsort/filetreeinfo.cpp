@@ -68,6 +68,22 @@ void FileTreeInfo::init(const QFileInfo& file, const TidyCfg& cfg)
     newCreateTime = newTime(cfg.FileCreateTimeSrc);
 }
 
+void FileTreeInfo::skip(const QFileInfo& entry, const QString& reason, const TidyCfg& cfg)
+{
+    fileInfo = entry;
+    srcDir = QDir::toNativeSeparators(entry.absolutePath());
+    fileName = entry.fileName();
+    dstRoot = cfg.DstPath;
+    skipReason = reason;
+    message = skippedText();
+    status = -1;
+}
+
+QString FileTreeInfo::skippedText() const
+{
+    return skipReason.isEmpty() ? QStringLiteral("跳过") : QStringLiteral("跳过：") + skipReason;
+}
+
 QDateTime FileTreeInfo::dateBySrc(int code) const
 {
     switch (code) {
@@ -143,7 +159,7 @@ int FileTreeInfo::execute()
 int FileTreeInfo::execute(const TidyCfg& cfg, QSet<FileCopier::FileId>* written, const std::atomic_bool* cancel)
 {
     if (status != 1) {
-        message = QStringLiteral("跳过");
+        message = skippedText();
         return -1;
     }
     QString target = dstFile();

@@ -19,6 +19,8 @@ public:
     // Plans the file with the process's settings object, or with the given settings.
     void init(const QFileInfo& file);
     void init(const QFileInfo& file, const TidyCfg& cfg);
+    // An entry the run leaves alone (a folder or file it does not take), with the reason its row shows.
+    void skip(const QFileInfo& entry, const QString& reason, const TidyCfg& cfg);
     // Carries the plan out: 0 on success, -1 on a skip or failure, message set in every case. written holds the
     // files that this run has written into the record's folder (none of them is ever replaced) and takes the new
     // copy; cancel stops a copy part way, leaving nothing behind.
@@ -47,6 +49,8 @@ public:
     QDateTime newModTime;
     QDateTime newCreateTime;
     QString message;
+    // Why the scan left the entry alone; empty for a found photo.
+    QString skipReason;
     int status = 0;
     QFileInfo fileInfo;
 
@@ -55,4 +59,5 @@ private:
     QDateTime dateBySrc(int code) const;
     QString folderRule(const TidyCfg& cfg);
     QDateTime newTime(int code);
+    QString skippedText() const;
 };

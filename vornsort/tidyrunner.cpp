@@ -11,6 +11,7 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -19,25 +20,125 @@ TidyRunner::TidyRunner(const TidyCfg& cfg)
 {
 }
 
-QFileInfoList TidyRunner::scanTree(const QString& dir) const
+struct TidyRunner::Scan {
+    QString root; // the source folder, links resolved
+    QSet<FileCopier::FileId> folders;
+    // Each file found as a photo: its entry, and whether it was reached through a link.
+    QHash<FileCopier::FileId, int> files;
+    QList<bool> linked;
+    QList<Found> found;
+
+    void skip(const QFileInfo& entry, const QString& reason)
+    {
+        found.append({ entry, reason });
+        linked.append(false);
+    }
+};
+
+namespace {
+
+// The real folder lies in the tree below root, where the walk reaches it by its own name (no hidden level).
+bool walkedInTree(const QString& real, const QString& root)
 {
-    QFileInfoList files;
-    scanFolder(dir, files);
-    return files;
+    if (real.isEmpty() || root.isEmpty() || !(real == root || real.startsWith(root + QLatin1Char('/'))))
+        return false;
+    for (const QString& level : real.mid(root.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (level.startsWith(QLatin1Char('.')))
+            return false;
+    }
+    return true;
 }
 
-void TidyRunner::scanFolder(const QString& dir, QFileInfoList& files) const
+bool readableFolder(const QString& dir)
+{
+    DIR* handle = ::opendir(QFile::encodeName(dir).constData());
+    if (!handle)
+        return false;
+    ::closedir(handle);
+    return true;
+}
+
+} // namespace
+
+QList<TidyRunner::Found> TidyRunner::scanTree(const QString& dir) const
+{
+    Scan scan;
+    const QFileInfo top(dir);
+    scan.root = top.canonicalFilePath();
+    FileCopier::FileId id;
+    if (FileCopier::fileId(dir, id))
+        scan.folders.insert(id);
+    scanFolder(top.absoluteFilePath(), false, scan);
+    return scan.found;
+}
+
+void TidyRunner::scanFolder(const QString& dir, bool viaLink, Scan& scan) const
 {
     if (isCancelled())
         return;
+    if (!readableFolder(dir)) {
+        scan.skip(QFileInfo(dir), QStringLiteral("无法读取目录"));
+        return;
+    }
     static const QStringList filters = supportedImages();
     const QDir folder(dir);
-    for (const QFileInfo& file : folder.entryInfoList(filters, QDir::Files | QDir::NoDotAndDotDot, QDir::Name)) {
+    // FIFOs, devices and dangling links come too, to be named.
+    for (const QFileInfo& file :
+        folder.entryInfoList(filters, QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
         if (file.isFile())
-            files << file;
+            addFile(file, viaLink, scan);
+        else if (file.isSymLink() && !file.exists())
+            scan.skip(file, QStringLiteral("链接指向的文件不存在"));
+        else
+            scan.skip(file, QStringLiteral("不是普通文件"));
     }
-    for (const QFileInfo& sub : folder.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name))
-        scanFolder(sub.absoluteFilePath(), files);
+    for (const QFileInfo& sub : folder.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        if (isCancelled())
+            return;
+        FileCopier::FileId id;
+        const bool known = FileCopier::fileId(sub.absoluteFilePath(), id);
+        if (sub.isSymLink() && walkedInTree(sub.canonicalFilePath(), scan.root)) {
+            scan.skip(sub, QStringLiteral("目录链接指向要整理的目录之内"));
+        } else if (known && scan.folders.contains(id)) {
+            scan.skip(
+                sub, sub.isSymLink() ? QStringLiteral("目录链接指向的目录已经列出") : QStringLiteral("目录已经列出"));
+        } else {
+            if (known)
+                scan.folders.insert(id);
+            scanFolder(sub.absoluteFilePath(), viaLink || sub.isSymLink(), scan);
+        }
+    }
+}
+
+// A file found a second time (a link to it, another hard link) is named as the first one; a name of its own
+// wins over one reached through a link.
+void TidyRunner::addFile(const QFileInfo& file, bool viaLink, Scan& scan) const
+{
+    const bool linked = viaLink || file.isSymLink();
+    FileCopier::FileId id;
+    if (!FileCopier::fileId(file.absoluteFilePath(), id)) {
+        scan.found.append({ file, QString() });
+        scan.linked.append(linked);
+        return;
+    }
+    const auto seen = scan.files.constFind(id);
+    if (seen == scan.files.constEnd()) {
+        scan.files.insert(id, scan.found.size());
+        scan.found.append({ file, QString() });
+        scan.linked.append(linked);
+        return;
+    }
+    const int first = seen.value();
+    const QString same = QStringLiteral("与“%1”是同一个文件");
+    if (scan.linked.at(first) && !linked) {
+        scan.found[first].skip = same.arg(QDir::toNativeSeparators(file.absoluteFilePath()));
+        scan.linked[first] = false;
+        scan.files.insert(id, scan.found.size());
+        scan.found.append({ file, QString() });
+        scan.linked.append(linked);
+        return;
+    }
+    scan.skip(file, same.arg(QDir::toNativeSeparators(scan.found.at(first).file.absoluteFilePath())));
 }
 
 void TidyRunner::parallelFor(int count, int threads, const std::function<void(int)>& work)
@@ -63,18 +164,21 @@ void TidyRunner::parallelFor(int count, int threads, const std::function<void(in
         job.waitForFinished();
 }
 
-QList<FileTreeInfo*> TidyRunner::plan(const QFileInfoList& files, const std::function<void(FileTreeInfo*)>& onPlanned)
+QList<FileTreeInfo*> TidyRunner::plan(const QList<Found>& found, const std::function<void(FileTreeInfo*)>& onPlanned)
 {
-    std::vector<FileTreeInfo*> infos(size_t(files.size()), nullptr);
-    parallelFor(files.size(), planThreads(), [&](int i) {
+    std::vector<FileTreeInfo*> infos(size_t(found.size()), nullptr);
+    parallelFor(found.size(), planThreads(), [&](int i) {
         auto* info = new FileTreeInfo();
-        info->init(files.at(i), m_cfg);
+        if (found.at(i).skip.isEmpty())
+            info->init(found.at(i).file, m_cfg);
+        else
+            info->skip(found.at(i).file, found.at(i).skip, m_cfg);
         infos[size_t(i)] = info;
         if (onPlanned)
             onPlanned(info);
     });
     QList<FileTreeInfo*> result;
-    result.reserve(files.size());
+    result.reserve(found.size());
     for (FileTreeInfo* info : infos) {
         if (info)
             result << info;

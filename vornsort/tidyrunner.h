@@ -2,7 +2,7 @@
 
 #include "tidycfg.h"
 
-#include <QFileInfoList>
+#include <QFileInfo>
 #include <QList>
 #include <QString>
 
@@ -21,12 +21,19 @@ public:
     void cancel() { m_cancel.store(true); }
     bool isCancelled() const { return m_cancel.load(); }
 
-    // The image files of dir and its subfolders: a folder's files, by name, before those of its subfolders.
-    // Folders reached through a link are not entered, so a link loop ends.
-    QFileInfoList scanTree(const QString& dir) const;
-    // One planned record per file, in the order of files (fewer when cancelled). Plans on several threads;
+    // What a scan found: a photo to plan, or an entry it leaves alone and the reason why.
+    struct Found {
+        QFileInfo file;
+        QString skip; // empty for a photo
+    };
+    // The image files of dir and its subfolders: a folder's files, by name, before those of its subfolders. A
+    // link to a folder is followed unless it leads into the tree itself or to a folder already entered (a link
+    // loop ends there); each file is a photo once, under its own name rather than a link's where the tree holds
+    // both. Unreadable folders, entries that are no regular file and the links not followed are found as skipped.
+    QList<Found> scanTree(const QString& dir) const;
+    // One planned record per entry, in the order found (fewer when cancelled). Plans on several threads;
     // onPlanned runs on them, once per record.
-    QList<FileTreeInfo*> plan(const QFileInfoList& files, const std::function<void(FileTreeInfo*)>& onPlanned = {});
+    QList<FileTreeInfo*> plan(const QList<Found>& found, const std::function<void(FileTreeInfo*)>& onPlanned = {});
     // Carries the records out: those bound for one folder one after another in list order, different folders at
     // once where the disks allow. onDone(index) runs on the working thread after each record. Returns the number
     // of records carried out successfully.
@@ -39,7 +46,9 @@ public:
     static bool isRotational(const QString& path);
 
 private:
-    void scanFolder(const QString& dir, QFileInfoList& files) const;
+    struct Scan;
+    void scanFolder(const QString& dir, bool viaLink, Scan& scan) const;
+    void addFile(const QFileInfo& file, bool viaLink, Scan& scan) const;
     // Runs work(i) for i in 0..count-1 on up to threads threads; stops handing out work when cancelled.
     void parallelFor(int count, int threads, const std::function<void(int)>& work);
 

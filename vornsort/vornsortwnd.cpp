@@ -275,7 +275,7 @@ void VornsortWnd::startExecute(std::shared_ptr<TidyRunner> runner)
 
 void VornsortWnd::runPreview(TidyRunner& runner)
 {
-    const QFileInfoList files = runner.scanTree(runner.cfg().SrcPath);
+    const QList<TidyRunner::Found> files = runner.scanTree(runner.cfg().SrcPath);
     QList<FileTreeInfo*> infos = runner.plan(files, [this](FileTreeInfo* info) {
         qint64 last = m_lastFind.load();
         const qint64 now = m_clock.elapsed();

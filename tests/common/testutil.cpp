@@ -141,6 +141,13 @@ SmallFileSystem::~SmallFileSystem()
         qWarning("could not unmount %s", qUtf8Printable(m_dir.path()));
 }
 
+bool SmallFileSystem::unmount()
+{
+    if (m_mounted && ::umount(QFile::encodeName(m_dir.path()).constData()) == 0)
+        m_mounted = false;
+    return !m_mounted;
+}
+
 QString TempDir::file(const QString& name) const
 {
     return m_dir.filePath(name);

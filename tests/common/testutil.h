@@ -101,6 +101,8 @@ public:
     SmallFileSystem& operator=(const SmallFileSystem&) = delete;
     bool mounted() const { return m_mounted; }
     QString path() const { return m_dir.path(); }
+    // Takes the file system away early, as a volume unplugged: its mount point is left an empty folder.
+    bool unmount();
 
 private:
     QTemporaryDir m_dir;

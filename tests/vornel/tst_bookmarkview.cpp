@@ -179,8 +179,24 @@ void TestBookmarkView::orderAddAndOpen()
     for (const char* name : { "b.jpg", "相册 A" }) {
         answerNextBox("确定", &text);
         m_view->slot_item_clicked(find(QString::fromUtf8(name)), 0);
-        QVERIFY2(text.contains(QDir::toNativeSeparators(m_dir->file(QString::fromUtf8(name)))), name);
+        QVERIFY2(text.contains(QDir::toNativeSeparators(m_dir->file(QString::fromUtf8(name))))
+                && text.contains("已经不存在"),
+            name);
     }
+    // A target whose folder is empty, as the mount point of a volume not mounted, is out of reach, not gone.
+    QVERIFY(exec("drop trigger [refuse]"));
+    m_view->setCurrentIndex(QModelIndex());
+    m_view->onAddBookmark(m_dir->file("B/远 x.jpg"), 2);
+    m_view->onAddBookmark(m_dir->file("B/子 sub"), 1);
+    for (const char* name : { "远 x.jpg", "子 sub" }) {
+        answerNextBox("确定", &text);
+        m_view->slot_item_clicked(find(QString::fromUtf8(name)), 0);
+        QVERIFY2(text.contains("现在无法访问") && !text.contains("不存在"), name);
+    }
+    m_view->prepareMenu(find("远 x.jpg"));
+    answerNextBox("确定", &text);
+    m_view->slot_atFileLocation();
+    QVERIFY(text.contains("现在无法访问，不能定位"));
     QCOMPARE(paths.count() + files.count(), 1);
 }
 

@@ -1,5 +1,6 @@
 #include "common/testutil.h"
 #include "sys/fileutil.h"
+#include "sys/platform.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,6 +13,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 class TestFileUtil : public QObject {
@@ -22,6 +24,8 @@ private slots:
     void fileManagerFallback();
     void trashAndWrite();
     void imagesListedByName();
+    void goneOnlyOnEvidence();
+    void unmountedVolumesFromTables();
 };
 
 void TestFileUtil::pathsAndSizes()
@@ -178,6 +182,51 @@ void TestFileUtil::imagesListedByName()
         names << QFileInfo(f).fileName();
     QVERIFY(names.removeOne("照片 2.jpg")); // where Han sorts against Latin is the language's own rule
     QCOMPARE(names, QStringList({ "A1.png", "a2.JPG", "b9.jpg", "b10.jpg" }));
+}
+
+void TestFileUtil::goneOnlyOnEvidence()
+{
+    testutil::TempDir dir;
+    for (const char* folder : { "full 满", "empty", "closed" })
+        QVERIFY(QDir(dir.path()).mkpath(QString::fromUtf8(folder)));
+    QVERIFY(testutil::writeBytes(dir.file("full 满/other.jpg"), "x"));
+    QVERIFY(testutil::writeBytes(dir.file("closed/other.jpg"), "x"));
+    QVERIFY(QFile::link(dir.file("nowhere/x.jpg"), dir.file("full 满/dangling.jpg")));
+    const auto presence = [&](const char* name) { return int(pathPresence(dir.file(QString::fromUtf8(name)))); };
+    const int present = int(PathPresence::Present), gone = int(PathPresence::Gone),
+              unknown = int(PathPresence::Unknown);
+    // Gone only from a folder that answers with other entries; a missing, empty (an unmounted volume's mount point)
+    // or unlistable folder, and a link whose target is out of reach, tell nothing.
+    QCOMPARE(QList<int>({ presence("full 满/other.jpg"), presence("full 满/gone.jpg"), presence("missing"),
+                 presence("full 满/dangling.jpg"), presence("empty/gone.jpg"), presence("missing/gone.jpg") }),
+        QList<int>({ present, gone, gone, unknown, unknown, unknown }));
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    QVERIFY(::chmod(QFile::encodeName(dir.file("closed")).constData(), 0311) == 0);
+    {
+        testutil::Unprivileged user;
+        QCOMPARE(presence("closed/gone.jpg"), unknown);
+    }
+    QVERIFY(::chmod(QFile::encodeName(dir.file("closed")).constData(), 0755) == 0);
+    QCOMPARE(presence("closed/gone.jpg"), gone);
+}
+
+void TestFileUtil::unmountedVolumesFromTables()
+{
+    testutil::TempDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("卷 a/photos") && QFile::link(dir.file("卷 a"), dir.file("link")));
+    QByteArray a = QFile::encodeName(dir.file("卷 a"));
+    a.replace(' ', "\\040");
+    QVERIFY(testutil::writeBytes(dir.file("fstab"),
+        "# comment\nUUID=1 / ext4 defaults 0 1\n/dev/sdb1 " + a + " vfat noauto 0 0\n/swap none swap sw 0 0\n"));
+    QVERIFY(
+        testutil::writeBytes(dir.file("mounted"), "26 1 8:1 / / rw - ext4 /dev/sda1 rw\n40 26 8:17 / " + a + " rw\n"));
+    QVERIFY(testutil::writeBytes(dir.file("unmounted"), "26 1 8:1 / / rw - ext4 /dev/sda1 rw\n"));
+    const auto unmounted = [&](const char* folder, const char* table) {
+        return platform::onUnmountedVolume(dir.file(QString::fromUtf8(folder)), dir.file("fstab"), dir.file(table));
+    };
+    // At or below a listed mount point (also through a link) while it is not mounted; beside it, never.
+    QVERIFY(unmounted("卷 a", "unmounted") && unmounted("卷 a/photos", "unmounted") && unmounted("link", "unmounted"));
+    QVERIFY(!unmounted("卷 a/photos", "mounted") && !unmounted("卷 ab", "unmounted") && !unmounted("", "unmounted"));
 }
 
 QTEST_MAIN(TestFileUtil)

@@ -11,10 +11,17 @@
 
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
+#include "db/thumbdb.h"
 #include "meta/exivtags.h"
 #include "meta/exivutil.h"
+#include "records/bookmarkinfo.h"
+#include "records/bookmarktb.h"
+#include "records/bookpathinfo.h"
+#include "records/bookpathtb.h"
 #include "records/filetaginfo.h"
 #include "records/filetagtb.h"
+#include "records/imagecacheinfo.h"
+#include "records/imagecachetb.h"
 #include "sys/filereplacer.h"
 
 #include <QCheckBox>
@@ -54,6 +61,36 @@ template <class T> T* child(QWidget* w, const char* name)
 QString status(QWidget* w)
 {
     return child<QLabel>(w, "lbStatus")->text();
+}
+
+// Clicks "start" and waits until the run has ended.
+bool runFromWindow(TagSyncWnd& wnd)
+{
+    auto* start = child<QPushButton>(&wnd, "btStart");
+    QTest::mouseClick(start, Qt::LeftButton);
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 30000 && !(start->isEnabled() && status(&wnd).startsWith("结束")))
+        QTest::qWait(10);
+    return start->isEnabled() && status(&wnd).startsWith("结束");
+}
+
+// Each photo's row as "star", its thumbnail as "+" or "-", and whether a favourite points at it ("+" or "-").
+QString keptOf(const QStringList& photos)
+{
+    PooledDb<TagDb> tags(tagDbPool);
+    PooledDb<ThumbDb> thumbs(thumbDbPool);
+    QStringList out;
+    for (const QString& photo : photos) {
+        FileTagInfo row;
+        ImageCacheInfo cache;
+        const bool hasRow = FileTagTb(tags.get()).readFileTag(photo, row);
+        out << QString("%1%2%3")
+                   .arg(hasRow ? QString::number(row.getStar()) : "none")
+                   .arg(ImageCacheTb(thumbs.get()).readImageCache(photo, cache) ? "+" : "-")
+                   .arg(BookMarkTb(tags.get()).findBookmarkByFile(photo, -1) >= 0 ? "+" : "-");
+    }
+    return out.join(' ');
 }
 
 // Polls briefly, so that a run is stopped or closed as soon as it has started.
@@ -114,6 +151,8 @@ private slots:
     void runLeavesUsersFilesAndTimes();
     void runUnderFileSizeLimit();
     void programIgnoresFileSizeSignal();
+    void unmountedVolumeKeepsItsRows_data();
+    void unmountedVolumeKeepsItsRows();
 
 private:
     std::unique_ptr<ProgramDir> m_program;
@@ -371,6 +410,77 @@ void TestTagSyncWnd::programIgnoresFileSizeSignal()
     program.kill();
     program.waitForFinished();
     QVERIFY(ignores);
+}
+
+void TestTagSyncWnd::unmountedVolumeKeepsItsRows_data()
+{
+    QTest::addColumn<bool>("tmpfs");
+    QTest::newRow("tmpfs unmounted") << true;
+    QTest::newRow("stand-in: the volume's files moved away") << false;
+}
+
+void TestTagSyncWnd::unmountedVolumeKeepsItsRows()
+{
+    QFETCH(bool, tmpfs);
+    std::unique_ptr<SmallFileSystem> mount;
+    if (tmpfs) {
+        mount = std::make_unique<SmallFileSystem>(16 << 20);
+        if (!mount->mounted())
+            QSKIP("no tmpfs can be mounted here (root only)");
+    }
+    const QString volume = tmpfs ? mount->path() : m_photos->file("卷 volume");
+    QVERIFY(QDir().mkpath(volume));
+    // Photos at depth 0, 1 and 2 of the volume, and beside it a folder where one photo is deleted for real.
+    QVERIFY(QDir().mkpath(volume + "/一 one/二 two") && QDir().mkpath(m_photos->file("here")));
+    const QStringList onVolume = { photomaker::makePhoto(volume, "a 甲.jpg", true, 400, 300),
+        photomaker::makePhoto(volume + "/一 one", "b.jpg", true, 400, 300),
+        photomaker::makePhoto(volume + "/一 one/二 two", "c.jpg", true, 400, 300) };
+    const QString kept = photomaker::makePhoto(m_photos->file("here"), "kept.jpg", true, 400, 300);
+    const QString deleted = photomaker::makePhoto(m_photos->file("here"), "deleted.jpg", true, 400, 300);
+
+    // Rows and thumbnails built by a run; stars given in the database only, and favourites of every photo.
+    TagSyncCfg* cfg = TagSyncCfg::get();
+    cfg->build.BuildThumb = true;
+    cfg->build.paths = QStringList { volume, m_photos->file("here") };
+    {
+        TagSyncWnd wnd;
+        QVERIFY(runFromWindow(wnd));
+        wnd.close();
+    }
+    {
+        PooledDb<TagDb> db(tagDbPool);
+        FileTagTb rows(db.get());
+        BookPathInfo top;
+        std::unique_ptr<BookPathInfo> folder(BookPathTb(db.get()).addBookpath(&top, "卷"));
+        QVERIFY(folder);
+        for (const QString& photo : onVolume + QStringList { kept, deleted }) {
+            QVERIFY(rows.modFileStarTag(photo, 4));
+            delete BookMarkTb(db.get()).addBookmark(folder.get(), BookMarkInfo::BookMarkFile, photo);
+        }
+        delete BookMarkTb(db.get()).addBookmark(folder.get(), BookMarkInfo::BookMarkPath, volume + "/一 one/二 two");
+    }
+    QCOMPARE(keptOf(onVolume + QStringList { kept, deleted }), QString("4++ 4++ 4++ 4++ 4++"));
+
+    // The volume goes away: its mount point is left an empty folder.
+    if (tmpfs) {
+        QVERIFY(mount->unmount());
+    } else {
+        QVERIFY(QDir(m_photos->path()).rename("卷 volume", "elsewhere"));
+        QVERIFY(QDir().mkpath(volume));
+    }
+    QVERIFY(QDir(volume).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+    QVERIFY(QFile::remove(deleted));
+    cfg->build.BuildThumb = false;
+    cfg->DeleteInvalidFileFav = cfg->DeleteInvalidPathFav = true;
+    cfg->tag.DeleteInvalidTag = cfg->tag.DeleteOutSyncTag = true;
+    cfg->thumb.DeleteInvalidThumb = true;
+    TagSyncWnd wnd;
+    QVERIFY(runFromWindow(wnd));
+
+    // Every row of the volume is kept, at every depth; only the photo deleted beside it loses its own.
+    QCOMPARE(keptOf(onVolume + QStringList { kept, deleted }), QString("4++ 4++ 4++ 4++ none--"));
+    PooledDb<TagDb> db(tagDbPool);
+    QCOMPARE(BookMarkTb(db.get()).findBookmarkByFile(volume + "/一 one/二 two", -1) >= 0, true);
 }
 
 VORN_XDG_TEST_MAIN(TestTagSyncWnd)

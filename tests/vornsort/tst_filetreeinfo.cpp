@@ -254,14 +254,19 @@ void TestFileTreeInfo::runOverATree()
     TidyCfg cfg = cfgFor(src, dir.file("dst"), "yyyy/MM");
     QCOMPARE(tidy(cfg), 4);
 
-    // A folder's files, by name, before its subfolders'; no other files, no FIFO, no link back up the tree.
+    // A folder's files, by name, before its subfolders'; no other files; a FIFO, a dangling link and a link back
+    // up the tree are named as skipped.
     QVERIFY(testutil::writeBytes(src + "/notes.txt", "not a photo"));
     QVERIFY(::mkfifo(QFile::encodeName(src + "/pipe.jpg").constData(), 0600) == 0);
+    QVERIFY(QFile::link(src + "/nowhere.jpg", src + "/a/dangling.jpg"));
     QVERIFY(QFile::link(src, src + "/a/loop"));
     QStringList found;
-    for (const QFileInfo& file : TidyRunner(cfg).scanTree(src))
-        found << QDir(src).relativeFilePath(file.absoluteFilePath());
-    QCOMPARE(found, QStringList({ "z.JPG", "a/d.png", "b 卡/a.jpg", "b 卡/深/c.jpeg" }));
+    for (const TidyRunner::Found& entry : TidyRunner(cfg).scanTree(src))
+        found << QDir(src).relativeFilePath(entry.file.absoluteFilePath())
+                + (entry.skip.isEmpty() ? "" : " " + entry.skip);
+    QCOMPARE(found,
+        QStringList({ "pipe.jpg 不是普通文件", "z.JPG", "a/d.png", "a/dangling.jpg 链接指向的文件不存在",
+            "a/loop 目录链接指向要整理的目录之内", "b 卡/a.jpg", "b 卡/深/c.jpeg" }));
 
     // A second run into the same target loses nothing: moved beside under new names.
     cfg.FileExistsOpt = TidyCfg::ExistsRename;
@@ -270,7 +275,7 @@ void TestFileTreeInfo::runOverATree()
     QCOMPARE(filesBelow(dir.file("dst")),
         QStringList({ "2019/07/d-1.png", "2019/07/d.png", "2021/02/a-1.jpg", "2021/02/a.jpg", "2021/02/z-1.JPG",
             "2021/02/z.JPG", "2022/12/c-1.jpeg", "2022/12/c.jpeg" }));
-    QCOMPARE(filesBelow(src), QStringList({ "notes.txt", "pipe.jpg" }));
+    QCOMPARE(filesBelow(src), QStringList({ "a/dangling.jpg", "notes.txt", "pipe.jpg" }));
 }
 
 QTEST_GUILESS_MAIN(TestFileTreeInfo)

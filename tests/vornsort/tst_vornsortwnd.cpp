@@ -24,6 +24,7 @@ private slots:
     void formRules();
     void previewThenExecute();
     void closeDuringRun();
+    void linkedFoldersFollowedOnce();
     void programStartsAndSaves();
     void runUnderFileSizeLimit();
     void programUnderFileSizeLimit();
@@ -178,6 +179,50 @@ void TestVornsortWnd::closeDuringRun()
         const QString whole = dir.file(moved.contains(target) ? "dst/" + target : "src/" + it.key());
         QVERIFY2(testutil::readBytes(whole) == it.value(), qPrintable(whole));
     }
+}
+
+void TestVornsortWnd::linkedFoldersFollowedOnce()
+{
+    sorttest::SortEnv env;
+    testutil::TempDir dir;
+    const QString src = dir.file("src");
+    const QString card = dir.file("卡 card");
+    QVERIFY(!photo(src, "a.jpg", "2021:02:03 04:05:06").isEmpty());
+    QVERIFY(!photo(card, "L1.jpg", "2022:05:06 07:08:09").isEmpty());
+    QVERIFY(!photo(dir.file("elsewhere"), "o.jpg", "2023:01:01 10:00:00").isEmpty());
+    QVERIFY(QDir().mkpath(src + "/sub"));
+    // A folder outside linked in twice, a link from it back into the source, a loop inside, a link to a photo
+    // of the tree and one to a photo outside.
+    QVERIFY(QFile::link(card, src + "/lnk"));
+    QVERIFY(QFile::link(card, src + "/lnk 2"));
+    QVERIFY(QFile::link(src + "/sub", card + "/back"));
+    QVERIFY(QFile::link(src, src + "/sub/loop"));
+    QVERIFY(QFile::link(src + "/a.jpg", src + "/sub/alias.jpg"));
+    QVERIFY(QFile::link(dir.file("elsewhere/o.jpg"), src + "/sub/out.jpg"));
+    TidyCfg& cfg = *TidyCfg::get();
+    cfg = sorttest::cfgFor(src, dir.file("dst"), "yyyy/MM");
+    cfg.KeepSrcFile = true;
+    VornsortWnd wnd;
+
+    // Every entry is a row: each photo once, the links not followed with the reason.
+    QVERIFY(runBy(wnd, "btPreview"));
+    QStringList rows;
+    const QStringList folders = column(wnd, 0), names = column(wnd, 1), notes = column(wnd, 9);
+    for (int i = 0; i < names.size(); ++i)
+        rows << QDir(dir.path()).relativeFilePath(folders.at(i)) + "/" + names.at(i) + " " + notes.at(i);
+    QCOMPARE(rows,
+        QStringList({ "src/a.jpg ", "src/lnk/L1.jpg ", "src/lnk/back 跳过：目录链接指向要整理的目录之内",
+            "src/lnk 2 跳过：目录链接指向的目录已经列出",
+            "src/sub/alias.jpg 跳过：与“" + QDir::toNativeSeparators(src + "/a.jpg") + "”是同一个文件",
+            "src/sub/out.jpg ", "src/sub/loop 跳过：目录链接指向要整理的目录之内" }));
+
+    // Carried out: one copy of each photo, the photo behind a link with its content; the skipped keep saying why.
+    QVERIFY(runBy(wnd, "btExecPreview"));
+    QCOMPARE(column(wnd, 9).mid(0, 3), QStringList({ "复制源文件成功", "复制源文件成功", notes.at(2) }));
+    QCOMPARE(column(wnd, 9).at(5), QString("复制源文件成功"));
+    QCOMPARE(filesBelow(dir.file("dst")), QStringList({ "2021/02/a.jpg", "2022/05/L1.jpg", "2023/01/out.jpg" }));
+    QVERIFY(!QFileInfo(dir.file("dst/2023/01/out.jpg")).isSymLink());
+    QCOMPARE(testutil::readBytes(dir.file("dst/2022/05/L1.jpg")), testutil::readBytes(card + "/L1.jpg"));
 }
 
 void TestVornsortWnd::programStartsAndSaves()

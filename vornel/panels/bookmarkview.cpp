@@ -47,6 +47,17 @@ bool before(const BookmarkItem* a, const BookmarkItem* b)
     return a->name().compare(b->name(), Qt::CaseInsensitive) < 0;
 }
 
+// Why a target that is not there cannot be reached: gone from its folder, or out of reach (a volume not mounted,
+// a network folder not connected), which says nothing about whether it still exists.
+QString missingText(const QString& what, const QString& file, const QString& after = QString())
+{
+    const QString shown = QDir::toNativeSeparators(file);
+    if (pathPresence(file) == PathPresence::Unknown)
+        return QStringLiteral("%1现在无法访问%2（所在的磁盘可能未挂载，或网络文件夹未连接）：\n%3")
+            .arg(what, after, shown);
+    return QStringLiteral("%1已经不存在%2：\n%3").arg(what, after, shown);
+}
+
 } // namespace
 
 BookmarkView::ModalScope::ModalScope(BookmarkView* view)
@@ -390,9 +401,8 @@ void BookmarkView::slot_atFileLocation()
             && mark->getBookMarkType() != BookMarkInfo::BookMarkFile))
         return;
     if (!QFileInfo::exists(mark->getFile())) {
-        AskBox::info(this,
-            QStringLiteral("收藏的项在磁盘中已经不存在，不能定位：\n%1")
-                .arg(QDir::toNativeSeparators(mark->getFile())));
+        AskBox::info(
+            this, missingText(QStringLiteral("收藏的项在磁盘中"), mark->getFile(), QStringLiteral("，不能定位")));
         return;
     }
     explorerFilePos(mark->getFile());
@@ -419,17 +429,16 @@ void BookmarkView::openItem(QTreeWidgetItem* item)
         return;
     const QString file = mark->getFile();
     const QFileInfo target(file);
-    const QString shown = QDir::toNativeSeparators(file);
     if (mark->getBookMarkType() == BookMarkInfo::BookMarkPath) {
         if (target.isDir())
             emit selectPathChanged(file);
         else
-            AskBox::info(this, QStringLiteral("收藏的文件夹已经不存在：\n%1").arg(shown));
+            AskBox::info(this, missingText(QStringLiteral("收藏的文件夹"), file));
     } else if (mark->getBookMarkType() == BookMarkInfo::BookMarkFile) {
         if (target.isFile())
             emit selectFileChanged(file);
         else
-            AskBox::info(this, QStringLiteral("收藏的文件已经不存在：\n%1").arg(shown));
+            AskBox::info(this, missingText(QStringLiteral("收藏的文件"), file));
     }
 }
 

@@ -23,7 +23,12 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <vector>
+
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -312,6 +317,56 @@ bool pathTaken(const QString& path)
 {
     const QFileInfo fi(path);
     return fi.exists() || fi.isSymLink();
+}
+
+namespace {
+
+// The folder can be read and holds at least one entry.
+bool folderHoldsEntries(const QByteArray& folder)
+{
+    struct stat st { };
+    if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return false;
+    bool any = false;
+    while (const struct dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            any = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return any;
+}
+
+} // namespace
+
+PathPresence pathPresence(const QString& path)
+{
+    if (path.isEmpty())
+        return PathPresence::Unknown;
+    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QByteArray name = QFile::encodeName(clean);
+    struct stat st { };
+    if (::lstat(name.constData(), &st) == 0)
+        return ::stat(name.constData(), &st) == 0 ? PathPresence::Present : PathPresence::Unknown;
+    // Anything but "no such entry" (an I/O error, a share not connected, a time-out) tells nothing.
+    if (errno != ENOENT)
+        return PathPresence::Unknown;
+    const QString folder = QFileInfo(clean).absolutePath();
+    if (!folderHoldsEntries(QFile::encodeName(folder)) || platform::onUnmountedVolume(folder))
+        return PathPresence::Unknown;
+    // Looked at again now that the folder is known to answer.
+    if (::lstat(name.constData(), &st) == 0)
+        return PathPresence::Present;
+    return errno == ENOENT ? PathPresence::Gone : PathPresence::Unknown;
+}
+
+bool isFileGone(const QString& path)
+{
+    return pathPresence(path) == PathPresence::Gone;
 }
 
 QString profileFile(const QString& name)

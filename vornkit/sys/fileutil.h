@@ -26,6 +26,20 @@ VORNKIT_EXPORT bool isValidFileName(const QString& name);
 VORNKIT_EXPORT bool pathTaken(const QString& path);
 VORNKIT_EXPORT void stdFilePath(QStringList& paths);
 
+// What the disk tells about a path.
+enum class PathPresence {
+    Present, // something reachable stands under the name
+    // Positive evidence that it is gone: its folder can be read, holds other entries, lies on no volume that is
+    // unmounted, and the name is not in it.
+    Gone,
+    // Nothing to go by: its folder is missing, unreadable or empty (an unmounted volume's mount point), a network
+    // folder does not answer, or the name is a link whose target cannot be reached.
+    Unknown,
+};
+VORNKIT_EXPORT PathPresence pathPresence(const QString& path);
+// The one rule for dropping what belongs to a file or folder (tag rows, thumbnails, favourites).
+VORNKIT_EXPORT bool isFileGone(const QString& path);
+
 // Name filters "*.ext", one per format Qt's image readers support.
 VORNKIT_EXPORT QStringList supportedImages();
 // The image files of one folder (no subfolders), by name as a file manager shows them: digits by their value,

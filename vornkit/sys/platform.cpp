@@ -3,8 +3,10 @@
 #include "sys/fileutil.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 
 #include <cerrno>
 #include <csignal>
@@ -206,6 +208,83 @@ bool readRegularFile(const QString& path, qint64 maxBytes, QByteArray& out)
 void ignoreFileSizeSignal()
 {
     std::signal(SIGXFSZ, SIG_IGN);
+}
+
+namespace {
+
+// A path as the mount tables write it: blank, tab, newline and backslash as three octal digits after "\\".
+QString unescapeMountPath(const QByteArray& field)
+{
+    QByteArray out;
+    out.reserve(field.size());
+    for (int i = 0; i < field.size(); ++i) {
+        if (field.at(i) == '\\' && i + 3 < field.size()) {
+            bool ok = false;
+            const int code = field.mid(i + 1, 3).toInt(&ok, 8);
+            if (ok && code > 0 && code < 256) {
+                out.append(char(code));
+                i += 3;
+                continue;
+            }
+        }
+        out.append(field.at(i));
+    }
+    return QDir::cleanPath(QFile::decodeName(out));
+}
+
+// The given whitespace-separated field of every line that is not blank or a comment.
+QStringList mountField(const QString& table, int index)
+{
+    QStringList out;
+    QFile file(table);
+    if (!file.open(QIODevice::ReadOnly))
+        return out;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QByteArray text = line.trimmed();
+        if (text.isEmpty() || text.startsWith('#'))
+            continue;
+        const QList<QByteArray> fields = text.simplified().split(' ');
+        if (fields.size() > index)
+            out << unescapeMountPath(fields.at(index));
+    }
+    return out;
+}
+
+bool atOrBelow(const QString& path, const QString& top)
+{
+    return path == top || path.startsWith(top + QLatin1Char('/'));
+}
+
+} // namespace
+
+bool onUnmountedVolume(const QString& folder, const QString& fstab, const QString& mountinfo)
+{
+    QStringList paths { QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) };
+    const QString real = QFileInfo(folder).canonicalFilePath();
+    if (!real.isEmpty() && real != paths.first())
+        paths << real;
+    QStringList wanted;
+    for (const QString& point : mountField(fstab, 1)) {
+        // The root is always there; "none" and swap areas are no folders.
+        if (!point.startsWith(QLatin1Char('/')) || point == QLatin1String("/"))
+            continue;
+        for (const QString& path : qAsConst(paths)) {
+            if (atOrBelow(path, point)) {
+                wanted << point;
+                break;
+            }
+        }
+    }
+    if (wanted.isEmpty())
+        return false;
+    // Field 5 of a mountinfo line is the mount point.
+    const QStringList mountedList = mountField(mountinfo, 4);
+    const QSet<QString> mounted(mountedList.begin(), mountedList.end());
+    for (const QString& point : qAsConst(wanted)) {
+        if (!mounted.contains(point))
+            return true;
+    }
+    return false;
 }
 
 // Executables sit beside the running program, whatever VORN_PROGRAM_DIR says about data.
