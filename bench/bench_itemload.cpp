@@ -1,4 +1,4 @@
-// links: vornelcore
+// links: vornelcore vorntestcommon
 // Loads a folder through ItemInfo and the photo manager's pools, headless, and prints photos per second to all
 // thumbnails with empty databases (cold) and with filled ones (warm), the peak memory, and the rate of decoding
 // alone at the same reduced scale on as many threads as the load pool has. Then it starts the manager window on
@@ -9,6 +9,7 @@
 
 #include "app/appcfg.h"
 #include "app/threadpools.h"
+#include "common/testutil.h"
 #include "db/sqlitedbpool.h"
 #include "grid/iteminfo.h"
 #include "grid/mediaitem.h"
@@ -174,25 +175,6 @@ QStringList listFolder(const QString& folder)
         files << it.next();
     files.sort();
     return files;
-}
-
-qint64 procStatusKb(const char* key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
 }
 
 struct PassResult {
@@ -437,13 +419,13 @@ int main(int argc, char** argv)
     });
     const double fullRate = rate(fullCount, clock.nsecsElapsed() / 1e9);
 
-    resetPeak();
-    const qint64 rssBefore = procStatusKb("VmRSS:");
+    testutil::resetPeakMemory();
+    const qint64 rssBefore = testutil::procStatusKb("VmRSS:");
     const PassResult cold = loadPass(files);
-    const qint64 coldPeak = procStatusKb("VmHWM:");
-    resetPeak();
+    const qint64 coldPeak = testutil::procStatusKb("VmHWM:");
+    testutil::resetPeakMemory();
     const PassResult warm = loadPass(files);
-    const qint64 warmPeak = procStatusKb("VmHWM:");
+    const qint64 warmPeak = testutil::procStatusKb("VmHWM:");
     const WindowResult window = managerPass(folder, n);
     const double decodeAfter = decodeAlone();
     const double decodeRate = qMax(decodeBefore, decodeAfter);

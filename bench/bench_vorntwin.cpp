@@ -4,12 +4,15 @@
 // for the scan, the exact stage and the similar stage, beside fdupes and jdupes (exact) and findimagedupes
 // (similar) measured in the same run on the same tree, with the groups compared and the similar recall of each.
 // A peer that is not installed is skipped and said so.
+// Then, on the real photos, the reduced hash against the hash of the whole picture: equal pixels in other formats,
+// resized and re-encoded copies.
 // Usage: bench_vorntwin [--count N] [--dir DIR] [--real DIR] [--no-similar-peer]
 // Without --dir the tree is made once under /tmp/vorntwin-bench-N. --real adds the pictures of a folder (photos
 // none of us made) with their own resized and re-encoded variants; by default /tmp/realphotos when it exists.
 
 #include "search/filedb.h"
 #include "search/findfileinfo.h"
+#include "search/imagehashholder.h"
 #include "search/imageinfo.h"
 #include "search/likefindcfg.h"
 
@@ -336,6 +339,71 @@ Recall recallOf(const QList<QStringList>& groups, const Tree& t, bool realOnly)
     return r;
 }
 
+// The reduced hash against the hash of the whole picture on the real photos: each original's pixels written
+// again as PNG, BMP and lossless WebP (beside the tree, made once), and the resized and re-encoded variants.
+void compareWithWhole(const Tree& t)
+{
+    if (t.realOriginals.isEmpty())
+        return;
+    const QString equalDir = t.root + "-equal";
+    QDir().mkpath(equalDir);
+    const char* const formats[] = { "png", "bmp", "webp" };
+    struct Pair {
+        QString a, b;
+        int kind; // 0 equal pixels, 1 resized, 2 re-encoded
+        int reduced = -1, whole = -1;
+    };
+    QList<Pair> pairs;
+    for (const QString& orig : t.realOriginals) {
+        const QString base = QFileInfo(orig).completeBaseName();
+        for (const char* f : formats)
+            pairs.append({ orig, QStringLiteral("%1/%2.%3").arg(equalDir, base, QLatin1String(f)), 0 });
+    }
+    for (auto it = t.variantOf.begin(); it != t.variantOf.end(); ++it) {
+        if (it.key().contains("/real/"))
+            pairs.append({ it.value(), it.key(), it.key().contains("/resized/") ? 1 : 2 });
+    }
+    QtConcurrent::blockingMap(t.realOriginals, [&](const QString& orig) {
+        const QString base = QFileInfo(orig).completeBaseName();
+        QImage pixels;
+        for (const char* f : formats) {
+            const QString path = QStringLiteral("%1/%2.%3").arg(equalDir, base, QLatin1String(f));
+            if (QFile::exists(path))
+                continue;
+            if (pixels.isNull())
+                pixels = QImage(orig).convertToFormat(QImage::Format_RGB32);
+            pixels.save(path, f, 100); // a WebP at quality 100 is lossless
+        }
+    });
+    QtConcurrent::blockingMap(pairs, [](Pair& p) {
+        ImageHashHolder a, b, wa, wb;
+        a.setFile(p.a);
+        b.setFile(p.b);
+        if (a.compute() == 0 && b.compute() == 0)
+            p.reduced = b.compare(a);
+        if (wa.computeWholeImage(QImage(p.a)) == 0 && wb.computeWholeImage(QImage(p.b)) == 0)
+            p.whole = wb.compare(wa);
+    });
+    std::printf("\nReduced hash against the hash of the whole picture (real photos, %d originals)\n",
+        int(t.realOriginals.size()));
+    const char* const kinds[] = { "equal pixels (PNG, BMP, WebP)", "resized copies", "re-encoded copies" };
+    for (int kind = 0; kind < 3; ++kind) {
+        int total = 0, reduced[3] = {}, whole[3] = {};
+        const int limits[] = { 0, 10, 20 };
+        for (const Pair& p : pairs) {
+            if (p.kind != kind)
+                continue;
+            ++total;
+            for (int i = 0; i < 3; ++i) {
+                reduced[i] += p.reduced >= 0 && p.reduced <= limits[i];
+                whole[i] += p.whole >= 0 && p.whole <= limits[i];
+            }
+        }
+        std::printf("  %-30s within 0 / 10 / 20: reduced %d / %d / %d, whole picture %d / %d / %d of %d\n", kinds[kind],
+            reduced[0], reduced[1], reduced[2], whole[0], whole[1], whole[2], total);
+    }
+}
+
 void printStage(const char* name, double seconds, int files)
 {
     std::printf("  %-34s %8.3f s  %10.0f files/s\n", name, seconds, seconds > 0 ? files / seconds : 0.0);
@@ -450,12 +518,14 @@ int main(int argc, char** argv)
     root.scanPaths(&db, { tree.root });
     root.groupByAttributes(&db, similar);
     const double before = clock.nsecsElapsed() / 1e9;
-    root.groupSimilar(similar);
+    int unhashed = 0;
+    root.groupSimilar(similar, nullptr, &unhashed);
     const double similarS = clock.nsecsElapsed() / 1e9 - before;
     root.releaseReaders();
     const QList<QStringList> ourClusters = clusters(&root);
     std::printf("\nSimilar images (Marr-Hildreth, distances 0 / 10 / 20)\n");
     printStage("similar stage (decode + hash + cluster)", similarS, files);
+    std::printf("  files that gave no hash: %d\n", unhashed);
     PeerRun fid;
     if (similarPeer)
         fid = runPeer("findimagedupes", { "-R", "-q", tree.root }, 1);
@@ -478,6 +548,7 @@ int main(int argc, char** argv)
     if (fid.ran)
         std::printf("  goal: at least 10x faster than findimagedupes: %s (%.1fx)\n",
             similarS * 10 <= fid.seconds ? "met" : "MISSED", similarS > 0 ? fid.seconds / similarS : 0.0);
+    compareWithWhole(tree);
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("\nPeak memory of the whole run (tree making included): %.0f MB\n", usage.ru_maxrss / 1024.0);

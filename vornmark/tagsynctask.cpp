@@ -425,7 +425,13 @@ void TagSyncTask::resizeThumbs(const QList<ImageCacheInfo*>& rows, int width, in
     forEach(rows.size(), [&](Worker& worker, int i) {
         ImageCacheInfo& row = *rows[i];
         itemDone(QStringLiteral("开始调整图像缓存大小[ "), row.getFile(), QStringLiteral(" ]."));
-        if (row.getRowId() < 0 || (row.getThumbWidth() == width && row.getThumbHeight() == height))
+        const QSize recorded(row.getThumbWidth(), row.getThumbHeight());
+        if (row.getRowId() < 0 || recorded == box)
+            return;
+        // Earlier versions recorded a picture within the box by its own size; its thumbnail is the picture itself,
+        // as this box would make it.
+        QSize shown;
+        if (fitsIn(recorded, box) && ImageDecoder::readHeader(row.getFile(), shown) && shown == recorded)
             return;
         const ImageDecoder::Result decoded = ImageDecoder::decodeFile(row.getFile(), { box });
         if (decoded.image.isNull() || decoded.fullSize.isEmpty())
@@ -433,10 +439,7 @@ void TagSyncTask::resizeThumbs(const QList<ImageCacheInfo*>& rows, int width, in
         ImageCacheTb table(worker.thumb.get());
         bool ok;
         if (!fitsIn(decoded.fullSize, box)) {
-            row.setThumb(fitted(decoded.image, decoded.fullSize, box));
-            row.setFormat(int(decoded.image.format()));
-            row.setThumbWidth(width);
-            row.setThumbHeight(height);
+            row.setThumbFor(fitted(decoded.image, decoded.fullSize, box), width, height);
             ok = table.modImageCacheById(row);
         } else {
             ok = table.delImageCacheById(row.getRowId());
@@ -529,13 +532,9 @@ void TagSyncTask::buildFile(Worker& worker, const QString& path, int width, int 
     const QSize full = decoded.fullSize;
     built.hasCache = hasCache || (cacheBigImage && fitsIn(full, box));
     if (!built.hasCache) {
-        const bool fits = fitsIn(full, box);
         built.cache.setPath(fi.absolutePath());
         built.cache.setFile(file);
-        built.cache.setThumb(fitted(decoded.image, full, box));
-        built.cache.setThumbWidth(fits ? full.width() : box.width());
-        built.cache.setThumbHeight(fits ? full.height() : box.height());
-        built.cache.setFormat(int(decoded.image.format()));
+        built.cache.setThumbFor(fitted(decoded.image, full, box), box.width(), box.height());
     }
     {
         QMutexLocker lock(&m_builtMutex);

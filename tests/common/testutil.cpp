@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSemaphore>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -169,6 +170,54 @@ QImage quarterImage(int w, int h)
     p.fillRect(0, h / 2, w / 2, h - h / 2, Qt::blue);
     p.fillRect(w / 2, h / 2, w - w / 2, h - h / 2, Qt::yellow);
     return img;
+}
+
+QImage photoLikeImage(int w, int h, int seed)
+{
+    QRandomGenerator rng(quint32(seed) * 2654435761u + 99u);
+    QImage field(16, 12, QImage::Format_RGB32);
+    for (int y = 0; y < field.height(); ++y) {
+        for (int x = 0; x < field.width(); ++x)
+            field.setPixel(x, y, qRgb(rng.bounded(256), rng.bounded(256), rng.bounded(256)));
+    }
+    QImage img = field.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 20; ++i) {
+        p.setBrush(QColor(rng.bounded(256), rng.bounded(256), rng.bounded(256), 200));
+        QPolygon poly;
+        for (int k = 0; k < 5; ++k)
+            poly << QPoint(rng.bounded(w), rng.bounded(h));
+        p.drawPolygon(poly);
+    }
+    p.end();
+    for (int y = 0; y < h; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const int n = int(rng.bounded(17)) - 8;
+            const QRgb c = line[x];
+            line[x] = qRgb(qBound(0, qRed(c) + n, 255), qBound(0, qGreen(c) + n, 255), qBound(0, qBlue(c) + n, 255));
+        }
+    }
+    return img;
+}
+
+QString makeLargeGreyJpeg(const QString& dir, const QString& name, int w, int h)
+{
+    QImage grey(w, h, QImage::Format_Grayscale8);
+    if (grey.isNull())
+        return QString();
+    for (int y = 0; y < h; ++y) {
+        uchar* line = grey.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            const int band = (x * 7 / w + y * 5 / h) % 4;
+            const bool block = (x / (w / 9 + 1) + y / (h / 6 + 1)) % 3 == 0;
+            line[x] = uchar(40 + band * 40 + (block ? 50 : 0) + (x * 31 / w));
+        }
+    }
+    const QString path = QDir(dir).filePath(name);
+    return grey.save(path, "JPG", 85) ? path : QString();
 }
 
 namespace {
@@ -385,6 +434,25 @@ ModalAnswerer::ModalAnswerer(const QString& button)
 ModalAnswerer::~ModalAnswerer()
 {
     delete m_timer;
+}
+
+qint64 procStatusKb(const char* key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+void resetPeakMemory()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
 }
 
 Unprivileged::Unprivileged()

@@ -77,6 +77,12 @@ QString makeImage(const QString& dir, const QString& name, int w = 64, int h = 4
 QImage solidImage(int w, int h, const QColor& color);
 // A picture of four coloured quarters (red, green / blue, yellow), to tell how it was turned.
 QImage quarterImage(int w, int h);
+// A photo-like picture, different for every seed: soft colour fields, hard-edged shapes and sensor grain, so that
+// it compresses and decodes like a photo.
+QImage photoLikeImage(int w, int h, int seed);
+// Writes a large grey JPEG of w x h (soft bands and blocks) without keeping more than one grey copy of it;
+// returns the path or an empty text on failure.
+QString makeLargeGreyJpeg(const QString& dir, const QString& name, int w, int h);
 // A tiny PNG whose header declares w x h (bit depth and colour type as given); its pixel data do not follow.
 QByteArray pngDeclaring(quint32 w, quint32 h, int bitDepth = 8, int colorType = 2);
 // A GIF of a w x h canvas with the given number of one-pixel frames, looping.
@@ -162,6 +168,11 @@ std::shared_ptr<ModalCatch> answerMessageBox(int timeoutMs = 10000);
 void onNextModal(std::function<void(QWidget*)> fn, int timeoutMs = 5000);
 // Clicks the button of that text on the next modal box; its text goes to *text when given.
 void answerNextBox(const QString& button, QString* text = nullptr);
+
+// A field of this process's /proc/self/status in kB ("VmRSS:", "VmHWM:"); -1 when it cannot be read.
+qint64 procStatusKb(const char* key);
+// Starts the peak of the resident set (VmHWM) over from what is resident now.
+void resetPeakMemory();
 
 // For its life, file access runs as an unprivileged user when the test runs as root, so that permission
 // bits count; otherwise it does nothing.

@@ -1,6 +1,7 @@
 #include "common/photomaker.h"
 #include "common/vorneltest.h"
 #include "grid/fullimagecache.h"
+#include "grid/thumbcache.h"
 
 #include <QImageReader>
 #include <QTest>
@@ -46,6 +47,7 @@ private slots:
     void eightOrientationsUpright();
     void hostileFilesKeepTheirFacts();
     void fullImagesWithinBudget();
+    void thumbnailsCompactAndPixelsWithinBudget();
 
 private:
     VornelEnv m_env;
@@ -130,6 +132,76 @@ void TestItemImages::fullImagesWithinBudget()
     items.clear();
     QCOMPARE(cache.heldBytes(), 0);
     cache.setBudget(FullImageCache::kDefaultBudget);
+}
+
+void TestItemImages::thumbnailsCompactAndPixelsWithinBudget()
+{
+    ThumbCache& cache = ThumbCache::instance();
+    const auto save = [this](const QImage& image, const QString& name) {
+        const QString path = m_files.file(name);
+        return image.save(path) ? path : QString();
+    };
+    const QColor colours[] = { Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::magenta };
+    QList<ItemInfoPtr> items;
+    for (const QColor& colour : colours) {
+        items << itemFor(save(solidImage(400, 300, colour), QString("thumb %1.png").arg(colour.name())));
+        QVERIFY(loadAndSettle(items.last()));
+    }
+    const QImage first = items[0]->thumbnail();
+    QVERIFY(!first.isNull());
+    const qint64 one = first.sizeInBytes();
+    cache.setBudget(3 * one);
+
+    // An opaque PNG is kept as a JPEG of a small part of its pixels' bytes; its pixels come back the same colour.
+    for (const ItemInfoPtr& info : items) {
+        const QByteArray kept = info->thumbBytes();
+        QVERIFY(kept.startsWith("\xFF\xD8"));
+        QVERIFY2(kept.size() * 10 < one, QByteArray::number(kept.size()));
+    }
+    // Pixels past the budget go, the least recently used first; asked again, they are decoded again.
+    for (const ItemInfoPtr& info : items)
+        QVERIFY(!info->thumbnail().isNull());
+    QCOMPARE(cache.heldCount(), 3);
+    QVERIFY(cache.heldBytes() <= 3 * one);
+    QVERIFY(cache.find(items[0].data(), ThumbCache::Grid, first.size()).isNull());
+    for (int i = 0; i < 5; ++i) {
+        const QImage thumb = items[i]->thumbnail();
+        const QColor centre = thumb.pixelColor(thumb.width() / 2, thumb.height() / 2);
+        const QColor want = colours[i];
+        QVERIFY2(
+            qAbs(centre.red() - want.red()) + qAbs(centre.green() - want.green()) + qAbs(centre.blue() - want.blue())
+                < 24,
+            qPrintable(centre.name()));
+    }
+
+    // The strip's pixels are made only when asked for, to the strip's box; a larger cell gets larger pixels.
+    QVERIFY(cache.find(items[4].data(), ThumbCache::Strip, AppCfg::instance()->list.rcThumb.size()).isNull());
+    QCOMPARE(
+        items[4]->listThumbnail().size(), ItemInfo::fitSize(QSize(400, 300), AppCfg::instance()->list.rcThumb.size()));
+    CfgItem& cell = AppCfg::instance()->item;
+    const int zoom = cell.zoomValue();
+    cell.setZoom(zoom + 3);
+    QCOMPARE(items[4]->thumbnail().size(), ItemInfo::fitSize(QSize(400, 300), cell.rcImage.size()));
+    cell.setZoom(zoom);
+
+    // Transparency needs PNG: a see-through half stays see-through.
+    QImage half(400, 300, QImage::Format_ARGB32);
+    half.fill(Qt::transparent);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 200; ++x)
+            half.setPixelColor(x, y, Qt::blue);
+    ItemInfoPtr clear = itemFor(save(half, "half clear.png"));
+    QVERIFY(loadAndSettle(clear));
+    QVERIFY(clear->thumbBytes().startsWith("\x89PNG"));
+    const QImage thumb = clear->thumbnail();
+    QCOMPARE(qAlpha(thumb.pixel(thumb.width() - 2, thumb.height() / 2)), 0);
+    QCOMPARE(qAlpha(thumb.pixel(2, thumb.height() / 2)), 255);
+
+    // A destroyed item leaves no pixels behind, so none are ever shown for another item in its place.
+    items.clear();
+    clear.reset();
+    QCOMPARE(cache.heldCount(), 0);
+    cache.setBudget(ThumbCache::kDefaultBudget);
 }
 
 QTEST_MAIN(TestItemImages)

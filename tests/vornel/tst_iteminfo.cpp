@@ -212,6 +212,21 @@ void TestItemInfo::tagsInFileAndCacheBigImage()
     QCOMPARE(info->tagRecord().getRgb(), QList<uint>({ 0xFFFF0000u }));
     QCOMPARE(info->tagRecord().getHintRgb(), QList<uint>({ 0xFFFF0000u }));
 
+    // A picture within the cache box is its own thumbnail; its row records the box, as the tag synchroniser's
+    // resize compares it.
+    AppCfg::instance()->cache.cacheBigImage = 0;
+    AppCfg::instance()->cache.thumbWidth = 192;
+    AppCfg::instance()->cache.thumbHeight = 108;
+    const QString within = save(solidImage(100, 80, Qt::cyan), "within.png");
+    QVERIFY(loadAndSettle(itemFor(within)));
+    ImageCacheInfo cache;
+    {
+        PooledDb<ThumbDb> db(thumbDbPool);
+        QVERIFY(ImageCacheTb(db.get()).readImageCache(within, cache));
+    }
+    QCOMPARE(QSize(cache.getThumbWidth(), cache.getThumbHeight()), QSize(192, 108));
+    QCOMPARE(cache.getThumb().size(), QSize(100, 80));
+
     // With CacheBigImage on, a small image gets its tag row but no cache row, and is read again next time;
     // a large one is still cached.
     AppCfg::instance()->cache.cacheBigImage = 1;

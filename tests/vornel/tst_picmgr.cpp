@@ -3,6 +3,7 @@
 #include "grid/mediaitem.h"
 #include "grid/medialistview.h"
 #include "grid/mediamodel.h"
+#include "grid/thumbcache.h"
 #include "manager/imageviewform.h"
 #include "manager/picmgr.h"
 #include "meta/exivtags.h"
@@ -26,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSlider>
 #include <QTest>
@@ -87,6 +89,7 @@ private slots:
     void handedItemsSurviveFirstPaint();
     void gridFailuresReachTheStatusBar();
     void gridNamesWhatFailed();
+    void bigFolderKeepsFewThumbnailPixels();
 
 private:
     std::unique_ptr<VornelEnv> m_env;
@@ -384,6 +387,61 @@ void TestPicMgr::gridNamesWhatFailed()
     QCOMPARE(model->filePath(grid->currentIndex()), files.at(1));
     QVERIFY(grid->selectionModel()->isSelected(grid->currentIndex()));
     QTRY_COMPARE(mgr->form()->tagInfo()->heldItem()->fileName(), QString("b.jpg"));
+}
+
+void TestPicMgr::bigFolderKeepsFewThumbnailPixels()
+{
+    // Each photo its own colour; the pixels held for all thumbnails are kept to about one screen of cells.
+    const int n = 150;
+    const auto colourOf = [](int i) { return QColor::fromHsv(i * 360 / n, 255, 230); };
+    for (int i = 0; i < n; ++i)
+        QVERIFY(solidImage(320, 240, colourOf(i)).save(m_dir->file(QString("照片 %1.jpg").arg(i, 3, 10, QChar('0')))));
+    ThumbCache& cache = ThumbCache::instance();
+    const qint64 budget = 12 * qint64(188 * 141 * 4);
+    cache.setBudget(budget);
+    const auto restore = qScopeGuard([&cache] { cache.setBudget(ThumbCache::kDefaultBudget); });
+
+    AppCfg::instance()->lastPath = m_dir->path();
+    PicMgr* mgr = shownManager();
+    QVERIFY(mgr);
+    MediaListView* grid = mgr->form()->listView();
+    MediaModel* model = grid->mediaModel();
+    QVERIFY(waitLoaded(grid, n));
+
+    // The cell's painted centre is its own photo's colour: also after its pixels went and were decoded again.
+    const auto near = [](const QColor& a, const QColor& b) {
+        return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) < 40;
+    };
+    const auto colourOfRow = [&](int row) {
+        return colourOf(QFileInfo(model->filePath(model->index(row, 0))).completeBaseName().mid(3).toInt());
+    };
+    const auto cellPainted = [&](int row) {
+        const QImage shot = grid->viewport()->grab().toImage();
+        const QPoint centre
+            = grid->visualRect(model->index(row, 0)).topLeft() + AppCfg::instance()->item.rcImage.center();
+        return near(shot.pixelColor(centre), colourOfRow(row));
+    };
+    QVERIFY(cellPainted(0));
+    grid->scrollToBottom();
+    QVERIFY(cellPainted(n - 1));
+    QVERIFY(cache.heldBytes() <= budget);
+    grid->scrollToTop();
+    QVERIFY(cellPainted(0));
+    QVERIFY(cellPainted(1));
+    QVERIFY(cache.heldBytes() <= budget);
+
+    // The viewer takes the same items: its strip paints the last photo's row from the same compact thumbnail.
+    grid->showInViewer(model->index(n - 1, 0), false);
+    PicView* view = PicView::current();
+    QVERIFY(view);
+    FileListWidget* strip = view->fileList();
+    QTRY_COMPARE(strip->currentRow(), n - 1);
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+    const QImage shot = strip->viewport()->grab().toImage();
+    const QPoint centre
+        = strip->visualItemRect(strip->item(n - 1)).topLeft() + AppCfg::instance()->list.rcThumb.center();
+    QVERIFY2(near(shot.pixelColor(centre), colourOfRow(n - 1)), qPrintable(shot.pixelColor(centre).name()));
+    QVERIFY(cache.heldBytes() <= budget);
 }
 
 VORN_XDG_TEST_MAIN(TestPicMgr)

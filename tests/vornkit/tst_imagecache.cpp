@@ -5,13 +5,17 @@
 #include "records/imagecachetb.h"
 
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTest>
+
+#include <sqlite3.h>
 
 class TestImageCache : public QObject {
     Q_OBJECT
 private slots:
     void tableRows();
     void svgLoading();
+    void bigCacheReadStaysWithinSqliteHeap();
 };
 
 namespace {
@@ -133,6 +137,39 @@ void TestImageCache::svgLoading()
     QVERIFY(loader.load(dir.file("missing.svg"), 50, 50).isNull());
     QVERIFY(testutil::writeBytes(dir.file("empty.svg"), QByteArray()));
     QVERIFY(loader.load(dir.file("empty.svg"), 50, 50).isNull());
+}
+
+void TestImageCache::bigCacheReadStaysWithinSqliteHeap()
+{
+    // 3000 stored thumbnails of 40 kB (120 MB, past SQLite's soft heap limit), written through one connection and
+    // each read once through two others, as a big folder's load does: the page caches reuse their pages instead of
+    // keeping every row.
+    testutil::TempDir dir;
+    ThumbDb writer, readers[2];
+    QVERIFY(writer.openDb(dir.file("data/thumb.db"), "bigwriter", false));
+    QVERIFY(readers[0].openDb(dir.file("data/thumb.db"), "bigreader0", false));
+    QVERIFY(readers[1].openDb(dir.file("data/thumb.db"), "bigreader1", false));
+    const sqlite3_int64 before = sqlite3_memory_used();
+    sqlite3_int64 most = before;
+    QByteArray png(40 * 1024, Qt::Uninitialized);
+    const int rows = 3000;
+    QVERIFY(writer.db().transaction());
+    for (int i = 0; i < rows; ++i) {
+        QRandomGenerator(quint32(i)).fillRange(reinterpret_cast<quint32*>(png.data()), png.size() / 4);
+        ImageCacheInfo row;
+        row.setPath("/big");
+        row.setFile(QString("/big/%1.jpg").arg(i));
+        row.setThumbPng(png);
+        QVERIFY(ImageCacheTb(&writer).addImageCache(row));
+        most = qMax(most, sqlite3_memory_used());
+    }
+    QVERIFY(writer.db().commit());
+    for (int i = 0; i < rows; ++i) {
+        QImage thumb;
+        QVERIFY(ImageCacheTb(&readers[i % 2]).readThumb(QString("/big/%1.jpg").arg(i), thumb));
+        most = qMax(most, sqlite3_memory_used());
+    }
+    QVERIFY2(most - before < (sqlite3_int64(96) << 20), QByteArray::number(qint64(most - before) >> 20) + " MB");
 }
 
 QTEST_MAIN(TestImageCache)

@@ -219,6 +219,7 @@ private slots:
     void missingFolderKeepsItsRows();
     void buildFolderTree();
     void resizeThumbs();
+    void resizeToSameBoxKeepsSmallPictures();
     void editDuringWriteIsMergedAgain();
     void managerProcessLosesNoTag();
 
@@ -418,6 +419,41 @@ void TestTagSyncTask::resizeThumbs()
     QCOMPARE(thumbOf(large), QString("96x54 72x54"));
     QCOMPARE(thumbOf(small), QString("none"));
     QCOMPARE(thumbOf(broken), QString("192x108 96x54"));
+}
+
+void TestTagSyncTask::resizeToSameBoxKeepsSmallPictures()
+{
+    // Thumbnails built for the box, pictures within it included, record the box.
+    const QString built = m_photos->file("built");
+    QVERIFY(QDir().mkpath(built));
+    const QString square = makeImage(built, "square.png", 100, 100, Qt::red);
+    const QString wide = photomaker::makePhoto(built, "wide.jpg", false, 80, 40);
+    const QString large = photomaker::makePhoto(built, "large.jpg", false, 400, 300);
+    TagSyncCfg& cfg = freshCfg();
+    cfg.build.BuildThumb = true;
+    cfg.build.paths = QStringList { built };
+    cfg.build.CacheBigImage = false;
+    runSync();
+    QCOMPARE(thumbOf(square), QString("192x108 100x100"));
+    QCOMPARE(thumbOf(wide), QString("192x108 80x40"));
+
+    // Rows of earlier versions recorded a small picture's own size; a larger picture's row of another box still
+    // gets a new thumbnail.
+    const QString old = makeImage(m_photos->path(), "old small.png", 90, 60, Qt::blue);
+    addCache(old, 90, 60);
+    const QString oldLarge = photomaker::makePhoto(m_photos->path(), "old large.jpg", false, 400, 300);
+    addCache(oldLarge, 90, 60);
+
+    TagSyncCfg& resize = freshCfg();
+    resize.thumb.ResizeThumb = true;
+    resize.thumb.ThumbWidth = 192;
+    resize.thumb.ThumbHeight = 108;
+    runSync();
+    QCOMPARE(thumbOf(square), QString("192x108 100x100"));
+    QCOMPARE(thumbOf(wide), QString("192x108 80x40"));
+    QCOMPARE(thumbOf(large), QString("192x108 144x108"));
+    QCOMPARE(thumbOf(old), QString("90x60 45x30"));
+    QCOMPARE(thumbOf(oldLarge), QString("192x108 144x108"));
 }
 
 void TestTagSyncTask::editDuringWriteIsMergedAgain()

@@ -189,6 +189,36 @@ private slots:
         QVERIFY(w<QPushButton>("btStartFind")->isEnabled());
     }
 
+    // With similar photos asked for, a picture too large to decode whole is hashed from a reduced decode and found
+    // with its copy; copies that give no hash at all stay as their attributes and content grouped them, and the
+    // end text counts them.
+    void everyPictureTakesPart()
+    {
+        TempDir tmp;
+        const QString big = makeLargeGreyJpeg(tmp.path(), "大 big.jpg", 16000, 8500);
+        QVERIFY(!big.isEmpty());
+        QVERIFY(QFile::copy(big, tmp.file("big copy.jpg")));
+        for (const char* name : { "broken.jpg", "broken copy.jpg" })
+            QVERIFY(writeBytes(tmp.file(name), "not a picture at all"));
+        for (const char* name : { "huge.png", "huge copy.png" })
+            QVERIFY(writeBytes(tmp.file(name), pngDeclaring(16000, 8500)));
+        w<QCheckBox>("cbFindSimilarImage")->setChecked(true);
+
+        ImageTreeWidget* tree = search({ tmp.path() });
+        QVERIFY(tree);
+        QStringList names;
+        for (QTreeWidgetItem* row : fileRows(tree)) {
+            names << row->text(1);
+            if (row->text(1).endsWith("big.jpg"))
+                QCOMPARE(row->parent()->text(0), QString("无明显差异"));
+        }
+        names.sort();
+        QCOMPARE(names,
+            QStringList(
+                { "big copy.jpg", "broken copy.jpg", "broken.jpg", "huge copy.png", "huge.png", "大 big.jpg" }));
+        QCOMPARE(w<QLabel>("lbStatus")->text(), QString("完成。4 个文件无法解码，未比较相似，只按属性和内容分组。"));
+    }
+
     // Select by time keeps one file of each group; a move never overwrites and reports what failed.
     void selectAndMove()
     {

@@ -223,6 +223,66 @@ private slots:
         QCOMPARE(none.compute(), -1);
     }
 
+    // Equal pixels give equal hashes whatever the format: a JPEG and its lossless PNG, BMP and WebP copies.
+    void equalPixelsHashEqual()
+    {
+        TempDir tmp;
+        const QSize sizes[] = { QSize(1200, 900), QSize(901, 1203), QSize(1280, 720), QSize(1000, 1000) };
+        for (int seed = 0; seed < 4; ++seed) {
+            const QSize size = sizes[seed];
+            const QString jpeg = tmp.file(QString("p%1.jpg").arg(seed));
+            QVERIFY(photoLikeImage(size.width(), size.height(), seed).save(jpeg, "JPG", 90));
+            const QImage pixels = QImage(jpeg).convertToFormat(QImage::Format_RGB32);
+            ImageHashHolder ref;
+            QVERIFY(ref.setFile(jpeg));
+            QCOMPARE(ref.compute(), 0);
+            for (const char* format : { "png", "bmp", "webp" }) {
+                const QString copy = tmp.file(QString("p%1.%2").arg(seed).arg(format));
+                QVERIFY(pixels.save(copy, format, 100)); // a WebP at quality 100 is lossless
+                QCOMPARE(QImage(copy).convertToFormat(QImage::Format_RGB32), pixels);
+                ImageHashHolder h;
+                QVERIFY(h.setFile(copy));
+                QCOMPARE(h.compute(), 0);
+                QVERIFY2(h.compare(ref) == 0, qPrintable(copy + " " + QString::number(h.compare(ref))));
+            }
+        }
+    }
+
+    // Resized and re-encoded copies are found at least as often as by the hash of the whole picture, within each
+    // band's default distance.
+    void copiesFoundAsByWholePicture()
+    {
+        TempDir tmp;
+        const int limits[] = { 0, 10, 20 };
+        int reduced[3] = {}, whole[3] = {};
+        for (int seed = 10; seed < 16; ++seed) {
+            const QImage img = photoLikeImage(1600, 1200, seed);
+            const QString orig = tmp.file(QString("o%1.jpg").arg(seed));
+            QVERIFY(img.save(orig, "JPG", 92));
+            const QString resized = tmp.file(QString("r%1.jpg").arg(seed));
+            QVERIFY(img.scaled(960, 720, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(resized, "JPG", 85));
+            const QString reencoded = tmp.file(QString("e%1.jpg").arg(seed));
+            QVERIFY(img.save(reencoded, "JPG", 60));
+            ImageHashHolder o, ow;
+            QVERIFY(o.setFile(orig));
+            QCOMPARE(o.compute(), 0);
+            QCOMPARE(ow.computeWholeImage(QImage(orig)), 0);
+            for (const QString& copy : { resized, reencoded }) {
+                ImageHashHolder c, cw;
+                QVERIFY(c.setFile(copy));
+                QCOMPARE(c.compute(), 0);
+                QCOMPARE(cw.computeWholeImage(QImage(copy)), 0);
+                for (int i = 0; i < 3; ++i) {
+                    reduced[i] += c.compare(o) <= limits[i];
+                    whole[i] += cw.compare(ow) <= limits[i];
+                }
+            }
+        }
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(reduced[i] >= whole[i],
+                qPrintable(QString("within %1: %2 against %3").arg(limits[i]).arg(reduced[i]).arg(whole[i])));
+    }
+
     // The distance is the hash algorithm's own.
     void compareMatchesAlgorithm()
     {
@@ -253,15 +313,21 @@ private slots:
         f.FindMediumDiff = true;
         Search s;
         s.run({ d }, f);
-        // One reference group (the others hold one file each and make no difference group).
+        // One reference group (the others hold one file each and make no difference group); the broken files,
+        // which give no hash, stay together as their attributes grouped them.
         QList<ImageInfo*> refs;
+        QStringList unhashed;
         for (ImageInfo* g : s.root->children) {
             for (ImageInfo* ref : g->children) {
-                if (ref->hasFile())
+                if (ref->isFile())
+                    unhashed << ref->row->FileName;
+                else if (ref->hasFile())
                     refs << ref;
             }
         }
         QCOMPARE(refs.size(), 1);
+        unhashed.sort();
+        QCOMPARE(unhashed, QStringList({ "broken.jpg", "broken2.jpg" }));
         QList<ImageInfo*> files;
         refs.first()->collectFiles(files);
         QStringList names;

@@ -8,8 +8,10 @@
 #include "db/thumbdb.h"
 #include "grid/fullimagecache.h"
 #include "grid/itemstorequeue.h"
+#include "grid/thumbcache.h"
 #include "meta/colorstat.h"
 #include "meta/exivtags.h"
+#include "meta/imagevariant.h"
 #include "records/bookmarktb.h"
 #include "records/filetagtb.h"
 #include "records/imagecachetb.h"
@@ -17,6 +19,7 @@
 #include "sys/fileutil.h"
 #include "task/pooljob.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QFile>
 #include <QReadLocker>
@@ -102,6 +105,7 @@ ItemInfo::~ItemInfo()
 {
     abort = 1;
     FullImageCache::instance().forget(this);
+    ThumbCache::instance().forget(this);
     {
         QMutexLocker lock(&m_gate->mutex);
         m_gate->dead = true;
@@ -180,8 +184,7 @@ int ItemInfo::storeToDb()
         return 1;
     if (tagFromDb != 1 && !tagInfo.getFile().isEmpty() && !m_rowUnknown)
         m_tagInsertPending = true;
-    const int cacheBigImage = m_cacheBigImage;
-    m_storeFuture = startJob(itemStorePool, [this, cacheBigImage] { return storeJob(cacheBigImage); });
+    m_storeFuture = startJob(itemStorePool, [this] { return storeJob(); });
     return 0;
 }
 
@@ -254,22 +257,43 @@ QRgb ItemInfo::rgb(int index) const
 
 QImage ItemInfo::thumbnail() const
 {
-    if (thumbReady != 1)
-        return QImage();
-    QMutexLocker lock(&m_mutex);
-    if (rescaleThumb.exchange(0) == 1)
-        m_thumbnail = refit(m_thumbnail, m_imageSize, currentBoxes().grid);
-    return m_thumbnail;
+    return pixelsFor(ThumbCache::Grid, rescaleThumb, currentBoxes().grid);
 }
 
 QImage ItemInfo::listThumbnail() const
 {
-    if (thumbReady != 1)
-        return QImage();
+    return pixelsFor(ThumbCache::Strip, rescaleListThumb, currentBoxes().strip);
+}
+
+QByteArray ItemInfo::thumbBytes() const
+{
     QMutexLocker lock(&m_mutex);
-    if (rescaleListThumb.exchange(0) == 1)
-        m_listThumbnail = refit(m_listThumbnail, m_imageSize, currentBoxes().strip);
-    return m_listThumbnail;
+    return m_thumbBytes;
+}
+
+QImage ItemInfo::pixelsFor(int kind, std::atomic<int>& rescale, const QSize& box) const
+{
+    if (thumbReady != 1 || box.isEmpty())
+        return QImage();
+    rescale = 0;
+    ThumbCache& cache = ThumbCache::instance();
+    QImage pixels = cache.find(this, ThumbCache::Kind(kind), box);
+    if (!pixels.isNull())
+        return pixels;
+    QByteArray bytes;
+    QSize own;
+    {
+        QMutexLocker lock(&m_mutex);
+        bytes = m_thumbBytes;
+        own = m_imageSize;
+    }
+    // A small picture: a fraction of a millisecond, also on the GUI thread.
+    pixels = QImage::fromData(bytes);
+    if (pixels.hasAlphaChannel())
+        pixels = pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    pixels = refit(pixels, own, box);
+    cache.put(this, ThumbCache::Kind(kind), box, pixels);
+    return pixels;
 }
 
 QImage ItemInfo::fullImage() const
@@ -360,7 +384,37 @@ QImage ItemInfo::refit(const QImage& thumb, const QSize& imageSize, const QSize&
         return fitsIn(thumb.size(), box) ? thumb : thumb.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
     const QSize target = fitsIn(imageSize, box) ? imageSize : box;
+    if (thumb.size().scaled(target, Qt::KeepAspectRatio) == thumb.size())
+        return thumb;
     return thumb.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+QByteArray ItemInfo::compressThumb(const QImage& image)
+{
+    if (image.isNull())
+        return QByteArray();
+    // Transparency needs PNG; anything opaque goes as a JPEG of a tenth of its pixels' bytes or less.
+    QImage opaque = image;
+    bool alpha = image.hasAlphaChannel();
+    if (alpha) {
+        const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+        alpha = false;
+        for (int y = 0; y < argb.height() && !alpha; ++y) {
+            const QRgb* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+            for (int x = 0; x < argb.width() && !alpha; ++x)
+                alpha = qAlpha(line[x]) != 255;
+        }
+        if (!alpha)
+            opaque = argb.convertToFormat(QImage::Format_RGB32);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly)
+        || !(alpha ? image.save(&buffer, "PNG", 80) : opaque.save(&buffer, "JPEG", 90)))
+        return QByteArray();
+    buffer.close();
+    bytes.squeeze();
+    return bytes;
 }
 
 QList<uint> ItemInfo::hintColours(const QImage& thumb, QList<uint>& tagColours)
@@ -381,10 +435,10 @@ QList<uint> ItemInfo::hintColours(const QImage& thumb, QList<uint>& tagColours)
     return hints;
 }
 
-void ItemInfo::setThumbs(const QImage& grid, const QImage& list)
+void ItemInfo::keepThumb(const QByteArray& bytes)
 {
-    m_thumbnail = grid;
-    m_listThumbnail = list;
+    m_thumbBytes = bytes;
+    ThumbCache::instance().forget(this);
 }
 
 // ---- jobs
@@ -476,17 +530,15 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
     }
     if (own.isEmpty())
         own = cached.size();
-    const QImage grid = cached.scaled(
-        fitsIn(own, params.gridBox) ? own : params.gridBox, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    const QImage list = cached.scaled(
-        fitsIn(own, params.stripBox) ? own : params.stripBox, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // Kept as it is: the views fit it to their boxes when they paint.
+    const QByteArray thumb = compressThumb(cached);
     cache.setThumb(QImage());
     {
         QMutexLocker lock(&m_mutex);
         if (thumbReady == 1)
             return true;
         cacheInfo = cache;
-        setThumbs(grid, list);
+        keepThumb(thumb);
     }
     cacheFromDb = 1;
     thumbReady = 1;
@@ -525,8 +577,15 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
     if ((decoded.image.isNull() && !decoded.tooLarge) || full.isEmpty())
         return -1;
     const QImage grid = decoded.fitted.value(0);
-    const QImage list = decoded.fitted.value(1);
     hintImage = grid;
+    // One thumbnail serves the grid and the strip: large enough for both boxes.
+    const QSize cover = coverSize(full, { params.gridBox, params.stripBox });
+    QImage kept = grid;
+    if (kept.size() != cover && !decoded.image.isNull())
+        kept = decoded.image.size() == cover
+            ? decoded.image
+            : decoded.image.scaled(cover, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const QByteArray thumb = compressThumb(kept);
     {
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1) {
@@ -534,7 +593,7 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
             m_imageSizeText = calcImageSize(full.width(), full.height());
         }
         if (thumbReady != 1)
-            setThumbs(grid, list);
+            keepThumb(thumb);
     }
     if (abort == 1)
         return -1;
@@ -552,19 +611,28 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
     if (cacheFromDb != 1) {
         const QImage thumb = decoded.fitted.value(2);
         const bool fits = fitsIn(full, params.cacheBox);
+        bool store = false;
         {
             QMutexLocker lock(&m_mutex);
             if (thumbReady == 1)
                 return 0;
             cacheInfo.setPath(params.folder);
             cacheInfo.setFile(params.file);
-            cacheInfo.setThumbWidth(fits ? full.width() : params.cacheBox.width());
-            cacheInfo.setThumbHeight(fits ? full.height() : params.cacheBox.height());
-            cacheInfo.setFormat(int(thumb.format()));
-            cacheInfo.setThumb(thumb);
+            cacheInfo.setThumbFor(thumb, params.cacheBox.width(), params.cacheBox.height());
+            // The row keeps the PNG bytes made below, not the pixels.
+            cacheInfo.setThumb(QImage());
+            // With "CacheBigImage" a picture that fits the box gets no cache row.
+            store = !thumb.isNull() && (m_cacheBigImage == 0 || !fits);
         }
         thumbReady = 1;
         emit cacheLoaded();
+        // Encoded here, on one of the load threads, rather than on the one store thread: the pixels never queue in
+        // memory for it. The store job starts only after this job.
+        if (store && abort != 1) {
+            const QByteArray png = imageToVariant(thumb).toByteArray();
+            QMutexLocker lock(&m_mutex);
+            cacheInfo.setThumbPng(png);
+        }
     }
     return 0;
 }
@@ -618,7 +686,7 @@ int ItemInfo::metaJob(const FileTags& tags, const QImage& hintImage)
     return 0;
 }
 
-int ItemInfo::storeJob(int cacheBigImage)
+int ItemInfo::storeJob()
 {
     if (tagFromDb != 1) {
         FileTagInfo record;
@@ -670,16 +738,12 @@ int ItemInfo::storeJob(int cacheBigImage)
     }
     if (cacheFromDb != 1) {
         ImageCacheInfo cache;
-        QSize full;
         {
             QMutexLocker lock(&m_mutex);
             cache = cacheInfo;
-            full = m_imageSize;
         }
-        const QImage thumb = cache.getThumb();
-        const bool wanted
-            = !thumb.isNull() && (cacheBigImage == 0 || thumb.width() < full.width() || thumb.height() < full.height());
-        if (wanted) {
+        // Encoded by the load job only when the row is wanted ("CacheBigImage").
+        if (!cache.getThumbPng().isEmpty()) {
             PooledDb<ThumbDb> db(thumbDbPool);
             if (db && ImageCacheTb(db.get()).addImageCache(cache)) {
                 QMutexLocker lock(&m_mutex);
@@ -689,6 +753,7 @@ int ItemInfo::storeJob(int cacheBigImage)
     }
     QMutexLocker lock(&m_mutex);
     cacheInfo.setThumb(QImage());
+    cacheInfo.setThumbPng(QByteArray());
     return 0;
 }
 

@@ -30,8 +30,9 @@ class ItemInfo;
 class QThreadPool;
 using ItemInfoPtr = QSharedPointer<ItemInfo>;
 
-// One image file as the photo manager knows it: file facts, the tag and thumbnail-cache records, two
-// thumbnails and the full-size image. It loads them on the photo manager's pools (rows from the databases,
+// One image file as the photo manager knows it: file facts, the tag and thumbnail-cache records, the thumbnail
+// (kept compressed; the grid's and the strip's pixels are made from it when they paint, ThumbCache) and the
+// full-size image. It loads them on the photo manager's pools (rows from the databases,
 // else from the file), stores new rows, and carries the tag edits and the rename of the file.
 //
 // Threads: created, loaded, edited and renamed on the GUI thread; the readers work from any thread. The jobs
@@ -67,9 +68,12 @@ public:
     QString tagText() const;
     // The colour tag at index; 0 when out of range or the tags are not loaded.
     QRgb rgb(int index) const;
-    // Null until the thumbnails are made; refitted first when rescaleThumb is set.
+    // Null until the thumbnails are made. Fitted to the grid cell's (strip's) image box as it is now: decoded from
+    // the compressed thumbnail unless ThumbCache still holds the pixels.
     QImage thumbnail() const;
     QImage listThumbnail() const;
+    // The compressed thumbnail (JPEG, or PNG when it has transparency); empty until the thumbnails are made.
+    QByteArray thumbBytes() const;
     QImage fullImage() const;
     // The picture's size as shown (upright) once the tags or the thumbnails know it; invalid before.
     QSize imageSize() const;
@@ -120,7 +124,7 @@ public:
     std::atomic<int> tagReady { 0 };
     std::atomic<int> thumbReady { 0 };
     std::atomic<int> abort { 0 };
-    // Set by the views: refit the thumbnail to the cell (strip) on its next read.
+    // Set by the views when the cell (strip) box changed; the next read clears it (pixels follow the box anyway).
     mutable std::atomic<int> rescaleThumb { 0 };
     mutable std::atomic<int> rescaleListThumb { 0 };
     // The grid part under the mouse; -1 when none.
@@ -153,12 +157,15 @@ private:
     bool readRows(const LoadParams& params, const QFileInfo& fresh);
     int readFile(const LoadParams& params, const QFileInfo& fresh, FileTags& tags, QImage& hintImage);
     int metaJob(const FileTags& tags, const QImage& hintImage);
-    int storeJob(int cacheBigImage);
+    int storeJob();
     int fullImageJob(const QString& path);
     // Under the image lock, for FullImageCache: take the image (false once the item is going away) or let it go.
     bool takeFullImage(const QImage& image);
     void clearFullImage();
-    void setThumbs(const QImage& grid, const QImage& list);
+    // Under m_mutex: the thumbnail to keep, compressed by compressThumb.
+    void keepThumb(const QByteArray& bytes);
+    static QByteArray compressThumb(const QImage& image);
+    QImage pixelsFor(int kind, std::atomic<int>& rescale, const QSize& box) const;
     static QImage refit(const QImage& thumb, const QSize& imageSize, const QSize& box);
     static QList<uint> hintColours(const QImage& thumb, QList<uint>& tagColours);
     enum class TagColumn { Star, Colours, Texts, Facts, Row };
@@ -186,8 +193,7 @@ private:
     QString m_imageSizeText;
     QString m_starText;
     QString m_tagText;
-    mutable QImage m_thumbnail;
-    mutable QImage m_listThumbnail;
+    QByteArray m_thumbBytes; // the thumbnail, compressed: a few kB where its pixels took 100 kB and more
     QSize m_imageSize; // the image's own size once known
     int m_cacheBigImage = 0; // taken with the sizes when the load is queued
     QFuture<int> m_loadFuture;

@@ -29,6 +29,10 @@ qint64 nowNs()
 }
 
 constexpr qint64 kMsNs = 1000000;
+// SQLite's heap for the whole process, page caches above all: every pooled connection may cache 40000 pages, and a
+// big folder's thumbnail rows, each read once, would otherwise stay in all of them. Soft: past it the caches reuse
+// their oldest pages instead of growing.
+constexpr sqlite3_int64 kSqliteHeapBytes = sqlite3_int64(64) << 20;
 
 // Steady-clock time past which no statement waits for a lock; 0 for none.
 std::atomic<qint64> waitLimit { 0 };
@@ -205,6 +209,8 @@ bool SqliteDb::openDb(const QString& dbFile, const QString& conName, bool noMkpa
     m_db.setConnectOptions(QString::fromLatin1(connectOptions));
     if (!m_db.open())
         return false;
+    static const bool limited = (sqlite3_soft_heap_limit64(kSqliteHeapBytes), true);
+    Q_UNUSED(limited)
     installWait();
     setUp(m_setUpWait);
     m_fileDev = m_fileIno = 0;

@@ -202,6 +202,26 @@ qint64 rasterCost(const QSize& decoded, int bpp, qint64 readerBytes, const QByte
     return cost;
 }
 
+// The size to ask of a reader that scales while it decodes, with both sides at least least (or as near as it
+// goes): a JPEG in whole eighths of the stored size (rounded down, so that its reader takes that eighth), another
+// reader at any size.
+QSize reducedSize(const QSize& stored, const QSize& least, const QByteArray& format)
+{
+    if (format == "jpeg") {
+        const auto eighth = [&stored](int e) {
+            return QSize(stored.width() * e / 8, stored.height() * e / 8).expandedTo(QSize(1, 1));
+        };
+        int e = 1;
+        while (e < 8 && (eighth(e).width() < least.width() || eighth(e).height() < least.height()))
+            ++e;
+        return eighth(e);
+    }
+    const double f = qMax(double(least.width()) / stored.width(), double(least.height()) / stored.height());
+    if (f >= 1)
+        return stored;
+    return QSize(int(std::ceil(stored.width() * f)), int(std::ceil(stored.height() * f))).boundedTo(stored);
+}
+
 void fillFitted(ImageDecoder::Result& r, const QList<QSize>& boxes)
 {
     for (const QSize& box : boxes) {
@@ -311,6 +331,14 @@ ImageDecoder::Result ImageDecoder::decodeData(const QByteArray& data, const QLis
     if (!buffer.open(QIODevice::ReadOnly))
         return Result();
     return decodeDevice(buffer, boxes, nullptr, false);
+}
+
+ImageDecoder::Result ImageDecoder::decodeFileUnscaled(const QString& path, const QSize& least)
+{
+    QFile file;
+    if (!platform::openRegularFile(file, path) || file.size() > kMaxFileBytes || file.size() == 0)
+        return Result();
+    return decodeDeviceUnscaled(file, least);
 }
 
 bool ImageDecoder::readHeader(const QString& path, QSize& fullSize, QByteArray* format)
@@ -474,5 +502,64 @@ ImageDecoder::Result ImageDecoder::decodeDevice(
         image = image.scaled(storedTarget, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     r.image = upright(std::move(image), turn);
     fillFitted(r, boxes);
+    return r;
+}
+
+ImageDecoder::Result ImageDecoder::decodeDeviceUnscaled(QIODevice& device, const QSize& least)
+{
+    Result r;
+    QImageReader reader(&device);
+    reader.setAutoTransform(false);
+    r.format = reader.format();
+    if (r.format.isEmpty())
+        return r;
+    if (isSvgFormat(r.format)) {
+        const qint64 deviceBytes = device.size();
+        if (deviceBytes > kMaxSvgBytes || !device.seek(0))
+            return r;
+        BudgetHold hold(deviceBytes * (1 + kSvgParseFactor) + qint64(kMaxSvgSide) * kMaxSvgSide * 4);
+        renderSvg(device.readAll(), {}, false, r);
+        return r;
+    }
+
+    const QSize stored = storedSize(reader, device, r.format);
+    const QImageIOHandler::Transformations turn = reader.transformation();
+    const bool turned = rotates(turn);
+    const bool transformed = turn != QImageIOHandler::TransformationNone;
+    qint64 cost = budgetBytes() / 4; // a size the header does not tell is taken as large
+    if (stored.isValid()) {
+        r.fullSize = turned ? stored.transposed() : stored;
+        qint64 readerBytes = r.format == "jpeg" ? jpegCoefficientBytes(device) : 0;
+        if (readerBytes < 0)
+            readerBytes = area(stored) * 3; // a frame header not found is taken as progressive
+        const int bpp = bytesPerPixel(reader.imageFormat());
+        cost = rasterCost(stored, bpp, readerBytes, r.format, stored, transformed, {});
+        if (beyondPixelLimit(stored) || cost > budgetBytes()) {
+            // Too large whole: reduced by a reader that scales while it decodes, never below least.
+            const QSize target = reducedSize(stored, least.expandedTo(QSize(1, 1)), r.format);
+            const QSize decoded = r.format == "jpeg" ? jpegDecodedSize(stored, target) : target;
+            cost = rasterCost(decoded, bpp, readerBytes, r.format, target, transformed, {});
+            if (!reader.supportsOption(QImageIOHandler::ScaledSize) || target == stored || beyondPixelLimit(decoded)
+                || cost > budgetBytes()) {
+                r.tooLarge = true;
+                return r;
+            }
+            reader.setScaledSize(target);
+            r.reduced = true;
+        }
+    }
+
+    BudgetHold hold(cost);
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        return r;
+    if (!stored.isValid()) {
+        r.fullSize = turned ? image.size().transposed() : image.size();
+        if (beyondPixelLimit(image.size())) {
+            r.tooLarge = true;
+            return r;
+        }
+    }
+    r.image = upright(std::move(image), turn);
     return r;
 }

@@ -35,6 +35,7 @@ public:
         bool tooLarge = false; // the header declares more than the budget allows: not decoded
         QList<QImage> fitted; // the picture fitted into each box asked for, in order; null for an empty box
         bool fileRead = false; // decodeFile with bytes: the whole file was read into them
+        bool reduced = false; // decodeFileUnscaled: too large whole, decoded reduced by its reader
     };
 
     // The picture just large enough that its fit into each box can be scaled down from it (never enlarged);
@@ -47,6 +48,11 @@ public:
     // The picture fitted into the box: a bitmap as decodeFile gives it (never enlarged), an SVG rendered at its
     // whole fit, larger than its declared size when the box is (bounded by kMaxSvgSide).
     static Result decodeFileToFit(const QString& path, const QSize& box);
+    // The picture upright with its pixels as stored, neither scaled nor converted, for comparing pictures: equal
+    // pixels come out equal whatever the format. One too large to decode whole within the budget comes reduced
+    // by its own reader while it decodes (a JPEG in eighths), to the least size no smaller than least on either
+    // side, when its reader can and that fits; else nothing is decoded (tooLarge).
+    static Result decodeFileUnscaled(const QString& path, const QSize& least);
     // Size as shown and format, from the header alone; false when the file cannot be read as a picture.
     static bool readHeader(const QString& path, QSize& fullSize, QByteArray* format = nullptr);
 
@@ -64,4 +70,5 @@ public:
 
 private:
     static Result decodeDevice(QIODevice& device, const QList<QSize>& boxes, QByteArray* bytes, bool growSvg);
+    static Result decodeDeviceUnscaled(QIODevice& device, const QSize& least);
 };

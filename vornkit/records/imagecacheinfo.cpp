@@ -8,12 +8,15 @@ int ImageCacheInfo::loadFromFile(const QFileInfo& fi, const QImage& image, int w
 {
     path = fi.absolutePath();
     file = fi.absoluteFilePath();
+    const bool larger = image.width() > w || image.height() > h;
+    setThumbFor(larger ? image.scaled(w, h, Qt::KeepAspectRatio, Qt::SmoothTransformation) : image, w, h);
+    return 0;
+}
+
+void ImageCacheInfo::setThumbFor(const QImage& fittedThumb, int w, int h)
+{
+    thumb = fittedThumb;
     thumbWidth = w;
     thumbHeight = h;
-    if (image.width() > w || image.height() > h)
-        thumb = image.scaled(w, h, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    else
-        thumb = image;
-    format = static_cast<int>(thumb.format());
-    return 0;
+    format = static_cast<int>(fittedThumb.format());
 }

@@ -2,6 +2,7 @@
 
 #include "sys/vornkit_global.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -14,6 +15,9 @@ public:
 
     // Scales the image into w x h (never enlarged) and records the box it was made for.
     int loadFromFile(const QFileInfo& fi, const QImage& image, int w, int h);
+    // Takes a thumbnail already fitted into w x h and records that box, also when the picture is smaller than it:
+    // a later resize to the same box then leaves the row alone.
+    void setThumbFor(const QImage& fittedThumb, int w, int h);
 
     qint64 getRowId() const { return rowId; }
     void setRowId(qint64 v) { rowId = v; }
@@ -29,6 +33,10 @@ public:
     void setFormat(int v) { format = v; }
     const QImage& getThumb() const { return thumb; }
     void setThumb(const QImage& v) { thumb = v; }
+    // The thumbnail already encoded as the [thumbnail] column holds it; when set, a write stores it as it is
+    // instead of encoding thumb, so the pixels need not wait in memory for the write.
+    const QByteArray& getThumbPng() const { return thumbPng; }
+    void setThumbPng(const QByteArray& v) { thumbPng = v; }
 
 protected:
     qint64 rowId = 0;
@@ -38,4 +46,5 @@ protected:
     int thumbHeight = 0;
     int format = 0;
     QImage thumb;
+    QByteArray thumbPng;
 };

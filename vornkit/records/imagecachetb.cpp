@@ -18,7 +18,8 @@ void bindThumb(QSqlQuery& q, const ImageCacheInfo& info)
     q.addBindValue(info.getThumbHeight());
     q.addBindValue(info.getFormat());
     // An image that fails to encode is stored as NULL.
-    q.addBindValue(imageToVariant(info.getThumb()), QSql::In | QSql::Binary);
+    const QByteArray& png = info.getThumbPng();
+    q.addBindValue(png.isEmpty() ? imageToVariant(info.getThumb()) : QVariant(png), QSql::In | QSql::Binary);
 }
 
 } // namespace

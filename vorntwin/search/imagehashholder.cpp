@@ -5,8 +5,48 @@
 #include <QFile>
 #include <QImage>
 
+#include <opencv2/imgproc.hpp>
+
 #include <climits>
 #include <cstring>
+
+namespace {
+
+// The picture as 8-bit B, G, R, A by its colours (palette, 1-bit, grey and 16-bit pictures included), wrapped
+// without a copy where it already is.
+QImage asBgra(const QImage& image)
+{
+    if (image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32)
+        return image;
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+cv::Mat wrap(const QImage& bgra)
+{
+    return cv::Mat(
+        bgra.height(), bgra.width(), CV_8UC4, const_cast<uchar*>(bgra.constBits()), size_t(bgra.bytesPerLine()));
+}
+
+// Grey as the algorithm takes a colour picture, a fully transparent pixel as white.
+cv::Mat greyOf(const QImage& bgra)
+{
+    const cv::Mat mat = wrap(bgra);
+    cv::Mat grey;
+    cv::cvtColor(mat, grey, cv::COLOR_BGRA2GRAY);
+    if (bgra.format() == QImage::Format_ARGB32) {
+        for (int y = 0; y < mat.rows; ++y) {
+            const quint32* line = mat.ptr<quint32>(y);
+            uchar* out = grey.ptr<uchar>(y);
+            for (int x = 0; x < mat.cols; ++x) {
+                if (qAlpha(line[x]) == 0)
+                    out[x] = 255;
+            }
+        }
+    }
+    return grey;
+}
+
+} // namespace
 
 ImageHashHolder::ImageHashHolder() = default;
 
@@ -18,15 +58,30 @@ bool ImageHashHolder::setFile(const QString& path)
 
 int ImageHashHolder::compute()
 {
-    const ImageDecoder::Result r = ImageDecoder::decodeFile(m_path, { QSize(kDecodeSide, kDecodeSide) });
+    const ImageDecoder::Result r = ImageDecoder::decodeFileUnscaled(m_path, QSize(kWorkingSide, kWorkingSide));
+    m_tooLarge = r.tooLarge;
     return computeImage(r.image);
 }
 
 int ImageHashHolder::computeImage(const QImage& image)
 {
+    m_hash.release();
     if (image.isNull() || image.width() < 1 || image.height() < 1)
         return -1;
-    // Palette, 1-bit, grey and 16-bit pictures all come to 8-bit B, G, R, A in memory by their colours.
+    const QImage bgra = asBgra(image);
+    if (bgra.isNull())
+        return -1;
+    // Area averages: every pixel counts, whatever the picture's size.
+    cv::Mat input;
+    cv::resize(greyOf(bgra), input, cv::Size(kInputSide, kInputSide), 0, 0, cv::INTER_AREA);
+    return hashMat(input);
+}
+
+int ImageHashHolder::computeWholeImage(const QImage& image)
+{
+    m_hash.release();
+    if (image.isNull() || image.width() < 1 || image.height() < 1)
+        return -1;
     QImage bgra = image.convertToFormat(QImage::Format_ARGB32);
     if (bgra.isNull())
         return -1;
@@ -38,10 +93,15 @@ int ImageHashHolder::computeImage(const QImage& image)
                 line[x] = 0xFFFFFFFFu;
         }
     }
-    m_algo = cv::img_hash::MarrHildrethHash::create(2.0f, 1.0f);
-    m_algo->compute(mat, m_hash);
-    // The algorithm keeps its working images (some megabytes) while it lives; the distance needs only the hash.
-    m_algo.release();
+    return hashMat(mat);
+}
+
+int ImageHashHolder::hashMat(const cv::Mat& input)
+{
+    // Made for each hash: the algorithm keeps its working images (some megabytes) while it lives, and the
+    // distance needs only the hash.
+    cv::Ptr<cv::img_hash::ImgHashBase> algo = cv::img_hash::MarrHildrethHash::create(2.0f, 1.0f);
+    algo->compute(input, m_hash);
     return m_hash.empty() ? -1 : 0;
 }
 

@@ -8,10 +8,16 @@
 class QImage;
 
 // The perceptual (Marr-Hildreth) hash of one image file.
+//
+// Every picture is reduced the same way whatever its format: decoded whole (only one too large for the decoder's
+// budget is decoded reduced by its reader, never below the hash's working size), taken as grey, and averaged over
+// areas down to one input size for the hash. So equal pixels always give equal hashes.
 class ImageHashHolder {
 public:
-    // The hash looks at a small image anyway: pictures are decoded to about this size.
-    static const int kDecodeSide = 512;
+    // The size the algorithm works at, and the smallest a reduced decode may come at.
+    static const int kWorkingSide = 512;
+    // The square every picture is averaged down to before it is hashed.
+    static const int kInputSide = 256;
 
     ImageHashHolder();
 
@@ -19,18 +25,25 @@ public:
     bool setFile(const QString& path);
     // 0 when a hash was made, -1 when the file gave no pixels.
     int compute();
-    // Hashes a decoded picture, taken by its real colours as 8-bit BGRA, fully transparent pixels as white.
+    // Hashes a decoded picture through the shared reduction, taken by its real colours, fully transparent pixels
+    // as white.
     int computeImage(const QImage& image);
+    // Hashes the picture as the algorithm takes it whole, without the shared reduction: what the reduction is
+    // measured against.
+    int computeWholeImage(const QImage& image);
     // The distance to the reference's hash (bits that differ).
     int compare(const ImageHashHolder& ref) const;
 
     bool hasHash() const { return !m_hash.empty(); }
+    // The last compute found a picture too large to decode within the budget, even reduced.
+    bool tooLarge() const { return m_tooLarge; }
     const cv::Mat& hash() const { return m_hash; }
     QString path() const { return m_path; }
 
 private:
-    // Only while a hash is made.
-    cv::Ptr<cv::img_hash::ImgHashBase> m_algo;
+    int hashMat(const cv::Mat& input);
+
     cv::Mat m_hash;
     QString m_path;
+    bool m_tooLarge = false;
 };

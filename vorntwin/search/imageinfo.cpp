@@ -435,14 +435,17 @@ int ImageInfo::confirmContent(const std::atomic_bool* cancel)
     return 0;
 }
 
-int ImageInfo::groupSimilar(const FindSettings& find, const std::atomic_bool* cancel)
+int ImageInfo::groupSimilar(const FindSettings& find, const std::atomic_bool* cancel, int* unhashed)
 {
-    QList<ImageInfo*> groups;
-    collectFileGroups(groups);
+    if (unhashed)
+        *unhashed = 0;
+    QList<QPair<ImageInfo*, ImageInfo*>> groups;
+    collectGroups(this, nullptr, groups);
 
     QList<QList<ImageInfo*>> work;
     QList<ImageInfo*> all;
-    for (ImageInfo* group : groups) {
+    for (const auto& pg : groups) {
+        ImageInfo* group = pg.second;
         QList<ImageInfo*> files;
         for (ImageInfo* f : group->children) {
             if (!f->row) {
@@ -462,8 +465,7 @@ int ImageInfo::groupSimilar(const FindSettings& find, const std::atomic_bool* ca
         all << files;
     }
 
-    // Decoding at reduced scale, on every core; the pool runs the pictures side by side, so OpenCV's own threads
-    // would only compete with it.
+    // On every core; the pool runs the pictures side by side, so OpenCV's own threads would only compete with it.
     cv::setNumThreads(1);
     QtConcurrent::blockingMap(all, [cancel](ImageInfo* f) {
         if (!cancelled(cancel))
@@ -478,14 +480,11 @@ int ImageInfo::groupSimilar(const FindSettings& find, const std::atomic_bool* ca
     const int limits[] = { find.NoDiff, find.LittleDiff, find.MediumDiff };
     const bool keep[] = { find.FindNoDiff, find.FindLittleDiff, find.FindMediumDiff };
     for (int g = 0; g < groups.size(); ++g) {
-        ImageInfo* group = groups[g];
-        QList<ImageInfo*> files;
-        for (ImageInfo* f : work[g]) {
-            if (f->hasher->hasHash())
-                files << f;
-            else
-                delete f;
-        }
+        ImageInfo* parent = groups[g].first;
+        ImageInfo* group = groups[g].second;
+        QList<ImageInfo*> files, failed;
+        for (ImageInfo* f : work[g])
+            (f->hasher->hasHash() ? files : failed) << f;
         while (!files.isEmpty()) {
             ImageInfo* ref = files.takeFirst();
             auto* refGroup = new ImageInfo();
@@ -526,6 +525,21 @@ int ImageInfo::groupSimilar(const FindSettings& find, const std::atomic_bool* ca
             if (!refPlaced)
                 delete ref;
         }
+
+        // Pictures that give no hash stay together as their attributes and content grouped them.
+        if (unhashed)
+            *unhashed += failed.size();
+        if (failed.size() < 2) {
+            qDeleteAll(failed);
+            continue;
+        }
+        auto* node = new ImageInfo();
+        node->label = group->label;
+        node->children = failed;
+        if (parent)
+            parent->children.insert(parent->children.indexOf(group) + 1, node);
+        else
+            group->children << node;
     }
     return 0;
 }

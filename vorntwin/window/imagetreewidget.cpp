@@ -70,6 +70,7 @@ int ImageTreeWidget::startFind()
     if (const LikeFindCfg* cfg = LikeFindCfg::get())
         m_find = cfg->find;
     m_cancel = false;
+    m_unhashed = 0;
     m_future = runJob(nullptr, [this] { return findWorker(); });
     m_watcher.setFuture(m_future);
     return 0;
@@ -97,7 +98,7 @@ int ImageTreeWidget::findWorker()
     }
     if (m_find.FindSimilarImage && !m_cancel) {
         emit findStepInfo(tr("正在计算相似图像..."));
-        root->groupSimilar(m_find, &m_cancel);
+        root->groupSimilar(m_find, &m_cancel, &m_unhashed);
     }
     root->releaseReaders();
     // What each file found is, so that an action can tell a copy that changed since.
@@ -141,7 +142,10 @@ void ImageTreeWidget::onFindEnd()
     setSortingEnabled(true);
     expandAll();
     header()->resizeSections(QHeaderView::ResizeToContents);
-    emit findStepInfo(tr("完成。"));
+    if (m_unhashed > 0)
+        emit findStepInfo(tr("完成。%1 个文件无法解码，未比较相似，只按属性和内容分组。").arg(m_unhashed));
+    else
+        emit findStepInfo(tr("完成。"));
     emit findEnd();
 }
 

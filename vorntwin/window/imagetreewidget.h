@@ -83,5 +83,7 @@ private:
     // What the running search looks for, copied at its start.
     FindSettings m_find;
     std::atomic_bool m_cancel { false };
+    // Files of the last search that gave no hash; written by the job, read once it has ended.
+    int m_unhashed = 0;
     bool m_propagating = false;
 };
