@@ -4,6 +4,7 @@
 #include "meta/exivutil.h"
 #include "sys/fontutil.h"
 #include "sys/logger.h"
+#include "sys/platform.h"
 #include "sys/qtlanguage.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ void logMessage(QtMsgType type, const QMessageLogContext& context, const QString
 
 int main(int argc, char** argv)
 {
+    platform::ignoreFileSizeSignal();
     Logger::CreateInstance();
     previousHandler = qInstallMessageHandler(logMessage);
     QApplication app(argc, argv);

@@ -3,12 +3,14 @@
 
 #include "meta/exivutil.h"
 #include "sys/fontutil.h"
+#include "sys/platform.h"
 #include "sys/qtlanguage.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    platform::ignoreFileSizeSignal();
     QApplication app(argc, argv);
     installFontFallbacks();
     installQtTranslations();

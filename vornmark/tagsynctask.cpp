@@ -33,7 +33,7 @@ namespace {
 
 // How long a row change keeps trying while the database stays busy.
 const int kBusyTries = 8;
-// How often a photo is merged again because its row moved on meanwhile.
+// How often a photo is merged again because its row, or the tags in the photo, moved on meanwhile.
 const int kMergeTries = 3;
 // The box the colour hints are counted in.
 const QSize kHintBox(200, 200);
@@ -345,7 +345,12 @@ void TagSyncTask::syncRow(Worker& worker, const FileTagInfo& listed, const TagSy
                 if (fileOut.text != inFile.text || !hasTags)
                     exiv.setTextTag(fileOut.text);
                 const int result = exiv.saveTagsToFile();
-                if (result < 0)
+                // Another program saved the photo with other tags meanwhile: merge with what it holds now.
+                if (result == ExivTags::Changed && attempt + 1 < kMergeTries)
+                    continue;
+                if (result == ExivTags::Changed)
+                    refusal = QStringLiteral("照片正被其他程序修改，未写入");
+                else if (result < 0)
                     refusal = QStringLiteral("写入照片失败（%1）").arg(result);
             }
             if (!refusal.isEmpty()) {

@@ -5,6 +5,7 @@
 #include "meta/exivutil.h"
 #include "records/histaglist.h"
 #include "sys/fontutil.h"
+#include "sys/platform.h"
 #include "sys/qtlanguage.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 
 int main(int argc, char** argv)
 {
+    platform::ignoreFileSizeSignal();
     QApplication app(argc, argv);
     installFontFallbacks();
     installQtTranslations();

@@ -2,6 +2,7 @@
 #include "search/filedbholder.h"
 #include "search/likefindcfg.h"
 #include "sys/fontutil.h"
+#include "sys/platform.h"
 #include "sys/qtlanguage.h"
 #include "window/likefindwnd.h"
 
@@ -11,6 +12,7 @@
 
 int main(int argc, char** argv)
 {
+    platform::ignoreFileSizeSignal();
     QApplication app(argc, argv);
     installFontFallbacks();
     installQtTranslations();

@@ -1,13 +1,19 @@
 #include "common/photomaker.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFuture>
 #include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
+#include <QThread>
+#include <QtConcurrent>
+
+#include <cstdio>
 
 #include <exiv2/exiv2.hpp>
 
@@ -159,6 +165,116 @@ QImage pixels(const QString& path)
     QImageReader reader(path);
     QImage img = reader.read();
     return img.isNull() ? img : img.convertToFormat(QImage::Format_ARGB32);
+}
+
+int editedVersion(const QString& path)
+{
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(enc(path));
+        if (!image.get())
+            return -1;
+        image->readMetadata();
+        const Exiv2::ExifData& exif = image->exifData();
+        const auto it = exif.findKey(Exiv2::ExifKey("Exif.Image.ImageDescription"));
+        if (it == exif.end())
+            return -1;
+        const QString text = QString::fromStdString(it->toString());
+        return text.startsWith('v') ? text.mid(1).toInt() : -1;
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+struct EditorJob {
+    QFuture<void> future;
+};
+
+ConcurrentEditor::ConcurrentEditor(const QStringList& files)
+    : m_files(files)
+    , m_last(files.size(), -1)
+    , m_job(new EditorJob)
+{
+    for (int i = 0; i < files.size(); ++i)
+        m_last[i] = editedVersion(files[i]);
+    // Its own thread: a test's pools stay free for the code under test.
+    static QThreadPool pool;
+    pool.setMaxThreadCount(4);
+    m_job->future = QtConcurrent::run(&pool, [this] { run(); });
+}
+
+ConcurrentEditor::~ConcurrentEditor()
+{
+    stop();
+}
+
+void ConcurrentEditor::run()
+{
+    int version = 0;
+    for (int v : m_last)
+        version = qMax(version, v);
+    while (!m_stop) {
+        for (int i = 0; i < m_files.size() && !m_stop; ++i) {
+            const QString& path = m_files[i];
+            QFile in(path);
+            if (!in.open(QIODevice::ReadOnly))
+                continue;
+            QByteArray bytes = in.readAll();
+            in.close();
+            const int held = editedVersion(path);
+            if (held != m_last[i])
+                m_undone << QString("%1: v%2 after v%3").arg(path).arg(held).arg(m_last[i]);
+            QByteArray saved;
+            try {
+                Exiv2::Image::AutoPtr image
+                    = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(bytes.constData()), bytes.size());
+                image->readMetadata();
+                image->exifData()["Exif.Image.ImageDescription"] = "v" + std::to_string(++version);
+                image->writeMetadata();
+                Exiv2::BasicIo& io = image->io();
+                io.open();
+                saved.resize(int(io.size()));
+                io.read(reinterpret_cast<Exiv2::byte*>(saved.data()), long(saved.size()));
+                io.close();
+            } catch (const std::exception&) {
+                continue;
+            }
+            const QString temp = QFileInfo(path).dir().filePath(QString(".edit%1.tmp").arg(i));
+            QFile out(temp);
+            if (!out.open(QIODevice::WriteOnly) || out.write(saved) != saved.size())
+                continue;
+            out.close();
+            if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) == 0) {
+                m_last[i] = version;
+                ++m_saves;
+            }
+        }
+    }
+}
+
+bool ConcurrentEditor::waitForSaves(int count, int timeoutMs) const
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (m_saves < count && timer.elapsed() < timeoutMs)
+        QThread::msleep(5);
+    return m_saves >= count;
+}
+
+void ConcurrentEditor::stop()
+{
+    if (m_stop.exchange(true))
+        return;
+    m_job->future.waitForFinished();
+    for (int i = 0; i < m_files.size(); ++i) {
+        const int held = editedVersion(m_files[i]);
+        if (held != m_last[i])
+            m_undone << QString("%1: ends with v%2, saved v%3").arg(m_files[i]).arg(held).arg(m_last[i]);
+    }
+}
+
+QStringList ConcurrentEditor::undone() const
+{
+    return m_undone;
 }
 
 } // namespace photomaker

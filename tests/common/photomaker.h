@@ -9,6 +9,10 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QVector>
+
+#include <atomic>
+#include <memory>
 
 namespace photomaker {
 
@@ -42,5 +46,36 @@ QByteArray exiftoolUserComment(const QString& path);
 
 // The decoded pixels (ARGB32), null when Qt cannot read the file.
 QImage pixels(const QString& path);
+
+// The version number an editor saved into "Exif.Image.ImageDescription" ("v12"); -1 when there is none.
+int editedVersion(const QString& path);
+
+// Another program that keeps saving new versions of photos while it lives: each file is read, given the next
+// version number (editedVersion) and written beside, then renamed over the photo, round after round. Before each
+// save it checks that the photo still holds the version it saved last: one that does not was undone by a writer
+// that renamed an older copy over it.
+class ConcurrentEditor {
+public:
+    explicit ConcurrentEditor(const QStringList& files);
+    ~ConcurrentEditor();
+    ConcurrentEditor(const ConcurrentEditor&) = delete;
+    ConcurrentEditor& operator=(const ConcurrentEditor&) = delete;
+    // Waits until at least count saves were made; false after timeoutMs.
+    bool waitForSaves(int count, int timeoutMs = 10000) const;
+    // Ends the saving (it finishes the save under way).
+    void stop();
+    int saves() const { return m_saves; }
+    // The saves found undone, and after stop() the files not holding their last version.
+    QStringList undone() const;
+
+private:
+    void run();
+    QStringList m_files;
+    QVector<int> m_last;
+    QStringList m_undone;
+    std::atomic_bool m_stop { false };
+    std::atomic_int m_saves { 0 };
+    std::unique_ptr<struct EditorJob> m_job;
+};
 
 } // namespace photomaker

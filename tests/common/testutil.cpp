@@ -15,12 +15,14 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSemaphore>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -537,6 +539,42 @@ FileSizeLimit::~FileSizeLimit()
     if (m_set && ::setrlimit(RLIMIT_FSIZE, &old) != 0)
         qFatal("could not lift the file size limit");
     std::signal(SIGXFSZ, m_handler);
+}
+
+bool startUnderFileSizeLimit(QProcess& process, const QString& program, const QStringList& args, qint64 limit)
+{
+    struct rlimit old { };
+    if (::getrlimit(RLIMIT_FSIZE, &old) != 0)
+        return false;
+    // A child takes over an ignored signal: it must find the default.
+    const auto handler = std::signal(SIGXFSZ, SIG_DFL);
+    struct rlimit small = old;
+    small.rlim_cur = rlim_t(limit);
+    const bool set = ::setrlimit(RLIMIT_FSIZE, &small) == 0;
+    if (set)
+        process.start(program, args);
+    const bool started = set && process.waitForStarted(10000);
+    if (set && ::setrlimit(RLIMIT_FSIZE, &old) != 0)
+        qFatal("could not lift the file size limit");
+    std::signal(SIGXFSZ, handler);
+    return started;
+}
+
+bool ignoresSignal(qint64 pid, int signal, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    do {
+        QFile status(QString("/proc/%1/status").arg(pid));
+        if (!status.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("SigIgn:") && (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1)
+                return true;
+        }
+        QThread::msleep(20);
+    } while (timer.elapsed() < timeoutMs);
+    return false;
 }
 
 } // namespace testutil

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+class QProcess;
 class QSemaphore;
 class QThreadPool;
 class QWidget;
@@ -220,6 +221,12 @@ private:
     bool m_set = false;
     void (*m_handler)(int) = nullptr;
 };
+
+// Starts a program under a file-size limit of limit bytes, with SIGXFSZ as the system sets it (ending the process)
+// unless the program ignores it itself; this process's limit and signal stay as they were.
+bool startUnderFileSizeLimit(QProcess& process, const QString& program, const QStringList& args, qint64 limit);
+// Whether the running process ignores the signal, as it tells in /proc; waits up to timeoutMs for it to do so.
+bool ignoresSignal(qint64 pid, int signal, int timeoutMs = 10000);
 
 } // namespace testutil
 

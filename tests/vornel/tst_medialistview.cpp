@@ -1,3 +1,4 @@
+#include "common/photomaker.h"
 #include "common/vorneltest.h"
 #include "db/tagdb.h"
 #include "grid/gridhost.h"
@@ -20,6 +21,7 @@
 #include <QSemaphore>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace testutil;
@@ -123,6 +125,8 @@ private slots:
     void takenOverItemsRepaint();
     void currentAnnouncedWhenTagsArrive();
     void writesIntoFilesOffTheGuiThread();
+    void writesKeepAnotherProgramsSaves();
+    void writesUnderFileSizeLimit();
 
 private:
     std::unique_ptr<VornelEnv> m_env;
@@ -434,6 +438,64 @@ void TestMediaListView::writesIntoFilesOffTheGuiThread()
     QVERIFY(waitForSignal(batches, 1, 30000));
     QCOMPARE(batches.last().mid(1), QList<QVariant>({ 0, 3, 1 }));
     QCOMPARE(inodeOf(dir.file("a.jpg")), before);
+    AppCfg::instance()->tag.tagSaveToFile = 0;
+}
+
+void TestMediaListView::writesKeepAnotherProgramsSaves()
+{
+    // Another program saves new versions of the photos (written beside, renamed over) while stars are set.
+    TempDir dir;
+    QStringList photos;
+    for (int i = 0; i < 24; ++i)
+        photos << photomaker::makePhoto(dir.path(), QString("相片 %1.jpg").arg(i), true, 320, 240);
+    MediaListView view;
+    StatusHost host;
+    QVERIFY(showWritingToFiles(view, host, dir.path(), photos.size()));
+    view.selectAll();
+    QSignalSpy batches(TagFileWriter::instance(), &TagFileWriter::batchDone);
+    photomaker::ConcurrentEditor editor(photos);
+    QVERIFY(editor.waitForSaves(1));
+    for (int round = 0; round < 8; ++round) {
+        view.onSaveStar(round % 5 + 1);
+        QVERIFY(waitForSignal(batches, round + 1, 30000));
+    }
+    editor.stop();
+    QVERIFY2(editor.undone().isEmpty(), qPrintable(editor.undone().join('\n')));
+    AppCfg::instance()->tag.tagSaveToFile = 0;
+}
+
+void TestMediaListView::writesUnderFileSizeLimit()
+{
+    // Under a file-size limit (or on a full disk) the photo too large to be written again fails and stays whole;
+    // the others are written, and the status bar tells both.
+    TempDir dir;
+    const QString big = photomaker::makePhoto(dir.path(), "大 big.jpg", true, 1600, 1200);
+    const QString small = photomaker::makePhoto(dir.path(), "small.jpg", true, 64, 48);
+    const QByteArray bigBytes = readBytes(big);
+    MediaListView view;
+    StatusHost host;
+    QVERIFY(showWritingToFiles(view, host, dir.path(), 2));
+    view.selectAll();
+    QSignalSpy batches(TagFileWriter::instance(), &TagFileWriter::batchDone);
+    // Read long before it was modified: any read would move the access time, which the write keeps.
+    const struct timespec times[2] = { { 946688523, 5 }, { 1577934245, 7 } };
+    QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(small).constData(), times, 0) == 0);
+    {
+        FileSizeLimit limit(QFileInfo(big).size() / 2);
+        view.onSaveStar(3);
+        QVERIFY(waitForSignal(batches, 1, 30000));
+    }
+    QCOMPARE(batches.last().mid(1), QList<QVariant>({ 1, 0, 1 }));
+    QCOMPARE(
+        host.texts.last(), QStringLiteral("标签写入文件：1 个成功，1 个失败（原因见日志；标签仍保存在数据库中）。"));
+    QCOMPARE(readBytes(big), bigBytes);
+    struct stat st { };
+    QVERIFY(::stat(QFile::encodeName(small).constData(), &st) == 0);
+    QCOMPARE(QList<qint64>({ st.st_atim.tv_sec, st.st_atim.tv_nsec, st.st_mtim.tv_sec, st.st_mtim.tv_nsec }),
+        QList<qint64>({ 946688523, 5, 1577934245, 7 }));
+    ExivTags tags;
+    QCOMPARE(tags.loadTagsFromFile(small), 0);
+    QCOMPARE(tags.getStar(), 3);
     AppCfg::instance()->tag.tagSaveToFile = 0;
 }
 

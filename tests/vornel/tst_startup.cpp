@@ -1,6 +1,7 @@
 #include "app/appcfg.h"
 #include "app/startup.h"
 #include "app/threadpools.h"
+#include "common/photomaker.h"
 #include "common/testutil.h"
 #include "db/sqlitedb.h"
 #include "db/sqlitedbpool.h"
@@ -48,7 +49,7 @@ QProcessEnvironment programEnv(const testutil::TempDir& prog, const testutil::Te
 // Runs the program in its own folders with LastPath set, closing itself after quitAfterMs; its exit code, or -1
 // when it crashed or had to be killed after 30 s. *tookMs gets how long it ran.
 int runProgram(const testutil::TempDir& prog, const QString& lastPath, const QStringList& args, int quitAfterMs,
-    qint64* tookMs = nullptr)
+    qint64* tookMs = nullptr, qint64 fileSizeLimit = 0)
 {
     testutil::TempDir home;
     QDir().mkpath(prog.file("profile"));
@@ -59,7 +60,11 @@ int runProgram(const testutil::TempDir& prog, const QString& lastPath, const QSt
     vornel.setProcessChannelMode(QProcess::ForwardedChannels);
     QElapsedTimer t;
     t.start();
-    vornel.start(testutil::programPath("vornel"), args);
+    const QString binary = testutil::programPath("vornel");
+    if (fileSizeLimit > 0)
+        testutil::startUnderFileSizeLimit(vornel, binary, args, fileSizeLimit);
+    else
+        vornel.start(binary, args);
     const bool ended = vornel.waitForStarted(10000) && vornel.waitForFinished(30000);
     if (tookMs)
         *tookMs = t.elapsed();
@@ -82,6 +87,7 @@ private slots:
     void programInEmptyFolder();
     void databaseLockedByAnotherProgram();
     void fifoNeverHoldsTheProgram();
+    void fileSizeLimitEndsNothing();
     void unstoredEditsNamedAtClose();
 };
 
@@ -296,6 +302,18 @@ void TestStartup::fifoNeverHoldsTheProgram()
     const QJsonObject cfg = QJsonDocument::fromJson(testutil::readBytes(prog.file("profile/vornel.cfg"))).object();
     QCOMPARE(cfg["LastPath"].toString(), photos.path());
     QVERIFY(cfg.contains("item") && cfg.contains("cache"));
+}
+
+void TestStartup::fileSizeLimitEndsNothing()
+{
+    // Under a file-size limit the thumbnail cache cannot take the folder's thumbnails: those writes fail, the
+    // program goes on and closes normally, its settings saved whole.
+    testutil::TempDir prog, photos;
+    for (int i = 0; i < 40; ++i)
+        QVERIFY(!photomaker::makePhoto(photos.path(), QString("照片 %1.jpg").arg(i), false, 800, 600).isEmpty());
+    QCOMPARE(runProgram(prog, photos.path(), {}, 4000, nullptr, 128 * 1024), 0);
+    const QJsonObject cfg = QJsonDocument::fromJson(testutil::readBytes(prog.file("profile/vornel.cfg"))).object();
+    QCOMPARE(cfg["LastPath"].toString(), photos.path());
 }
 
 void TestStartup::unstoredEditsNamedAtClose()

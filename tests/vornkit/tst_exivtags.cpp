@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -188,6 +189,8 @@ private slots:
     void replacementKeepsWhatTheFileHad();
     void anotherUsersPhoto();
     void leftoversOfKilledWritesGo();
+    void anotherProgramsSaveIsKept();
+    void accessTimeKept();
 };
 
 void TestExivTags::jsonDocument()
@@ -540,21 +543,134 @@ void TestExivTags::leftoversOfKilledWritesGo()
     ExivTags tags;
     setSample(tags);
     const QString path = makePhoto(dir.path(), "photo.jpg");
-    // A killed writer's temporary, one that a live writer holds, and files that only look alike.
-    const QString stale = dir.file(".photo.jpg.vorn-AbC123"), live = dir.file(".other.jpg.vorn-Live12");
-    for (const QString& f : { stale, live, dir.file("notes.vorn-123456"), dir.file(".photo.jpg.vorn-toolong1") })
-        QVERIFY(testutil::writeBytes(f, "partial"));
+    const auto temporary = [&](const char* photo, const char* random) {
+        return dir.file(QFile::decodeName(FileReplacer::temporaryName(photo, random)));
+    };
+    // A killed writer's temporary, one that a live writer holds, and the user's own files that look alike.
+    const QString stale = temporary("photo.jpg", "0a1b2c3d"), live = temporary("photo.jpg", "99aa00ff");
+    const QStringList users = { ".notes.vorn-backup", ".x.vorn-abcdef", ".photo.jpg.vorn-AbC123", "notes.vorn-123456",
+        ".photo.jpg.vornw-0123456789abcdef" };
+    for (const QString& f : QStringList { stale, live } + users)
+        QVERIFY(testutil::writeBytes(dir.file(QFileInfo(f).fileName()), "partial"));
     const int held = ::open(enc(live).constData(), O_RDONLY | O_CLOEXEC);
     QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+    // Named as ours, but not provably a leftover: no photo beside it, another name for it, another user's.
+    QStringList others
+        = { temporary("gone.jpg", "00000001"), temporary("photo.jpg", "00000002"), temporary("photo.jpg", "00000003") };
+    for (const QString& f : others.mid(0, 2))
+        QVERIFY(testutil::writeBytes(f, "partial"));
+    QVERIFY(::link(enc(others[1]).constData(), enc(dir.file("linked")).constData()) == 0);
+    if (::geteuid() == 0) {
+        QVERIFY(testutil::writeBytes(others[2], "partial"));
+        QVERIFY(::chown(enc(others[2]).constData(), 65534, 65534) == 0);
+    } else {
+        others.removeLast();
+    }
+    // A photo whose name is too long to go whole into the temporary's.
+    const QString longName = QString(80, QChar(0x7167)) + ".jpg";
+    QVERIFY(!makePhoto(dir.path(), longName).isEmpty());
+    const QString longStale = temporary(QFile::encodeName(longName).constData(), "0000abcd");
+    QVERIFY(testutil::writeBytes(longStale, "partial"));
     QTest::qSleep(FileReplacer::staleAfterMs + 100);
 
     QCOMPARE(tags.saveTagsToFile(path), 0);
-    QCOMPARE(dirEntries(dir.path()),
-        QStringList({ ".other.jpg.vorn-Live12", ".photo.jpg.vorn-toolong1", "notes.vorn-123456", "photo.jpg" }));
+    QStringList kept = users + QStringList { QFileInfo(live).fileName(), "photo.jpg", longName };
+    for (const QString& f : others + QStringList { dir.file("linked") })
+        kept << QFileInfo(f).fileName();
+    kept.sort();
+    QCOMPARE(dirEntries(dir.path()), kept);
     ::close(held);
-    tags.setStar(1);
-    QCOMPARE(tags.saveTagsToFile(path), 0);
+    QCOMPARE(FileReplacer::removeStale(dir.path()), 1);
     QVERIFY(!QFile::exists(live));
+}
+
+// Another program saves new versions of the photos (written beside, renamed over): a tag write never puts an older
+// copy back over them.
+void TestExivTags::anotherProgramsSaveIsKept()
+{
+    testutil::TempDir dir;
+    const QString path = makePhoto(dir.path(), "照片 edited.jpg");
+    const auto saveVersion = [&](int version, int star = -1) {
+        const QString beside = dir.file(".editing.tmp");
+        QVERIFY(QFile::copy(path, beside));
+        QVERIFY(photomaker::setMetadata(beside, { { "Exif.Image.ImageDescription", QString("v%1").arg(version) } }));
+        if (star >= 0) {
+            ExivTags other;
+            other.setStar(star);
+            QCOMPARE(other.saveTagsToFile(beside), 0);
+        }
+        QVERIFY(::rename(enc(beside).constData(), enc(path).constData()) == 0);
+    };
+
+    // Written by path while another program saves the photos over and over: no save is undone.
+    QStringList photos;
+    for (int i = 0; i < 16; ++i)
+        photos << makePhoto(dir.path(), QString("p%1.jpg").arg(i), true, 480, 360);
+    photomaker::ConcurrentEditor editor(photos);
+    QVERIFY(editor.waitForSaves(1));
+    QElapsedTimer timer;
+    timer.start();
+    int written = 0, failed = 0;
+    for (int round = 0; timer.elapsed() < 1500; ++round) {
+        for (const QString& photo : photos) {
+            ExivTags tags;
+            tags.setStar(round % 6);
+            const int result = tags.saveTagsToFile(photo);
+            QVERIFY2(result == 0 || result == ExivTags::Changed, qPrintable(QString::number(result)));
+            ++(result == 0 ? written : failed);
+        }
+    }
+    editor.stop();
+    QVERIFY2(editor.undone().isEmpty(), qPrintable(editor.undone().join('\n')));
+    QVERIFY(editor.saves() > 20);
+    QVERIFY(written > 10 * failed);
+
+    // Saved between a holder's load and its save, the tags as they were: the tags go into the new version.
+    ExivTags holder;
+    QCOMPARE(holder.loadTagsFromFile(path), 0);
+    holder.setStar(3);
+    saveVersion(2);
+    QCOMPARE(holder.saveTagsToFile(), 0);
+    QCOMPARE(photomaker::editedVersion(path), 2);
+    ExivTags read;
+    QCOMPARE(read.loadTagsFromFile(path), 0);
+    QCOMPARE(read.getStar(), 3);
+
+    // Saved with other tags: those were not merged, so the photo is left as the other program saved it.
+    ExivTags stale;
+    QCOMPARE(stale.loadTagsFromFile(path), 0);
+    stale.setStar(1);
+    saveVersion(3, 5);
+    const QByteArray saved = testutil::readBytes(path);
+    QCOMPARE(stale.saveTagsToFile(), int(ExivTags::Changed));
+    QCOMPARE(testutil::readBytes(path), saved);
+}
+
+// A tag write keeps the photo's access time (and modified time), also when it finds nothing to change.
+void TestExivTags::accessTimeKept()
+{
+    testutil::TempDir dir;
+    const QString path = makePhoto(dir.path(), "seen.png");
+    // Accessed long before it was modified: any read would move the access time.
+    const struct timespec set[2] = { { 978310861, 123456789 }, { 1262307723, 987654321 } };
+    const auto times = [&] {
+        const struct stat st = statOf(path);
+        return QList<qint64>({ st.st_atim.tv_sec, st.st_atim.tv_nsec, st.st_mtim.tv_sec, st.st_mtim.tv_nsec });
+    };
+    const QList<qint64> before = { 978310861, 123456789, 1262307723, 987654321 };
+    QVERIFY(::utimensat(AT_FDCWD, enc(path).constData(), set, 0) == 0);
+    ExivTags tags;
+    setSample(tags);
+    QCOMPARE(tags.saveTagsToFile(path), 0);
+    QCOMPARE(times(), before);
+    QCOMPARE(tags.saveTagsToFile(path), 0);
+    QVERIFY(tags.wasUnchanged());
+    QCOMPARE(times(), before);
+    ExivTags holder;
+    QCOMPARE(holder.loadTagsFromFile(path), 0);
+    holder.setStar(2);
+    QCOMPARE(holder.saveTagsToFile(), 0);
+    QCOMPARE(times(), before);
 }
 
 int main(int argc, char** argv)

@@ -22,22 +22,29 @@
 #include "records/filetagtb.h"
 #include "records/imagecacheinfo.h"
 #include "records/imagecachetb.h"
+#include "sys/filereplacer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
 #include <QMovie>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QThreadPool>
 
+#include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testutil;
 
@@ -96,6 +103,36 @@ bool waitFor(const std::function<bool()>& done)
     return done();
 }
 
+// Rows of star 5 for the photos, to be written into them (database to file).
+void addRows(const QStringList& photos)
+{
+    PooledDb<TagDb> db(tagDbPool);
+    for (const QString& photo : photos) {
+        FileTagInfo row;
+        row.setFile(photo);
+        row.setFileFacts(QFileInfo(photo));
+        row.setStar(5);
+        QVERIFY(FileTagTb(db.get()).addFileTag(row));
+    }
+    TagSyncCfg* cfg = TagSyncCfg::get();
+    cfg->tag.StarSync = true;
+    cfg->tag.StarSyncTactics = 1;
+}
+
+int starIn(const QString& photo)
+{
+    ExivTags tags;
+    return tags.loadTagsFromFile(photo) == 0 && tags.getHasTags() ? tags.getStar() : -1;
+}
+
+// Clicks start and waits for the run's end.
+bool runToEnd(TagSyncWnd& wnd)
+{
+    auto* start = child<QPushButton>(&wnd, "btStart");
+    QTest::mouseClick(start, Qt::LeftButton);
+    return waitFor([&] { return start->isEnabled(); });
+}
+
 } // namespace
 
 class TestTagSyncWnd : public QObject {
@@ -110,6 +147,10 @@ private slots:
     void sizePresets();
     void runEndsTellingFailures();
     void stopAndCloseDuringRun();
+    void runKeepsAnotherProgramsSaves();
+    void runLeavesUsersFilesAndTimes();
+    void runUnderFileSizeLimit();
+    void programIgnoresFileSizeSignal();
     void unmountedVolumeKeepsItsRows_data();
     void unmountedVolumeKeepsItsRows();
 
@@ -286,6 +327,89 @@ void TestTagSyncWnd::stopAndCloseDuringRun()
     MarkStartup::stop();
     QVERIFY(!tagDbPool);
     MarkStartup::start();
+}
+
+void TestTagSyncWnd::runKeepsAnotherProgramsSaves()
+{
+    // Another program saves new versions of the photos (written beside, renamed over) all through the run.
+    QStringList photos;
+    for (int i = 0; i < 120; ++i)
+        photos << photomaker::makePhoto(m_photos->path(), QString("编辑 %1.jpg").arg(i), true, 320, 240);
+    addRows(photos);
+    photomaker::ConcurrentEditor editor(photos);
+    QVERIFY(editor.waitForSaves(1));
+    TagSyncWnd wnd;
+    QVERIFY(runToEnd(wnd));
+    editor.stop();
+    // (The editor may undo the run's writes, saving what it read before them: that is its own doing.)
+    QVERIFY2(editor.undone().isEmpty(), qPrintable(editor.undone().join('\n')));
+}
+
+void TestTagSyncWnd::runLeavesUsersFilesAndTimes()
+{
+    const QString photo = photomaker::makePhoto(m_photos->path(), "x.jpg");
+    // The user's own hidden files beside it, and one named like a leftover of ours but another user's.
+    const QStringList users = { ".notes.vorn-backup", ".x.vorn-abcdef", ".x.jpg.vorn-abc123" };
+    for (const QString& name : users)
+        QVERIFY(writeBytes(m_photos->file(name), "the user's"));
+    const QString foreign = m_photos->file(QFile::decodeName(FileReplacer::temporaryName("x.jpg", "12345678")));
+    if (::geteuid() == 0) {
+        QVERIFY(writeBytes(foreign, "another user's"));
+        QVERIFY(::chown(QFile::encodeName(foreign).constData(), 65534, 65534) == 0);
+    }
+    // Read long before it was last modified: any read would move the access time.
+    const struct timespec times[2] = { { 946688523, 5 }, { 1577934245, 7 } };
+    QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(photo).constData(), times, 0) == 0);
+    addRows({ photo });
+    QTest::qSleep(FileReplacer::staleAfterMs + 100);
+
+    TagSyncWnd wnd;
+    QVERIFY(runToEnd(wnd));
+    struct stat st { };
+    QVERIFY(::stat(QFile::encodeName(photo).constData(), &st) == 0);
+    QCOMPARE(QList<qint64>({ st.st_atim.tv_sec, st.st_atim.tv_nsec, st.st_mtim.tv_sec, st.st_mtim.tv_nsec }),
+        QList<qint64>({ 946688523, 5, 1577934245, 7 }));
+    QCOMPARE(starIn(photo), 5);
+    for (const QString& name : users)
+        QCOMPARE(readBytes(m_photos->file(name)), QByteArray("the user's"));
+    QCOMPARE(QFile::exists(foreign), ::geteuid() == 0);
+}
+
+void TestTagSyncWnd::runUnderFileSizeLimit()
+{
+    // Under a file-size limit (or on a full disk) the photo too large to be written again is named in the log and
+    // left whole; the run goes on to the others and the settings are saved.
+    const QString big = photomaker::makePhoto(m_photos->path(), "大 big.jpg", true, 1600, 1200);
+    const QString small = photomaker::makePhoto(m_photos->path(), "small.jpg", true, 64, 48);
+    addRows({ big, small });
+    const QByteArray bigBytes = readBytes(big);
+    TagSyncWnd wnd;
+    {
+        FileSizeLimit limit(QFileInfo(big).size() / 2);
+        QVERIFY(runToEnd(wnd));
+        wnd.close();
+        // The program's exit.
+        MarkStartup::stop();
+    }
+    MarkStartup::start();
+    QVERIFY(status(&wnd).startsWith("结束，1 "));
+    QCOMPARE(readBytes(big), bigBytes);
+    QCOMPARE(starIn(small), 5);
+    QVERIFY(QString::fromUtf8(readBytes(TagSyncTask::logFile())).contains(big));
+    QCOMPARE(QJsonDocument::fromJson(readBytes(TagSyncCfg::filePath())).object()["tag"].toObject()["StarSync"],
+        QJsonValue(true));
+}
+
+void TestTagSyncWnd::programIgnoresFileSizeSignal()
+{
+    // A write over the file-size limit fails and is reported instead of ending the program.
+    QProcess program;
+    program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    QVERIFY(startUnderFileSizeLimit(program, testutil::programPath("vornmark"), {}, 1 << 30));
+    const bool ignores = ignoresSignal(program.processId(), SIGXFSZ);
+    program.kill();
+    program.waitForFinished();
+    QVERIFY(ignores);
 }
 
 void TestTagSyncWnd::unmountedVolumeKeepsItsRows_data()

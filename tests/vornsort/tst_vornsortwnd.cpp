@@ -26,6 +26,8 @@ private slots:
     void closeDuringRun();
     void linkedFoldersFollowedOnce();
     void programStartsAndSaves();
+    void runUnderFileSizeLimit();
+    void programUnderFileSizeLimit();
 };
 
 template <class T = QWidget> static T* child(QWidget& wnd, const char* name)
@@ -241,6 +243,57 @@ void TestVornsortWnd::programStartsAndSaves()
     const QJsonObject saved
         = QJsonDocument::fromJson(testutil::readBytes(program.file("profile/vornsort.cfg"))).object();
     QVERIFY(saved.value("tidy").toObject().value("KeepSrcFile").toBool());
+}
+
+void TestVornsortWnd::runUnderFileSizeLimit()
+{
+    // Under a file-size limit (or on a full disk) the photo too large to be copied is told on its row and stays
+    // where it was, with nothing of it left in the target; the run goes on to the others.
+    sorttest::SortEnv env;
+    testutil::TempDir dir;
+    const QString small = photo(dir.file("src"), "a small.jpg", "2021:02:03 04:05:06");
+    const QString big = photomaker::makePhoto(dir.file("src"), "大 big.jpg", true, 1600, 1200);
+    QVERIFY(!small.isEmpty() && !big.isEmpty());
+    const QByteArray bigBytes = testutil::readBytes(big);
+    TidyCfg& cfg = *TidyCfg::get();
+    cfg = sorttest::cfgFor(dir.file("src"), dir.file("dst"), "yyyy/MM/dd");
+    cfg.KeepSrcFile = false;
+    VornsortWnd wnd;
+    {
+        testutil::FileSizeLimit limit(bigBytes.size() / 2);
+        QVERIFY(runBy(wnd, "btStart"));
+    }
+    QCOMPARE(column(wnd, 9), QStringList({ "删除源文件成功", "复制源文件失败" }));
+    QCOMPARE(testutil::readBytes(big), bigBytes);
+    QCOMPARE(filesBelow(dir.file("dst")), QStringList({ "2021/02/03/a small.jpg" }));
+}
+
+void TestVornsortWnd::programUnderFileSizeLimit()
+{
+    // The program under a limit that its settings file cannot be written within: it ends normally (the write
+    // fails) instead of being killed by the signal, and the settings file of the run before stays whole.
+    testutil::ProgramDir program;
+    testutil::TempDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("VORN_PROGRAM_DIR", program.path());
+    environment.insert("XDG_CONFIG_HOME", home.path());
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("VORN_QUIT_AFTER_MS", "300");
+    const QString binary = testutil::programPath("vornsort");
+    QProcess first;
+    first.setProcessEnvironment(environment);
+    first.start(binary, QStringList());
+    QVERIFY(first.waitForFinished(30000) && first.exitCode() == 0);
+    const QByteArray saved = testutil::readBytes(program.file("profile/vornsort.cfg"));
+    QVERIFY(!saved.isEmpty());
+
+    QProcess limited;
+    limited.setProcessEnvironment(environment);
+    QVERIFY(testutil::startUnderFileSizeLimit(limited, binary, QStringList(), 16));
+    QVERIFY(limited.waitForFinished(30000));
+    QCOMPARE(limited.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(limited.exitCode(), 0);
+    QCOMPARE(testutil::readBytes(program.file("profile/vornsort.cfg")), saved);
 }
 
 QTEST_MAIN(TestVornsortWnd)

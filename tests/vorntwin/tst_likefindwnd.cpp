@@ -19,12 +19,14 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSpinBox>
 #include <QTest>
 #include <QTreeWidgetItemIterator>
 
+#include <csignal>
 #include <optional>
 
 using namespace testutil;
@@ -110,6 +112,21 @@ private:
     }
 
 private slots:
+    void programIgnoresFileSizeSignal()
+    {
+        // A write over the file-size limit fails and is reported instead of ending the program.
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("VORN_PROGRAM_DIR", m_program->path());
+        environment.insert("XDG_CONFIG_HOME", m_xdg->file("config"));
+        program.setProcessEnvironment(environment);
+        QVERIFY(testutil::startUnderFileSizeLimit(program, programPath("vorntwin"), {}, 1 << 30));
+        const bool ignores = testutil::ignoresSignal(program.processId(), SIGXFSZ);
+        program.kill();
+        program.waitForFinished();
+        QVERIFY(ignores);
+    }
+
     void initTestCase()
     {
         m_xdg = std::make_unique<TempDir>();

@@ -1114,27 +1114,35 @@ int ItemInfo::saveTagsToFile(bool* unchanged)
         base = m_fileBase;
         mine = userTags();
     }
-    // What the file holds now: another program may have written it since this item read it.
-    FileTagInfo inFile;
-    bool nowHasTags = false;
-    {
+    TagMerge::Values merged;
+    int result = -1;
+    bool wasUnchanged = false;
+    // Merged again when another program changed the tags in the file meanwhile.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // What the file holds now: another program may have written it since this item read it.
+        FileTagInfo inFile;
         ExivTags now;
-        nowHasTags = now.loadTagsFromFile(file) >= 0 && inFile.takeFileTags(now);
+        const bool loaded = now.loadTagsFromFile(file) >= 0;
+        const bool nowHasTags = loaded && inFile.takeFileTags(now);
+        merged
+            = TagMerge::mergeEdit(base, mine, { inFile.getStar(), inFile.getRgb(), inFile.getTextTag() }, nowHasTags);
+        // Written through the holder that read it: the photo keeps its times from before that read.
+        ExivTags byPath;
+        ExivTags& exiv = loaded ? now : byPath;
+        exiv.setStar(merged.star);
+        exiv.setRgb(merged.rgb);
+        exiv.setTextTag(merged.text);
+        result = loaded ? exiv.saveTagsToFile() : exiv.saveTagsToFile(file);
+        wasUnchanged = exiv.wasUnchanged();
+        if (result != ExivTags::Changed)
+            break;
     }
-    const TagMerge::Values merged
-        = TagMerge::mergeEdit(base, mine, { inFile.getStar(), inFile.getRgb(), inFile.getTextTag() }, nowHasTags);
-
-    ExivTags exiv;
-    exiv.setStar(merged.star);
-    exiv.setRgb(merged.rgb);
-    exiv.setTextTag(merged.text);
-    const int result = exiv.saveTagsToFile(file);
     if (unchanged)
-        *unchanged = result >= 0 && exiv.wasUnchanged();
+        *unchanged = result >= 0 && wasUnchanged;
     if (result < 0)
         return result;
     keepFileTags(file, mine, merged);
-    if (!exiv.wasUnchanged())
+    if (!wasUnchanged)
         refreshFileFacts(file);
     return result;
 }

@@ -1,7 +1,6 @@
 #include "meta/exivtags.h"
 
 #include "sys/filereplacer.h"
-#include "sys/platform.h"
 
 #include <QDir>
 #include <QFile>
@@ -177,29 +176,18 @@ int openFailure(int code, const QString& path)
     return ExivTags::OpenFailed;
 }
 
-// Writes the two comments into the file without touching it in place: exiv2 rewrites the file's bytes in memory
-// (its own file writes do not report a full disk), and the result replaces the file through FileReplacer, which
-// keeps owner, group, mode, extended attributes and times. A photo the user may not write is refused. A symbolic
-// link is followed: its target is replaced, the link stays.
-int writeComments(const QString& file, const std::string& json, bool& unchanged)
-{
-    unchanged = false;
-    const QFileInfo info(file);
-    if (file.isEmpty() || !info.exists())
-        return ExivTags::FileMissing;
-    const QString target = info.canonicalFilePath();
-    if (target.isEmpty())
-        return ExivTags::FileMissing;
-    if (!QFileInfo(target).isFile())
-        return ExivTags::OpenFailed;
-    if (!FileReplacer::mayWrite(target)) {
-        qWarning("Tags not written into %s: no permission to write it", qPrintable(target));
-        return ExivTags::WriteFailed;
-    }
+// The file as a holder loaded it, for a write that must go into that same file.
+struct Loaded {
+    FileReplacer::Snapshot snapshot;
+    QString xpComment;
+    QString userComment;
+};
 
-    QByteArray bytes;
-    if (!platform::readRegularFile(target, std::numeric_limits<int>::max(), bytes))
-        return ExivTags::OpenFailed;
+// The file's bytes with the two comments set; Ok, unchanged when it already holds exactly these tags; Changed for
+// a holder's file that another program saved since the load with other tags than it had.
+int buildContent(QByteArray& bytes, const QString& target, const std::string& json, const Loaded* loaded,
+    bool sameAsLoaded, QByteArray& result, bool& unchanged)
+{
     std::unique_ptr<Exiv2::Image> image;
     try {
         // exiv2 may rewrite a TIFF in place inside this buffer: it is our own copy.
@@ -210,9 +198,12 @@ int writeComments(const QString& file, const std::string& json, bool& unchanged)
         if (!(image->checkMode(Exiv2::mdExif) & Exiv2::amWrite))
             return ExivTags::WriteFailed;
         image->readMetadata();
-        // A file that already holds exactly these tags is left as it is.
         QString xpComment, userComment;
         readComments(*image, xpComment, userComment);
+        // Saved by another program since the load, and its tags are not the ones merged: they would be lost.
+        if (loaded && !sameAsLoaded && (xpComment != loaded->xpComment || userComment != loaded->userComment))
+            return ExivTags::Changed;
+        // A file that already holds exactly these tags is left as it is.
         ParsedTags held, wanted;
         if (tagsOf(xpComment, userComment, held) && parseTags(QByteArray::fromStdString(json), wanted)
             && held == wanted) {
@@ -225,7 +216,6 @@ int writeComments(const QString& file, const std::string& json, bool& unchanged)
         return ExivTags::OpenFailed;
     }
 
-    QByteArray result;
     try {
         const Exiv2::ExifData before = image->exifData();
         setComments(image->exifData(), json);
@@ -241,24 +231,69 @@ int writeComments(const QString& file, const std::string& json, bool& unchanged)
             return ExivTags::WriteFailed;
         }
         result.resize(int(size));
-        const long got = size > 0 ? io.read(reinterpret_cast<Exiv2::byte*>(result.data()), size) : 0;
+        const long got = io.read(reinterpret_cast<Exiv2::byte*>(result.data()), size);
         io.close();
-        if (size <= 0 || got != size || !keptEverything(result, before, json))
+        if (got != size || !keptEverything(result, before, json))
             return ExivTags::WriteFailed;
     } catch (const Exiv2::AnyError&) {
         return ExivTags::WriteFailed;
     } catch (const std::exception&) {
         return ExivTags::WriteFailed;
     }
-    image.reset();
-    bytes.clear();
+    return ExivTags::Ok;
+}
 
-    QString why;
-    if (FileReplacer::replace(target, result, &why) != FileReplacer::Replaced) {
-        qWarning("Tags not written into %s: %s", qPrintable(target), qPrintable(why));
+// Writes the two comments into the file without touching it in place: exiv2 rewrites the file's bytes in memory
+// (its own file writes do not report a full disk), and the result replaces the file through FileReplacer, which
+// keeps owner, group, mode, extended attributes and times, and refuses when another program saved the file since
+// it was read: it is then read again, once. A photo the user may not write is refused. A symbolic link is
+// followed: its target is replaced, the link stays.
+int writeComments(const QString& file, const std::string& json, const Loaded* loaded, bool& unchanged)
+{
+    unchanged = false;
+    const QFileInfo info(file);
+    if (file.isEmpty() || !info.exists())
+        return ExivTags::FileMissing;
+    const QString target = info.canonicalFilePath();
+    if (target.isEmpty())
+        return ExivTags::FileMissing;
+    if (!QFileInfo(target).isFile())
+        return ExivTags::OpenFailed;
+    if (!FileReplacer::mayWrite(target)) {
+        qWarning("Tags not written into %s: no permission to write it", qPrintable(target));
         return ExivTags::WriteFailed;
     }
-    return ExivTags::Ok;
+
+    QString why;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QByteArray bytes;
+        FileReplacer::Snapshot read;
+        const FileReplacer::Result got = FileReplacer::read(target, std::numeric_limits<int>::max(), bytes, read, &why);
+        if (got == FileReplacer::Changed)
+            continue;
+        if (got != FileReplacer::Ok)
+            return ExivTags::OpenFailed;
+        // Unchanged since the load: the times from before the load's read.
+        const bool sameAsLoaded = loaded && loaded->snapshot.sameAs(read);
+        QByteArray result;
+        const int built = buildContent(bytes, target, json, loaded, sameAsLoaded, result, unchanged);
+        if (built != ExivTags::Ok || unchanged) {
+            if (built == ExivTags::Changed)
+                qWarning("Tags not written into %s: its tags were changed by another program", qPrintable(target));
+            return built;
+        }
+        bytes.clear();
+        const FileReplacer::Result r
+            = FileReplacer::replace(target, result, sameAsLoaded ? loaded->snapshot : read, &why);
+        if (r == FileReplacer::Replaced)
+            return ExivTags::Ok;
+        if (r != FileReplacer::Changed) {
+            qWarning("Tags not written into %s: %s", qPrintable(target), qPrintable(why));
+            return ExivTags::WriteFailed;
+        }
+    }
+    qWarning("Tags not written into %s: %s", qPrintable(target), qPrintable(why));
+    return ExivTags::Changed;
 }
 
 } // namespace
@@ -318,9 +353,13 @@ int ExivTags::readTags(const QByteArray& data, QString& xpComment, QString& user
 int ExivTags::loadTagsFromFile(const QString& file)
 {
     m_file = file;
+    // Taken before the read moves the access time.
+    m_loaded = FileReplacer::snapshotOf(file);
     QString xpComment, userComment;
     if (readTags(file, xpComment, userComment) < 0)
         return -1;
+    m_loadedXp = xpComment;
+    m_loadedUser = userComment;
     if (xpComment.isEmpty() && userComment.isEmpty())
         return 0;
     if (loadFromJson(userComment.toUtf8()) == 0)
@@ -344,7 +383,7 @@ int ExivTags::writeTags(const QString& file, const QString& json)
 {
     m_unchanged = false;
     try {
-        return writeComments(file, json.toStdString(), m_unchanged);
+        return writeComments(file, json.toStdString(), nullptr, m_unchanged);
     } catch (const Exiv2::AnyError&) {
         return WriteFailed;
     } catch (const std::exception&) {
@@ -356,8 +395,15 @@ int ExivTags::writeTags(const QString& json)
 {
     if (!m_image || m_file.isEmpty())
         return FileMissing;
-    const int result = writeTags(m_file, json);
-    if (result == Ok || result == FileMissing)
+    m_unchanged = false;
+    const Loaded loaded { m_loaded, m_loadedXp, m_loadedUser };
+    int result = WriteFailed;
+    try {
+        result = writeComments(m_file, json.toStdString(), &loaded, m_unchanged);
+    } catch (const Exiv2::AnyError&) {
+    } catch (const std::exception&) {
+    }
+    if (result == Ok || result == FileMissing || result == Changed)
         return result;
     return WriteFailed;
 }

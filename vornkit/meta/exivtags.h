@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sys/filereplacer.h"
 #include "sys/vornkit_global.h"
 
 #include <QByteArray>
@@ -26,6 +27,7 @@ public:
         NoImage = -2, // also: the data hold neither comment
         OpenFailed = -101,
         WriteFailed = -102,
+        Changed = -103, // another program saved the file meanwhile: left as that program saved it
     };
 
     ExivTags();
@@ -39,10 +41,14 @@ public:
     int loadTagsFromData(const QByteArray& data);
     // 0 (also when the file already holds exactly these tags: it is left untouched); -1 missing file; -2 no image;
     // -101 cannot be opened; -102 cannot be written: the format takes no Exif, the user may not write the photo,
-    // or its owner, group, mode or extended attributes could not be kept. On failure the file is left byte for
-    // byte as it was.
+    // its owner, group, mode or extended attributes could not be kept, or the disk is full; -103 another program
+    // saved the file while the tags were written, twice in a row. On failure the file is left byte for byte as it
+    // was (or as the other program saved it). The photo keeps its access and modified times.
     int saveTagsToFile(const QString& file);
-    // Into the file opened by loadTagsFromFile: 0; -1 when none is open; -102 when the write fails.
+    // Into the file opened by loadTagsFromFile: 0; -1 when none is open; -102 when the write fails; -103 when the
+    // tags in the file changed since the load (merge them again) or another program kept saving it. A file that
+    // another program saved since the load, with the tags it had then, takes the tags into its new content. Its
+    // times are those from before the load.
     int saveTagsToFile();
     // The last save found the file already holding exactly these tags and left it untouched.
     bool wasUnchanged() const { return m_unchanged; }
@@ -72,6 +78,10 @@ protected:
 private:
     std::unique_ptr<Exiv2::Image> m_image;
     QString m_file;
+    // The file and its comments as loadTagsFromFile found them.
+    FileReplacer::Snapshot m_loaded;
+    QString m_loadedXp;
+    QString m_loadedUser;
     bool m_hasTags = false;
     bool m_unchanged = false;
     int m_star = 0;

@@ -9,6 +9,7 @@
 #include <QSet>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
@@ -202,6 +203,11 @@ bool readRegularFile(const QString& path, qint64 maxBytes, QByteArray& out)
         return false;
     out = file.readAll();
     return out.size() == file.size();
+}
+
+void ignoreFileSizeSignal()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 namespace {

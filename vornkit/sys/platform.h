@@ -58,6 +58,9 @@ VORNKIT_EXPORT bool readRegularFile(const QString& path, qint64 maxBytes, QByteA
 // Writes all size bytes to fd, going on after interruptions and short writes; false on an error (errno kept).
 VORNKIT_EXPORT bool writeAll(int fd, const char* data, qint64 size);
 
+// Called first thing by every program: a write past the file-size limit (ulimit -f) then fails with an error that
+// is reported for that file, instead of SIGXFSZ ending the process mid-run.
+VORNKIT_EXPORT void ignoreFileSizeSignal();
 // The folder lies at or below a mount point that the file-system table lists and that is not mounted now (a
 // volume left unplugged, a network share not connected): what is under it says nothing about the volume's files.
 // The tables are read anew on each call.
