@@ -223,10 +223,12 @@ private slots:
         QCOMPARE(none.compute(), -1);
     }
 
-    // Equal pixels give equal hashes whatever the format: a JPEG and its lossless PNG, BMP and WebP copies.
+    // Equal pixels give equal hashes whatever the format: a JPEG and its lossless PNG, BMP and WebP copies; also
+    // when one thread's working memory goes from picture to picture, whatever their sizes.
     void equalPixelsHashEqual()
     {
         TempDir tmp;
+        ImageHashHolder::Scratch shared;
         const QSize sizes[] = { QSize(1200, 900), QSize(901, 1203), QSize(1280, 720), QSize(1000, 1000) };
         for (int seed = 0; seed < 4; ++seed) {
             const QSize size = sizes[seed];
@@ -244,6 +246,12 @@ private slots:
                 QVERIFY(h.setFile(copy));
                 QCOMPARE(h.compute(), 0);
                 QVERIFY2(h.compare(ref) == 0, qPrintable(copy + " " + QString::number(h.compare(ref))));
+                for (const QString& file : { jpeg, copy }) {
+                    ImageHashHolder reused;
+                    QVERIFY(reused.setFile(file));
+                    QCOMPARE(reused.compute(&shared), 0);
+                    QVERIFY2(reused.compare(ref) == 0, qPrintable(file));
+                }
             }
         }
     }

@@ -334,12 +334,12 @@ ImageDecoder::Result ImageDecoder::decodeData(const QByteArray& data, const QLis
     return decodeDevice(buffer, boxes, nullptr, false);
 }
 
-ImageDecoder::Result ImageDecoder::decodeFileUnscaled(const QString& path, const QSize& least)
+ImageDecoder::Result ImageDecoder::decodeFileUnscaled(const QString& path, const QSize& least, QImage* buffer)
 {
     QFile file;
     if (!platform::openRegularFile(file, path) || file.size() > kMaxFileBytes || file.size() == 0)
         return Result();
-    return decodeDeviceUnscaled(file, least);
+    return decodeDeviceUnscaled(file, least, buffer);
 }
 
 bool ImageDecoder::readHeader(const QString& path, QSize& fullSize, QByteArray* format)
@@ -521,7 +521,7 @@ ImageDecoder::Result ImageDecoder::decodeDevice(
     return r;
 }
 
-ImageDecoder::Result ImageDecoder::decodeDeviceUnscaled(QIODevice& device, const QSize& least)
+ImageDecoder::Result ImageDecoder::decodeDeviceUnscaled(QIODevice& device, const QSize& least, QImage* buffer)
 {
     Result r;
     QImageReader reader(&device);
@@ -566,7 +566,8 @@ ImageDecoder::Result ImageDecoder::decodeDeviceUnscaled(QIODevice& device, const
     }
 
     BudgetHold hold(cost);
-    QImage image;
+    QImage own;
+    QImage& image = buffer ? *buffer : own;
     if (!reader.read(&image) || image.isNull())
         return r;
     if (!stored.isValid()) {
@@ -576,6 +577,6 @@ ImageDecoder::Result ImageDecoder::decodeDeviceUnscaled(QIODevice& device, const
             return r;
         }
     }
-    r.image = upright(std::move(image), turn);
+    r.image = buffer ? upright(QImage(image), turn) : upright(std::move(image), turn);
     return r;
 }

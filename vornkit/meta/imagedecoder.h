@@ -54,7 +54,9 @@ public:
     // pixels come out equal whatever the format. One too large to decode whole within the budget comes reduced
     // by its own reader while it decodes (a JPEG in eighths), to the least size no smaller than least on either
     // side, when its reader can and that fits; else nothing is decoded (tooLarge).
-    static Result decodeFileUnscaled(const QString& path, const QSize& least);
+    // buffer, when given, is decoded into and kept for the next call: a picture of the same size and format then
+    // takes no new memory (drop the result's image before the next call, or it is copied).
+    static Result decodeFileUnscaled(const QString& path, const QSize& least, QImage* buffer = nullptr);
     // The picture scaled down to size through a filter that averages away detail finer than the new pixels (fine
     // patterns turn grey instead of into moiré), the work counted against the budget while it is done. Null for a
     // null picture or an empty size, or when stop turned true meanwhile; never larger than the picture.
@@ -76,5 +78,5 @@ public:
 
 private:
     static Result decodeDevice(QIODevice& device, const QList<QSize>& boxes, QByteArray* bytes, bool growSvg);
-    static Result decodeDeviceUnscaled(QIODevice& device, const QSize& least);
+    static Result decodeDeviceUnscaled(QIODevice& device, const QSize& least, QImage* buffer);
 };

@@ -28,10 +28,9 @@ cv::Mat wrap(const QImage& bgra)
 }
 
 // Grey as the algorithm takes a colour picture, a fully transparent pixel as white.
-cv::Mat greyOf(const QImage& bgra)
+void greyOf(const QImage& bgra, cv::Mat& grey)
 {
     const cv::Mat mat = wrap(bgra);
-    cv::Mat grey;
     cv::cvtColor(mat, grey, cv::COLOR_BGRA2GRAY);
     if (bgra.format() == QImage::Format_ARGB32) {
         for (int y = 0; y < mat.rows; ++y) {
@@ -43,7 +42,6 @@ cv::Mat greyOf(const QImage& bgra)
             }
         }
     }
-    return grey;
 }
 
 } // namespace
@@ -56,14 +54,15 @@ bool ImageHashHolder::setFile(const QString& path)
     return QFile::exists(path);
 }
 
-int ImageHashHolder::compute()
+int ImageHashHolder::compute(Scratch* scratch)
 {
-    const ImageDecoder::Result r = ImageDecoder::decodeFileUnscaled(m_path, QSize(kWorkingSide, kWorkingSide));
+    const ImageDecoder::Result r = ImageDecoder::decodeFileUnscaled(
+        m_path, QSize(kWorkingSide, kWorkingSide), scratch ? &scratch->decoded : nullptr);
     m_tooLarge = r.tooLarge;
-    return computeImage(r.image);
+    return computeImage(r.image, scratch);
 }
 
-int ImageHashHolder::computeImage(const QImage& image)
+int ImageHashHolder::computeImage(const QImage& image, Scratch* scratch)
 {
     m_hash.release();
     if (image.isNull() || image.width() < 1 || image.height() < 1)
@@ -72,8 +71,11 @@ int ImageHashHolder::computeImage(const QImage& image)
     if (bgra.isNull())
         return -1;
     // Area averages: every pixel counts, whatever the picture's size.
+    cv::Mat ownGrey;
+    cv::Mat& grey = scratch ? scratch->grey : ownGrey;
+    greyOf(bgra, grey);
     cv::Mat input;
-    cv::resize(greyOf(bgra), input, cv::Size(kInputSide, kInputSide), 0, 0, cv::INTER_AREA);
+    cv::resize(grey, input, cv::Size(kInputSide, kInputSide), 0, 0, cv::INTER_AREA);
     return hashMat(input);
 }
 

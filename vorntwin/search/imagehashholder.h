@@ -1,11 +1,10 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 
 #include <opencv2/core.hpp>
 #include <opencv2/img_hash.hpp>
-
-class QImage;
 
 // The perceptual (Marr-Hildreth) hash of one image file.
 //
@@ -19,15 +18,21 @@ public:
     // The square every picture is averaged down to before it is hashed.
     static const int kInputSide = 256;
 
+    // Working memory one thread reuses from picture to picture: pictures of one size take no new memory.
+    struct Scratch {
+        QImage decoded;
+        cv::Mat grey;
+    };
+
     ImageHashHolder();
 
     // Stores the path; true when the file exists.
     bool setFile(const QString& path);
     // 0 when a hash was made, -1 when the file gave no pixels.
-    int compute();
+    int compute(Scratch* scratch = nullptr);
     // Hashes a decoded picture through the shared reduction, taken by its real colours, fully transparent pixels
     // as white.
-    int computeImage(const QImage& image);
+    int computeImage(const QImage& image, Scratch* scratch = nullptr);
     // Hashes the picture as the algorithm takes it whole, without the shared reduction: what the reduction is
     // measured against.
     int computeWholeImage(const QImage& image);

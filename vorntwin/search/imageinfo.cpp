@@ -12,6 +12,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QHash>
+#include <QMutex>
 #include <QSet>
 #include <QSqlQuery>
 #include <QVariant>
@@ -19,6 +20,9 @@
 #include <QtConcurrent>
 
 #include <opencv2/core.hpp>
+
+#include <memory>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -467,9 +471,25 @@ int ImageInfo::groupSimilar(const FindSettings& find, const std::atomic_bool* ca
 
     // On every core; the pool runs the pictures side by side, so OpenCV's own threads would only compete with it.
     cv::setNumThreads(1);
-    QtConcurrent::blockingMap(all, [cancel](ImageInfo* f) {
-        if (!cancelled(cancel))
-            f->hasher->compute();
+    // Each running job takes a scratch from the shelf and puts it back: photos of one camera reuse its memory.
+    QMutex shelfLock;
+    std::vector<std::unique_ptr<ImageHashHolder::Scratch>> shelf;
+    QtConcurrent::blockingMap(all, [&](ImageInfo* f) {
+        if (cancelled(cancel))
+            return;
+        std::unique_ptr<ImageHashHolder::Scratch> scratch;
+        {
+            QMutexLocker lock(&shelfLock);
+            if (!shelf.empty()) {
+                scratch = std::move(shelf.back());
+                shelf.pop_back();
+            }
+        }
+        if (!scratch)
+            scratch = std::make_unique<ImageHashHolder::Scratch>();
+        f->hasher->compute(scratch.get());
+        QMutexLocker lock(&shelfLock);
+        shelf.push_back(std::move(scratch));
     });
     if (cancelled(cancel)) {
         qDeleteAll(all);
