@@ -15,8 +15,9 @@ class ImageHashHolder {
 public:
     // The size the algorithm works at, and the smallest a reduced decode may come at.
     static const int kWorkingSide = 512;
-    // The square every picture is averaged down to before it is hashed.
-    static const int kInputSide = 256;
+    // The square every picture is brought to (averaged over areas) before it is hashed: large enough that the
+    // algorithm's own blur and reduction act on it as on the whole picture.
+    static const int kInputSide = 2048;
 
     // Working memory one thread reuses from picture to picture: pictures of one size take no new memory.
     struct Scratch {
