@@ -106,14 +106,9 @@ QString errnoText(const char* what)
 FileReplacer::Snapshot fromStat(const struct stat& st)
 {
     FileReplacer::Snapshot s;
-    s.valid = S_ISREG(st.st_mode);
-    s.device = quint64(st.st_dev);
-    s.inode = quint64(st.st_ino);
-    s.size = qint64(st.st_size);
+    s.stamp = FileStamp::fromStat(st);
     s.modifiedSec = qint64(st.st_mtim.tv_sec);
     s.modifiedNsec = st.st_mtim.tv_nsec;
-    s.changedSec = qint64(st.st_ctim.tv_sec);
-    s.changedNsec = st.st_ctim.tv_nsec;
     s.accessedSec = qint64(st.st_atim.tv_sec);
     s.accessedNsec = st.st_atim.tv_nsec;
     s.owner = st.st_uid;
@@ -212,8 +207,7 @@ bool linkUnnamed(int fd, const QByteArray& folder, const QByteArray& fileName, Q
 
 bool sameContent(const struct stat& st, const FileReplacer::Snapshot& s)
 {
-    return quint64(st.st_dev) == s.device && quint64(st.st_ino) == s.inode && qint64(st.st_size) == s.size
-        && qint64(st.st_mtim.tv_sec) == s.modifiedSec && st.st_mtim.tv_nsec == s.modifiedNsec;
+    return FileStamp::fromStat(st).sameContent(s.stamp);
 }
 
 // Puts the finished temporary in the target's place, but only over the file that was read. Where the file system
@@ -326,9 +320,7 @@ bool firstVisit(const QString& folder)
 
 bool FileReplacer::Snapshot::sameAs(const Snapshot& other) const
 {
-    return valid && other.valid && device == other.device && inode == other.inode && size == other.size
-        && modifiedSec == other.modifiedSec && modifiedNsec == other.modifiedNsec && changedSec == other.changedSec
-        && changedNsec == other.changedNsec;
+    return stamp == other.stamp;
 }
 
 FileReplacer::Snapshot FileReplacer::snapshotOf(const QString& target)

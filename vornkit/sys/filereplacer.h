@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sys/filestamp.h"
 #include "sys/vornkit_global.h"
 
 #include <QByteArray>
@@ -30,14 +31,9 @@ public:
     // A file as it was read: which file (device, inode) and what it held (size, modified and change times), with
     // the owner, mode and times from before the read, which the new content takes.
     struct VORNKIT_EXPORT Snapshot {
-        bool valid = false;
-        quint64 device = 0;
-        quint64 inode = 0;
-        qint64 size = -1;
+        FileStamp stamp;
         qint64 modifiedSec = 0;
         long modifiedNsec = 0;
-        qint64 changedSec = 0;
-        long changedNsec = 0;
         qint64 accessedSec = 0;
         long accessedNsec = 0;
         uid_t owner = 0;

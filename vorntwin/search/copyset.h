@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/filestamp.h"
+#include "sys/filestamp.h"
 
 #include <QString>
 #include <QVector>

@@ -1,4 +1,4 @@
-#include "search/filestamp.h"
+#include "sys/filestamp.h"
 
 #include <QFile>
 
@@ -6,10 +6,17 @@
 
 FileStamp FileStamp::of(const QString& path)
 {
-    FileStamp s;
     struct stat st { };
     const QByteArray name = QFile::encodeName(path);
-    if (name.isEmpty() || ::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (name.isEmpty() || ::stat(name.constData(), &st) != 0)
+        return FileStamp();
+    return fromStat(st);
+}
+
+FileStamp FileStamp::fromStat(const struct stat& st)
+{
+    FileStamp s;
+    if (!S_ISREG(st.st_mode))
         return s;
     s.m_valid = true;
     s.m_device = quint64(st.st_dev);
@@ -25,8 +32,12 @@ bool FileStamp::sameFile(const FileStamp& other) const
     return m_valid && other.m_valid && m_device == other.m_device && m_inode == other.m_inode;
 }
 
+bool FileStamp::sameContent(const FileStamp& other) const
+{
+    return sameFile(other) && m_size == other.m_size && m_modifiedNs == other.m_modifiedNs;
+}
+
 bool FileStamp::operator==(const FileStamp& other) const
 {
-    return sameFile(other) && m_size == other.m_size && m_modifiedNs == other.m_modifiedNs
-        && m_changedNs == other.m_changedNs;
+    return sameContent(other) && m_changedNs == other.m_changedNs;
 }
