@@ -108,6 +108,7 @@ private slots:
     void lockedDatabaseKeepsEditsUntilStored();
     void damagedDatabaseStillTagsThePhotos();
     void twoProgramsKeepBothEdits();
+    void settingTheShownValueReachesAPhotoBehindItsRow();
     void textTagWithABlankReadsTheSameAfterRestart();
 
 private:
@@ -283,6 +284,48 @@ void TestTagEdits::twoProgramsKeepBothEdits()
     const FileTagInfo shown = infoOf(mgr->form()->listView(), photo)->tagRecord();
     QCOMPARE(shown.getStar(), 4);
     QCOMPARE(shown.getTextTag(), QStringList({ "旅行" }));
+}
+
+// A photo whose file missed an earlier write (full disk, read-only then) shows its row's tags; the user setting
+// those very tags again on a selection writes them into the file too, and the status counts only what was written.
+void TestTagEdits::settingTheShownValueReachesAPhotoBehindItsRow()
+{
+    const QString behind = taggedPhoto(*m_dir, "落后 a.jpg", 2, { kBlue }, { "old" });
+    const QString other = taggedPhoto(*m_dir, "b.jpg", 2, {}, {});
+    QVERIFY(!behind.isEmpty() && !other.isEmpty());
+    AppCfg::instance()->tag.tagSaveToFile = 1;
+    PicMgr* mgr = managerOn(m_dir->path(), other, 2);
+    QVERIFY(mgr);
+    QVERIFY(settled({ infoOf(mgr->form()->listView(), behind) }));
+    closeManager();
+    FileTagInfo row = storedRow(behind);
+    QVERIFY(row.getRowId() > 0);
+    row.setStar(5);
+    row.setRgb({ kGreen });
+    row.setTextTag({ "new" });
+    {
+        PooledDb<TagDb> db(tagDbPool);
+        QVERIFY(db && FileTagTb(db.get()).modFileTagById(row));
+    }
+    QVERIFY(storedRow(behind).matchesFile(QFileInfo(behind)));
+
+    mgr = managerOn(m_dir->path(), other, 2);
+    QVERIFY(mgr);
+    MediaListView* grid = mgr->form()->listView();
+    QCOMPARE(infoOf(grid, behind)->tagRecord().getStar(), 5);
+    grid->selectAll();
+    TagInfoView* panel = mgr->form()->tagInfo();
+    panel->starWidget()->setValue(5);
+    emit panel->saveRgbs({ kGreen });
+    emit panel->saveTextTags({ "new" });
+    QVERIFY(settled({ infoOf(grid, behind), infoOf(grid, other) }));
+    const InFile file = inFile(behind);
+    QCOMPARE(file.star, 5);
+    QCOMPARE(file.rgb, QList<uint>({ kGreen }));
+    QCOMPARE(file.text, QStringList({ "new" }));
+    QCOMPARE(inFile(other).star, 5);
+    QCOMPARE(storedRow(behind).getStar(), 5);
+    QVERIFY(storedRow(behind).matchesFile(QFileInfo(behind)));
 }
 
 void TestTagEdits::textTagWithABlankReadsTheSameAfterRestart()

@@ -963,6 +963,7 @@ bool ItemInfo::setStar(int star)
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1)
             return false;
+        m_setKinds |= SetStar;
         if (tagInfo.getStar() == star)
             return true;
         tagInfo.setStar(star);
@@ -979,6 +980,7 @@ bool ItemInfo::setRgbs(const QList<QRgb>& rgbs)
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1)
             return false;
+        m_setKinds |= SetColours;
         tagInfo.setRgb(rgbs);
     }
     return queueTagWrite(TagColumn::Colours);
@@ -1017,6 +1019,7 @@ bool ItemInfo::setTextTags(const QStringList& tags)
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1)
             return false;
+        m_setKinds |= SetTexts;
         tagInfo.setTextTag(tags);
         m_tagText = tagInfo.getTextTags();
     }
@@ -1109,10 +1112,12 @@ int ItemInfo::saveTagsToFile(bool* unchanged)
     if (rowUnknown && !resolveRow(file))
         return -1;
     TagMerge::Values base, mine;
+    int set = 0;
     {
         QMutexLocker lock(&m_mutex);
         base = m_fileBase;
         mine = userTags();
+        set = m_setKinds;
     }
     TagMerge::Values merged;
     int result = -1;
@@ -1124,8 +1129,16 @@ int ItemInfo::saveTagsToFile(bool* unchanged)
         ExivTags now;
         const bool loaded = now.loadTagsFromFile(file) >= 0;
         const bool nowHasTags = loaded && inFile.takeFileTags(now);
-        merged
-            = TagMerge::mergeEdit(base, mine, { inFile.getStar(), inFile.getRgb(), inFile.getTextTag() }, nowHasTags);
+        const TagMerge::Values held { inFile.getStar(), inFile.getRgb(), inFile.getTextTag() };
+        // A kind set to the value the item showed counts as an edit of what the file holds.
+        TagMerge::Values measured = base;
+        if ((set & SetStar) && mine.star == base.star)
+            measured.star = held.star;
+        if ((set & SetColours) && mine.rgb == base.rgb)
+            measured.rgb = held.rgb;
+        if ((set & SetTexts) && mine.text == base.text)
+            measured.text = held.text;
+        merged = TagMerge::mergeEdit(measured, mine, held, nowHasTags);
         // Written through the holder that read it: the photo keeps its times from before that read.
         ExivTags byPath;
         ExivTags& exiv = loaded ? now : byPath;
@@ -1141,6 +1154,10 @@ int ItemInfo::saveTagsToFile(bool* unchanged)
         *unchanged = result >= 0 && wasUnchanged;
     if (result < 0)
         return result;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_setKinds &= ~set;
+    }
     keepFileTags(file, mine, merged);
     if (!wasUnchanged)
         refreshFileFacts(file);

@@ -217,6 +217,10 @@ private:
     // The tags as last known to be in the file (or in the row when loaded from it): what the item's edits are
     // measured against when the file is written.
     TagMerge::Values m_fileBase;
+    // Kinds the user set since the file was last written (SetStar...), even to the value the item already showed:
+    // the file takes them though it holds another value (a write that failed before, a row ahead of the file).
+    enum SetKind { SetStar = 1, SetColours = 2, SetTexts = 4 };
+    int m_setKinds = 0;
 
     mutable QReadWriteLock m_fullImageLock { QReadWriteLock::Recursive };
     QImage m_fullImage;
