@@ -149,6 +149,7 @@ private slots:
     void stopAndCloseDuringRun();
     void runKeepsAnotherProgramsSaves();
     void runLeavesUsersFilesAndTimes();
+    void runWritingNothingLeavesAccessTimes();
     void runUnderFileSizeLimit();
     void programIgnoresFileSizeSignal();
     void unmountedVolumeKeepsItsRows_data();
@@ -373,6 +374,32 @@ void TestTagSyncWnd::runLeavesUsersFilesAndTimes()
     for (const QString& name : users)
         QCOMPARE(readBytes(m_photos->file(name)), QByteArray("the user's"));
     QCOMPARE(QFile::exists(foreign), ::geteuid() == 0);
+}
+
+void TestTagSyncWnd::runWritingNothingLeavesAccessTimes()
+{
+    // Photos that hold their rows' tags already: the run reads them and writes nothing.
+    QStringList photos;
+    for (int i = 0; i < 3; ++i) {
+        photos << photomaker::makePhoto(m_photos->path(), QString("已同步 %1.jpg").arg(i));
+        ExivTags tags;
+        tags.setStar(5);
+        QCOMPARE(tags.saveTagsToFile(photos.last()), 0);
+    }
+    addRows(photos);
+    const struct timespec times[2] = { { 946688523, 5 }, { 1577934245, 7 } };
+    for (const QString& photo : photos)
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(photo).constData(), times, 0) == 0);
+
+    TagSyncWnd wnd;
+    QVERIFY(runFromWindow(wnd));
+    for (const QString& photo : photos) {
+        struct stat st { };
+        QVERIFY(::stat(QFile::encodeName(photo).constData(), &st) == 0);
+        QCOMPARE(QList<qint64>({ st.st_atim.tv_sec, st.st_atim.tv_nsec, st.st_mtim.tv_sec, st.st_mtim.tv_nsec }),
+            QList<qint64>({ 946688523, 5, 1577934245, 7 }));
+        QCOMPARE(starIn(photo), 5);
+    }
 }
 
 void TestTagSyncWnd::runUnderFileSizeLimit()

@@ -1,5 +1,6 @@
 #include "meta/exivtags.h"
 
+#include "meta/noatimeio.h"
 #include "sys/filereplacer.h"
 
 #include <QDir>
@@ -337,8 +338,10 @@ int ExivTags::readTags(const QString& file, QString& xpComment, QString& userCom
     // Only a regular file: opening a pipe would wait for a writer.
     if (file.isEmpty() || !Exiv2::fileExists(path, false) || !QFileInfo(file).isFile())
         return FileMissing;
+    // Read without moving the photo's access time: a write that finds the tags in place leaves it as it was.
     return readOpened(
-        m_image, [&] { return Exiv2::ImageFactory::open(path); }, xpComment, userComment);
+        m_image, [&] { return Exiv2::ImageFactory::open(Exiv2::BasicIo::AutoPtr(new NoAtimeIo(path))); }, xpComment,
+        userComment);
 }
 
 int ExivTags::readTags(const QByteArray& data, QString& xpComment, QString& userComment)
