@@ -351,7 +351,8 @@ void TagSyncTask::syncRow(Worker& worker, const FileTagInfo& listed, const TagSy
                 if (result == ExivTags::Changed)
                     refusal = QStringLiteral("照片正被其他程序修改，未写入");
                 else if (result < 0)
-                    refusal = QStringLiteral("写入照片失败（%1）").arg(result);
+                    refusal = QStringLiteral("写入照片失败（%1）")
+                                  .arg(exiv.failure().isEmpty() ? QString::number(result) : exiv.failure());
             }
             if (!refusal.isEmpty()) {
                 addFailure(file, refusal);

@@ -249,7 +249,7 @@ int buildContent(QByteArray& bytes, const QString& target, const std::string& js
 // keeps owner, group, mode, extended attributes and times, and refuses when another program saved the file since
 // it was read: it is then read again, once. A photo the user may not write is refused. A symbolic link is
 // followed: its target is replaced, the link stays.
-int writeComments(const QString& file, const std::string& json, const Loaded* loaded, bool& unchanged)
+int writeComments(const QString& file, const std::string& json, const Loaded* loaded, bool& unchanged, QString& failure)
 {
     unchanged = false;
     const QFileInfo info(file);
@@ -261,6 +261,7 @@ int writeComments(const QString& file, const std::string& json, const Loaded* lo
     if (!QFileInfo(target).isFile())
         return ExivTags::OpenFailed;
     if (!FileReplacer::mayWrite(target)) {
+        failure = QStringLiteral("no permission to write it");
         qWarning("Tags not written into %s: no permission to write it", qPrintable(target));
         return ExivTags::WriteFailed;
     }
@@ -280,6 +281,8 @@ int writeComments(const QString& file, const std::string& json, const Loaded* lo
         const int built = buildContent(bytes, target, json, loaded, sameAsLoaded, result, unchanged);
         if (built != ExivTags::Ok || unchanged) {
             if (built == ExivTags::Changed)
+                failure = QStringLiteral("its tags were changed by another program");
+            if (built == ExivTags::Changed)
                 qWarning("Tags not written into %s: its tags were changed by another program", qPrintable(target));
             return built;
         }
@@ -289,10 +292,12 @@ int writeComments(const QString& file, const std::string& json, const Loaded* lo
         if (r == FileReplacer::Replaced)
             return ExivTags::Ok;
         if (r != FileReplacer::Changed) {
+            failure = why;
             qWarning("Tags not written into %s: %s", qPrintable(target), qPrintable(why));
             return ExivTags::WriteFailed;
         }
     }
+    failure = why;
     qWarning("Tags not written into %s: %s", qPrintable(target), qPrintable(why));
     return ExivTags::Changed;
 }
@@ -385,8 +390,9 @@ int ExivTags::loadTagsFromData(const QByteArray& data)
 int ExivTags::writeTags(const QString& file, const QString& json)
 {
     m_unchanged = false;
+    m_failure.clear();
     try {
-        return writeComments(file, json.toStdString(), nullptr, m_unchanged);
+        return writeComments(file, json.toStdString(), nullptr, m_unchanged, m_failure);
     } catch (const Exiv2::AnyError&) {
         return WriteFailed;
     } catch (const std::exception&) {
@@ -399,10 +405,11 @@ int ExivTags::writeTags(const QString& json)
     if (!m_image || m_file.isEmpty())
         return FileMissing;
     m_unchanged = false;
+    m_failure.clear();
     const Loaded loaded { m_loaded, m_loadedXp, m_loadedUser };
     int result = WriteFailed;
     try {
-        result = writeComments(m_file, json.toStdString(), &loaded, m_unchanged);
+        result = writeComments(m_file, json.toStdString(), &loaded, m_unchanged, m_failure);
     } catch (const Exiv2::AnyError&) {
     } catch (const std::exception&) {
     }

@@ -52,6 +52,8 @@ public:
     int saveTagsToFile();
     // The last save found the file already holding exactly these tags and left it untouched.
     bool wasUnchanged() const { return m_unchanged; }
+    // Why the last write failed as the system told it ("write: File too large"); empty when it did not say.
+    const QString& failure() const { return m_failure; }
 
     int getStar() const { return m_star; }
     void setStar(int star) { m_star = star; }
@@ -84,6 +86,7 @@ private:
     QString m_loadedUser;
     bool m_hasTags = false;
     bool m_unchanged = false;
+    QString m_failure;
     int m_star = 0;
     QStringList m_textTag;
     QList<uint> m_rgb;
