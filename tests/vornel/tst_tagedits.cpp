@@ -108,6 +108,7 @@ private slots:
     void lockedDatabaseKeepsEditsUntilStored();
     void damagedDatabaseStillTagsThePhotos();
     void pagesDamagedInPlaceAreNotCalledStored();
+    void fileFailureIsNotCalledStoredWhileTheDatabaseWaits();
     void twoProgramsKeepBothEdits();
     void textTagWithABlankReadsTheSameAfterRestart();
 
@@ -291,6 +292,28 @@ void TestTagEdits::pagesDamagedInPlaceAreNotCalledStored()
     QTRY_VERIFY_WITH_TIMEOUT(mgr->noteText().isEmpty(), 10000);
     QVERIFY(settled({ infoOf(mgr->form()->listView(), photos.first()) }));
     QCOMPARE(rowOnDisk(tagDbFile(), photos.first()).getStar(), 4);
+}
+
+void TestTagEdits::fileFailureIsNotCalledStoredWhileTheDatabaseWaits()
+{
+    // A BMP takes no tags in the file: its write fails at once.
+    const QString photo = makeImage(m_dir->path(), "位图 a.bmp", 80, 60);
+    AppCfg::instance()->tag.tagSaveToFile = 1;
+    PicMgr* mgr = managerOn(m_dir->path(), photo, 1);
+    QVERIFY(mgr);
+
+    // Another program holds the database: the row waits for it meanwhile.
+    TagDb other;
+    QVERIFY(other.openDb(tagDbFile(), "locker", true));
+    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+    mgr->form()->tagInfo()->starWidget()->setValue(4);
+    QTRY_VERIFY_WITH_TIMEOUT(mgr->statusText().contains(QStringLiteral("1 个失败")), 10000);
+    QVERIFY2(!mgr->statusText().contains(QStringLiteral("标签仍保存在数据库中")), qPrintable(mgr->statusText()));
+    QVERIFY(mgr->statusText().contains(QStringLiteral("数据库也尚未保存")));
+
+    QVERIFY(other.execNoQuery("ROLLBACK"));
+    QVERIFY(settled({ infoOf(mgr->form()->listView(), photo) }));
+    QCOMPARE(storedRow(photo).getStar(), 4);
 }
 
 void TestTagEdits::twoProgramsKeepBothEdits()
