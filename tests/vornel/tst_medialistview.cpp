@@ -436,7 +436,7 @@ void TestMediaListView::writesIntoFilesOffTheGuiThread()
     batches.clear();
     view.onSaveStar(5);
     QVERIFY(waitForSignal(batches, 1, 30000));
-    QCOMPARE(batches.last().mid(1), QList<QVariant>({ 0, 3, 1 }));
+    QCOMPARE(batches.last().mid(1, 3), QList<QVariant>({ 0, 3, 1 }));
     QCOMPARE(inodeOf(dir.file("a.jpg")), before);
     AppCfg::instance()->tag.tagSaveToFile = 0;
 }
@@ -485,7 +485,7 @@ void TestMediaListView::writesUnderFileSizeLimit()
         view.onSaveStar(3);
         QVERIFY(waitForSignal(batches, 1, 30000));
     }
-    QCOMPARE(batches.last().mid(1), QList<QVariant>({ 1, 0, 1 }));
+    QCOMPARE(batches.last().mid(1, 3), QList<QVariant>({ 1, 0, 1 }));
     QCOMPARE(
         host.texts.last(), QStringLiteral("标签写入文件：1 个成功，1 个失败（原因见日志；标签仍保存在数据库中）。"));
     QCOMPARE(readBytes(big), bigBytes);

@@ -89,6 +89,7 @@ private slots:
     void handedItemsSurviveFirstPaint();
     void gridFailuresReachTheStatusBar();
     void gridNamesWhatFailed();
+    void trashThatTakesNoFileLeavesThePhoto();
     void bigFolderKeepsFewThumbnailPixels();
 
 private:
@@ -387,6 +388,38 @@ void TestPicMgr::gridNamesWhatFailed()
     QCOMPARE(model->filePath(grid->currentIndex()), files.at(1));
     QVERIFY(grid->selectionModel()->isSelected(grid->currentIndex()));
     QTRY_COMPARE(mgr->form()->tagInfo()->heldItem()->fileName(), QString("b.jpg"));
+}
+
+void TestPicMgr::trashThatTakesNoFileLeavesThePhoto()
+{
+    const QString photo = makeImage(m_dir->path(), "留 下.jpg", 80, 60);
+    QVERIFY(!makeImage(m_dir->path(), "b.jpg", 80, 60).isEmpty());
+    // A broken trash: its information folder is a plain file, so no information file can be made there.
+    TempDir data;
+    QVERIFY(QDir().mkpath(data.file("Trash/files")));
+    QVERIFY(writeBytes(data.file("Trash/info"), "x"));
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", oldData); });
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+
+    AppCfg::instance()->lastPath = m_dir->path();
+    PicMgr* mgr = shownManager();
+    QVERIFY(mgr);
+    MediaListView* grid = mgr->form()->listView();
+    MediaModel* model = grid->mediaModel();
+    QVERIFY(waitLoaded(grid, 2));
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->filePath(model->index(row, 0)) == photo)
+            grid->setCurrentIndex(model->index(row, 0));
+    }
+    QCOMPARE(model->filePath(grid->currentIndex()), photo);
+
+    // The delete comes back at once, names the photo as still in place, and the photo keeps its cell.
+    auto told = answerMessageBox();
+    grid->onDelete();
+    QVERIFY(told->ran && told->text.contains(photo) && told->text.contains("仍在原处"));
+    QVERIFY(QFile::exists(photo));
+    QCOMPARE(model->rowCount(), 2);
 }
 
 void TestPicMgr::bigFolderKeepsFewThumbnailPixels()

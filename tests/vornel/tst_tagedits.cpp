@@ -107,6 +107,8 @@ private slots:
     void editOfAGonePhotoIsRefused();
     void lockedDatabaseKeepsEditsUntilStored();
     void damagedDatabaseStillTagsThePhotos();
+    void pagesDamagedInPlaceAreNotCalledStored();
+    void fileFailureIsNotCalledStoredWhileTheDatabaseWaits();
     void twoProgramsKeepBothEdits();
     void settingTheShownValueReachesAPhotoBehindItsRow();
     void textTagWithABlankReadsTheSameAfterRestart();
@@ -241,6 +243,78 @@ void TestTagEdits::damagedDatabaseStillTagsThePhotos()
     const FileTagInfo row = rowOnDisk(tagDbFile(), photo);
     QCOMPARE(row.getStar(), 3);
     QVERIFY(row.matchesFile(QFileInfo(photo)));
+}
+
+void TestTagEdits::pagesDamagedInPlaceAreNotCalledStored()
+{
+    QStringList photos;
+    for (int i = 0; i < 40; ++i)
+        photos << makeImage(m_dir->path(), QStringLiteral("页 %1.jpg").arg(i), 32, 24);
+    AppCfg::instance()->tag.tagSaveToFile = 0;
+    PicMgr* mgr = managerOn(m_dir->path(), photos.first(), photos.size());
+    QVERIFY(mgr);
+    QVERIFY(settled({}));
+
+    // Every pooled connection has read the rows, as the loaders' ones have.
+    QList<SqliteDb*> held;
+    while (tagDbPool->idleCount() > 0)
+        held << tagDbPool->acquire();
+    for (SqliteDb* db : held) {
+        QList<FileTagInfo*> rows;
+        QVERIFY(FileTagTb(db).loadFileTag(rows));
+        QCOMPARE(rows.size(), photos.size());
+        qDeleteAll(rows);
+        tagDbPool->release(db);
+    }
+
+    // Something else overwrites every page but the header in place, leaving its change counter alone.
+    QFile file(tagDbFile());
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const QByteArray header = file.read(100);
+    const int pageSize = (uchar(header.at(16)) << 8) | uchar(header.at(17));
+    QVERIFY(pageSize >= 512 && file.size() > 2 * pageSize);
+    QByteArray rubbish(int(file.size() - pageSize), '\0');
+    for (int i = 0; i < rubbish.size(); ++i)
+        rubbish[i] = char((i * 131 + 7) % 251);
+    QVERIFY(file.seek(pageSize));
+    QCOMPARE(file.write(rubbish), qint64(rubbish.size()));
+    file.close();
+
+    // The edit is not called stored: the window says the database is damaged while it waits.
+    mgr->form()->tagInfo()->starWidget()->setValue(4);
+    QTRY_VERIFY_WITH_TIMEOUT(mgr->noteTip().contains(QStringLiteral("已损坏")), 10000);
+    // Tried again and again meanwhile, never called stored.
+    QTest::qWait(1500);
+    QCOMPARE(mgr->noteText(), QStringLiteral("标签修改尚未存入数据库"));
+    QVERIFY(mgr->statusText() != QStringLiteral("标签修改已全部保存到数据库。"));
+
+    // The damaged file moved away, the edit reaches the new database.
+    QVERIFY(QFile::remove(tagDbFile()));
+    QTRY_VERIFY_WITH_TIMEOUT(mgr->noteText().isEmpty(), 10000);
+    QVERIFY(settled({ infoOf(mgr->form()->listView(), photos.first()) }));
+    QCOMPARE(rowOnDisk(tagDbFile(), photos.first()).getStar(), 4);
+}
+
+void TestTagEdits::fileFailureIsNotCalledStoredWhileTheDatabaseWaits()
+{
+    // A BMP takes no tags in the file: its write fails at once.
+    const QString photo = makeImage(m_dir->path(), "位图 a.bmp", 80, 60);
+    AppCfg::instance()->tag.tagSaveToFile = 1;
+    PicMgr* mgr = managerOn(m_dir->path(), photo, 1);
+    QVERIFY(mgr);
+
+    // Another program holds the database: the row waits for it meanwhile.
+    TagDb other;
+    QVERIFY(other.openDb(tagDbFile(), "locker", true));
+    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+    mgr->form()->tagInfo()->starWidget()->setValue(4);
+    QTRY_VERIFY_WITH_TIMEOUT(mgr->statusText().contains(QStringLiteral("1 个失败")), 10000);
+    QVERIFY2(!mgr->statusText().contains(QStringLiteral("标签仍保存在数据库中")), qPrintable(mgr->statusText()));
+    QVERIFY(mgr->statusText().contains(QStringLiteral("数据库也尚未保存")));
+
+    QVERIFY(other.execNoQuery("ROLLBACK"));
+    QVERIFY(settled({ infoOf(mgr->form()->listView(), photo) }));
+    QCOMPARE(storedRow(photo).getStar(), 4);
 }
 
 void TestTagEdits::twoProgramsKeepBothEdits()

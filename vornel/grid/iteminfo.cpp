@@ -890,6 +890,8 @@ ItemStoreQueue::Result ItemInfo::writeTagColumn(TagColumn column)
         keepInsert();
         return retry(SqliteDb::Fault::Other);
     }
+    // An edit is called stored only when the file took it, never a copy this connection kept.
+    db->forgetCachedPages();
     FileTagTb table(db.get());
     const auto insertRow = [&]() -> StoreResult {
         // A photo that is gone gets no row; nor one whose facts were never read.

@@ -806,16 +806,17 @@ void MediaListView::saveToFiles(const QList<ItemInfoPtr>& items)
         m_fileBatches.insert(TagFileWriter::instance()->write(items));
 }
 
-void MediaListView::onFileBatchDone(int batch, int written, int unchanged, int failed)
+void MediaListView::onFileBatchDone(int batch, int written, int unchanged, int failed, int failedUnstored)
 {
     if (!m_fileBatches.remove(batch))
         return;
     if (failed > 0)
-        showStatus(QStringLiteral("标签写入文件：%1 个成功，%2 个失败（原因见日志；%3）。")
-                       .arg(written + unchanged)
-                       .arg(failed)
-                       .arg(ItemStoreQueue::waiting() > 0 ? QStringLiteral("数据库也尚未保存，正在重试")
-                                                          : QStringLiteral("标签仍保存在数据库中")));
+        showStatus(
+            QStringLiteral("标签写入文件：%1 个成功，%2 个失败（原因见日志；%3）。")
+                .arg(written + unchanged)
+                .arg(failed)
+                .arg(failedUnstored > 0 || ItemStoreQueue::waiting() > 0 ? QStringLiteral("数据库也尚未保存，正在重试")
+                                                                         : QStringLiteral("标签仍保存在数据库中")));
     else if (written + unchanged > 1)
         showStatus(QStringLiteral("标签已写入 %1 个文件。").arg(written + unchanged));
 }

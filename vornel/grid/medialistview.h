@@ -144,7 +144,7 @@ private:
     void editTail(const ItemInfoPtr& info, const QModelIndex& index);
     // With "TagSaveToFile", queues the items' tags for their files (off this thread).
     void saveToFiles(const QList<ItemInfoPtr>& items);
-    void onFileBatchDone(int batch, int written, int unchanged, int failed);
+    void onFileBatchDone(int batch, int written, int unchanged, int failed, int failedUnstored);
     void confirmAddFav(const QString& file, qint64 found);
     void showStatus(const QString& text);
     void setHover(const QModelIndex& index, int code);

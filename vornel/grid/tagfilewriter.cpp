@@ -13,6 +13,16 @@
 #include <QThreadPool>
 #include <QWaitCondition>
 
+namespace {
+
+// The item's row is not stored yet: its write is queued, running or refused.
+bool databaseOwes(const ItemInfo& item)
+{
+    return item.storesPending() > 0 || ItemStoreQueue::waiting() > 0;
+}
+
+} // namespace
+
 struct TagFileWriter::State {
     struct Request {
         ItemInfoPtr item;
@@ -23,6 +33,7 @@ struct TagFileWriter::State {
         int written = 0;
         int unchanged = 0;
         int failed = 0;
+        int failedUnstored = 0; // failed while the database had not stored them either
     };
     mutable QMutex mutex;
     QWaitCondition idle;
@@ -76,7 +87,7 @@ int TagFileWriter::write(const QList<ItemInfoPtr>& items)
     if (b.left == 0) {
         s.batches.remove(batch);
         QMetaObject::invokeMethod(
-            this, [this, batch] { emit batchDone(batch, 0, 0, 0); }, Qt::QueuedConnection);
+            this, [this, batch] { emit batchDone(batch, 0, 0, 0, 0); }, Qt::QueuedConnection);
         return batch;
     }
     lock.unlock();
@@ -117,11 +128,11 @@ void TagFileWriter::work()
             result = request.item->saveTagsToFile(&unchanged);
         } catch (const std::exception&) {
         }
+        const bool unstored = result < 0 && databaseOwes(*request.item);
         if (result < 0)
             qWarning("Tags not written into %s (code %d); %s", qPrintable(file), result,
-                request.item->storesPending() > 0 || ItemStoreQueue::waiting() > 0
-                    ? "the database has not stored them yet either (tried again while the program runs)"
-                    : "they are kept in the database");
+                unstored ? "the database has not stored them yet either (tried again while the program runs)"
+                         : "they are kept in the database");
         --request.item->fileWritesPending;
         request.item.reset();
 
@@ -136,12 +147,17 @@ void TagFileWriter::work()
                 continue;
             State::Batch& b = it.value();
             (result < 0 ? b.failed : unchanged ? b.unchanged : b.written) += 1;
+            if (unstored)
+                ++b.failedUnstored;
             if (--b.left > 0)
                 continue;
             const State::Batch done = b;
             s.batches.erase(it);
             QMetaObject::invokeMethod(
-                this, [this, id, done] { emit batchDone(id, done.written, done.unchanged, done.failed); },
+                this,
+                [this, id, done] {
+                    emit batchDone(id, done.written, done.unchanged, done.failed, done.failedUnstored);
+                },
                 Qt::QueuedConnection);
         }
     }
@@ -165,9 +181,8 @@ int TagFileWriter::dropWaiting()
     lock.unlock();
     for (auto it = left.begin(); it != left.end(); ++it) {
         qWarning("Tags not written into %s (closed before it could be); %s", qPrintable(it.key()),
-            it.value().item->storesPending() > 0 || ItemStoreQueue::waiting() > 0
-                ? "the database has not stored them yet either"
-                : "they are kept in the database");
+            databaseOwes(*it.value().item) ? "the database has not stored them yet either"
+                                           : "they are kept in the database");
         --it.value().item->fileWritesPending;
     }
     return left.size();

@@ -25,8 +25,9 @@ public:
     static int maxParallel();
 
 signals:
-    // On the GUI thread, once every file of the batch is done.
-    void batchDone(int batch, int written, int unchanged, int failed);
+    // On the GUI thread, once every file of the batch is done; failedUnstored of the failed ones were not in the
+    // database either when they failed.
+    void batchDone(int batch, int written, int unchanged, int failed, int failedUnstored);
 
 private:
     TagFileWriter() = default;

@@ -232,6 +232,12 @@ bool SqliteDb::fileReplaced() const
     return m_fileIno == 0 || dev != m_fileDev || ino != m_fileIno;
 }
 
+void SqliteDb::forgetCachedPages()
+{
+    if (sqlite3* handle = handleOf(m_db))
+        sqlite3_db_release_memory(handle);
+}
+
 void SqliteDb::installWait()
 {
     sqlite3* handle = handleOf(m_db);

@@ -47,6 +47,9 @@ public:
 
     // The file at dbFile is no longer the one this connection opened (deleted, or another renamed over it).
     bool fileReplaced() const;
+    // Lets go of the pages this connection keeps from earlier statements, so the next one reads the file as it is
+    // now: pages damaged in place (the header left alone) are found instead of being written over from memory.
+    void forgetCachedPages();
 
     bool optimizeDb();
     bool execMultiSql(const QString& sql);

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCollator>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -20,6 +21,7 @@
 #include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStorageInfo>
 #include <QUrl>
 
 #include <algorithm>
@@ -28,7 +30,9 @@
 #include <vector>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -266,6 +270,50 @@ void escapeTrashInfoPath(const QString& infoFile)
         out.commit();
 }
 
+// The trash Qt 5.15 picks for a file, made as Qt makes it: on another volume than the home its .Trash/<uid>
+// (a sticky folder) or .Trash-<uid>, else the home trash; empty when there is none.
+QString trashFor(const QString& path, const QString& dataHome)
+{
+    const auto make = [](const QString& top, const QString& name) -> QString {
+        QDir dir(top);
+        const QString target = dir.filePath(name);
+        if (dir.mkdir(name))
+            QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        return QFileInfo(target).isDir() ? target : QString();
+    };
+    QString trash;
+    const QStorageInfo source(QFileInfo(path).absoluteFilePath());
+    if (source != QStorageInfo(QDir::home())) {
+        const QString uid = QString::number(::getuid());
+        const QString dotTrash = QDir(source.rootPath()).filePath(QStringLiteral(".Trash"));
+        struct stat st;
+        if (::lstat(QFile::encodeName(dotTrash).constData(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX))
+            trash = make(dotTrash, uid);
+        if (trash.isEmpty())
+            trash = make(source.rootPath(), QStringLiteral(".Trash-") + uid);
+    }
+    if (trash.isEmpty() && !dataHome.isEmpty())
+        trash = make(dataHome, QStringLiteral("Trash"));
+    return trash;
+}
+
+// Qt 5.15 tries new names for ever while the trash's information file cannot be made (its folder may not be
+// written, is no folder, or the disk is full): the trash must take a new file before Qt is asked.
+bool trashTakesFiles(const QString& trash)
+{
+    if (trash.isEmpty())
+        return true; // Qt fails on its own
+    QDir(trash).mkdir(QStringLiteral("info"));
+    const QByteArray probe = QFile::encodeName(
+        pathJoin(trash, "info", QStringLiteral(".vorn-probe-%1.trashinfo").arg(QCoreApplication::applicationPid())));
+    const int fd = ::open(probe.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno == EEXIST; // another of this process's probes: the folder takes files
+    ::close(fd);
+    ::unlink(probe.constData());
+    return true;
+}
+
 } // namespace
 
 // Qt 5.15 does not make the home trash when the data folder above it is missing, and then "trashes" into
@@ -275,6 +323,8 @@ bool moveToTrash(QString path)
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (!dataHome.isEmpty())
         QDir().mkpath(dataHome);
+    if (QFileInfo::exists(path) && !trashTakesFiles(trashFor(path, dataHome)))
+        return false;
     QString trashed;
     if (!QFile::moveToTrash(path, &trashed))
         return false;
