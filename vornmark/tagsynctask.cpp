@@ -348,11 +348,8 @@ void TagSyncTask::syncRow(Worker& worker, const FileTagInfo& listed, const TagSy
                 // Another program saved the photo with other tags meanwhile: merge with what it holds now.
                 if (result == ExivTags::Changed && attempt + 1 < kMergeTries)
                     continue;
-                if (result == ExivTags::Changed)
-                    refusal = QStringLiteral("照片正被其他程序修改，未写入");
-                else if (result < 0)
-                    refusal = QStringLiteral("写入照片失败（%1）")
-                                  .arg(exiv.failure().isEmpty() ? QString::number(result) : exiv.failure());
+                if (result < 0)
+                    refusal = exiv.failureText(result);
             }
             if (!refusal.isEmpty()) {
                 addFailure(file, refusal);

@@ -1094,25 +1094,30 @@ bool ItemInfo::resolveRow(const QString& file)
     return true;
 }
 
-int ItemInfo::saveTagsToFile(bool* unchanged)
+int ItemInfo::saveTagsToFile(bool* unchanged, QString* why)
 {
     if (unchanged)
         *unchanged = false;
-    if (fileReady != 1 || tagReady != 1)
+    const auto refuse = [why](const QString& reason) {
+        if (why)
+            *why = reason;
         return -1;
+    };
+    if (fileReady != 1 || tagReady != 1)
+        return refuse(QStringLiteral("标签尚未读取完"));
     QString file;
     bool rowUnknown = false;
     {
         QMutexLocker lock(&m_mutex);
         // The record never saw the file's own tags: writing it could wipe them.
         if (m_fileTagsUnknown)
-            return -1;
+            return refuse(QStringLiteral("照片中的标签未能读取，未写入以免覆盖"));
         file = m_filePath;
         rowUnknown = m_rowUnknown;
     }
     // The row could not be read at load: it may hold tags found nowhere else, so it is read first.
     if (rowUnknown && !resolveRow(file))
-        return -1;
+        return refuse(QStringLiteral("数据库中的标签尚未能读取，未写入以免覆盖"));
     TagMerge::Values base, mine;
     int set = 0;
     {
@@ -1149,6 +1154,8 @@ int ItemInfo::saveTagsToFile(bool* unchanged)
         exiv.setTextTag(merged.text);
         result = loaded ? exiv.saveTagsToFile() : exiv.saveTagsToFile(file);
         wasUnchanged = exiv.wasUnchanged();
+        if (result < 0 && why)
+            *why = exiv.failureText(result);
         if (result != ExivTags::Changed)
             break;
     }

@@ -99,8 +99,9 @@ public:
     // what the file holds now (TagMerge::mergeEdit: what another program wrote there since is kept, and the item
     // takes it where the database holds it too); -1 without loaded tags, when the file could not be read while
     // they were loaded, or while the tag row cannot be read for a database held by another program (writing could
-    // wipe tags kept there). unchanged: the file already held them and was left as it was.
-    int saveTagsToFile(bool* unchanged = nullptr);
+    // wipe tags kept there). unchanged: the file already held them and was left as it was; why: on failure, the
+    // reason in the user's words.
+    int saveTagsToFile(bool* unchanged = nullptr, QString* why = nullptr);
     // Whether the photo is still there (edits to a photo that is gone are refused).
     bool fileExists() const;
     // Tag-row writes of this item queued and not yet stored.

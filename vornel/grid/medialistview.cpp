@@ -806,17 +806,19 @@ void MediaListView::saveToFiles(const QList<ItemInfoPtr>& items)
         m_fileBatches.insert(TagFileWriter::instance()->write(items));
 }
 
-void MediaListView::onFileBatchDone(int batch, int written, int unchanged, int failed, int failedUnstored)
+void MediaListView::onFileBatchDone(
+    int batch, int written, int unchanged, int failed, int failedUnstored, const QString& firstFailure)
 {
     if (!m_fileBatches.remove(batch))
         return;
     if (failed > 0)
         showStatus(
-            QStringLiteral("标签写入文件：%1 个成功，%2 个失败（原因见日志；%3）。")
+            QStringLiteral("标签写入文件：%1 个成功，%2 个失败（%3）。%4%5")
                 .arg(written + unchanged)
                 .arg(failed)
                 .arg(failedUnstored > 0 || ItemStoreQueue::waiting() > 0 ? QStringLiteral("数据库也尚未保存，正在重试")
-                                                                         : QStringLiteral("标签仍保存在数据库中")));
+                                                                         : QStringLiteral("标签仍保存在数据库中"),
+                    failed > 1 ? QStringLiteral("如") : QString(), firstFailure));
     else if (written + unchanged > 1)
         showStatus(QStringLiteral("标签已写入 %1 个文件。").arg(written + unchanged));
 }
@@ -824,7 +826,11 @@ void MediaListView::onFileBatchDone(int batch, int written, int unchanged, int f
 void MediaListView::onItemNotStored(MediaItem* item)
 {
     if (item && item->mediaModel() == m_model && item->getInfo())
-        showStatus(QStringLiteral("“%1”的标签未能保存到数据库（原因见日志）。").arg(item->getInfo()->fileName()));
+        showStatus(
+            QStringLiteral("“%1”的标签未能保存到数据库（%2）。")
+                .arg(item->getInfo()->fileName(),
+                    ItemStoreQueue::fault() == SqliteDb::Fault::None ? QStringLiteral("数据库写入失败")
+                                                                     : SqliteDb::faultText(ItemStoreQueue::fault())));
 }
 
 void MediaListView::showStatus(const QString& text)

@@ -144,7 +144,8 @@ private:
     void editTail(const ItemInfoPtr& info, const QModelIndex& index);
     // With "TagSaveToFile", queues the items' tags for their files (off this thread).
     void saveToFiles(const QList<ItemInfoPtr>& items);
-    void onFileBatchDone(int batch, int written, int unchanged, int failed, int failedUnstored);
+    void onFileBatchDone(
+        int batch, int written, int unchanged, int failed, int failedUnstored, const QString& firstFailure);
     void confirmAddFav(const QString& file, qint64 found);
     void showStatus(const QString& text);
     void setHover(const QModelIndex& index, int code);

@@ -4,6 +4,7 @@
 #include "task/pooljob.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
@@ -34,6 +35,7 @@ struct TagFileWriter::State {
         int unchanged = 0;
         int failed = 0;
         int failedUnstored = 0; // failed while the database had not stored them either
+        QString firstFailure; // “name”: why
     };
     mutable QMutex mutex;
     QWaitCondition idle;
@@ -87,7 +89,7 @@ int TagFileWriter::write(const QList<ItemInfoPtr>& items)
     if (b.left == 0) {
         s.batches.remove(batch);
         QMetaObject::invokeMethod(
-            this, [this, batch] { emit batchDone(batch, 0, 0, 0, 0); }, Qt::QueuedConnection);
+            this, [this, batch] { emit batchDone(batch, 0, 0, 0, 0, QString()); }, Qt::QueuedConnection);
         return batch;
     }
     lock.unlock();
@@ -124,13 +126,14 @@ void TagFileWriter::work()
         }
         bool unchanged = false;
         int result = -1;
+        QString why;
         try {
-            result = request.item->saveTagsToFile(&unchanged);
+            result = request.item->saveTagsToFile(&unchanged, &why);
         } catch (const std::exception&) {
         }
         const bool unstored = result < 0 && databaseOwes(*request.item);
         if (result < 0)
-            qWarning("Tags not written into %s (code %d); %s", qPrintable(file), result,
+            qWarning("Tags not written into %s (%s); %s", qPrintable(file), qPrintable(why),
                 unstored ? "the database has not stored them yet either (tried again while the program runs)"
                          : "they are kept in the database");
         --request.item->fileWritesPending;
@@ -147,6 +150,9 @@ void TagFileWriter::work()
                 continue;
             State::Batch& b = it.value();
             (result < 0 ? b.failed : unchanged ? b.unchanged : b.written) += 1;
+            if (result < 0 && b.firstFailure.isEmpty())
+                b.firstFailure = QStringLiteral("“%1”：%2")
+                                     .arg(QFileInfo(file).fileName(), why.isEmpty() ? QStringLiteral("写入失败") : why);
             if (unstored)
                 ++b.failedUnstored;
             if (--b.left > 0)
@@ -156,7 +162,8 @@ void TagFileWriter::work()
             QMetaObject::invokeMethod(
                 this,
                 [this, id, done] {
-                    emit batchDone(id, done.written, done.unchanged, done.failed, done.failedUnstored);
+                    emit batchDone(
+                        id, done.written, done.unchanged, done.failed, done.failedUnstored, done.firstFailure);
                 },
                 Qt::QueuedConnection);
         }

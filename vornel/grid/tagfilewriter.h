@@ -26,8 +26,8 @@ public:
 
 signals:
     // On the GUI thread, once every file of the batch is done; failedUnstored of the failed ones were not in the
-    // database either when they failed.
-    void batchDone(int batch, int written, int unchanged, int failed, int failedUnstored);
+    // database either when they failed; firstFailure names the first failed file and why (empty when none failed).
+    void batchDone(int batch, int written, int unchanged, int failed, int failedUnstored, const QString& firstFailure);
 
 private:
     TagFileWriter() = default;

@@ -185,10 +185,12 @@ struct Loaded {
 };
 
 // The file's bytes with the two comments set; Ok, unchanged when it already holds exactly these tags; Changed for
-// a holder's file that another program saved since the load with other tags than it had.
+// a holder's file that another program saved since the load with other tags than it had. failure: set for a format
+// that takes no tags.
 int buildContent(QByteArray& bytes, const QString& target, const std::string& json, const Loaded* loaded,
-    bool sameAsLoaded, QByteArray& result, bool& unchanged)
+    bool sameAsLoaded, QByteArray& result, bool& unchanged, QString& failure)
 {
+    const QString noTags = QStringLiteral("此格式不能存放标签");
     std::unique_ptr<Exiv2::Image> image;
     try {
         // exiv2 may rewrite a TIFF in place inside this buffer: it is our own copy.
@@ -196,8 +198,10 @@ int buildContent(QByteArray& bytes, const QString& target, const std::string& js
                         .release());
         if (!image)
             return ExivTags::NoImage;
-        if (!(image->checkMode(Exiv2::mdExif) & Exiv2::amWrite))
+        if (!(image->checkMode(Exiv2::mdExif) & Exiv2::amWrite)) {
+            failure = noTags;
             return ExivTags::WriteFailed;
+        }
         image->readMetadata();
         QString xpComment, userComment;
         readComments(*image, xpComment, userComment);
@@ -212,7 +216,10 @@ int buildContent(QByteArray& bytes, const QString& target, const std::string& js
             return ExivTags::Ok;
         }
     } catch (const Exiv2::AnyError& e) {
-        return openFailure(e.code(), target);
+        const int code = openFailure(e.code(), target);
+        if (code == ExivTags::WriteFailed)
+            failure = noTags;
+        return code;
     } catch (const std::exception&) {
         return ExivTags::OpenFailed;
     }
@@ -278,7 +285,7 @@ int writeComments(const QString& file, const std::string& json, const Loaded* lo
         // Unchanged since the load: the times from before the load's read.
         const bool sameAsLoaded = loaded && loaded->snapshot.sameAs(read);
         QByteArray result;
-        const int built = buildContent(bytes, target, json, loaded, sameAsLoaded, result, unchanged);
+        const int built = buildContent(bytes, target, json, loaded, sameAsLoaded, result, unchanged, failure);
         if (built != ExivTags::Ok || unchanged) {
             if (built == ExivTags::Changed)
                 failure = QStringLiteral("its tags were changed by another program");
@@ -426,6 +433,18 @@ int ExivTags::writeTags(const QString& file, const QByteArray& json)
 int ExivTags::writeTags(const QByteArray& json)
 {
     return writeTags(QString::fromUtf8(json));
+}
+
+QString ExivTags::failureText(int result) const
+{
+    if (result == Changed)
+        return QStringLiteral("照片正被其他程序修改，未写入");
+    QString why = m_failure;
+    if (why.isEmpty())
+        why = result == FileMissing                     ? QStringLiteral("文件不存在")
+            : result == NoImage || result == OpenFailed ? QStringLiteral("无法读取照片")
+                                                        : QString::number(result);
+    return QStringLiteral("写入照片失败（%1）").arg(why);
 }
 
 int ExivTags::saveTagsToFile(const QString& file)

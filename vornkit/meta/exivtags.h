@@ -54,6 +54,8 @@ public:
     bool wasUnchanged() const { return m_unchanged; }
     // Why the last write failed as the system told it ("write: File too large"); empty when it did not say.
     const QString& failure() const { return m_failure; }
+    // What a failed save's result (below 0) says to a user.
+    QString failureText(int result) const;
 
     int getStar() const { return m_star; }
     void setStar(int star) { m_star = star; }
