@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -108,7 +109,7 @@ private slots:
     void lockedDatabaseKeepsEditsUntilStored();
     void damagedDatabaseStillTagsThePhotos();
     void pagesDamagedInPlaceAreNotCalledStored();
-    void fileFailureIsNotCalledStoredWhileTheDatabaseWaits();
+    void fileFailureTellsWhatTheDatabaseHolds();
     void twoProgramsKeepBothEdits();
     void settingTheShownValueReachesAPhotoBehindItsRow();
     void textTagWithABlankReadsTheSameAfterRestart();
@@ -295,13 +296,28 @@ void TestTagEdits::pagesDamagedInPlaceAreNotCalledStored()
     QCOMPARE(rowOnDisk(tagDbFile(), photos.first()).getStar(), 4);
 }
 
-void TestTagEdits::fileFailureIsNotCalledStoredWhileTheDatabaseWaits()
+void TestTagEdits::fileFailureTellsWhatTheDatabaseHolds()
 {
     // A BMP takes no tags in the file: its write fails at once.
     const QString photo = makeImage(m_dir->path(), "位图 a.bmp", 80, 60);
     AppCfg::instance()->tag.tagSaveToFile = 1;
     PicMgr* mgr = managerOn(m_dir->path(), photo, 1);
     QVERIFY(mgr);
+
+    // A database that works stores the row, however late its turn comes (here another program holds it for a
+    // moment): the status says so, and why the file failed.
+    TagDb brief;
+    QVERIFY(brief.openDb(tagDbFile(), "brief", true));
+    QVERIFY(brief.execNoQuery("BEGIN EXCLUSIVE"));
+    QTimer::singleShot(800, [&brief] { brief.execNoQuery("ROLLBACK"); });
+    mgr->form()->tagInfo()->starWidget()->setValue(2);
+    QTRY_VERIFY_WITH_TIMEOUT(mgr->statusText().contains(QStringLiteral("1 个失败")), 10000);
+    QVERIFY2(mgr->statusText().contains(QStringLiteral("标签仍保存在数据库中")), qPrintable(mgr->statusText()));
+    QVERIFY2(mgr->statusText().contains(QStringLiteral("“位图 a.bmp”：写入照片失败（此格式不能存放标签）")),
+        qPrintable(mgr->statusText()));
+    QVERIFY(settled({ infoOf(mgr->form()->listView(), photo) }));
+    QCOMPARE(storedRow(photo).getStar(), 2);
+    mgr->showStatus(QString());
 
     // Another program holds the database: the row waits for it meanwhile.
     TagDb other;

@@ -16,10 +16,23 @@
 
 namespace {
 
+// How long a failed write waits for the item's queued row to be stored before it tells what became of it.
+const int kRowTurnMs = 3000;
+
 // The item's row is not stored yet: its write is queued, running or refused.
 bool databaseOwes(const ItemInfo& item)
 {
     return item.storesPending() > 0 || ItemStoreQueue::waiting() > 0;
+}
+
+// After a failed write into the file: whether the database has not stored the item's row either. A row merely
+// queued is given its turn first, so a database that works is not said to have refused it.
+bool databaseRefused(const ItemInfo& item)
+{
+    QDeadlineTimer turn(kRowTurnMs);
+    while (item.storesPending() > 0 && ItemStoreQueue::waiting() == 0 && !turn.hasExpired())
+        QThread::msleep(10);
+    return item.storesPending() > 0;
 }
 
 } // namespace
@@ -131,7 +144,7 @@ void TagFileWriter::work()
             result = request.item->saveTagsToFile(&unchanged, &why);
         } catch (const std::exception&) {
         }
-        const bool unstored = result < 0 && databaseOwes(*request.item);
+        const bool unstored = result < 0 && databaseRefused(*request.item);
         if (result < 0)
             qWarning("Tags not written into %s (%s); %s", qPrintable(file), qPrintable(why),
                 unstored ? "the database has not stored them yet either (tried again while the program runs)"
