@@ -341,7 +341,17 @@ void TestPicMgr::gridFailuresReachTheStatusBar()
     grid->selectAll();
     emit mgr->form()->tagInfo()->saveStar(4);
     QTRY_VERIFY_WITH_TIMEOUT(label->text().contains(QStringLiteral("1 个失败")), 20000);
-    QCOMPARE(mgr->statusText(), label->text());
+    QVERIFY(mgr->statusText().contains(QStringLiteral("“b.bmp”")));
+
+    // Too long for a narrow bar: cut with an ellipsis, whole in the tip; whole again once the bar is wide enough.
+    mgr->showNormal();
+    mgr->resize(900, 700);
+    QTRY_VERIFY(label->width() < label->fontMetrics().horizontalAdvance(mgr->statusText()));
+    QVERIFY2(label->text().endsWith(QChar(0x2026)), qPrintable(label->text()));
+    QVERIFY(mgr->statusText().startsWith(label->text().chopped(1)));
+    QCOMPARE(label->toolTip(), mgr->statusText());
+    mgr->resize(1900, 700);
+    QTRY_COMPARE(label->text(), mgr->statusText());
 }
 
 void TestPicMgr::gridNamesWhatFailed()

@@ -91,6 +91,8 @@ PicMgr::PicMgr(QWidget* parent, Qt::WindowFlags flags)
     m_statusTimer->setSingleShot(true);
     connect(m_statusTimer, &QTimer::timeout, this, [this] { showStatus(QString()); });
 
+    ui->lbMessage->installEventFilter(this);
+
     m_note = new QLabel(ui->statusBar);
     m_note->setObjectName(QStringLiteral("lbNote"));
     m_note->setTextFormat(Qt::PlainText);
@@ -233,7 +235,8 @@ void PicMgr::getItems(QLinkedList<ItemInfoPtr>& items)
 
 void PicMgr::showStatus(const QString& text)
 {
-    ui->lbMessage->setText(text);
+    m_status = text;
+    fitStatus();
     ui->lbMessage->setToolTip(text);
     if (text.isEmpty())
         m_statusTimer->stop();
@@ -243,7 +246,20 @@ void PicMgr::showStatus(const QString& text)
 
 QString PicMgr::statusText() const
 {
-    return ui->lbMessage->text();
+    return m_status;
+}
+
+void PicMgr::fitStatus()
+{
+    QLabel* label = ui->lbMessage;
+    label->setText(label->fontMetrics().elidedText(m_status, Qt::ElideRight, qMax(0, label->width())));
+}
+
+bool PicMgr::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->lbMessage && event->type() == QEvent::Resize)
+        fitStatus();
+    return LessWidget::eventFilter(watched, event);
 }
 
 QString PicMgr::noteText() const

@@ -74,6 +74,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void firstPaintedEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenu();
@@ -81,6 +82,8 @@ private:
     void fillTextTags();
     void restoreSettings();
     void disconnectForm();
+    // Shows the status message whole, or cut with an ellipsis where the bar is too narrow.
+    void fitStatus();
 
     static QPointer<PicMgr> ms_instance;
     std::unique_ptr<Ui::PicMgr> ui;
@@ -90,6 +93,7 @@ private:
     QAction* m_atTitleBar = nullptr;
     QAction* m_atStatusBar = nullptr;
     QTimer* m_statusTimer = nullptr;
+    QString m_status; // the status message whole
     QLabel* m_note = nullptr;
     bool m_editsWaited = false;
     bool m_damageTold = false;
