@@ -245,6 +245,11 @@ int FileTreeInfo::execute(const TidyCfg& cfg, QSet<FileCopier::FileId>* written,
         return -1;
     }
     if (!cfg.KeepSrcFile) {
+        // Another program saved the source after it was copied: the source keeps that save.
+        if (!copier.sourceUnchanged(srcFile())) {
+            message = QStringLiteral("源文件在复制后被修改，未删除");
+            return -1;
+        }
         if (!copier.syncFolder() || !QFile::remove(srcFile())) {
             message = QStringLiteral("删除源文件失败");
             return -1;
