@@ -5,13 +5,11 @@
 #include <QAtomicInteger>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
@@ -70,17 +68,6 @@ void dropConnection(QSqlDatabase& db, const QString& name)
     db = QSqlDatabase();
     if (!name.isEmpty() && QSqlDatabase::contains(name))
         QSqlDatabase::removeDatabase(name);
-}
-
-// Device and inode of a file; false when it cannot be seen.
-bool fileIdentity(const QString& path, quint64& dev, quint64& ino)
-{
-    struct stat st { };
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return false;
-    dev = quint64(st.st_dev);
-    ino = quint64(st.st_ino);
-    return true;
 }
 
 bool isMemoryDb(const QString& file)
@@ -152,8 +139,7 @@ SqliteDb::SqliteDb(const SqliteDb& other)
     , m_noMkpath(other.m_noMkpath)
     , m_setUp(other.m_setUp)
     , m_setUpWait(other.m_setUpWait)
-    , m_fileDev(other.m_fileDev)
-    , m_fileIno(other.m_fileIno)
+    , m_fileStamp(other.m_fileStamp)
     , m_wait(other.m_wait)
 {
 }
@@ -171,8 +157,7 @@ SqliteDb& SqliteDb::operator=(const SqliteDb& other)
         m_noMkpath = other.m_noMkpath;
         m_setUp = other.m_setUp;
         m_setUpWait = other.m_setUpWait;
-        m_fileDev = other.m_fileDev;
-        m_fileIno = other.m_fileIno;
+        m_fileStamp = other.m_fileStamp;
         m_wait = other.m_wait;
     }
     return *this;
@@ -213,9 +198,7 @@ bool SqliteDb::openDb(const QString& dbFile, const QString& conName, bool noMkpa
     Q_UNUSED(limited)
     installWait();
     setUp(m_setUpWait);
-    m_fileDev = m_fileIno = 0;
-    if (!isMemoryDb(m_dbFile))
-        fileIdentity(m_dbFile, m_fileDev, m_fileIno);
+    m_fileStamp = isMemoryDb(m_dbFile) ? FileStamp() : FileStamp::of(m_dbFile);
     return true;
 }
 
@@ -226,10 +209,7 @@ bool SqliteDb::fileReplaced() const
     // A connection that could not open (a folder not yet writable) is worth opening again.
     if (!m_db.isOpen())
         return true;
-    quint64 dev = 0, ino = 0;
-    if (!fileIdentity(m_dbFile, dev, ino))
-        return true;
-    return m_fileIno == 0 || dev != m_fileDev || ino != m_fileIno;
+    return !FileStamp::of(m_dbFile).sameFile(m_fileStamp);
 }
 
 void SqliteDb::forgetCachedPages()

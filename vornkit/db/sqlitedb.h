@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sys/filestamp.h"
 #include "sys/vornkit_global.h"
 
 #include <QSqlDatabase>
@@ -82,9 +83,8 @@ protected:
     bool m_owner = false;
     bool m_setUp = false;
     int m_setUpWait = -1;
-    // Identity of the opened file (device, inode); 0 when unknown.
-    quint64 m_fileDev = 0;
-    quint64 m_fileIno = 0;
+    // The opened file; invalid when unknown.
+    FileStamp m_fileStamp;
 
 private:
     struct Wait;

@@ -1,5 +1,7 @@
 #include "meta/noatimeio.h"
 
+#include "sys/platform.h"
+
 #include <exiv2/error.hpp>
 
 #include <errno.h>
@@ -21,10 +23,7 @@ NoAtimeIo::~NoAtimeIo()
 int NoAtimeIo::open()
 {
     close();
-    // O_NOATIME is allowed to the file's owner only; anyone else reads it as usual.
-    m_fd = ::open(m_path.c_str(), O_RDONLY | O_NOATIME | O_CLOEXEC);
-    if (m_fd < 0 && errno == EPERM)
-        m_fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    m_fd = platform::openKeepingAccessTime(QByteArray::fromStdString(m_path));
     m_pos = 0;
     m_eof = false;
     m_error = m_fd < 0 ? 1 : 0;

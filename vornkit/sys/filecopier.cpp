@@ -131,6 +131,7 @@ bool FileCopier::openSource(const QString& path)
         return false;
     }
     m_srcId = FileId(quint64(st.st_dev), quint64(st.st_ino));
+    m_srcStamp = FileStamp::fromStat(st);
     m_size = st.st_size;
     m_mode = st.st_mode & 0777;
     m_srcModifiedNs = nanoseconds(st.st_mtim);
@@ -138,6 +139,11 @@ bool FileCopier::openSource(const QString& path)
     m_uid = st.st_uid;
     m_gid = st.st_gid;
     return true;
+}
+
+bool FileCopier::sourceUnchanged(const QString& path) const
+{
+    return FileStamp::of(path).sameContent(m_srcStamp);
 }
 
 bool FileCopier::openTemp(const QString& dir)
@@ -470,11 +476,10 @@ FileCopier::Publish FileCopier::moveFile(const QString& source, const QString& t
     if (published != Published)
         return published;
     const FileId copy = copier.copyId();
-    FileId now;
-    // The source must still be the file copied: anything else put there meanwhile stays.
+    // The source must still be the file copied, as it was copied: another program's save meanwhile stays.
     if (!copier.syncFolder()) {
         setWhy(why, errnoText(QStringLiteral("sync")));
-    } else if (!fileId(source, now) || now != copier.sourceId()) {
+    } else if (!copier.sourceUnchanged(source)) {
         setWhy(why, QStringLiteral("move: the source changed while it was copied"));
     } else if (::unlink(from.constData()) != 0) {
         setWhy(why, errnoText(QStringLiteral("unlink")));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sys/filestamp.h"
 #include "sys/vornkit_global.h"
 
 #include <QFile>
@@ -46,6 +47,9 @@ public:
     // Opens the source: a regular file only, without blocking on a FIFO behind the name.
     bool openSource(const QString& path);
     FileId sourceId() const { return m_srcId; }
+    // What is at path is still the source as it was opened: the same file with the same size and modified time.
+    // A save by another program since then (in place or under the name) makes it false.
+    bool sourceUnchanged(const QString& path) const;
     qint64 sourceSize() const { return m_size; }
 
     // Copies the open source into a new temporary file in dir; false on failure or when cancel gets set.
@@ -76,6 +80,7 @@ private:
 
     QFile m_src;
     FileId m_srcId;
+    FileStamp m_srcStamp;
     qint64 m_size = -1;
     qint64 m_srcModifiedNs = 0;
     qint64 m_srcAccessedNs = 0;

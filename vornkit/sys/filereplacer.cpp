@@ -348,10 +348,7 @@ FileReplacer::Result FileReplacer::read(
     // Not even opened unless it is a regular file: opening a device can act on it.
     if (path.isEmpty() || ::stat(path.constData(), &named) != 0 || !S_ISREG(named.st_mode))
         return fail(Missing, QStringLiteral("not a regular file"));
-    // O_NOATIME: reading leaves the access time as it was (allowed to the owner only).
-    int fd = ::open(path.constData(), O_RDONLY | O_NOATIME | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && errno == EPERM)
-        fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = platform::openKeepingAccessTime(path, O_NONBLOCK);
     if (fd < 0)
         return fail(CannotRead, errnoText("open"));
     for (int attempt = 0; attempt < 3; ++attempt) {

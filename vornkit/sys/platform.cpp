@@ -154,6 +154,14 @@ bool isRegularFile(const QString& path)
     return !name.isEmpty() && stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+int openKeepingAccessTime(const QByteArray& path, int flags)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOATIME | O_CLOEXEC | flags);
+    if (fd >= 0 || errno != EPERM)
+        return fd;
+    return ::open(path.constData(), O_RDONLY | O_CLOEXEC | flags);
+}
+
 bool openRegularFile(QFile& file, const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);

@@ -50,6 +50,9 @@ VORNKIT_EXPORT bool setReadOnly(const QString& path, bool readOnly);
 
 // True when the path (links followed) is a regular file: FIFOs, devices, sockets and folders are not.
 VORNKIT_EXPORT bool isRegularFile(const QString& path);
+// Opens path for reading (flags added) without moving its access time: O_NOATIME, which only the file's owner may
+// use; anyone else's file opens as usual. The descriptor, or -1 with errno kept.
+VORNKIT_EXPORT int openKeepingAccessTime(const QByteArray& path, int flags = 0);
 // Opens a regular file for reading, never blocking: a FIFO or device behind the name (or a link) is refused
 // without waiting for a writer. False leaves the file closed.
 VORNKIT_EXPORT bool openRegularFile(QFile& file, const QString& path);
