@@ -53,14 +53,20 @@ void closeManager()
     QVERIFY(QTest::qWaitFor([] { return !PicMgr::current(); }, 5000));
 }
 
-ItemInfoPtr infoOf(MediaListView* grid, const QString& path)
+QModelIndex cellOf(MediaListView* grid, const QString& path)
 {
     MediaModel* model = grid->mediaModel();
     for (int row = 0; row < model->rowCount(); ++row) {
         if (model->filePath(model->index(row, 0)) == path)
-            return model->itemFromIndex(model->index(row, 0))->getInfo();
+            return model->index(row, 0);
     }
-    return ItemInfoPtr();
+    return QModelIndex();
+}
+
+ItemInfoPtr infoOf(MediaListView* grid, const QString& path)
+{
+    const QModelIndex cell = cellOf(grid, path);
+    return cell.isValid() ? grid->mediaModel()->itemFromIndex(cell)->getInfo() : ItemInfoPtr();
 }
 
 // The manager shown on the folder with one photo current and selected.
@@ -106,6 +112,7 @@ private slots:
     void cleanup();
     void editsReachHiddenSelectedPhotos();
     void editOfAGonePhotoIsRefused();
+    void editOfAFileThatIsNoPictureIsRefused();
     void lockedDatabaseKeepsEditsUntilStored();
     void damagedDatabaseStillTagsThePhotos();
     void pagesDamagedInPlaceAreNotCalledStored();
@@ -182,6 +189,47 @@ void TestTagEdits::editOfAGonePhotoIsRefused()
     QCOMPARE(panel->starWidget()->value(), before.getStar());
     QVERIFY(settled({ infoOf(mgr->form()->listView(), gone) }));
     QCOMPARE(storedRow(gone).getStar(), before.getStar());
+}
+
+void TestTagEdits::editOfAFileThatIsNoPictureIsRefused()
+{
+    // Neither the database nor the file could keep a tag for these: the user is told so at once, not later that
+    // the database keeps it.
+    AppCfg::instance()->tag.tagSaveToFile = 1;
+    const QString text = m_dir->file("文本 a.jpg");
+    const QString empty = m_dir->file("空 b.jpg");
+    QVERIFY(writeBytes(text, "not a picture"));
+    QVERIFY(writeBytes(empty, QByteArray()));
+    const QString photo = makeImage(m_dir->path(), "照片 c.jpg", 80, 60);
+    // They never get a thumbnail: the grid is listed here rather than waited for whole.
+    PicMgr* mgr = shownManager();
+    QVERIFY(mgr);
+    MediaListView* grid = mgr->form()->listView();
+    grid->listFolder(m_dir->path(), photo);
+    QVERIFY(QTest::qWaitFor([grid] { return grid->mediaModel()->rowCount() == 3; }, 10000));
+    const ItemInfoPtr textInfo = infoOf(grid, text);
+    const ItemInfoPtr emptyInfo = infoOf(grid, empty);
+    QVERIFY(textInfo && emptyInfo);
+    QVERIFY(QTest::qWaitFor([&] { return textInfo->tagReady == 1 && emptyInfo->tagReady == 1; }, 10000));
+    grid->selectionModel()->setCurrentIndex(cellOf(grid, text), QItemSelectionModel::ClearAndSelect);
+
+    TagInfoView* panel = mgr->form()->tagInfo();
+    panel->starWidget()->setValue(4);
+    QCOMPARE(mgr->statusText(), QStringLiteral("“文本 a.jpg”无法作为图片读取，不能加标签，未作修改。"));
+    QCOMPARE(panel->starWidget()->value(), 0);
+    grid->selectionModel()->select(cellOf(grid, empty), QItemSelectionModel::Select);
+    emit panel->saveRgbs({ kBlue });
+    QCOMPARE(mgr->statusText(), QStringLiteral("2 个文件无法作为图片读取，不能加标签，未作修改。"));
+
+    QVERIFY(settled({ textInfo, emptyInfo }));
+    QTest::qWait(200);
+    QCOMPARE(mgr->statusText(), QStringLiteral("2 个文件无法作为图片读取，不能加标签，未作修改。"));
+    for (const ItemInfoPtr& info : { textInfo, emptyInfo }) {
+        QCOMPARE(info->starText(), QStringLiteral("0"));
+        QCOMPARE(info->rgb(0), QRgb(0));
+    }
+    QCOMPARE(readBytes(text), QByteArray("not a picture"));
+    QCOMPARE(QFileInfo(empty).size(), qint64(0));
 }
 
 void TestTagEdits::lockedDatabaseKeepsEditsUntilStored()

@@ -895,7 +895,7 @@ ItemStoreQueue::Result ItemInfo::writeTagColumn(TagColumn column)
     FileTagTb table(db.get());
     const auto insertRow = [&]() -> StoreResult {
         // A photo that is gone gets no row; nor one whose facts were never read.
-        if (!QFileInfo::exists(file) || record.getFile().isEmpty() || record.getModifyTime().isEmpty())
+        if (!QFileInfo::exists(file) || !holdsFacts(record))
             return { Outcome::Dropped, SqliteDb::Fault::None };
         if (!table.addFileTag(record))
             return retry(table.lastFault());
@@ -955,6 +955,24 @@ bool ItemInfo::fileExists() const
     return !path.isEmpty() && QFileInfo::exists(path);
 }
 
+// A row needs the file's facts; a file that could not be read as a picture never has them.
+bool ItemInfo::holdsFacts(const FileTagInfo& record)
+{
+    return !record.getFile().isEmpty() && !record.getModifyTime().isEmpty();
+}
+
+bool ItemInfo::takesEdits() const
+{
+    // Under m_mutex.
+    return tagReady == 1 && holdsFacts(tagInfo);
+}
+
+bool ItemInfo::isUnreadable() const
+{
+    QMutexLocker lock(&m_mutex);
+    return tagReady == 1 && !holdsFacts(tagInfo);
+}
+
 bool ItemInfo::setStar(int star)
 {
     if (star < 1)
@@ -963,7 +981,7 @@ bool ItemInfo::setStar(int star)
         return false;
     {
         QMutexLocker lock(&m_mutex);
-        if (tagReady != 1)
+        if (!takesEdits())
             return false;
         m_setKinds |= SetStar;
         if (tagInfo.getStar() == star)
@@ -980,7 +998,7 @@ bool ItemInfo::setRgbs(const QList<QRgb>& rgbs)
         return false;
     {
         QMutexLocker lock(&m_mutex);
-        if (tagReady != 1)
+        if (!takesEdits())
             return false;
         m_setKinds |= SetColours;
         tagInfo.setRgb(rgbs);
@@ -994,7 +1012,7 @@ bool ItemInfo::updateRgb(int index, QRgb rgb)
         return false;
     {
         QMutexLocker lock(&m_mutex);
-        if (tagReady != 1)
+        if (!takesEdits())
             return false;
         tagInfo.updateRgb(rgb, index);
     }
@@ -1007,7 +1025,7 @@ bool ItemInfo::deleteRgb(int index)
         return false;
     {
         QMutexLocker lock(&m_mutex);
-        if (tagReady != 1 || tagInfo.deleteRgb(index) < 0)
+        if (!takesEdits() || tagInfo.deleteRgb(index) < 0)
             return false;
     }
     return queueTagWrite(TagColumn::Colours);
@@ -1019,7 +1037,7 @@ bool ItemInfo::setTextTags(const QStringList& tags)
         return false;
     {
         QMutexLocker lock(&m_mutex);
-        if (tagReady != 1)
+        if (!takesEdits())
             return false;
         m_setKinds |= SetTexts;
         tagInfo.setTextTag(tags);
@@ -1034,7 +1052,7 @@ bool ItemInfo::addTextTag(const QString& tag)
         return false;
     {
         QMutexLocker lock(&m_mutex);
-        if (tagReady != 1 || tagInfo.addTextTag(tag) < 0)
+        if (!takesEdits() || tagInfo.addTextTag(tag) < 0)
             return false;
         m_tagText = tagInfo.getTextTags();
     }

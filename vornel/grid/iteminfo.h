@@ -86,9 +86,10 @@ public:
     // Whether a load, metadata or store job, a tag-row write or a write into the file is queued or running.
     bool isBusy() const;
 
-    // Tag edits (GUI thread). Nothing changes until the tags are loaded, nor for a photo that no longer exists (then
-    // false). Each changes the item at once and queues its tag-row write on the store pool (ItemStoreQueue), which
-    // reports through tagStored once it is stored (or can never be); true when the edit was taken.
+    // Tag edits (GUI thread). Nothing changes until the tags are loaded, nor for a photo that no longer exists or could
+    // not be read as a picture (then false). Each changes the item at once and queues its tag-row write on the store
+    // pool (ItemStoreQueue), which reports through tagStored once it is stored (or can never be); true when the edit
+    // was taken.
     bool setStar(int star);
     bool setRgbs(const QList<QRgb>& rgbs);
     bool updateRgb(int index, QRgb rgb);
@@ -104,6 +105,9 @@ public:
     int saveTagsToFile(bool* unchanged = nullptr, QString* why = nullptr);
     // Whether the photo is still there (edits to a photo that is gone are refused).
     bool fileExists() const;
+    // The tags are loaded, but the file could not be read as a picture: it gets no tag row and takes no tags into
+    // the file, so its edits are refused.
+    bool isUnreadable() const;
     // Tag-row writes of this item queued and not yet stored.
     int storesPending() const { return m_storesPending; }
     // 0 renamed; -1 refused (blank, ".", "..", holds "/", target exists) or failed; -2 not loaded yet or busy.
@@ -175,6 +179,9 @@ private:
     bool queueStore(const QString& what, ItemStoreQueue::Write write);
     bool queueTagWrite(TagColumn column);
     ItemStoreQueue::Result writeTagColumn(TagColumn column);
+    static bool holdsFacts(const FileTagInfo& record);
+    // Under m_mutex: the tags are loaded and an edit can be stored.
+    bool takesEdits() const;
     TagMerge::Values userTags() const;
     // Under m_mutex: the tags are known; from here on the item's tags count as edited where they differ.
     void tagsKnown();

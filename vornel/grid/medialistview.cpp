@@ -366,6 +366,12 @@ QStringList MediaListView::selectedPaths() const
     return paths;
 }
 
+QString MediaListView::unreadableText(const QStringList& names)
+{
+    return names.size() == 1 ? QStringLiteral("“%1”无法作为图片读取，不能加标签，未作修改。").arg(names.first())
+                             : QStringLiteral("%1 个文件无法作为图片读取，不能加标签，未作修改。").arg(names.size());
+}
+
 ItemInfoPtr MediaListView::editableItem(const QModelIndex& index)
 {
     if (!index.isValid() || isRowHidden(index.row()))
@@ -379,6 +385,10 @@ ItemInfoPtr MediaListView::editableItem(const QModelIndex& index)
     }
     if (!item->getInfo()->fileExists()) {
         showStatus(QStringLiteral("“%1”已不存在，未作修改。").arg(item->getInfo()->fileName()));
+        return ItemInfoPtr();
+    }
+    if (item->getInfo()->isUnreadable()) {
+        showStatus(unreadableText({ item->getInfo()->fileName() }));
         return ItemInfoPtr();
     }
     return item->getInfo();
@@ -967,6 +977,7 @@ template <class Edit> void MediaListView::fanOut(Edit edit)
     QList<ItemInfoPtr> edited;
     int loading = 0;
     QStringList gone;
+    QStringList unreadable;
     // Every selected photo, also those the filter hides: the edit is for what the user selected.
     const QModelIndexList selected = selectionModel()->selectedIndexes();
     for (const QModelIndex& index : selected) {
@@ -984,6 +995,11 @@ template <class Edit> void MediaListView::fanOut(Edit edit)
             gone << info->fileName();
             continue;
         }
+        // Nor one that cannot be read as a picture: neither the database nor the file could keep the edit.
+        if (info->isUnreadable()) {
+            unreadable << info->fileName();
+            continue;
+        }
         edit(*info);
         edited.append(info);
         emit info->tagLoaded();
@@ -996,6 +1012,8 @@ template <class Edit> void MediaListView::fanOut(Edit edit)
     if (!gone.isEmpty())
         showStatus(gone.size() == 1 ? QStringLiteral("“%1”已不存在，未作修改。").arg(gone.first())
                                     : QStringLiteral("%1 张照片已不存在，未作修改。").arg(gone.size()));
+    else if (!unreadable.isEmpty())
+        showStatus(unreadableText(unreadable));
     else if (loading > 0)
         showStatus(QStringLiteral("%1 张照片的标签仍在读取，未作修改。").arg(loading));
 }

@@ -137,6 +137,8 @@ private:
     // The pressed cell's item when a cell edit may change it: a visible row whose tags are loaded (else the status
     // bar says why nothing changed).
     ItemInfoPtr editableItem(const QModelIndex& index);
+    // Why the named files that cannot be read as pictures took no edit.
+    static QString unreadableText(const QStringList& names);
     // Applies an edit to every selected item whose tags are loaded, shown or hidden by the filter, then queues the
     // writes into the files; the others are left alone, the status bar says so, and the tag panel shows the current
     // item's own tags again when the edit did not reach it.
