@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
+#include <QThreadPool>
 
 namespace {
 
@@ -137,6 +138,12 @@ void shutDown()
     SqliteDb::limitWaits(kCloseDbWaitMs);
     // Writes into the photos first: each ends by refreshing its row.
     TagFileWriter::finish(kCloseFileWaitMs);
+    // The new rows still queued are made again next time; the one being written ends first, so that no edit is
+    // left to a job that would end after the writes below.
+    if (itemStorePool) {
+        itemStorePool->clear();
+        itemStorePool->waitForDone(-1);
+    }
     QStringList unstored;
     ItemStoreQueue::finish(int(qMax<qint64>(0, kCloseDbWaitMs + 1000 - closing.elapsed())), &unstored);
     if (!unstored.isEmpty())

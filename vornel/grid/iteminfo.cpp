@@ -8,11 +8,11 @@
 #include "db/thumbdb.h"
 #include "grid/fullimagecache.h"
 #include "grid/itemstorequeue.h"
+#include "grid/rowmove.h"
 #include "grid/thumbcache.h"
 #include "meta/colorstat.h"
 #include "meta/exivtags.h"
 #include "meta/imagevariant.h"
-#include "records/bookmarktb.h"
 #include "records/filetagtb.h"
 #include "records/imagecachetb.h"
 #include "records/tagutil.h"
@@ -441,6 +441,23 @@ void ItemInfo::keepThumb(const QByteArray& bytes)
     ThumbCache::instance().forget(this);
 }
 
+namespace {
+
+using Outcome = ItemStoreQueue::Outcome;
+using StoreResult = ItemStoreQueue::Result;
+
+StoreResult stored()
+{
+    return { Outcome::Stored, SqliteDb::Fault::None };
+}
+
+StoreResult retry(SqliteDb::Fault fault)
+{
+    return { Outcome::Retry, fault == SqliteDb::Fault::None ? SqliteDb::Fault::Other : fault };
+}
+
+} // namespace
+
 // ---- jobs
 
 int ItemInfo::loadJob(const LoadParams& params)
@@ -674,7 +691,9 @@ int ItemInfo::metaJob(const FileTags& tags, const QImage& hintImage)
         m_starText = QString::number(tagInfo.getStar());
         m_tagText = tagInfo.getTextTags();
         m_fileTagsUnknown = !tags.read;
+        m_fileHeldTags = loaded;
         tagsKnown();
+        m_fileBaseInFile = loaded;
         // An edit from now on is carried by the row still to be stored.
         if (tagFromDb != 1 && thumbReady == 1 && abort != 1 && !tagInfo.getFile().isEmpty() && !m_rowUnknown)
             m_tagInsertPending = true;
@@ -694,46 +713,21 @@ int ItemInfo::storeJob()
         {
             QMutexLocker lock(&m_mutex);
             // Not pending: an edit has already written the row.
-            take = m_tagInsertPending;
+            take = m_tagInsertPending && holdsFacts(tagInfo);
             m_tagInsertTaken = take;
+            if (!take)
+                m_tagInsertPending = false;
             record = tagInfo;
-            m_tagDirty = false;
         }
-        bool stored = false;
-        // Without the file's facts (the file could not be read) there is no row to store.
-        if (!take || record.getFile().isEmpty()) {
-            QMutexLocker lock(&m_mutex);
-            m_tagInsertPending = false;
-            m_tagInsertTaken = false;
-        } else {
+        if (take) {
             PooledDb<TagDb> db(tagDbPool);
-            stored = db && FileTagTb(db.get()).addFileTag(record);
-            bool editWaits = false;
-            // Edits made while the row was on its way are written after it.
-            for (;;) {
-                QMutexLocker lock(&m_mutex);
-                if (stored)
-                    tagInfo.setRowId(record.getRowId());
-                if (!stored) {
-                    // The row stays to be stored: by the next edit, or now when one came meanwhile.
-                    m_tagInsertTaken = false;
-                    editWaits = m_tagDirty;
-                    m_tagDirty = false;
-                    break;
-                }
-                if (!m_tagDirty) {
-                    m_tagInsertPending = false;
-                    m_tagInsertTaken = false;
-                    break;
-                }
-                m_tagDirty = false;
-                record = tagInfo;
-                lock.unlock();
-                if (!FileTagTb(db.get()).updateTags(record.getRowId(), record))
-                    editWaits = true;
-            }
-            if (editWaits)
-                queueTagWrite(TagColumn::Row);
+            FileTagTb table(db.get());
+            const bool stored = db && insertRow(table, record).outcome == Outcome::Stored;
+            QMutexLocker lock(&m_mutex);
+            // A row not stored is stored whole by the next edit of the item.
+            if (stored)
+                m_tagInsertPending = false;
+            m_tagInsertTaken = false;
         }
     }
     if (cacheFromDb != 1) {
@@ -792,19 +786,6 @@ void ItemInfo::clearFullImage()
 
 namespace {
 
-using Outcome = ItemStoreQueue::Outcome;
-using StoreResult = ItemStoreQueue::Result;
-
-StoreResult stored()
-{
-    return { Outcome::Stored, SqliteDb::Fault::None };
-}
-
-StoreResult retry(SqliteDb::Fault fault)
-{
-    return { Outcome::Retry, fault == SqliteDb::Fault::None ? SqliteDb::Fault::Other : fault };
-}
-
 QString colourList(const QList<uint>& rgb)
 {
     QStringList names;
@@ -836,17 +817,34 @@ QString ItemInfo::describe(TagColumn column) const
     return m_filePath;
 }
 
-bool ItemInfo::queueStore(const QString& what, ItemStoreQueue::Write write)
+bool ItemInfo::queueStore(const QString& what, ItemStoreQueue::Write write, bool carriesTags)
 {
     const ItemInfoPtr self = sharedFromThis();
     if (!self) // not shared: nobody could keep it alive for a later write
         return write().outcome == Outcome::Stored;
     ++m_storesPending;
-    ItemStoreQueue::post(what, std::move(write), [self](bool ok) {
-        --self->m_storesPending;
-        emit self->tagStored(ok);
-    });
+    ItemStoreQueue::InFile inFile;
+    if (carriesTags) {
+        inFile = [weak = self.toWeakRef()] {
+            const ItemInfoPtr item = weak.toStrongRef();
+            return item && item->tagsInFile();
+        };
+    }
+    ItemStoreQueue::post(
+        what, std::move(write),
+        [self](bool ok) {
+            --self->m_storesPending;
+            emit self->tagStored(ok);
+        },
+        std::move(inFile));
     return true;
+}
+
+bool ItemInfo::tagsInFile() const
+{
+    QMutexLocker lock(&m_mutex);
+    // What the item shows was written into the photo (or read from it), and nothing was set since.
+    return !m_fileTagsUnknown && m_setKinds == 0 && userTags() == m_fileBase && m_fileBaseInFile;
 }
 
 bool ItemInfo::queueTagWrite(TagColumn column)
@@ -856,7 +854,8 @@ bool ItemInfo::queueTagWrite(TagColumn column)
         QMutexLocker lock(&m_mutex);
         what = describe(column);
     }
-    return queueStore(what, [this, column] { return writeTagColumn(column); });
+    return queueStore(
+        what, [this, column] { return writeTagColumn(column); }, true);
 }
 
 // Writes one column of the current record (taken now, so a write, or its retry, never puts back an older value
@@ -867,12 +866,15 @@ ItemStoreQueue::Result ItemInfo::writeTagColumn(TagColumn column)
     QString file;
     FileTagInfo record;
     bool insert = false;
-    {
+    for (;;) {
         QMutexLocker lock(&m_mutex);
         if (m_tagInsertPending && m_tagInsertTaken) {
-            // The store job is writing the new row: it writes the edit after it, or queues it again.
-            m_tagDirty = true;
-            return stored();
+            // The store job is writing the new row (only when the writes run off the store thread, at close): how
+            // it ends decides what is written here, so the edit is never left to a job that may not finish.
+            QFuture<int> job = m_storeFuture;
+            lock.unlock();
+            job.waitForFinished();
+            continue;
         }
         // The store job has not started (and is dropped at exit): the new row, edit included, is written here.
         insert = m_tagInsertPending;
@@ -880,6 +882,7 @@ ItemStoreQueue::Result ItemInfo::writeTagColumn(TagColumn column)
         record = tagInfo;
         rowId = tagInfo.getRowId();
         file = m_filePath;
+        break;
     }
     const auto keepInsert = [&] {
         QMutexLocker lock(&m_mutex);
@@ -893,19 +896,14 @@ ItemStoreQueue::Result ItemInfo::writeTagColumn(TagColumn column)
     // An edit is called stored only when the file took it, never a copy this connection kept.
     db->forgetCachedPages();
     FileTagTb table(db.get());
-    const auto insertRow = [&]() -> StoreResult {
+    const auto addRow = [&]() -> StoreResult {
         // A photo that is gone gets no row; nor one whose facts were never read.
         if (!QFileInfo::exists(file) || !holdsFacts(record))
             return { Outcome::Dropped, SqliteDb::Fault::None };
-        if (!table.addFileTag(record))
-            return retry(table.lastFault());
-        QMutexLocker lock(&m_mutex);
-        tagInfo.setRowId(record.getRowId());
-        m_rowUnknown = false;
-        return stored();
+        return insertRow(table, record);
     };
     if (insert) {
-        const StoreResult r = insertRow();
+        const StoreResult r = addRow();
         if (r.outcome == Outcome::Retry)
             keepInsert();
         return r;
@@ -936,7 +934,7 @@ ItemStoreQueue::Result ItemInfo::writeTagColumn(TagColumn column)
     if (!table.readFileTag(file, row)) {
         if (table.readFailed())
             return retry(table.lastFault());
-        return insertRow();
+        return addRow();
     }
     {
         QMutexLocker lock(&m_mutex);
@@ -1089,27 +1087,80 @@ bool ItemInfo::resolveRow(const QString& file)
         return false;
     if (failed)
         ItemStoreQueue::reportFault(fault);
+    if (!found) {
+        QMutexLocker lock(&m_mutex);
+        m_rowUnknown = false;
+        return true;
+    }
+    takeRow(row, true);
+    return true;
+}
+
+bool ItemInfo::takeRow(const FileTagInfo& row, bool tagsCurrent)
+{
+    bool changed = false;
     {
         QMutexLocker lock(&m_mutex);
         m_rowUnknown = false;
-        if (!found)
-            return true;
-        // The row's tags stand where the item shows the file's unedited; the file then follows them.
         tagInfo.setRowId(row.getRowId());
-        if (tagInfo.getStar() == m_fileBase.star) {
+        if (!tagsCurrent)
+            return false;
+        // The row's tags stand where the item shows the file's unedited; the file then follows them.
+        if (tagInfo.getStar() == m_fileBase.star && row.getStar() != tagInfo.getStar()) {
             tagInfo.setStar(row.getStar());
             m_starText = QString::number(row.getStar());
+            changed = true;
         }
-        if (tagInfo.getRgb() == m_fileBase.rgb)
+        if (tagInfo.getRgb() == m_fileBase.rgb && row.getRgb() != tagInfo.getRgb()) {
             tagInfo.setRgb(row.getRgb());
-        if (tagInfo.getTextTag() == m_fileBase.text) {
+            changed = true;
+        }
+        if (tagInfo.getTextTag() == m_fileBase.text && row.getTextTag() != tagInfo.getTextTag()) {
             tagInfo.setTextTag(row.getTextTag());
             m_tagText = tagInfo.getTextTags();
+            changed = true;
         }
     }
-    emit tagLoaded();
-    emit tagsReplaced();
-    return true;
+    if (changed) {
+        emit tagLoaded();
+        emit tagsReplaced();
+    }
+    return changed;
+}
+
+// The new row; or, when the file has one already (written meanwhile by another program, a second window of this
+// one), that row merged as one found at load would be: its tags stand where the item shows the photo's unedited,
+// the item's edits go into it.
+ItemStoreQueue::Result ItemInfo::insertRow(FileTagTb& table, FileTagInfo& record)
+{
+    bool added = false;
+    if (!table.addNewFileTag(record, added))
+        return retry(table.lastFault());
+    if (added) {
+        QMutexLocker lock(&m_mutex);
+        tagInfo.setRowId(record.getRowId());
+        m_rowUnknown = false;
+        return stored();
+    }
+    FileTagInfo row;
+    if (!table.readFileTag(record.getFile(), row))
+        return retry(table.lastFault());
+    // A row behind the file (the file changed since it was written) lends its tags only when the file holds none
+    // of ours, as at load.
+    const bool current = row.matchesFile(QFileInfo(record.getFile()));
+    bool fileHeldTags = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        fileHeldTags = m_fileHeldTags;
+    }
+    takeRow(row, current || !fileHeldTags);
+    {
+        QMutexLocker lock(&m_mutex);
+        record = tagInfo;
+    }
+    if (!table.updateTags(row.getRowId(), record) || (!current && !table.modFileFacts(row.getRowId(), record)))
+        return retry(table.lastFault());
+    return stored();
 }
 
 int ItemInfo::saveTagsToFile(bool* unchanged, QString* why)
@@ -1223,6 +1274,7 @@ void ItemInfo::keepFileTags(const QString& file, const TagMerge::Values& mine, c
             changed = true;
         }
         m_fileBase = base;
+        m_fileBaseInFile = true;
     }
     if (changed) {
         emit tagLoaded();
@@ -1280,17 +1332,7 @@ int ItemInfo::rename(const QString& newName)
         cacheInfo.setPath(m_folder);
     }
     // The rows follow the file after the edits queued before; the GUI thread never waits for the database.
-    queueStore(QStringLiteral("%1: renamed to %2").arg(oldPath, newPath), [oldPath, newPath, folder] {
-        // Each table on its own: one failing never keeps the others from following the file.
-        bool tags = false, marks = false;
-        {
-            PooledDb<TagDb> db(tagDbPool);
-            tags = db && FileTagTb(db.get()).updateFile(oldPath, newPath, folder);
-            marks = db && BookMarkTb(db.get()).updateFile(oldPath, newPath);
-        }
-        PooledDb<ThumbDb> db(thumbDbPool);
-        const bool cache = db && ImageCacheTb(db.get()).updateFile(oldPath, newPath, folder);
-        return tags && marks && cache ? stored() : retry(SqliteDb::Fault::Other);
-    });
+    queueStore(RowMove::describe(oldPath, newPath),
+        [oldPath, newPath] { return RowMove::run(RowMove::Kind::File, oldPath, newPath); });
     return 0;
 }

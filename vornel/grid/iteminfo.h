@@ -25,6 +25,7 @@
 #include <functional>
 #include <memory>
 
+class FileTagTb;
 class FullImageCache;
 class ItemInfo;
 class QThreadPool;
@@ -176,7 +177,9 @@ private:
     enum class TagColumn { Star, Colours, Texts, Facts, Row };
     void refreshFileFacts(const QString& file);
     QString describe(TagColumn column) const;
-    bool queueStore(const QString& what, ItemStoreQueue::Write write);
+    // carriesTags: the write stores tags the photo may hold too (ItemStoreQueue::InFile).
+    bool queueStore(const QString& what, ItemStoreQueue::Write write, bool carriesTags = false);
+    bool tagsInFile() const;
     bool queueTagWrite(TagColumn column);
     ItemStoreQueue::Result writeTagColumn(TagColumn column);
     static bool holdsFacts(const FileTagInfo& record);
@@ -188,6 +191,10 @@ private:
     // The row cannot be read for a database held by another program: read it again, and take its tags where the
     // item has not been edited. True once it was read.
     bool resolveRow(const QString& file);
+    // Takes the row's rowid and, when tagsCurrent, its tags where the item has not been edited (then signals);
+    // true when a tag changed.
+    bool takeRow(const FileTagInfo& row, bool tagsCurrent);
+    ItemStoreQueue::Result insertRow(FileTagTb& table, FileTagInfo& record);
     void keepFileTags(const QString& file, const TagMerge::Values& mine, const TagMerge::Values& merged);
     bool jobsRunning() const;
 
@@ -208,10 +215,11 @@ private:
     QFuture<int> m_metaFuture;
     QFuture<int> m_storeFuture;
     QFuture<int> m_fullImageFuture;
-    // The new tag row is queued for the store job; an edit meanwhile marks it dirty so the job writes it again.
+    // The new tag row is still to be stored: by the store job, or whole by the next edit.
     bool m_tagInsertPending = false;
-    bool m_tagDirty = false;
-    bool m_tagInsertTaken = false; // the store job has taken the pending row
+    bool m_tagInsertTaken = false; // the store job is writing it
+    // The file held tags of ours when the item read it.
+    bool m_fileHeldTags = false;
     // The file could not be read when its tags were loaded (so none came from it or from a row).
     bool m_fileTagsUnknown = false;
     // A row that no longer matches the file (new size or modified time): its user tags carry over when the file
@@ -225,6 +233,8 @@ private:
     // The tags as last known to be in the file (or in the row when loaded from it): what the item's edits are
     // measured against when the file is written.
     TagMerge::Values m_fileBase;
+    // The photo holds m_fileBase (read from it or written into it), rather than the row alone.
+    bool m_fileBaseInFile = false;
     // Kinds the user set since the file was last written (SetStar...), even to the value the item already showed:
     // the file takes them though it holds another value (a write that failed before, a row ahead of the file).
     enum SetKind { SetStar = 1, SetColours = 2, SetTexts = 4 };

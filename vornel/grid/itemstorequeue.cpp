@@ -12,6 +12,7 @@
 #include <QWaitCondition>
 
 #include <deque>
+#include <vector>
 
 namespace {
 
@@ -19,6 +20,7 @@ struct Entry {
     QString what;
     ItemStoreQueue::Write write;
     ItemStoreQueue::Done done;
+    ItemStoreQueue::InFile inFile;
 };
 
 struct Queue {
@@ -32,6 +34,8 @@ struct Queue {
     bool refused = false; // the first entry was refused and has not gone through since
     SqliteDb::Fault fault = SqliteDb::Fault::None;
     int retryMs = 2000;
+    int dropped = 0;
+    std::vector<ItemStoreQueue::InFile> runningInFile; // of the entries being written
 };
 
 Queue& queue()
@@ -133,12 +137,16 @@ public:
                 e = std::move(q.entries.front());
                 q.entries.pop_front();
                 ++q.running;
+                q.runningInFile.push_back(e.inFile);
             }
             const Result r = runEntry(e);
             bool changed = false;
             {
                 QMutexLocker lock(&q.mutex);
                 --q.running;
+                q.runningInFile.clear();
+                if (r.outcome == Outcome::Dropped)
+                    ++q.dropped;
                 if (r.outcome == Outcome::Retry) {
                     // Named once when the queue starts waiting, not at every try.
                     if (!q.refused || q.fault != r.fault)
@@ -207,9 +215,9 @@ void ItemStoreQueue::retryLater()
         Qt::QueuedConnection);
 }
 
-void ItemStoreQueue::post(const QString& what, Write write, Done done)
+void ItemStoreQueue::post(const QString& what, Write write, Done done, InFile inFile)
 {
-    Entry e { what, std::move(write), std::move(done) };
+    Entry e { what, std::move(write), std::move(done), std::move(inFile) };
     if (!itemStorePool) {
         const Result r = runEntry(e);
         finishEntry(e, r.outcome == Outcome::Stored);
@@ -245,6 +253,8 @@ int ItemStoreQueue::finish(int ms, QStringList* left)
             finishEntry(e, r.outcome == Outcome::Stored);
         lock.relock();
         --q.running;
+        if (r.outcome == Outcome::Dropped)
+            ++q.dropped;
         if (r.outcome == Outcome::Retry) {
             putBack(q, std::move(e), r.fault);
             q.changed.wait(&q.mutex, qMin<qint64>(kCloseRetryMs, qMax<qint64>(1, deadline.remainingTime())));
@@ -281,6 +291,32 @@ int ItemStoreQueue::waiting()
     Queue& q = queue();
     QMutexLocker lock(&q.mutex);
     return q.refused ? int(q.entries.size()) + q.running : 0;
+}
+
+int ItemStoreQueue::waitingInFile()
+{
+    std::vector<InFile> probes;
+    {
+        Queue& q = queue();
+        QMutexLocker lock(&q.mutex);
+        if (!q.refused)
+            return 0;
+        probes = q.runningInFile;
+        for (const Entry& e : q.entries)
+            probes.push_back(e.inFile);
+    }
+    // Asked outside the lock: they look at the items.
+    int kept = 0;
+    for (const InFile& inFile : probes)
+        kept += inFile && inFile() ? 1 : 0;
+    return kept;
+}
+
+int ItemStoreQueue::dropped()
+{
+    Queue& q = queue();
+    QMutexLocker lock(&q.mutex);
+    return q.dropped;
 }
 
 SqliteDb::Fault ItemStoreQueue::fault()

@@ -30,12 +30,14 @@ public:
     // Told on the store thread whether the write was stored (false when dropped, also at shut-down); not told
     // while it waits for another try.
     using Done = std::function<void(bool)>;
+    // Whether what the write carries is kept without it: the photo holds the same tags (asked on the GUI thread).
+    using InFile = std::function<bool()>;
 
     // The one queue, for its signal.
     static ItemStoreQueue* instance();
 
     // Queues a write; what names it to the user and in the log. Without a store pool it runs at once.
-    static void post(const QString& what, Write write, Done done = Done());
+    static void post(const QString& what, Write write, Done done = Done(), InFile inFile = InFile());
     // Shut-down: runs or waits for the queued writes for at most ms milliseconds, trying refused ones again; the
     // ones left are logged, dropped and, when left is given, named there. Returns how many were dropped.
     static int finish(int ms, QStringList* left = nullptr);
@@ -43,6 +45,10 @@ public:
     static int pending();
     // Writes the database refused, waiting for another try (0 when the queue flows).
     static int waiting();
+    // Of those, the ones whose tags the photos hold as well.
+    static int waitingInFile();
+    // Writes that could never be stored (the photo went): a count that only grows.
+    static int dropped();
     // Why the database last refused a write or a read; None once a write went through again.
     static SqliteDb::Fault fault();
     // A read or write saw the database fail (the loaders report damage here too).

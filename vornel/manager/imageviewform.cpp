@@ -91,6 +91,7 @@ void ImageViewForm::connectViews()
         wgExivInfo->onLoadFile(ItemInfoPtr());
     });
     connect(tvFileTree, &FileTreeView::selectPathChanged, grid, &MediaListView::onLoadPath);
+    connect(tvFileTree, &FileTreeView::folderMoved, tvBookmarkView, &BookmarkView::slot_atRefresh);
     connect(tvFileTree, &FileTreeView::bookmarkAdded, tvBookmarkView,
         qOverload<QString, int>(&BookmarkView::onAddBookmark));
     connect(wgTagInfo, &TagInfoView::hisTextTagChanged, grid, &MediaListView::onRefreshHisTextTag);

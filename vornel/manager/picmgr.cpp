@@ -99,6 +99,7 @@ PicMgr::PicMgr(QWidget* parent, Qt::WindowFlags flags)
     m_note->setStyleSheet(QStringLiteral("color: #b00000;"));
     m_note->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_note->hide();
+    m_note->installEventFilter(this);
     ui->horizontalLayout_3->insertWidget(0, m_note, 3);
     connect(ItemStoreQueue::instance(), &ItemStoreQueue::stateChanged, this, &PicMgr::onStoreStateChanged);
     onStoreStateChanged();
@@ -259,6 +260,8 @@ bool PicMgr::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ui->lbMessage && event->type() == QEvent::Resize)
         fitStatus();
+    if (watched == m_note && event->type() == QEvent::ToolTip)
+        m_note->setToolTip(storeTip());
     return LessWidget::eventFilter(watched, event);
 }
 
@@ -269,36 +272,58 @@ QString PicMgr::noteText() const
 
 QString PicMgr::noteTip() const
 {
-    return m_note->isHidden() ? QString() : m_note->toolTip();
+    return m_note->isHidden() ? QString() : storeTip();
+}
+
+// Said of the edits waiting as they stand now (asked again whenever the tip shows).
+QString PicMgr::storeTip() const
+{
+    const int waiting = ItemStoreQueue::waiting();
+    const SqliteDb::Fault fault = ItemStoreQueue::fault();
+    const bool toFile = AppCfg::instance()->tag.tagSaveToFile > 0;
+    if (waiting > 0) {
+        const int inFile = ItemStoreQueue::waitingInFile();
+        QString kept = QStringLiteral("；关闭前请先排除故障");
+        if (inFile >= waiting)
+            kept = QStringLiteral("；这些标签已写入照片文件");
+        else if (inFile > 0)
+            kept = QStringLiteral("；其中 %1 项已写入照片文件，其余关闭前请先排除故障").arg(inFile);
+        return QStringLiteral("%1 项标签修改尚未保存到数据库（%2），程序会一直重试%3")
+            .arg(waiting)
+            .arg(SqliteDb::faultText(fault), kept);
+    }
+    if (fault == SqliteDb::Fault::Damaged)
+        return toFile ? QStringLiteral("标签数据库已损坏或无法读取：标签只写入照片文件")
+                      : QStringLiteral("标签数据库已损坏或无法读取：标签修改无法保存");
+    return QString();
 }
 
 void PicMgr::onStoreStateChanged()
 {
     const int waiting = ItemStoreQueue::waiting();
     const SqliteDb::Fault fault = ItemStoreQueue::fault();
-    const bool toFile = AppCfg::instance()->tag.tagSaveToFile > 0;
     // Short enough for the status bar; the tip says the rest.
-    QString note, tip;
-    if (waiting > 0) {
+    QString note;
+    if (waiting > 0)
         note = QStringLiteral("标签修改尚未存入数据库");
-        tip = QStringLiteral("%1 项标签修改尚未保存到数据库（%2），程序会一直重试%3")
-                  .arg(waiting)
-                  .arg(SqliteDb::faultText(fault),
-                      toFile ? QStringLiteral("；标签已写入照片文件") : QStringLiteral("；关闭前请先排除故障"));
-    } else if (fault == SqliteDb::Fault::Damaged) {
+    else if (fault == SqliteDb::Fault::Damaged)
         note = QStringLiteral("标签数据库已损坏");
-        tip = toFile ? QStringLiteral("标签数据库已损坏或无法读取：标签只写入照片文件")
-                     : QStringLiteral("标签数据库已损坏或无法读取：标签修改无法保存");
-    }
+    const QString tip = storeTip();
     m_note->setText(note);
     m_note->setToolTip(tip);
     m_note->setVisible(!note.isEmpty());
+    const int dropped = ItemStoreQueue::dropped();
     if (fault == SqliteDb::Fault::Damaged && !m_damageTold) {
         m_damageTold = true;
         showStatus(tip);
     } else if (waiting == 0 && m_editsWaited) {
-        showStatus(QStringLiteral("标签修改已全部保存到数据库。"));
+        // A write that could never be stored (its photo went meanwhile) is not called saved.
+        const int lost = dropped - m_droppedBefore;
+        showStatus(lost > 0 ? QStringLiteral("其余标签修改已保存到数据库；%1 项因照片已不在而未能保存。").arg(lost)
+                            : QStringLiteral("标签修改已全部保存到数据库。"));
     }
+    if (waiting == 0 || !m_editsWaited)
+        m_droppedBefore = dropped;
     m_editsWaited = waiting > 0;
 }
 

@@ -84,6 +84,7 @@ private:
     void disconnectForm();
     // Shows the status message whole, or cut with an ellipsis where the bar is too narrow.
     void fitStatus();
+    QString storeTip() const;
 
     static QPointer<PicMgr> ms_instance;
     std::unique_ptr<Ui::PicMgr> ui;
@@ -96,5 +97,7 @@ private:
     QString m_status; // the status message whole
     QLabel* m_note = nullptr;
     bool m_editsWaited = false;
+    // ItemStoreQueue::dropped() when the writes began to wait.
+    int m_droppedBefore = 0;
     bool m_damageTold = false;
 };

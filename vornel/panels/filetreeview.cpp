@@ -4,17 +4,20 @@
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
 #include "dialogs/askbox.h"
+#include "grid/rowmove.h"
 #include "panels/filetreemodel.h"
 #include "records/bookmarktb.h"
 #include "sys/fileutil.h"
 #include "widgets/menuutil.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
+#include <QPointer>
 #include <QTimer>
 
 FileTreeView::FileTreeView(QWidget* parent)
@@ -213,14 +216,27 @@ void FileTreeView::onRenameFailed(const QString& path, const QString& newName)
             .arg(QDir::toNativeSeparators(path), newName));
 }
 
-// When the current folder or one above it was renamed, the grid lists it under its new path.
+// The rows of everything inside follow the folder (tags, thumbnails, favourites); when the current folder or one
+// above it was renamed, the grid lists it under its new path.
 void FileTreeView::onFileRenamed(const QString& folder, const QString& oldName, const QString& newName)
 {
-    Q_UNUSED(newName);
+    const QString oldPath = pathJoin(folder, oldName);
+    const QString newPath = pathJoin(folder, newName);
+    if (QFileInfo(newPath).isDir()) {
+        QPointer<FileTreeView> self(this);
+        RowMove::post(RowMove::Kind::Folder, oldPath, newPath, [self, oldPath, newPath](bool) {
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, oldPath, newPath] {
+                    if (self)
+                        emit self->folderMoved(oldPath, newPath);
+                },
+                Qt::QueuedConnection);
+        });
+    }
     const QModelIndex current = currentIndex();
     if (!current.isValid())
         return;
-    const QString oldPath = pathJoin(folder, oldName);
     const QString lastPath = AppCfg::instance()->lastPath;
     if (lastPath != oldPath && !lastPath.startsWith(oldPath + '/'))
         return;

@@ -30,6 +30,8 @@ public:
 signals:
     void selectPathChanged(QString strCur, QString strPrev = QString());
     void bookmarkAdded(QString strUrl, int iType = 1);
+    // A folder renamed in the tree: the rows under its old path have followed it (or could not, and were named).
+    void folderMoved(QString oldPath, QString newPath);
 
 public slots:
     void slot_expanded(QModelIndex index);

@@ -78,3 +78,27 @@ bool SqliteTb::queryRow(QSqlQuery& q, const QString& sql, const QVariantList& va
     m_readFailed = !run(q);
     return !m_readFailed && q.next();
 }
+
+bool SqliteTb::moveFolder(const QString& table, const QStringList& columns, const QString& key,
+    const QString& oldFolder, const QString& newFolder)
+{
+    if (oldFolder.isEmpty() || newFolder.isEmpty())
+        return false;
+    // Inside the folder: from "old/" up to "old0", '0' following '/'; the range keeps the column's index in use.
+    const QString inside = oldFolder + QLatin1Char('/');
+    const QString beyond = oldFolder + QLatin1Char('0');
+    // SQLite counts characters, not UTF-16 units.
+    const int rest = oldFolder.toUcs4().size() + 1;
+    QStringList sets;
+    QVariantList values;
+    for (const QString& c : columns) {
+        sets << QStringLiteral("[%1]=case when [%1]=? then ? when [%1]>=? and [%1]<? then ?||substr([%1],?) "
+                               "else [%1] end")
+                    .arg(c);
+        values << oldFolder << newFolder << inside << beyond << newFolder << rest;
+    }
+    values << oldFolder << inside << beyond;
+    return execSql(QStringLiteral("update [%1] set %2 where [%3]=? or ([%3]>=? and [%3]<?)")
+                       .arg(table, sets.join(QStringLiteral(", ")), key),
+        values);
+}

@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 
 class SqliteDb;
@@ -33,6 +34,10 @@ protected:
     bool queryRow(QSqlQuery& q, const QString& sql, const QVariantList& values);
     // Executes a prepared query and notes why it failed.
     bool run(QSqlQuery& q);
+    // After a folder was renamed: every row whose key column names oldFolder or a path inside it has those columns
+    // follow to newFolder. Paths compare exactly; "a/b-old" is not inside "a/b".
+    bool moveFolder(const QString& table, const QStringList& columns, const QString& key, const QString& oldFolder,
+        const QString& newFolder);
 
     SqliteDb* m_sdb = nullptr;
     bool m_readFailed = false;

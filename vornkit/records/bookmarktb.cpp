@@ -128,3 +128,9 @@ bool BookMarkTb::updateFile(const QString& oldFile, const QString& newFile)
 {
     return execSql("update [bookmark] set [file]=? where [file]=?", { newFile, oldFile });
 }
+
+bool BookMarkTb::updateFolder(const QString& oldFolder, const QString& newFolder)
+{
+    return moveFolder(
+        QStringLiteral("bookmark"), { QStringLiteral("file") }, QStringLiteral("file"), oldFolder, newFolder);
+}

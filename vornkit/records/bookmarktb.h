@@ -31,6 +31,8 @@ public:
     // Appends the folder's favourites, folders first then files, each by name.
     bool readChildBookmark(BookPathInfo* folder);
     bool updateFile(const QString& oldFile, const QString& newFile);
+    // The folder's own favourites and those of everything inside it.
+    bool updateFolder(const QString& oldFolder, const QString& newFolder);
 
 private:
     static BookMarkInfo* fromRow(const QSqlQuery& q);

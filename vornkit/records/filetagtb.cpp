@@ -65,22 +65,38 @@ void FileTagTb::fill(const QSqlQuery& q, FileTagInfo& out)
     out.setHintRgbs(q.value(13).toString());
 }
 
-bool FileTagTb::addFileTag(FileTagInfo& info)
+bool FileTagTb::insert(const char* verb, FileTagInfo& info, bool* added)
 {
     QSqlQuery q(db());
-    q.prepare("insert into [filetag] ([path], [file], [filesize], [createtime], "
-              "[modifytime], [imagewidth], "
-              "[imageheight], [star], [tag], [color], [hintstar], [hinttag], "
-              "[hintcolor]) "
-              "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    q.prepare(QString::fromLatin1(verb)
+        + " into [filetag] ([path], [file], [filesize], [createtime], "
+          "[modifytime], [imagewidth], "
+          "[imageheight], [star], [tag], [color], [hintstar], [hinttag], "
+          "[hintcolor]) "
+          "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     q.addBindValue(info.getPath());
     q.addBindValue(info.getFile());
     bindFacts(q, info);
     bindTags(q, info);
     if (!run(q))
         return false;
-    info.setRowId(q.lastInsertId().toLongLong());
+    const bool inserted = q.numRowsAffected() > 0;
+    if (added)
+        *added = inserted;
+    if (inserted)
+        info.setRowId(q.lastInsertId().toLongLong());
     return true;
+}
+
+bool FileTagTb::addFileTag(FileTagInfo& info)
+{
+    return insert("insert", info, nullptr);
+}
+
+bool FileTagTb::addNewFileTag(FileTagInfo& info, bool& added)
+{
+    // The statement's rule goes before the table's "on conflict replace".
+    return insert("insert or ignore", info, &added);
 }
 
 bool FileTagTb::addTags(FileTagInfo& info)
@@ -270,4 +286,10 @@ bool FileTagTb::modFileFacts(qint64 rowid, const FileTagInfo& info)
 bool FileTagTb::updateFile(const QString& oldFile, const QString& newFile, const QString& newPath)
 {
     return execSql("update [filetag] set [file]=?, [path]=? where [file]=?", { newFile, newPath, oldFile });
+}
+
+bool FileTagTb::updateFolder(const QString& oldFolder, const QString& newFolder)
+{
+    return moveFolder(QStringLiteral("filetag"), { QStringLiteral("file"), QStringLiteral("path") },
+        QStringLiteral("file"), oldFolder, newFolder);
 }

@@ -21,6 +21,9 @@ public:
 
     // A row of the same file is replaced; on success the record takes the new rowid.
     bool addFileTag(FileTagInfo& info);
+    // Adds the row only when the file has none (another program may have written one meanwhile): added tells
+    // which; when there is one it stays as it is, and the record keeps its rowid.
+    bool addNewFileTag(FileTagInfo& info, bool& added);
     bool addTags(FileTagInfo& info);
     bool delFileTag(const QString& file);
     bool delFileTagById(qint64 rowid);
@@ -49,8 +52,11 @@ public:
     bool modFileFacts(qint64 rowid, const FileTagInfo& info);
     // After a rename or move.
     bool updateFile(const QString& oldFile, const QString& newFile, const QString& newPath);
+    // After a folder was renamed: the rows of its photos and of its subfolders' follow it.
+    bool updateFolder(const QString& oldFolder, const QString& newFolder);
 
 private:
+    bool insert(const char* verb, FileTagInfo& info, bool* added);
     bool readOne(const QString& sql, const QVariant& key, FileTagInfo& out);
     static void fill(const QSqlQuery& q, FileTagInfo& out);
     bool execById(QSqlQuery& q);

@@ -150,3 +150,9 @@ bool ImageCacheTb::updateFile(const QString& oldFile, const QString& newFile, co
 {
     return execSql("update [imagecache] set [file]=?, [path]=? where [file]=?", { newFile, newPath, oldFile });
 }
+
+bool ImageCacheTb::updateFolder(const QString& oldFolder, const QString& newFolder)
+{
+    return moveFolder(QStringLiteral("imagecache"), { QStringLiteral("file"), QStringLiteral("path") },
+        QStringLiteral("file"), oldFolder, newFolder);
+}

@@ -31,6 +31,7 @@ public:
     bool modImageCache(ImageCacheInfo& info);
     bool modImageCacheById(ImageCacheInfo& info);
     bool updateFile(const QString& oldFile, const QString& newFile, const QString& newPath);
+    bool updateFolder(const QString& oldFolder, const QString& newFolder);
 
 private:
     bool readOne(const QString& sql, const QVariant& key, ImageCacheInfo& out);
