@@ -330,21 +330,43 @@ void TestStartup::unstoredEditsNamedAtClose()
     QCOMPARE(info->load(), 0);
     QVERIFY(QTest::qWaitFor([&] { return info->tagReady == 1 && !info->isBusy(); }, 20000));
 
-    // Another program holds the database past closing: the edit waits, then is named to the user.
+    // Another program holds the database past closing (reads still go through): the edits wait, then are named.
     TagDb other;
     QVERIFY(other.openDb(dir.file("data/tag.db"), "holder", true));
-    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+    QVERIFY(other.execNoQuery("BEGIN IMMEDIATE"));
+    ItemStoreQueue::setRetryDelay(60000);
     SqliteDb::limitWaits(0);
-    QVERIFY(info->setStar(5));
+    // A new photo whose row waited with its edit, gone before closing: there is nothing left to store for it.
+    const QString gone = testutil::makeImage(dir.path(), "走了.jpg", 40, 30);
+    ItemInfoPtr goneInfo(new ItemInfo());
+    goneInfo->setFile(gone);
+    QCOMPARE(goneInfo->load(), 0);
+    QVERIFY(QTest::qWaitFor([&] { return goneInfo->tagReady == 1 && !goneInfo->isBusy(); }, 20000));
+    QVERIFY(goneInfo->setStar(3));
     QTRY_VERIFY_WITH_TIMEOUT(ItemStoreQueue::waiting() > 0, 10000);
+    QVERIFY(QFile::remove(gone));
+    // A new photo whose row is being written at the close: its edit is left to no job that may not finish.
+    SqliteDb::limitWaits(-1);
+    const QString fresh = testutil::makeImage(dir.path(), "新 照片.jpg", 40, 30);
+    ItemInfoPtr freshInfo(new ItemInfo());
+    freshInfo->setFile(fresh);
+    QCOMPARE(freshInfo->load(), 0);
+    QVERIFY(QTest::qWaitFor([&] { return freshInfo->tagReady == 1; }, 20000));
+    QTest::qWait(300);
+    QVERIFY(freshInfo->isBusy());
+    QVERIFY(freshInfo->setStar(4));
+    QVERIFY(info->setStar(5));
     const std::shared_ptr<testutil::ModalCatch> box = testutil::answerMessageBox(30000);
     shutDown();
     QVERIFY(other.execNoQuery("ROLLBACK"));
     QVERIFY(box->ran);
-    QVERIFY2(box->text.contains(photo + QStringLiteral("：星级 5")), qPrintable(box->text));
+    for (const QString& edit : { photo + QStringLiteral("：星级 5"), fresh + QStringLiteral("：星级 4") })
+        QVERIFY2(box->text.contains(edit), qPrintable(box->text));
+    QVERIFY(!box->text.contains(gone));
     QVERIFY(box->text.contains(unstoredLogFile()));
     const QString logged = QString::fromUtf8(testutil::readBytes(unstoredLogFile()));
     QVERIFY(logged.contains(photo + QStringLiteral("：星级 5")));
+    QVERIFY(logged.contains(fresh + QStringLiteral("：星级 4")));
     QVERIFY(logged.contains(QStringLiteral("数据库被其他程序占用")));
 }
 

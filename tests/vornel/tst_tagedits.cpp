@@ -1,12 +1,22 @@
+#include "app/photofiles.h"
 #include "common/vorneltest.h"
 #include "db/sqlitedb.h"
+#include "db/thumbdb.h"
 #include "manager/imageviewform.h"
+#include "panels/filetreemodel.h"
+#include "panels/filetreeview.h"
 #include "panels/taginfoview.h"
+#include "records/bookmarktb.h"
+#include "records/bookpathinfo.h"
 #include "records/histaglist.h"
+#include "records/imagecachetb.h"
 #include "tagwidgets/qxtstars.h"
+#include "task/pooljob.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -44,6 +54,25 @@ FileTagInfo rowOnDisk(const QString& dbFile, const QString& file)
     if (db.openDb(dbFile, QStringLiteral("disk.%1").arg(++serial), true))
         FileTagTb(&db).readFileTag(file, row);
     return row;
+}
+
+// Stores the photo's row with these tags, as another program (or a second window of this one) would.
+bool storeRowAsOther(const QString& dbFile, const QString& file, int star, const QStringList& texts)
+{
+    static int serial = 0;
+    TagDb db;
+    if (!db.openDb(dbFile, QStringLiteral("other.%1").arg(++serial), true))
+        return false;
+    FileTagInfo row;
+    row.setPath(QFileInfo(file).absolutePath());
+    row.setFile(file);
+    row.setFileFacts(QFileInfo(file));
+    const QSize size = QImage(file).size();
+    row.setImageWidth(size.width());
+    row.setImageHeight(size.height());
+    row.setStar(star);
+    row.setTextTag(texts);
+    return FileTagTb(&db).addFileTag(row);
 }
 
 void closeManager()
@@ -118,6 +147,8 @@ private slots:
     void pagesDamagedInPlaceAreNotCalledStored();
     void fileFailureTellsWhatTheDatabaseHolds();
     void twoProgramsKeepBothEdits();
+    void rowOfANewPhotoWrittenMeanwhileIsKept();
+    void renamesTakeTheRowsAlong();
     void settingTheShownValueReachesAPhotoBehindItsRow();
     void textTagWithABlankReadsTheSameAfterRestart();
 
@@ -235,37 +266,63 @@ void TestTagEdits::editOfAFileThatIsNoPictureIsRefused()
 void TestTagEdits::lockedDatabaseKeepsEditsUntilStored()
 {
     const QString photo = makeImage(m_dir->path(), "锁 住.jpg", 80, 60);
-    PicMgr* mgr = managerOn(m_dir->path(), photo, 1);
+    const QString bitmap = makeImage(m_dir->path(), "位图.bmp", 80, 60);
+    AppCfg::instance()->tag.tagSaveToFile = 1;
+    PicMgr* mgr = managerOn(m_dir->path(), photo, 2);
     QVERIFY(mgr);
+    MediaListView* grid = mgr->form()->listView();
     QVERIFY(storedRow(photo).getRowId() > 0);
 
-    // Another program holds a write lock for longer than any wait.
+    // Another program holds a write lock for longer than any wait (reads still go through).
     TagDb other;
     QVERIFY(other.openDb(tagDbFile(), "locker", true));
-    QVERIFY(other.execNoQuery("BEGIN EXCLUSIVE"));
+    QVERIFY(other.execNoQuery("BEGIN IMMEDIATE"));
     SqliteDb::limitWaits(0);
     TagInfoView* panel = mgr->form()->tagInfo();
+    // A BMP takes no tags in the file: the tip never says they are there.
+    grid->selectionModel()->setCurrentIndex(cellOf(grid, bitmap), QItemSelectionModel::ClearAndSelect);
     panel->starWidget()->setValue(4);
-    emit panel->saveRgbs({ kBlue });
     QTRY_VERIFY_WITH_TIMEOUT(mgr->noteText() == QStringLiteral("标签修改尚未存入数据库"), 10000);
     QVERIFY(mgr->noteTip().contains(QStringLiteral("数据库被其他程序占用")));
+    QVERIFY2(!mgr->noteTip().contains(QStringLiteral("已写入照片文件")), qPrintable(mgr->noteTip()));
+    grid->selectionModel()->setCurrentIndex(cellOf(grid, photo), QItemSelectionModel::ClearAndSelect);
+    panel->starWidget()->setValue(4);
+    emit panel->saveRgbs({ kBlue });
+    QTRY_COMPARE_WITH_TIMEOUT(inFile(photo).rgb, QList<uint>({ kBlue }), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        mgr->noteTip().contains(QStringLiteral("已写入照片文件，其余")), qPrintable(mgr->noteTip()), 10000);
+
+    // A new photo whose row waits with its edit, removed by other hands meanwhile: not called saved.
+    const QString fresh = makeImage(m_dir->path(), "新 c.jpg", 80, 60);
+    grid->listFolder(m_dir->path(), fresh);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const ItemInfoPtr info = infoOf(grid, fresh);
+            return info && info->tagReady == 1 && info->thumbReady == 1 && !info->isBusy();
+        },
+        10000));
+    QVERIFY(infoOf(grid, fresh)->setStar(2));
+    QVERIFY(QFile::remove(fresh));
     QTest::qWait(300); // tried again and again meanwhile
     QVERIFY(!mgr->noteText().isEmpty());
 
     QVERIFY(other.execNoQuery("ROLLBACK"));
     SqliteDb::limitWaits(-1);
     QTRY_VERIFY_WITH_TIMEOUT(mgr->noteText().isEmpty(), 10000);
-    QCOMPARE(mgr->statusText(), QStringLiteral("标签修改已全部保存到数据库。"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        mgr->statusText(), QStringLiteral("其余标签修改已保存到数据库；1 项因照片已不在而未能保存。"), 10000);
     QCOMPARE(storedRow(photo).getStar(), 4);
     QCOMPARE(storedRow(photo).getRgb(), QList<uint>({ kBlue }));
+    QCOMPARE(storedRow(bitmap).getStar(), 4);
 
     // And after a restart.
     closeManager();
-    mgr = managerOn(m_dir->path(), photo, 1);
+    mgr = managerOn(m_dir->path(), photo, 2);
     QVERIFY(mgr);
     const FileTagInfo shown = infoOf(mgr->form()->listView(), photo)->tagRecord();
     QCOMPARE(shown.getStar(), 4);
     QCOMPARE(shown.getRgb(), QList<uint>({ kBlue }));
+    QCOMPARE(infoOf(mgr->form()->listView(), bitmap)->starText(), QStringLiteral("4"));
 }
 
 void TestTagEdits::damagedDatabaseStillTagsThePhotos()
@@ -342,6 +399,7 @@ void TestTagEdits::pagesDamagedInPlaceAreNotCalledStored()
     QTRY_VERIFY_WITH_TIMEOUT(mgr->noteText().isEmpty(), 10000);
     QVERIFY(settled({ infoOf(mgr->form()->listView(), photos.first()) }));
     QCOMPARE(rowOnDisk(tagDbFile(), photos.first()).getStar(), 4);
+    QCOMPARE(mgr->statusText(), QStringLiteral("标签修改已全部保存到数据库。"));
 }
 
 void TestTagEdits::fileFailureTellsWhatTheDatabaseHolds()
@@ -422,6 +480,100 @@ void TestTagEdits::twoProgramsKeepBothEdits()
     const FileTagInfo shown = infoOf(mgr->form()->listView(), photo)->tagRecord();
     QCOMPARE(shown.getStar(), 4);
     QCOMPARE(shown.getTextTag(), QStringList({ "旅行" }));
+}
+
+void TestTagEdits::rowOfANewPhotoWrittenMeanwhileIsKept()
+{
+    // A second window stores the new photo's row, with its user's tags, while this window's one store thread is
+    // still busy: this window's row does not replace it, and shows and keeps those tags.
+    const QString photo = makeImage(m_dir->path(), "新 照片.jpg", 80, 60);
+    QSemaphore gate;
+    runJob(itemStorePool, [&gate] { gate.acquire(); });
+    PicMgr* mgr = shownManager();
+    QVERIFY(mgr);
+    MediaListView* grid = mgr->form()->listView();
+    grid->listFolder(m_dir->path(), photo);
+    QTRY_VERIFY_WITH_TIMEOUT(infoOf(grid, photo) && infoOf(grid, photo)->tagReady == 1, 10000);
+    const ItemInfoPtr mine = infoOf(grid, photo);
+    QVERIFY(storeRowAsOther(tagDbFile(), photo, 5, { "旅行" }));
+    gate.release();
+    QVERIFY(settled({ mine }));
+    QCOMPARE(storedRow(photo).getStar(), 5);
+    QCOMPARE(mine->starText(), QStringLiteral("5"));
+
+    // This window's next edit goes into that row.
+    grid->selectionModel()->setCurrentIndex(cellOf(grid, photo), QItemSelectionModel::ClearAndSelect);
+    emit mgr->form()->tagInfo()->saveRgbs({ kBlue });
+    QVERIFY(settled({ mine }));
+    const FileTagInfo row = storedRow(photo);
+    QCOMPARE(row.getStar(), 5);
+    QCOMPARE(row.getTextTag(), QStringList({ "旅行" }));
+    QCOMPARE(row.getRgb(), QList<uint>({ kBlue }));
+}
+
+void TestTagEdits::renamesTakeTheRowsAlong()
+{
+    // Tags kept in the database alone: a BMP takes none in the file, and writing into files is off.
+    AppCfg::instance()->tag.tagSaveToFile = 0;
+    const QString trip = m_dir->file("旅行");
+    const QString tripOld = m_dir->file("旅行-old");
+    QVERIFY(QDir().mkpath(trip + "/内") && QDir().mkpath(tripOld));
+    const QString photo = makeImage(trip, "a.bmp", 400, 300);
+    const QString inner = makeImage(trip + "/内", "c.bmp", 40, 30);
+    const QString beside = makeImage(tripOld, "x.bmp", 40, 30);
+    QVERIFY(storeRowAsOther(tagDbFile(), photo, 3, {}));
+    QVERIFY(storeRowAsOther(tagDbFile(), inner, 2, {}));
+    QVERIFY(storeRowAsOther(tagDbFile(), beside, 1, {}));
+    {
+        PooledDb<TagDb> db(tagDbPool);
+        BookPathInfo root;
+        for (const QString& fav : { trip, photo, tripOld })
+            delete BookMarkTb(db.get()).addBookmark(
+                &root, fav == photo ? BookMarkInfo::BookMarkFile : BookMarkInfo::BookMarkPath, fav);
+    }
+    PicMgr* mgr = managerOn(trip, photo, 1);
+    QVERIFY(mgr);
+    MediaListView* grid = mgr->form()->listView();
+    QCOMPARE(infoOf(grid, photo)->starText(), QStringLiteral("3"));
+
+    // The folder renamed in the tree: its rows, its subfolders' and its favourites follow; "旅行-old" stays.
+    FileTreeView* tree = mgr->form()->fileTree();
+    QVERIFY(tree->selectPath(trip));
+    QSignalSpy moved(tree, &FileTreeView::folderMoved);
+    QVERIFY(tree->fileModel()->setData(tree->fileModel()->index(trip), QStringLiteral("旅行 2")));
+    const QString trip2 = m_dir->file("旅行 2");
+    const QString photo2 = trip2 + "/a.bmp";
+    QTRY_VERIFY_WITH_TIMEOUT(moved.count() == 1 && infoOf(grid, photo2), 10000);
+    QVERIFY(settled({ infoOf(grid, photo2) }));
+    QCOMPARE(infoOf(grid, photo2)->starText(), QStringLiteral("3"));
+    QCOMPARE(storedRow(photo2).getStar(), 3);
+    QCOMPARE(storedRow(trip2 + "/内/c.bmp").getStar(), 2);
+    QCOMPARE(storedRow(trip2 + "/内/c.bmp").getPath(), trip2 + "/内");
+    QCOMPARE(storedRow(photo).getRowId(), qint64(0));
+    QCOMPARE(storedRow(beside).getStar(), 1);
+    QCOMPARE(storedRow(beside).getPath(), tripOld);
+    {
+        PooledDb<TagDb> db(tagDbPool);
+        BookMarkTb marks(db.get());
+        for (const QString& fav : { trip2, photo2, tripOld })
+            QVERIFY2(marks.findBookmarkByFile(fav, -1) > 0, qPrintable(fav));
+        QVERIFY(marks.findBookmarkByFile(trip, -1) <= 0);
+        PooledDb<ThumbDb> thumbs(thumbDbPool);
+        QVERIFY(ImageCacheTb(thumbs.get()).hasImageCache(photo2));
+    }
+
+    // With the thumbnail cache damaged, a photo renamed in the grid keeps its row and takes the next edit.
+    QFile cache(m_env->program.file("data/thumb.db"));
+    QVERIFY(cache.open(QIODevice::ReadWrite));
+    QCOMPARE(cache.write(QByteArray(100, 'x')), qint64(100));
+    cache.close();
+    QCOMPARE(PhotoFiles::instance()->rename(infoOf(grid, photo2), QStringLiteral("b.bmp")), QString());
+    const QString renamed = trip2 + "/b.bmp";
+    grid->selectionModel()->setCurrentIndex(cellOf(grid, renamed), QItemSelectionModel::ClearAndSelect);
+    mgr->form()->tagInfo()->starWidget()->setValue(4);
+    QVERIFY(settled({ infoOf(grid, renamed) }));
+    QCOMPARE(storedRow(renamed).getStar(), 4);
+    QCOMPARE(storedRow(photo2).getRowId(), qint64(0));
 }
 
 // A photo whose file missed an earlier write (full disk, read-only then) shows its row's tags; the user setting

@@ -132,6 +132,9 @@ public:
                 if (q.entries.empty()) {
                     q.draining = false;
                     q.changed.wakeAll();
+                    lock.unlock();
+                    // After every write's own report.
+                    emit ItemStoreQueue::instance()->drained();
                     return;
                 }
                 e = std::move(q.entries.front());

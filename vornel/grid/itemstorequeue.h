@@ -59,6 +59,8 @@ public:
 signals:
     // The queue started or stopped waiting for the database, or the fault changed (emitted from any thread).
     void stateChanged();
+    // Every write queued is done (emitted from the store thread, after the writes' own reports).
+    void drained();
 
 private:
     ItemStoreQueue() = default;

@@ -102,6 +102,7 @@ PicMgr::PicMgr(QWidget* parent, Qt::WindowFlags flags)
     m_note->installEventFilter(this);
     ui->horizontalLayout_3->insertWidget(0, m_note, 3);
     connect(ItemStoreQueue::instance(), &ItemStoreQueue::stateChanged, this, &PicMgr::onStoreStateChanged);
+    connect(ItemStoreQueue::instance(), &ItemStoreQueue::drained, this, &PicMgr::onStoreDrained);
     onStoreStateChanged();
 
     // What the settings dialog applied: the cell size re-lays the grid out, the tag options reach the tag panel.
@@ -313,18 +314,26 @@ void PicMgr::onStoreStateChanged()
     m_note->setToolTip(tip);
     m_note->setVisible(!note.isEmpty());
     const int dropped = ItemStoreQueue::dropped();
+    if (waiting > 0 && !m_editsWaited) {
+        m_editsWaited = true;
+        m_droppedBefore = dropped;
+    }
     if (fault == SqliteDb::Fault::Damaged && !m_damageTold) {
         m_damageTold = true;
         showStatus(tip);
-    } else if (waiting == 0 && m_editsWaited) {
-        // A write that could never be stored (its photo went meanwhile) is not called saved.
-        const int lost = dropped - m_droppedBefore;
-        showStatus(lost > 0 ? QStringLiteral("其余标签修改已保存到数据库；%1 项因照片已不在而未能保存。").arg(lost)
-                            : QStringLiteral("标签修改已全部保存到数据库。"));
     }
-    if (waiting == 0 || !m_editsWaited)
-        m_droppedBefore = dropped;
-    m_editsWaited = waiting > 0;
+}
+
+void PicMgr::onStoreDrained()
+{
+    if (!m_editsWaited || ItemStoreQueue::waiting() > 0 || ItemStoreQueue::pending() > 0)
+        return;
+    // Said once the writes that waited are all done; one that could never be stored (its photo went meanwhile) is
+    // not called saved.
+    m_editsWaited = false;
+    const int lost = ItemStoreQueue::dropped() - m_droppedBefore;
+    showStatus(lost > 0 ? QStringLiteral("其余标签修改已保存到数据库；%1 项因照片已不在而未能保存。").arg(lost)
+                        : QStringLiteral("标签修改已全部保存到数据库。"));
 }
 
 bool PicMgr::hitCaption(const QPoint& pos)

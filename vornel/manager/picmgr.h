@@ -69,6 +69,8 @@ public slots:
     void onHisTextTagChanged();
     // Follows the queue of tag-row writes: a lasting note while edits wait for the database.
     void onStoreStateChanged();
+    // The queue is empty: edits that waited are all done.
+    void onStoreDrained();
 
 protected:
     void changeEvent(QEvent* event) override;
