@@ -22,6 +22,10 @@ TidyRunner::TidyRunner(const TidyCfg& cfg)
 
 struct TidyRunner::Scan {
     QString root; // the source folder, links resolved
+    QSet<FileCopier::FileId> aboveRoot; // the folders holding the source
+    bool hasDst = false; // the destination exists
+    FileCopier::FileId dst;
+    QSet<FileCopier::FileId> aboveDst; // the folders holding the destination, whether it exists or not
     QSet<FileCopier::FileId> folders;
     // Each file found as a photo: its entry, and whether it was reached through a link.
     QHash<FileCopier::FileId, int> files;
@@ -33,6 +37,7 @@ struct TidyRunner::Scan {
         found.append({ entry, reason });
         linked.append(false);
     }
+    QString linkNotFollowed(const QFileInfo& link) const;
 };
 
 namespace {
@@ -47,6 +52,27 @@ bool walkedInTree(const QString& real, const QString& root)
             return false;
     }
     return true;
+}
+
+// The ids of the real folder path and of every folder above it, the nearest first.
+QList<FileCopier::FileId> realChain(QString real)
+{
+    QList<FileCopier::FileId> chain;
+    while (!real.isEmpty()) {
+        FileCopier::FileId id;
+        if (FileCopier::fileId(real, id))
+            chain << id;
+        const QString up = QFileInfo(real).absolutePath();
+        if (up == real)
+            break;
+        real = up;
+    }
+    return chain;
+}
+
+QSet<FileCopier::FileId> idSet(const QList<FileCopier::FileId>& ids)
+{
+    return QSet<FileCopier::FileId>(ids.begin(), ids.end());
 }
 
 bool readableFolder(const QString& dir)
@@ -65,6 +91,19 @@ QList<TidyRunner::Found> TidyRunner::scanTree(const QString& dir) const
     Scan scan;
     const QFileInfo top(dir);
     scan.root = top.canonicalFilePath();
+    scan.aboveRoot = idSet(realChain(scan.root).mid(1));
+    if (!m_cfg.DstPath.isEmpty()) {
+        // A destination still to be made lies below its nearest existing folder.
+        const QString dst = QDir::cleanPath(QFileInfo(m_cfg.DstPath).absoluteFilePath());
+        QString existing = dst;
+        while (!QFileInfo::exists(existing) && QFileInfo(existing).absolutePath() != existing)
+            existing = QFileInfo(existing).absolutePath();
+        QList<FileCopier::FileId> chain = realChain(QFileInfo(existing).canonicalFilePath());
+        scan.hasDst = existing == dst && !chain.isEmpty();
+        if (scan.hasDst)
+            scan.dst = chain.takeFirst();
+        scan.aboveDst = idSet(chain);
+    }
     FileCopier::FileId id;
     if (FileCopier::fileId(dir, id))
         scan.folders.insert(id);
@@ -97,8 +136,9 @@ void TidyRunner::scanFolder(const QString& dir, bool viaLink, Scan& scan) const
             return;
         FileCopier::FileId id;
         const bool known = FileCopier::fileId(sub.absoluteFilePath(), id);
-        if (sub.isSymLink() && walkedInTree(sub.canonicalFilePath(), scan.root)) {
-            scan.skip(sub, QStringLiteral("目录链接指向要整理的目录之内"));
+        const QString notFollowed = sub.isSymLink() ? scan.linkNotFollowed(sub) : QString();
+        if (!notFollowed.isEmpty()) {
+            scan.skip(sub, notFollowed);
         } else if (known && scan.folders.contains(id)) {
             scan.skip(
                 sub, sub.isSymLink() ? QStringLiteral("目录链接指向的目录已经列出") : QStringLiteral("目录已经列出"));
@@ -108,6 +148,27 @@ void TidyRunner::scanFolder(const QString& dir, bool viaLink, Scan& scan) const
             scanFolder(sub.absoluteFilePath(), viaLink || sub.isSymLink(), scan);
         }
     }
+}
+
+// Why a link to a folder is not followed: it leads into the tree, to a folder holding it, or to the destination,
+// its inside or a folder holding it. Empty when it leads elsewhere.
+QString TidyRunner::Scan::linkNotFollowed(const QFileInfo& link) const
+{
+    const QString real = link.canonicalFilePath();
+    if (walkedInTree(real, root))
+        return QStringLiteral("目录链接指向要整理的目录之内");
+    const QList<FileCopier::FileId> chain = realChain(real);
+    if (chain.isEmpty())
+        return QString();
+    if (aboveRoot.contains(chain.first()))
+        return QStringLiteral("目录链接指向要整理的目录的上级目录");
+    if (hasDst && chain.first() == dst)
+        return QStringLiteral("目录链接指向整理后的目录");
+    if (hasDst && chain.contains(dst))
+        return QStringLiteral("目录链接指向整理后的目录之内");
+    if (aboveDst.contains(chain.first()))
+        return QStringLiteral("目录链接指向整理后的目录的上级目录");
+    return QString();
 }
 
 // A file found a second time (a link to it, another hard link) is named as the first one; a name of its own

@@ -27,9 +27,10 @@ public:
         QString skip; // empty for a photo
     };
     // The image files of dir and its subfolders: a folder's files, by name, before those of its subfolders. A
-    // link to a folder is followed unless it leads into the tree itself or to a folder already entered (a link
-    // loop ends there); each file is a photo once, under its own name rather than a link's where the tree holds
-    // both. Unreadable folders, entries that are no regular file and the links not followed are found as skipped.
+    // link to a folder is followed unless it leads into the tree itself, to a folder holding it, to the
+    // destination, into it or to a folder holding it, or to a folder already entered (a link loop ends there);
+    // each file is a photo once, under its own name rather than a link's where the tree holds both. Unreadable
+    // folders, entries that are no regular file and the links not followed are found as skipped.
     QList<Found> scanTree(const QString& dir) const;
     // One planned record per entry, in the order found (fewer when cancelled). Plans on several threads;
     // onPlanned runs on them, once per record.

@@ -25,6 +25,8 @@ private slots:
     void previewThenExecute();
     void closeDuringRun();
     void linkedFoldersFollowedOnce();
+    void linksAboveSourceOrToTarget_data();
+    void linksAboveSourceOrToTarget();
     void programStartsAndSaves();
     void runUnderFileSizeLimit();
     void programUnderFileSizeLimit();
@@ -45,6 +47,16 @@ static QStringList column(QWidget& wnd, int col)
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         texts << tree->topLevelItem(i)->text(col);
     return texts;
+}
+
+// Each row as "<folder relative to base>/<file> <note>".
+static QStringList rowsBelow(QWidget& wnd, const QString& base)
+{
+    QStringList rows;
+    const QStringList folders = column(wnd, 0), names = column(wnd, 1), notes = column(wnd, 9);
+    for (int i = 0; i < names.size(); ++i)
+        rows << QDir(base).relativeFilePath(folders.at(i)) + "/" + names.at(i) + " " + notes.at(i);
+    return rows;
 }
 
 // Clicks a button and waits for the run it starts to end; true when it ended with "完成".
@@ -206,11 +218,8 @@ void TestVornsortWnd::linkedFoldersFollowedOnce()
 
     // Every entry is a row: each photo once, the links not followed with the reason.
     QVERIFY(runBy(wnd, "btPreview"));
-    QStringList rows;
-    const QStringList folders = column(wnd, 0), names = column(wnd, 1), notes = column(wnd, 9);
-    for (int i = 0; i < names.size(); ++i)
-        rows << QDir(dir.path()).relativeFilePath(folders.at(i)) + "/" + names.at(i) + " " + notes.at(i);
-    QCOMPARE(rows,
+    const QStringList notes = column(wnd, 9);
+    QCOMPARE(rowsBelow(wnd, dir.path()),
         QStringList({ "src/a.jpg ", "src/lnk/L1.jpg ", "src/lnk/back 跳过：目录链接指向要整理的目录之内",
             "src/lnk 2 跳过：目录链接指向的目录已经列出",
             "src/sub/alias.jpg 跳过：与“" + QDir::toNativeSeparators(src + "/a.jpg") + "”是同一个文件",
@@ -223,6 +232,55 @@ void TestVornsortWnd::linkedFoldersFollowedOnce()
     QCOMPARE(filesBelow(dir.file("dst")), QStringList({ "2021/02/a.jpg", "2022/05/L1.jpg", "2023/01/out.jpg" }));
     QVERIFY(!QFileInfo(dir.file("dst/2023/01/out.jpg")).isSymLink());
     QCOMPARE(testutil::readBytes(dir.file("dst/2022/05/L1.jpg")), testutil::readBytes(card + "/L1.jpg"));
+}
+
+void TestVornsortWnd::linksAboveSourceOrToTarget_data()
+{
+    // Where the source's link points, the destination as typed, a photo that only the link reaches, and why
+    // the link is left alone (empty: followed). Paths are below the test folder, where "别 名" links to it.
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("dst");
+    QTest::addColumn<QString>("photo");
+    QTest::addColumn<QString>("reason");
+    const auto row = [](const char* name, const char* target, const char* dst, const char* photo, const char* reason) {
+        QTest::newRow(name) << QString(target) << QString(dst) << QString(photo) << QString(reason);
+    };
+    row("source's parent", "..", "dst", "other/notmine.jpg", "目录链接指向要整理的目录的上级目录");
+    row("destination, typed through a link", "../dst", "别 名/dst", "dst/old.jpg", "目录链接指向整理后的目录");
+    row("inside the destination", "../整理 后/收件 箱", "整理 后", "整理 后/收件 箱/old.jpg",
+        "目录链接指向整理后的目录之内");
+    row("holding a destination still to be made", "../lib", "lib/整理 后", "lib/lib.jpg",
+        "目录链接指向整理后的目录的上级目录");
+    row("a folder elsewhere", "../other", "dst", "other/notmine.jpg", "");
+    row("the destination's name in other letters", "../DST", "dst", "DST/big.jpg", "");
+}
+
+void TestVornsortWnd::linksAboveSourceOrToTarget()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, dst);
+    QFETCH(QString, photo);
+    QFETCH(QString, reason);
+    sorttest::SortEnv env;
+    testutil::TempDir dir;
+    const QString src = dir.file("src");
+    QVERIFY(!sorttest::photo(src, "a.jpg", "2021:02:03 04:05:06").isEmpty());
+    const QFileInfo planted(dir.file(photo));
+    QVERIFY(!sorttest::photo(planted.path(), planted.fileName(), "2020:01:02 03:04:05").isEmpty());
+    QVERIFY(QDir().mkpath(dir.file("dst")));
+    QVERIFY(QFile::link(dir.path(), dir.file("别 名")));
+    QVERIFY(QFile::link(target, src + "/链 接"));
+    TidyCfg& cfg = *TidyCfg::get();
+    cfg = sorttest::cfgFor(src, dir.file(dst), "yyyy/MM");
+    cfg.KeepSrcFile = false;
+    VornsortWnd wnd;
+
+    // Moved from the source only what the user chose; a link that leads above it or to the target says why.
+    QVERIFY(runBy(wnd, "btStart"));
+    const QString linkRow
+        = reason.isEmpty() ? "src/链 接/" + planted.fileName() + " 删除源文件成功" : "src/链 接 跳过：" + reason;
+    QCOMPARE(rowsBelow(wnd, dir.path()), QStringList({ "src/a.jpg 删除源文件成功", linkRow }));
+    QCOMPARE(QFileInfo::exists(planted.filePath()), !reason.isEmpty());
 }
 
 void TestVornsortWnd::programStartsAndSaves()
