@@ -246,6 +246,7 @@ int FileTreeInfo::execute(const TidyCfg& cfg, QSet<FileCopier::FileId>* written,
     }
     if (!cfg.KeepSrcFile) {
         // Another program saved the source after it was copied: the source keeps that save.
+        FileCopier::beforeSourceRemoval(srcFile());
         if (!copier.sourceUnchanged(srcFile())) {
             message = QStringLiteral("源文件在复制后被修改，未删除");
             return -1;

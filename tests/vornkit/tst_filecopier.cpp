@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <fcntl.h>
@@ -19,6 +20,30 @@ bool ageFile(const QString& path)
 {
     const struct timespec times[2] = { { 1000000000, 0 }, { 1000000000, 0 } };
     return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
+// Another program's save of the source: "inPlace" (same size, same file), "append", or "rename" (a new file put
+// over the name); saved becomes what the source holds afterwards.
+bool saveSource(const QString& source, const QString& save, QByteArray& saved)
+{
+    if (save == QLatin1String("inPlace")) {
+        QFile f(source);
+        if (!f.open(QIODevice::ReadWrite) || !f.seek(100) || f.write("saved") != 5)
+            return false;
+        saved.replace(100, 5, "saved");
+    } else if (save == QLatin1String("append")) {
+        QFile f(source);
+        if (!f.open(QIODevice::Append) || f.write("saved") != 5)
+            return false;
+        saved += "saved";
+    } else if (save == QLatin1String("rename")) {
+        saved = QByteArray(saved.size(), 'b');
+        const QString scratch = source + QStringLiteral(".new");
+        if (!writeBytes(scratch, saved)
+            || ::rename(QFile::encodeName(scratch).constData(), QFile::encodeName(source).constData()) != 0)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -61,23 +86,7 @@ void TestFileCopier::sourceChangedAfterCopy()
     QCOMPARE(copier.publish(to.file(QStringLiteral("照片 1.jpg"))), FileCopier::Published);
 
     QByteArray saved = bytes;
-    if (save == QLatin1String("inPlace")) {
-        QFile f(source);
-        QVERIFY(f.open(QIODevice::ReadWrite));
-        QVERIFY(f.seek(100) && f.write("saved") == 5);
-        saved.replace(100, 5, "saved");
-    } else if (save == QLatin1String("append")) {
-        QFile f(source);
-        QVERIFY(f.open(QIODevice::Append));
-        QVERIFY(f.write("saved") == 5);
-        saved += "saved";
-    } else if (save == QLatin1String("rename")) {
-        saved = QByteArray(70000, 'b');
-        QVERIFY(writeBytes(from.file(QStringLiteral("new")), saved));
-        QVERIFY(::rename(QFile::encodeName(from.file(QStringLiteral("new"))).constData(),
-                    QFile::encodeName(source).constData())
-            == 0);
-    }
+    QVERIFY(saveSource(source, save, saved));
     FileCopier::FileId now;
     QVERIFY(FileCopier::fileId(source, now));
     if (save != QLatin1String("rename"))
@@ -85,6 +94,32 @@ void TestFileCopier::sourceChangedAfterCopy()
     QCOMPARE(copier.sourceUnchanged(source), save.isEmpty());
     QCOMPARE(readBytes(source), saved);
     QVERIFY(!copier.sourceUnchanged(from.file(QStringLiteral("missing.jpg"))));
+
+    // The same save through a move onto another file system, made once the copy has its name and just before the
+    // source would go: the source stays with the save, and nothing is left at the target.
+    TempDir other(QStringLiteral("/dev/shm"));
+    if (sameFileSystem(other.path(), from.path()))
+        QSKIP("no second file system at /dev/shm");
+    QVERIFY(writeBytes(source, bytes));
+    QVERIFY(ageFile(source));
+    saved = bytes;
+    bool saveMade = false;
+    FileCopier::setSourceRemovalHook([&](const QString& path) {
+        saveMade = path == source && readBytes(other.file(QStringLiteral("照片 1.jpg"))) == bytes
+            && saveSource(path, save, saved);
+    });
+    const auto noHook = qScopeGuard([] { FileCopier::setSourceRemovalHook({}); });
+    const FileCopier::Publish moved = FileCopier::moveFile(source, other.file(QStringLiteral("照片 1.jpg")));
+    QVERIFY(saveMade);
+    if (save.isEmpty()) {
+        QCOMPARE(moved, FileCopier::Published);
+        QVERIFY(!QFileInfo::exists(source));
+        QCOMPARE(readBytes(other.file(QStringLiteral("照片 1.jpg"))), bytes);
+    } else {
+        QCOMPARE(moved, FileCopier::PublishFailed);
+        QCOMPARE(readBytes(source), saved);
+        QCOMPARE(QDir(other.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
 }
 
 QTEST_MAIN(TestFileCopier)

@@ -5,6 +5,7 @@
 
 #include "sys/platform.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 #include <csignal>
@@ -127,6 +128,22 @@ void TestFileTreeInfo::copyTimesAndSources()
     QVERIFY(!QFileInfo::exists(file));
     QCOMPARE(testutil::readBytes(dir.file("moved/2021/02/03/相片 1.jpg")), bytes);
     QCOMPARE(platform::readFileTimes(dir.file("moved/2021/02/03/相片 1.jpg")).modifiedNs, modifiedNs);
+    // Another program's save between the checked copy and the removal of the source: the source stays with it.
+    {
+        QVERIFY(testutil::writeBytes(file, bytes));
+        cfg.DstPath = dir.file("saved");
+        info.reset(planned(file, cfg));
+        bool saveMade = false;
+        FileCopier::setSourceRemovalHook([&](const QString& path) {
+            saveMade = QDir::fromNativeSeparators(path) == file && testutil::writeBytes(path, bytes + "saved");
+        });
+        const auto noHook = qScopeGuard([] { FileCopier::setSourceRemovalHook({}); });
+        QCOMPARE(info->execute(cfg, nullptr), -1);
+        QVERIFY(saveMade);
+        QCOMPARE(info->message, QString("源文件在复制后被修改，未删除"));
+        QCOMPARE(testutil::readBytes(file), bytes + "saved");
+        QCOMPARE(testutil::readBytes(dir.file("saved/2021/02/03/相片 1.jpg")), bytes);
+    }
 
     // Verification sees a source that changed after it was copied: in a byte (with content) or in its size.
     FileCopier copier;

@@ -3,6 +3,7 @@
 #include "search/findfileinfo.h"
 #include "search/imageinfo.h"
 #include "search/likefindcfg.h"
+#include "sys/filecopier.h"
 #include "sys/platform.h"
 #include "window/imagelistwidget.h"
 #include "window/imagelistwidgetitem.h"
@@ -22,6 +23,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTest>
 #include <QTreeWidgetItemIterator>
@@ -401,6 +403,74 @@ private slots:
         QCOMPARE(m_wnd->processChecked(4, QString()), 0);
         QVERIFY(no.texts.isEmpty());
         QVERIFY(!QFileInfo::exists(d + "/b.jpg") && QFileInfo::exists(d + "/a.jpg"));
+    }
+
+    // Only what the search saw is moved or removed. A checked file written since, with its size and modified time
+    // put back, is left by every action of the menu and by the thumbnail list's "删除(&D)", and the window says so;
+    // a set of copies whose kept copy is written while an earlier set is moved is left too.
+    void changedSinceSearch()
+    {
+        TempDir tmp;
+        const QString d = tmp.path();
+        for (const char* folder : { "/a", "/b", "/target" })
+            QVERIFY(QDir().mkpath(d + folder));
+        const QByteArray photo = randomBytes(5000);
+        QVERIFY(writeBytes(d + "/a/p.jpg", photo) && writeBytes(d + "/b/p.jpg", photo));
+        const QDateTime modified = QDateTime::currentDateTime().addDays(-2);
+        setModified(d + "/a/p.jpg", modified);
+        ImageTreeWidget* tree = search({ d + "/a", d + "/b" });
+        QVERIFY(tree);
+        m_wnd->onSelOldWriteFile();
+        auto rowOf = [tree](const QString& path) {
+            const QList<QTreeWidgetItem*> rows = tree->fileRowsOf({ path });
+            return rows.isEmpty() ? nullptr : rows.first();
+        };
+        QCOMPARE(rowOf(d + "/a/p.jpg")->checkState(0), Qt::Checked);
+
+        QTest::qWait(20); // so that the change time moves on from the one the search saw
+        const QByteArray saved = randomBytes(5000);
+        QVERIFY(writeBytes(d + "/a/p.jpg", saved));
+        setModified(d + "/a/p.jpg", modified);
+        const QString said = "有 1 个文件在查找后已改变，未处理，它们仍留在列表中。";
+        ModalAnswerer ok("确定");
+        for (int code : { 4, 3, 1 })
+            QCOMPARE(m_wnd->processChecked(code, d + "/target"), 1);
+        tree->setCurrentItem(rowOf(d + "/a/p.jpg"));
+        ImageListWidget* list = m_wnd->viewImage();
+        QCOMPARE(list->count(), 2);
+        for (int i = 0; i < list->count(); ++i)
+            list->item(i)->setSelected(static_cast<ImageListWidgetItem*>(list->item(i))->path == d + "/a/p.jpg");
+        list->onDelete();
+        QCOMPARE(ok.texts, QStringList({ said, said, said, said }));
+        QCOMPARE(readBytes(d + "/a/p.jpg"), saved);
+        QCOMPARE(readBytes(d + "/b/p.jpg"), photo);
+        QCOMPARE(entriesOf(d + "/target"), QStringList());
+        QCOMPARE(rowOf(d + "/a/p.jpg")->checkState(0), Qt::Checked);
+
+        // Two sets moved onto another file system; while the first one's file is on its way, the kept copy of the
+        // other is written.
+        TempDir other(QStringLiteral("/dev/shm"));
+        if (sameFileSystem(other.path(), d))
+            QSKIP("no second file system at /dev/shm");
+        const QByteArray second = randomBytes(7000);
+        QVERIFY(writeBytes(d + "/a/q.jpg", second) && writeBytes(d + "/b/q.jpg", second));
+        QVERIFY(writeBytes(d + "/a/p.jpg", photo));
+        QVERIFY(search({ d + "/a", d + "/b" }));
+        rowOf(d + "/a/p.jpg")->setCheckState(0, Qt::Checked);
+        rowOf(d + "/a/q.jpg")->setCheckState(0, Qt::Checked);
+        QString first;
+        FileCopier::setSourceRemovalHook([&](const QString& path) {
+            if (first.isEmpty()) {
+                first = path;
+                writeBytes(d + (path.endsWith("p.jpg") ? "/b/q.jpg" : "/b/p.jpg"),
+                    randomBytes(path.endsWith("p.jpg") ? 7000 : 5000));
+            }
+        });
+        const auto noHook = qScopeGuard([] { FileCopier::setSourceRemovalHook({}); });
+        QCOMPARE(m_wnd->processChecked(1, other.path()), 1);
+        QCOMPARE(ok.texts.last(), QString("有 1 个文件要保留的副本在查找后已改变，未处理，它们仍留在列表中。"));
+        const QString left = d + (first.endsWith("p.jpg") ? "/a/q.jpg" : "/a/p.jpg");
+        QVERIFY(!first.isEmpty() && !QFileInfo::exists(first) && QFileInfo::exists(left));
     }
 
     // The thumbnail list's "删除(&D)" asks exactly as the tree's does before the last copy goes.

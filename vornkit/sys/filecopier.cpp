@@ -146,6 +146,27 @@ bool FileCopier::sourceUnchanged(const QString& path) const
     return FileStamp::of(path).sameContent(m_srcStamp);
 }
 
+namespace {
+
+std::function<void(const QString&)>& sourceRemovalHook()
+{
+    static std::function<void(const QString&)> hook;
+    return hook;
+}
+
+} // namespace
+
+void FileCopier::beforeSourceRemoval(const QString& path)
+{
+    if (const auto& hook = sourceRemovalHook())
+        hook(path);
+}
+
+void FileCopier::setSourceRemovalHook(std::function<void(const QString&)> hook)
+{
+    sourceRemovalHook() = std::move(hook);
+}
+
 bool FileCopier::openTemp(const QString& dir)
 {
     discard();
@@ -477,6 +498,7 @@ FileCopier::Publish FileCopier::moveFile(const QString& source, const QString& t
         return published;
     const FileId copy = copier.copyId();
     // The source must still be the file copied, as it was copied: another program's save meanwhile stays.
+    beforeSourceRemoval(source);
     if (!copier.syncFolder()) {
         setWhy(why, errnoText(QStringLiteral("sync")));
     } else if (!copier.sourceUnchanged(source)) {

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 class QDateTime;
 
@@ -50,6 +51,12 @@ public:
     // What is at path is still the source as it was opened: the same file with the same size and modified time.
     // A save by another program since then (in place or under the name) makes it false.
     bool sourceUnchanged(const QString& path) const;
+    // Runs the hook set for tests, if any: a source whose checked copy has its name is about to go (a move across
+    // file systems, the tidier's removal), and is checked with sourceUnchanged just after.
+    static void beforeSourceRemoval(const QString& path);
+    // For tests: a function run at that moment with the source's path, so that a test can change the source then.
+    // Set it only while no copy runs; an empty one removes it.
+    static void setSourceRemovalHook(std::function<void(const QString&)> hook);
     qint64 sourceSize() const { return m_size; }
 
     // Copies the open source into a new temporary file in dir; false on failure or when cancel gets set.

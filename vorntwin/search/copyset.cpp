@@ -53,13 +53,14 @@ bool CopySet::keepsCopy() const
     return false;
 }
 
-int CopySet::countBare(const QVector<CopySet>& sets, const std::atomic_bool* cancel)
+QVector<bool> CopySet::bareSets(const QVector<CopySet>& sets, const std::atomic_bool* cancel)
 {
-    int bare = 0;
+    QVector<bool> bare;
+    bare.reserve(sets.size());
     for (const CopySet& set : sets) {
         if (cancel && cancel->load())
             break;
-        bare += set.keepsCopy() ? 0 : 1;
+        bare << !set.keepsCopy();
     }
     return bare;
 }

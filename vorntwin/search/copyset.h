@@ -19,8 +19,8 @@ public:
     // Whether a copy that stays still holds what the search found: untouched since, or else with the very bytes of
     // a leaving copy that is itself untouched. Reads files: for a pool thread.
     bool keepsCopy() const;
-    // How many of the sets would be left without any copy.
-    static int countBare(const QVector<CopySet>& sets, const std::atomic_bool* cancel = nullptr);
+    // For each set, whether it would be left without any copy.
+    static QVector<bool> bareSets(const QVector<CopySet>& sets, const std::atomic_bool* cancel = nullptr);
 
     QVector<Member> members;
 };

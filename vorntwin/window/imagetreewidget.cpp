@@ -329,7 +329,7 @@ void ImageTreeWidget::onCopy()
     clipFiles(selectedPaths(), true);
 }
 
-QVector<CopySet> ImageTreeWidget::copySets(const QList<QTreeWidgetItem*>& rows) const
+ActionBatch ImageTreeWidget::actionBatch(const QList<QTreeWidgetItem*>& rows, const QString& folder) const
 {
     const QSet<const QTreeWidgetItem*> leaving(rows.begin(), rows.end());
     // A set of copies: the files below a reference file's group, else those of one file group.
@@ -348,19 +348,26 @@ QVector<CopySet> ImageTreeWidget::copySets(const QList<QTreeWidgetItem*>& rows) 
         for (int i = 0; i < row->childCount(); ++i)
             collect(row->child(i), set);
     };
-    QVector<CopySet> sets;
-    QSet<QTreeWidgetItem*> seen;
+    ActionBatch batch;
+    QHash<QTreeWidgetItem*, int> setIndex;
     for (QTreeWidgetItem* row : rows) {
-        if (filePathOf(row).isEmpty() || !row->parent())
+        const ImageInfo* node = nodeOf(row);
+        if (!node || !node->isFile())
             continue;
-        QTreeWidgetItem* group = setOf(row);
-        if (seen.contains(group))
-            continue;
-        seen.insert(group);
-        sets.append(CopySet());
-        collect(group, sets.last());
+        ActionBatch::File file { node->row->fullPath(), pathJoin(folder, node->row->FileName), node->row->stamp };
+        if (row->parent()) {
+            QTreeWidgetItem* group = setOf(row);
+            file.set = setIndex.value(group, -1);
+            if (file.set < 0) {
+                file.set = batch.sets.size();
+                setIndex.insert(group, file.set);
+                batch.sets.append(CopySet());
+                collect(group, batch.sets.last());
+            }
+        }
+        batch.files.append(file);
     }
-    return sets;
+    return batch;
 }
 
 QList<QTreeWidgetItem*> ImageTreeWidget::fileRowsOf(const QStringList& paths) const

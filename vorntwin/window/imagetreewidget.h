@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/copyset.h"
+#include "search/actionbatch.h"
 #include "search/likefindcfg.h"
 
 #include <QFuture>
@@ -35,9 +35,10 @@ public:
     void updateParentCheckState(QTreeWidgetItem* item);
     // Sets every group row's mark from its rows, deepest first: one pass after marks or rows changed in bulk.
     void updateGroupCheckStates();
-    // The sets of copies that the file rows given belong to (a reference file's group, else a file group), each
-    // with every file of the set and those of the rows marked as leaving.
-    QVector<CopySet> copySets(const QList<QTreeWidgetItem*>& rows) const;
+    // The file rows given, for an action with that target folder, with the sets of copies they belong to (a
+    // reference file's group, else a file group), each with every file of the set and those of the rows marked as
+    // leaving. Rows that are not files are left out.
+    ActionBatch actionBatch(const QList<QTreeWidgetItem*>& rows, const QString& folder) const;
     // The file rows of the paths, in the paths' order; a path without a row is left out.
     QList<QTreeWidgetItem*> fileRowsOf(const QStringList& paths) const;
 

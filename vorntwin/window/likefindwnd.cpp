@@ -1,9 +1,9 @@
 #include "window/likefindwnd.h"
 
+#include "search/actionbatch.h"
 #include "search/findfileinfo.h"
 #include "search/imageinfo.h"
 #include "search/likefindcfg.h"
-#include "sys/filecopier.h"
 #include "sys/fileutil.h"
 #include "task/pooljob.h"
 #include "widgets/aboutmedlg.h"
@@ -424,41 +424,13 @@ template <class T> T waitFor(const QFuture<T>& job)
     return job.result();
 }
 
-// One file: 1 move, 2 copy, 3 to the trash, 4 delete; never replaces a file at the target.
-bool handleFile(int code, const QString& source, const QString& dest)
-{
-    QString why;
-    bool done = false;
-    switch (code) {
-    case 1:
-        done = FileCopier::moveFile(source, dest, &why) == FileCopier::Published;
-        break;
-    case 2:
-        done = FileCopier::copyFile(source, dest, false, &why) == FileCopier::Published;
-        break;
-    case 3:
-        done = moveToTrash(source);
-        break;
-    case 4:
-        done = QFile::remove(source);
-        break;
-    default:
-        break;
-    }
-    if (!done && !why.isEmpty())
-        qWarning("%s: %s", qUtf8Printable(source), qUtf8Printable(why));
-    return done;
-}
-
 } // namespace
 
 int LikeFindWnd::processChecked(int code, const QString& folder)
 {
     QList<QTreeWidgetItem*> rows;
-    for (QTreeWidgetItemIterator it(m_dupImage, QTreeWidgetItemIterator::Checked); *it; ++it) {
-        if (!ImageTreeWidget::filePathOf(*it).isEmpty())
-            rows << *it;
-    }
+    for (QTreeWidgetItemIterator it(m_dupImage, QTreeWidgetItemIterator::Checked); *it; ++it)
+        rows << *it;
     return processRows(code, folder, rows);
 }
 
@@ -477,60 +449,65 @@ void LikeFindWnd::setBusy(bool busy)
         m_movie->stop();
 }
 
-int LikeFindWnd::processRows(int code, const QString& folder, const QList<QTreeWidgetItem*>& rows)
+int LikeFindWnd::processRows(int code, const QString& folder, const QList<QTreeWidgetItem*>& given)
 {
+    QList<QTreeWidgetItem*> rows;
+    for (QTreeWidgetItem* row : given) {
+        if (!ImageTreeWidget::filePathOf(row).isEmpty())
+            rows << row;
+    }
     if (rows.isEmpty() || m_handlingFiles)
         return 0;
     // Thousands of photos take a while: the window keeps painting, and takes no input until they are done.
     m_handlingFiles = true;
+    const ActionBatch batch = m_dupImage->actionBatch(rows, QDir::fromNativeSeparators(folder));
     // Taking every copy of a photo away, or every copy that still is what the search found, is never done without
     // asking.
+    QVector<bool> bare;
     if (code != 2) {
-        const QVector<CopySet> sets = m_dupImage->copySets(rows);
         setBusy(true);
-        const int bare = waitFor(runJob(nullptr, [sets] { return CopySet::countBare(sets); }));
+        bare = waitFor(runJob(nullptr, [sets = batch.sets] { return CopySet::bareSets(sets); }));
         setBusy(false);
         const QString text = code == 1
             ? tr("选中的文件包含了 %1 组照片的全部副本，移动后查找的目录中将不再保留任何一份。\n你确认要继续吗？")
             : tr("选中的文件包含了 %1 组照片的全部副本，删除后这些照片将不再保留任何一份。\n你确认要继续吗？");
-        if (bare > 0 && !confirmNoCopyKept(this, text.arg(bare))) {
+        const int bareCount = int(bare.count(true));
+        if (bareCount > 0 && !confirmNoCopyKept(this, text.arg(bareCount))) {
             m_handlingFiles = false;
             return -1;
         }
     }
-    const QString target = QDir::fromNativeSeparators(folder);
-    QVector<QPair<QString, QString>> files;
-    for (QTreeWidgetItem* row : rows) {
-        const ImageInfo* node = ImageTreeWidget::nodeOf(row);
-        files.append({ node->row->fullPath(), pathJoin(target, node->row->FileName) });
-    }
     setBusy(true);
-    const QVector<bool> done = waitFor(runJob(nullptr, [code, files] {
-        QVector<bool> done;
-        for (const auto& file : files)
-            done << handleFile(code, file.first, file.second);
-        return done;
-    }));
+    const QVector<ActionBatch::Outcome> outcomes
+        = waitFor(runJob(nullptr, [batch, code, bare] { return batch.run(code, bare); }));
     setBusy(false);
     m_handlingFiles = false;
 
-    int failed = 0;
+    int counts[4] = { 0, 0, 0, 0 };
     for (int i = 0; i < rows.size(); ++i) {
-        if (!done.value(i))
-            ++failed;
-        else if (code != 2)
+        const ActionBatch::Outcome outcome = outcomes.value(i, ActionBatch::Failed);
+        ++counts[outcome];
+        if (outcome == ActionBatch::Done && code != 2)
             removeRow(rows[i]);
     }
     m_dupImage->updateGroupCheckStates();
-    if (code != 2 && failed < rows.size())
+    if (code != 2 && counts[ActionBatch::Done] > 0)
         m_dupImage->reloadCurrentGroup();
-    if (failed > 0) {
+    QStringList texts;
+    if (counts[ActionBatch::Failed] > 0) {
         static const char* const verbs[] = { "", "移动", "复制", "删除到回收站", "删除" };
-        information(tr("有 %1 个文件%2失败（目标目录中已有同名文件、磁盘已满或文件无法访问），它们仍留在列表中。")
-                        .arg(failed)
-                        .arg(tr(verbs[qBound(0, code, 4)])));
+        texts << tr("有 %1 个文件%2失败（目标目录中已有同名文件、磁盘已满或文件无法访问），它们仍留在列表中。")
+                     .arg(counts[ActionBatch::Failed])
+                     .arg(tr(verbs[qBound(0, code, 4)]));
     }
-    return failed;
+    if (counts[ActionBatch::Changed] > 0)
+        texts << tr("有 %1 个文件在查找后已改变，未处理，它们仍留在列表中。").arg(counts[ActionBatch::Changed]);
+    if (counts[ActionBatch::CopyChanged] > 0)
+        texts << tr("有 %1 个文件要保留的副本在查找后已改变，未处理，它们仍留在列表中。")
+                     .arg(counts[ActionBatch::CopyChanged]);
+    if (!texts.isEmpty())
+        information(texts.join(QLatin1Char('\n')));
+    return rows.size() - counts[ActionBatch::Done];
 }
 
 void LikeFindWnd::removeRow(QTreeWidgetItem* row)
