@@ -691,7 +691,6 @@ int ItemInfo::metaJob(const FileTags& tags, const QImage& hintImage)
         m_starText = QString::number(tagInfo.getStar());
         m_tagText = tagInfo.getTextTags();
         m_fileTagsUnknown = !tags.read;
-        m_fileHeldTags = loaded;
         tagsKnown();
         m_fileBaseInFile = loaded;
         // An edit from now on is carried by the row still to be stored.
@@ -1148,12 +1147,12 @@ ItemStoreQueue::Result ItemInfo::insertRow(FileTagTb& table, FileTagInfo& record
     // A row behind the file (the file changed since it was written) lends its tags only when the file holds none
     // of ours, as at load.
     const bool current = row.matchesFile(QFileInfo(record.getFile()));
-    bool fileHeldTags = false;
+    bool fileHoldsTags = false;
     {
         QMutexLocker lock(&m_mutex);
-        fileHeldTags = m_fileHeldTags;
+        fileHoldsTags = m_fileBaseInFile;
     }
-    takeRow(row, current || !fileHeldTags);
+    takeRow(row, current || !fileHoldsTags);
     {
         QMutexLocker lock(&m_mutex);
         record = tagInfo;

@@ -218,8 +218,6 @@ private:
     // The new tag row is still to be stored: by the store job, or whole by the next edit.
     bool m_tagInsertPending = false;
     bool m_tagInsertTaken = false; // the store job is writing it
-    // The file held tags of ours when the item read it.
-    bool m_fileHeldTags = false;
     // The file could not be read when its tags were loaded (so none came from it or from a row).
     bool m_fileTagsUnknown = false;
     // A row that no longer matches the file (new size or modified time): its user tags carry over when the file
