@@ -5,6 +5,7 @@
 #include "grid/mediaitem.h"
 #include "grid/medialistview.h"
 #include "grid/mediamodel.h"
+#include "grid/selectionedits.h"
 #include "grid/tagfilewriter.h"
 #include "meta/exivtags.h"
 #include "records/filetagtb.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QTest>
 
@@ -415,10 +417,16 @@ void TestMediaListView::writesIntoFilesOffTheGuiThread()
     QVERIFY(showWritingToFiles(view, host, dir.path(), 4));
     view.selectAll();
     QSignalSpy batches(TagFileWriter::instance(), &TagFileWriter::batchDone);
+    // The selection is edited a photo at a time, as a big one is, the event loop turning in between.
+    SelectionEdits::setSlice(1, 0);
+    const auto restore = qScopeGuard([] { SelectionEdits::setSlice(500, 20); });
 
     // Three edits in a row: each file is written in turn and ends with the newest tags; the BMP cannot take them.
     for (int star : { 1, 2, 5 })
         view.onSaveStar(star);
+    QCOMPARE(infoOf(view, "a.jpg")->starText(), QStringLiteral("1"));
+    QVERIFY(infoOf(view, "b.jpg")->starText() != QStringLiteral("1"));
+    // Each edit is told once, for all its photos.
     QVERIFY(waitForSignal(batches, 3, 30000));
     for (const char* name : { "a.jpg", "b.jpg", "c.jpg" }) {
         ExivTags tags;
@@ -440,6 +448,21 @@ void TestMediaListView::writesIntoFilesOffTheGuiThread()
     QVERIFY(waitForSignal(batches, 1, 30000));
     QCOMPARE(batches.last().mid(1, 3), QList<QVariant>({ 0, 3, 1 }));
     QCOMPARE(inodeOf(dir.file("a.jpg")), before);
+
+    // A grid that goes while an edit of its selection is under way still gives it to every photo.
+    auto grid = std::make_unique<MediaListView>();
+    QVERIFY(showFolder(*grid, dir.path(), 4));
+    grid->selectAll();
+    const ItemInfoPtr c = infoOf(*grid, "c.jpg");
+    batches.clear();
+    grid->onSaveStar(3);
+    QCOMPARE(c->starText(), QStringLiteral("5"));
+    grid.reset();
+    QCOMPARE(c->starText(), QStringLiteral("3"));
+    QVERIFY(waitForSignal(batches, 1, 30000));
+    ExivTags tags;
+    QCOMPARE(tags.loadTagsFromFile(dir.file("c.jpg")), 0);
+    QCOMPARE(tags.getStar(), 3);
     AppCfg::instance()->tag.tagSaveToFile = 0;
 }
 

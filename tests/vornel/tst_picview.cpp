@@ -518,6 +518,25 @@ void TestPicView::trashedRowsLeaveBothWindows()
     QTRY_COMPARE(model->rowCount(), 1);
     QCOMPARE(stripFiles(view), QStringList({ files.at(0) }));
 
+    // The folder's volume unplugged meanwhile, its mount point left empty (the photo moved aside stands in): the
+    // cells stay in both windows when they come to the front, as the photo's row does, and a rename says the file
+    // cannot be reached.
+    TempDir aside;
+    QVERIFY(QFile::rename(files.at(0), aside.file("1.png")));
+    QApplication::setActiveWindow(view);
+    QApplication::setActiveWindow(wnd);
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    grid->setCurrentIndex(model->index(0, 0));
+    grid->onRename();
+    grid->nameEditor()->setText("新 名.png");
+    const auto said = answerMessageBox();
+    QTest::keyClick(grid->nameEditor(), Qt::Key_Return);
+    QVERIFY(said->ran && said->text.contains("无法访问"));
+    QCOMPARE(model->rowCount(), 1);
+    QCOMPARE(stripFiles(view), QStringList({ files.at(0) }));
+    QVERIFY(QFile::rename(aside.file("1.png"), files.at(0)));
+
     // The last photo trashed in the grid: the viewer shows nothing, its information line is blank.
     grid->selectAll();
     grid->onDelete();

@@ -150,6 +150,18 @@ void TestLessWidget::loadLessOnceAndHooksInOrder()
     dlg.loadLess();
     dlg.show();
     QTRY_VERIFY(dlg.hooksOnceInOrder());
+
+    // The title-bar actions are slots on each base, so they are reached by name too.
+    for (QWidget* window : { static_cast<QWidget*>(&wnd), static_cast<QWidget*>(&main), static_cast<QWidget*>(&dlg) }) {
+        QVERIFY(QMetaObject::invokeMethod(window, "onMaximize"));
+        QTRY_VERIFY(window->isMaximized());
+        QVERIFY(QMetaObject::invokeMethod(window, "onMaximize"));
+        QTRY_VERIFY(!window->isMaximized());
+        QVERIFY(QMetaObject::invokeMethod(window, "onMinimize"));
+        QTRY_VERIFY(window->isMinimized());
+        QVERIFY(QMetaObject::invokeMethod(window, "onClose"));
+        QTRY_VERIFY(!window->isVisible());
+    }
 }
 
 void TestLessWidget::mouseMovesAndResizes()

@@ -64,6 +64,9 @@ QString PhotoFiles::rename(const ItemInfoPtr& info, const QString& name)
     if (pathTaken(QDir(info->fileInfo.absolutePath()).filePath(name)))
         return QStringLiteral("已经有同名的文件：%1\n请换一个名称。").arg(name);
     if (!pathTaken(oldPath)) {
+        // The cell of a volume that is away stays.
+        if (!isFileGone(oldPath))
+            return QStringLiteral("改名失败：文件现在无法访问（所在的磁盘或文件夹不可用）：\n%1").arg(oldPath);
         emit filesRemoved({ oldPath });
         return QStringLiteral("改名失败：文件已不在原处（已被删除或移走）：\n%1").arg(oldPath);
     }
@@ -81,9 +84,10 @@ void PhotoFiles::sweep(const QStringList& paths)
     if (paths.isEmpty())
         return;
     runJob(QThreadPool::globalInstance(), [paths] {
+        // Gone only on positive evidence: a volume that is away, or a folder that does not answer, keeps its cells.
         QStringList gone;
         for (const QString& path : paths) {
-            if (!pathTaken(path))
+            if (isFileGone(path))
                 gone << path;
         }
         if (gone.isEmpty())

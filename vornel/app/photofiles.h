@@ -31,11 +31,12 @@ public:
     static QString trashProblems(const Trashed& result);
 
     // Renames the item's file within its folder and announces it; returns the words refusing the name or telling
-    // why the rename failed, empty when the file was renamed (or the name is its own). A file no longer there is
+    // why the rename failed, empty when the file was renamed (or the name is its own). A file surely gone is
     // announced as removed.
     QString rename(const ItemInfoPtr& info, const QString& name);
 
-    // Looks on the global pool for the files that are no longer there, and announces those as removed.
+    // Looks on the global pool for the files that are surely gone (isFileGone), and announces those as removed;
+    // the files of a volume that is away, or of a folder that does not answer, stay.
     void sweep(const QStringList& paths);
 
 signals:

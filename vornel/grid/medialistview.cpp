@@ -59,6 +59,7 @@ MediaListView::MediaListView(QWidget* parent)
     m_model->setDelegate(m_delegate);
     m_delegate->setModel(m_model);
     m_delegate->setView(this);
+    m_edits = new SelectionEdits(this);
 
     setMouseTracking(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -95,6 +96,9 @@ MediaListView::MediaListView(QWidget* parent)
 
 MediaListView::~MediaListView()
 {
+    // Edits of the selection still under way reach their photos; nothing is shown any more.
+    m_closing = true;
+    m_edits->finish();
     clear();
 }
 
@@ -374,6 +378,8 @@ QString MediaListView::unreadableText(const QStringList& names)
 
 ItemInfoPtr MediaListView::editableItem(const QModelIndex& index)
 {
+    // A cell edit comes after the selection's edits still under way.
+    m_edits->finish();
     if (!index.isValid() || isRowHidden(index.row()))
         return ItemInfoPtr();
     MediaItem* item = itemAt(index);
@@ -972,74 +978,63 @@ void MediaListView::confirmAddFav(const QString& path, qint64 found)
 
 // ---- fan-out of the tag panel's edits ----
 
-template <class Edit> void MediaListView::fanOut(Edit edit)
+void MediaListView::fanOut(SelectionEdits::Edit edit)
 {
-    QList<ItemInfoPtr> edited;
-    int loading = 0;
-    QStringList gone;
-    QStringList unreadable;
     // Every selected photo, also those the filter hides: the edit is for what the user selected.
+    QList<ItemInfoPtr> items;
     const QModelIndexList selected = selectionModel()->selectedIndexes();
     for (const QModelIndex& index : selected) {
         MediaItem* item = index.column() == 0 ? itemAt(index) : nullptr;
-        if (!item || !item->getInfo())
-            continue;
-        const ItemInfoPtr& info = item->getInfo();
-        // Items still loading are left alone: their record is not complete yet.
-        if (info->tagReady != 1) {
-            ++loading;
-            continue;
-        }
-        // A photo that is gone takes no edit and gets no row.
-        if (!info->fileExists()) {
-            gone << info->fileName();
-            continue;
-        }
-        // Nor one that cannot be read as a picture: neither the database nor the file could keep the edit.
-        if (info->isUnreadable()) {
-            unreadable << info->fileName();
-            continue;
-        }
-        edit(*info);
-        edited.append(info);
-        emit info->tagLoaded();
+        if (item && item->getInfo())
+            items.append(item->getInfo());
     }
-    saveToFiles(edited);
-    // The tag panel shows the current photo: when the edit did not reach it, it shows what it holds again.
-    MediaItem* current = itemAt(currentIndex());
-    if (current && current->getInfo() && !edited.contains(current->getInfo()))
-        emit itemDataChanged(current->getInfo());
-    if (!gone.isEmpty())
-        showStatus(gone.size() == 1 ? QStringLiteral("“%1”已不存在，未作修改。").arg(gone.first())
-                                    : QStringLiteral("%1 张照片已不存在，未作修改。").arg(gone.size()));
-    else if (!unreadable.isEmpty())
-        showStatus(unreadableText(unreadable));
-    else if (loading > 0)
-        showStatus(QStringLiteral("%1 张照片的标签仍在读取，未作修改。").arg(loading));
+    TagFileWriter* writer = TagFileWriter::instance();
+    const int batch = AppCfg::instance()->tag.tagSaveToFile > 0 ? writer->openBatch() : 0;
+    if (batch > 0)
+        m_fileBatches.insert(batch);
+    const auto toFiles = [writer, batch](const QList<ItemInfoPtr>& slice) {
+        if (batch > 0)
+            writer->add(batch, slice);
+    };
+    m_edits->run(items, std::move(edit), toFiles, [this, writer, batch](const SelectionEdits::Outcome& outcome) {
+        if (batch > 0)
+            writer->closeBatch(batch);
+        if (m_closing)
+            return;
+        // The tag panel shows the current photo: when the edit did not reach it, it shows what it holds again.
+        MediaItem* current = itemAt(currentIndex());
+        if (current && current->getInfo() && !outcome.edited.contains(current->getInfo()))
+            emit itemDataChanged(current->getInfo());
+        if (!outcome.gone.isEmpty())
+            showStatus(outcome.gone.size() == 1
+                    ? QStringLiteral("“%1”已不存在，未作修改。").arg(outcome.gone.first())
+                    : QStringLiteral("%1 张照片已不存在，未作修改。").arg(outcome.gone.size()));
+        else if (!outcome.unreadable.isEmpty())
+            showStatus(unreadableText(outcome.unreadable));
+        else if (outcome.loading > 0)
+            showStatus(QStringLiteral("%1 张照片的标签仍在读取，未作修改。").arg(outcome.loading));
+    });
 }
 
 void MediaListView::onSaveStar(int iStar)
 {
-    fanOut([iStar](ItemInfo& info) { info.setStar(iStar); });
+    fanOut([iStar](ItemInfo& info) { return info.setStar(iStar); });
 }
 
 void MediaListView::onSaveRgbs(QList<QRgb> rgbs)
 {
-    fanOut([&rgbs](ItemInfo& info) { info.setRgbs(rgbs); });
+    fanOut([rgbs](ItemInfo& info) { return info.setRgbs(rgbs); });
 }
 
 void MediaListView::onSaveTextTags(QStringList tags)
 {
-    fanOut([&tags](ItemInfo& info) { info.setTextTags(tags); });
+    fanOut([tags](ItemInfo& info) { return info.setTextTags(tags); });
 }
 
 void MediaListView::onSaveTags(int iStar, QList<QRgb> rgbs, QStringList tags)
 {
-    fanOut([&](ItemInfo& info) {
-        info.setStar(iStar);
-        info.setRgbs(rgbs);
-        info.setTextTags(tags);
-    });
+    fanOut([iStar, rgbs, tags](
+               ItemInfo& info) { return info.setStar(iStar) && info.setRgbs(rgbs) && info.setTextTags(tags); });
 }
 
 // ---- hand-over to the viewer ----

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "grid/iteminfo.h"
+#include "grid/selectionedits.h"
 
 #include <QFuture>
 #include <QLinkedList>
@@ -139,10 +140,10 @@ private:
     ItemInfoPtr editableItem(const QModelIndex& index);
     // Why the named files that cannot be read as pictures took no edit.
     static QString unreadableText(const QStringList& names);
-    // Applies an edit to every selected item whose tags are loaded, shown or hidden by the filter, then queues the
-    // writes into the files; the others are left alone, the status bar says so, and the tag panel shows the current
-    // item's own tags again when the edit did not reach it.
-    template <class Edit> void fanOut(Edit edit);
+    // Applies an edit to every selected item whose tags are loaded, shown or hidden by the filter, and queues the
+    // writes into the files, a slice at a time (SelectionEdits); the others are left alone, the status bar says so,
+    // and the tag panel shows the current item's own tags again when the edit did not reach it.
+    void fanOut(SelectionEdits::Edit edit);
     void editTail(const ItemInfoPtr& info, const QModelIndex& index);
     // With "TagSaveToFile", queues the items' tags for their files (off this thread).
     void saveToFiles(const QList<ItemInfoPtr>& items);
@@ -197,4 +198,6 @@ private:
     QWeakPointer<ItemInfo> m_awaitingTags;
     // Batches of writes into files queued by this grid.
     QSet<int> m_fileBatches;
+    SelectionEdits* m_edits = nullptr;
+    bool m_closing = false;
 };

@@ -49,6 +49,7 @@ struct TagFileWriter::State {
         int failed = 0;
         int failedUnstored = 0; // failed while the database had not stored them either
         QString firstFailure; // “name”: why
+        bool open = true; // more files may come (openBatch)
     };
     mutable QMutex mutex;
     QWaitCondition idle;
@@ -79,14 +80,32 @@ int TagFileWriter::maxParallel()
 
 int TagFileWriter::write(const QList<ItemInfoPtr>& items)
 {
+    const int batch = openBatch();
+    add(batch, items);
+    closeBatch(batch);
+    return batch;
+}
+
+int TagFileWriter::openBatch()
+{
     State& s = state();
     QMutexLocker lock(&s.mutex);
     const int batch = s.nextBatch++;
+    s.batches[batch];
+    return batch;
+}
+
+void TagFileWriter::add(int batch, const QList<ItemInfoPtr>& items)
+{
+    State& s = state();
+    QMutexLocker lock(&s.mutex);
     State::Batch& b = s.batches[batch];
     for (const ItemInfoPtr& item : items) {
         if (!item)
             continue;
         const QString file = item->fileInfo.absoluteFilePath();
+        // A file waiting is in order already; one being written goes back there when its write ends.
+        const bool known = s.waiting.contains(file) || s.running.contains(file);
         State::Request& r = s.waiting[file];
         if (r.item != item) {
             if (r.item)
@@ -96,18 +115,23 @@ int TagFileWriter::write(const QList<ItemInfoPtr>& items)
         }
         r.batches.append(batch);
         ++b.left;
-        if (!s.running.contains(file) && !s.order.contains(file))
+        if (!known)
             s.order.append(file);
-    }
-    if (b.left == 0) {
-        s.batches.remove(batch);
-        QMetaObject::invokeMethod(
-            this, [this, batch] { emit batchDone(batch, 0, 0, 0, 0, QString()); }, Qt::QueuedConnection);
-        return batch;
     }
     lock.unlock();
     startWorkers();
-    return batch;
+}
+
+void TagFileWriter::closeBatch(int batch)
+{
+    State& s = state();
+    QMutexLocker lock(&s.mutex);
+    auto it = s.batches.find(batch);
+    if (it == s.batches.end())
+        return;
+    it->open = false;
+    if (it->left == 0)
+        endBatch(batch);
 }
 
 void TagFileWriter::startWorkers()
@@ -168,19 +192,22 @@ void TagFileWriter::work()
                                      .arg(QFileInfo(file).fileName(), why.isEmpty() ? QStringLiteral("写入失败") : why);
             if (unstored)
                 ++b.failedUnstored;
-            if (--b.left > 0)
-                continue;
-            const State::Batch done = b;
-            s.batches.erase(it);
-            QMetaObject::invokeMethod(
-                this,
-                [this, id, done] {
-                    emit batchDone(
-                        id, done.written, done.unchanged, done.failed, done.failedUnstored, done.firstFailure);
-                },
-                Qt::QueuedConnection);
+            if (--b.left == 0 && !b.open)
+                endBatch(id);
         }
     }
+}
+
+void TagFileWriter::endBatch(int id)
+{
+    // Under the lock.
+    const State::Batch done = state().batches.take(id);
+    QMetaObject::invokeMethod(
+        this,
+        [this, id, done] {
+            emit batchDone(id, done.written, done.unchanged, done.failed, done.failedUnstored, done.firstFailure);
+        },
+        Qt::QueuedConnection);
 }
 
 int TagFileWriter::pending() const

@@ -16,6 +16,11 @@ public:
 
     // Queues the items' current tags for their files; returns the batch number that batchDone reports.
     int write(const QList<ItemInfoPtr>& items);
+    // A batch filled in parts: add queues more files into it, and batchDone comes once it is closed and all its
+    // files are done.
+    int openBatch();
+    void add(int batch, const QList<ItemInfoPtr>& items);
+    void closeBatch(int batch);
     // Files queued or being written.
     int pending() const;
     // Shut-down: waits up to ms for the writes; the ones not started by then are logged and dropped (their tags
@@ -32,6 +37,8 @@ signals:
 private:
     TagFileWriter() = default;
     void startWorkers();
+    // Under the lock: the batch is done; batchDone tells it.
+    void endBatch(int id);
     void work();
     int dropWaiting();
     struct State;

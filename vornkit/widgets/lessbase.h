@@ -41,10 +41,9 @@ public:
     bool getWndLayout() const { return m_frame->wndLayout() != 0; }
     bool getWndPaint() const { return m_frame->wndPaint() != 0; }
 
-    // Title-bar actions.
-    void onClose() { this->close(); }
-    void onMaximize() { m_frame->toggleMaximized(); }
-    void onMinimize() { this->showMinimized(); }
+    // Maximises the window, or restores it when maximised. Each window class offers it, with close and minimise,
+    // as the slots of its title bar (onClose, onMaximize, onMinimize): a class template can hold no slots.
+    void toggleMaximized() { m_frame->toggleMaximized(); }
 
 protected:
     virtual void firstShowEvent(QEvent*) { }

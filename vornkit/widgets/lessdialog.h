@@ -11,4 +11,10 @@ class VORNKIT_EXPORT LessDialog : public LessBase<QDialog> {
 public:
     explicit LessDialog(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
     ~LessDialog() override;
+
+public slots:
+    // Title-bar actions.
+    void onClose() { close(); }
+    void onMaximize() { toggleMaximized(); }
+    void onMinimize() { showMinimized(); }
 };

@@ -11,4 +11,10 @@ class VORNKIT_EXPORT LessMainWindow : public LessBase<QMainWindow> {
 public:
     explicit LessMainWindow(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
     ~LessMainWindow() override;
+
+public slots:
+    // Title-bar actions.
+    void onClose() { close(); }
+    void onMaximize() { toggleMaximized(); }
+    void onMinimize() { showMinimized(); }
 };

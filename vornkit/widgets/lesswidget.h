@@ -11,4 +11,10 @@ class VORNKIT_EXPORT LessWidget : public LessBase<QWidget> {
 public:
     explicit LessWidget(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
     ~LessWidget() override;
+
+public slots:
+    // Title-bar actions.
+    void onClose() { close(); }
+    void onMaximize() { toggleMaximized(); }
+    void onMinimize() { showMinimized(); }
 };
