@@ -4,14 +4,14 @@
 // for the scan, the exact stage and the similar stage, beside fdupes and jdupes (exact) and findimagedupes
 // (similar) measured in the same run on the same tree, with the groups compared and the similar recall of each.
 // A peer that is not installed is skipped and said so.
-// Then the camera set: the real photos as they are and camera-sized photos made from them (24 MP, one of them
-// progressive, and 13 MP), each with a copy at 60 % size and quality 70; the whole similar search on it beside
-// findimagedupes, in turns in one run. Last, on the real photos, the reduced hash against the hash of the whole
-// picture: equal pixels in other formats, resized and re-encoded copies.
-// Usage: bench_vorntwin [--count N] [--dir DIR] [--real DIR] [--no-similar-peer] [--camera-runs N]
-// Without --dir the tree is made once under /tmp/vorntwin-bench-N. --real adds the pictures of a folder (photos
-// none of us made) with their own resized and re-encoded variants; by default /tmp/realphotos when it exists, else
-// the photos of Debian's mate-backgrounds. scripts/install-deps --bench installs them and the peers.
+// Then the camera set: the real photos as they are and camera-sized photos made from them (24 MP, 13 MP and a
+// progressive 9 MP; a progressive 24 MP one is hashed alone), each with a copy at 60 % size and quality 70; the whole
+// similar search on it beside findimagedupes, in turns in one run. Last, on the real photos, the reduced hash against
+// the hash of the whole picture: equal pixels in other formats, resized and re-encoded copies. Usage: bench_vorntwin
+// [--count N] [--dir DIR] [--real DIR] [--no-similar-peer] [--camera-runs N] [--camera-only] Without --dir the tree is
+// made once under /tmp/vorntwin-bench-N. --real adds the pictures of a folder (photos none of us made) with their own
+// resized and re-encoded variants; by default /tmp/realphotos when it exists, else the photos of Debian's
+// mate-backgrounds. scripts/install-deps --bench installs them and the peers.
 
 #include "search/filedb.h"
 #include "search/findfileinfo.h"
@@ -422,7 +422,7 @@ struct CameraSet {
     QString dir;
     // Copy -> its original.
     QHash<QString, QString> copyOf;
-    // The camera-sized photos with what they are.
+    // The camera-sized photos with what they are (one lies beside the set).
     QList<QPair<QString, QString>> cameras;
 };
 
@@ -438,8 +438,9 @@ QImage cameraSized(const QImage& source, const QSize& size, quint32 seed)
     return img;
 }
 
-// Made once beside the tree: the three largest real photos become camera-sized, the others (up to twenty
-// originals in all) come as they are; each original gets a copy at 60 % size and quality 70.
+// Made once beside the tree: the three largest real photos become camera-sized (24 MP, 13 MP and a progressive
+// 9 MP), the others (up to twenty originals in all) come as they are; each original gets a copy at 60 % size and
+// quality 70. A progressive 24 MP photo is made beside the set, to be hashed alone.
 CameraSet makeCameraSet(const QString& dir, const QString& realDir)
 {
     CameraSet c;
@@ -447,10 +448,12 @@ CameraSet makeCameraSet(const QString& dir, const QString& realDir)
     struct Camera {
         QSize size;
         bool progressive;
-        const char* name;
+        QString path;
     };
-    const Camera kinds[] = { { QSize(6000, 4000), false, "cam24mp" },
-        { QSize(6000, 4000), true, "cam24mp-progressive" }, { QSize(4208, 3120), false, "cam13mp" } };
+    const QString alone = dir + "-alone/cam24mp-progressive.jpg";
+    const Camera kinds[]
+        = { { QSize(6000, 4000), false, dir + "/cam24mp.jpg" }, { QSize(4208, 3120), false, dir + "/cam13mp.jpg" },
+              { QSize(3840, 2400), true, dir + "/cam9mp-progressive.jpg" }, { QSize(6000, 4000), true, alone } };
     QList<QPair<qint64, QString>> sources;
     for (const QString& name : QDir(realDir).entryList({ "*.png", "*.jpg", "*.jpeg" }, QDir::Files, QDir::Name)) {
         const QSize size = QImageReader(realDir + "/" + name).size();
@@ -461,20 +464,22 @@ CameraSet makeCameraSet(const QString& dir, const QString& realDir)
     if (!exists) {
         QDir(dir).removeRecursively();
         makePath(dir + "/copies");
+        makePath(QFileInfo(alone).path());
     }
     for (int i = 0; i < sources.size() && i < 20; ++i) {
         const QString source = realDir + "/" + sources[i].second;
-        const bool camera = i < 3;
-        const QString base = camera ? QString::fromLatin1(kinds[i].name) : QFileInfo(source).completeBaseName();
-        const QString orig = dir + "/" + base + (camera ? QStringLiteral(".jpg") : "." + QFileInfo(source).suffix());
-        const QString copy = dir + "/copies/" + base + "_c.jpg";
-        c.copyOf.insert(copy, orig);
+        const bool camera = i < 4;
+        const QString orig = camera ? kinds[i].path : dir + "/" + sources[i].second;
+        const QString copy = dir + "/copies/" + QFileInfo(orig).completeBaseName() + "_c.jpg";
+        if (orig != alone)
+            c.copyOf.insert(copy, orig);
         if (camera)
             c.cameras.append({ orig,
-                QStringLiteral("%1x%2%3")
+                QStringLiteral("%1x%2%3%4")
                     .arg(kinds[i].size.width())
                     .arg(kinds[i].size.height())
-                    .arg(kinds[i].progressive ? " progressive" : "") });
+                    .arg(kinds[i].progressive ? " progressive" : "")
+                    .arg(orig == alone ? " (beside the set)" : "") });
         if (exists)
             continue;
         QImage img(source);
@@ -487,8 +492,9 @@ CameraSet makeCameraSet(const QString& dir, const QString& realDir)
         } else {
             QFile::copy(source, orig);
         }
-        img.scaled(img.width() * 6 / 10, img.height() * 6 / 10, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-            .save(copy, "JPG", 70);
+        if (orig != alone)
+            img.scaled(img.width() * 6 / 10, img.height() * 6 / 10, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                .save(copy, "JPG", 70);
     }
     if (!exists) {
         QFile f(dir + "/done");
@@ -620,6 +626,7 @@ int main(int argc, char** argv)
     }
     bool similarPeer = true;
     int cameraRuns = 5;
+    bool cameraOnly = false;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == "--count" && i + 1 < args.size())
@@ -632,14 +639,28 @@ int main(int argc, char** argv)
             similarPeer = false;
         else if (args[i] == "--camera-runs" && i + 1 < args.size())
             cameraRuns = qMax(1, args[++i].toInt());
+        else if (args[i] == "--camera-only")
+            cameraOnly = true;
     }
     if (dir.isEmpty())
         dir = QStringLiteral("/tmp/vorntwin-bench-%1").arg(count);
-    const Tree tree = makeTree(dir, count, realDir);
-    const qint64 bytes = warmCache(tree.root);
     LikeFindCfg::instance(1);
     FileDb db;
     db.openDb(":memory:", "bench", true);
+    // Similar images: one type, all three bands.
+    FindSettings similar;
+    similar.FileSizeIsSame = false;
+    similar.FullContentIsSame = false;
+    similar.FindLittleDiff = true;
+    similar.FindMediumDiff = true;
+    if (cameraOnly) {
+        if (!realDir.isEmpty())
+            runCameraSet(makeCameraSet(dir + "-camera", realDir), db, similar, cameraRuns, similarPeer);
+        LikeFindCfg::release();
+        return 0;
+    }
+    const Tree tree = makeTree(dir, count, realDir);
+    const qint64 bytes = warmCache(tree.root);
 
     // Exact duplicates: size, type and content, as the window's defaults ask; the best of two runs.
     FindSettings exact;
@@ -699,12 +720,6 @@ int main(int argc, char** argv)
             exactTotal < fdupes.seconds ? "met" : "MISSED", exactTotal <= 1.5 * jdupes.seconds ? "met" : "MISSED");
     }
 
-    // Similar images: one type, all three bands.
-    FindSettings similar;
-    similar.FileSizeIsSame = false;
-    similar.FullContentIsSame = false;
-    similar.FindLittleDiff = true;
-    similar.FindMediumDiff = true;
     db.clearTables();
     ImageInfo root;
     QElapsedTimer clock;
