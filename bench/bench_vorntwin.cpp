@@ -7,11 +7,13 @@
 // Then the camera set: the real photos as they are and camera-sized photos made from them (24 MP, 13 MP and a
 // progressive 9 MP; a progressive 24 MP one is hashed alone), each with a copy at 60 % size and quality 70; the whole
 // similar search on it beside findimagedupes, in turns in one run. Last, on the real photos, the reduced hash against
-// the hash of the whole picture: equal pixels in other formats, resized and re-encoded copies. Usage: bench_vorntwin
-// [--count N] [--dir DIR] [--real DIR] [--no-similar-peer] [--camera-runs N] [--camera-only] Without --dir the tree is
-// made once under /tmp/vorntwin-bench-N. --real adds the pictures of a folder (photos none of us made) with their own
-// resized and re-encoded variants; by default /tmp/realphotos when it exists, else the photos of Debian's
-// mate-backgrounds. scripts/install-deps --bench installs them and the peers.
+// the hash of the whole picture: equal pixels in other formats, resized and re-encoded copies.
+//
+// Usage: bench_vorntwin [--count N] [--dir DIR] [--real DIR] [--no-similar-peer] [--camera-runs N] [--camera-only]
+//
+// Without --dir the tree is made once under /tmp/vorntwin-bench-N. --real adds the pictures of a folder (photos none
+// of us made) with their own resized and re-encoded variants; by default /tmp/realphotos when it exists, else the
+// photos of Debian's mate-backgrounds. scripts/install-deps --bench installs them and the peers.
 
 #include "search/filedb.h"
 #include "search/findfileinfo.h"
