@@ -420,6 +420,29 @@ void compareWithWhole(const Tree& t)
     }
 }
 
+struct SearchTimes {
+    double total = 0; // seconds of the whole search
+    double similar = 0; // of its similar stage
+};
+
+// A similar search as the window runs it: listing, grouping, hashing and clustering.
+SearchTimes similarSearch(
+    FileDb& db, ImageInfo& root, const QString& dir, const FindSettings& find, int* unhashed = nullptr)
+{
+    db.clearTables();
+    QElapsedTimer clock;
+    clock.start();
+    root.scanPaths(&db, { dir });
+    root.groupByAttributes(&db, find);
+    const double before = clock.nsecsElapsed() / 1e9;
+    root.groupSimilar(find, nullptr, unhashed);
+    SearchTimes t;
+    t.total = clock.nsecsElapsed() / 1e9;
+    t.similar = t.total - before;
+    root.releaseReaders();
+    return t;
+}
+
 struct CameraSet {
     QString dir;
     // Copy -> its original.
@@ -542,15 +565,8 @@ void runCameraSet(const CameraSet& c, FileDb& db, const FindSettings& similar, i
     QList<QStringList> ourClusters;
     PeerRun fid;
     for (int run = 0; run < runs; ++run) {
-        db.clearTables();
         ImageInfo root;
-        QElapsedTimer clock;
-        clock.start();
-        root.scanPaths(&db, { c.dir });
-        root.groupByAttributes(&db, similar);
-        root.groupSimilar(similar);
-        ours << clock.nsecsElapsed() / 1e6;
-        root.releaseReaders();
+        ours << similarSearch(db, root, c.dir, similar).total * 1000;
         ourClusters = clusters(&root);
         if (peer) {
             fid = runPeer("findimagedupes", { "-R", "-q", c.dir }, 1);
@@ -722,17 +738,9 @@ int main(int argc, char** argv)
             exactTotal < fdupes.seconds ? "met" : "MISSED", exactTotal <= 1.5 * jdupes.seconds ? "met" : "MISSED");
     }
 
-    db.clearTables();
     ImageInfo root;
-    QElapsedTimer clock;
-    clock.start();
-    root.scanPaths(&db, { tree.root });
-    root.groupByAttributes(&db, similar);
-    const double before = clock.nsecsElapsed() / 1e9;
     int unhashed = 0;
-    root.groupSimilar(similar, nullptr, &unhashed);
-    const double similarS = clock.nsecsElapsed() / 1e9 - before;
-    root.releaseReaders();
+    const double similarS = similarSearch(db, root, tree.root, similar, &unhashed).similar;
     const QList<QStringList> ourClusters = clusters(&root);
     std::printf("\nSimilar images (Marr-Hildreth, distances 0 / 10 / 20)\n");
     printStage("similar stage (decode + hash + cluster)", similarS, files);

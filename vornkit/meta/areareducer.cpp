@@ -85,6 +85,21 @@ template <class T> void AreaReducer::sumAcross(const T* row)
     }
 }
 
+template <class Sum, class Value> void AreaReducer::addDown(Sum* ring, int width, const Value* values, int y)
+{
+    for (int i = m_next; i < m_to.height() && m_y.first[i] <= y; ++i) {
+        const Sum share = m_y.shareOf(i, y);
+        Sum* row = ring + size_t(i % m_ring) * width;
+        if (y == m_y.first[i]) {
+            for (int x = 0; x < width; ++x)
+                row[x] = share * values[x];
+        } else {
+            for (int x = 0; x < width; ++x)
+                row[x] += share * values[x];
+        }
+    }
+}
+
 void AreaReducer::addRow(const uchar* grey)
 {
     if (m_out.isNull() || m_y.first.empty() || m_row >= m_from.height())
@@ -92,17 +107,7 @@ void AreaReducer::addRow(const uchar* grey)
     const int y = m_row++;
     if (m_downFirst) {
         const int width = m_from.width();
-        for (int i = m_next; i < m_to.height() && m_y.first[i] <= y; ++i) {
-            const qint32 share = m_y.shareOf(i, y);
-            qint32* row = m_down.data() + size_t(i % m_ring) * width;
-            if (y == m_y.first[i]) {
-                for (int x = 0; x < width; ++x)
-                    row[x] = share * grey[x];
-            } else {
-                for (int x = 0; x < width; ++x)
-                    row[x] += share * grey[x];
-            }
-        }
+        addDown(m_down.data(), width, grey, y);
         for (; m_next < m_to.height() && m_y.last[m_next] <= y; ++m_next) {
             sumAcross(m_down.data() + size_t(m_next % m_ring) * width);
             store(m_next, m_across.data());
@@ -111,18 +116,7 @@ void AreaReducer::addRow(const uchar* grey)
     }
     sumAcross(grey);
     const int to = m_to.width();
-    const qint64* across = m_across.data();
-    for (int i = m_next; i < m_to.height() && m_y.first[i] <= y; ++i) {
-        const qint64 share = m_y.shareOf(i, y);
-        qint64* row = m_sums.data() + size_t(i % m_ring) * to;
-        if (y == m_y.first[i]) {
-            for (int j = 0; j < to; ++j)
-                row[j] = share * across[j];
-        } else {
-            for (int j = 0; j < to; ++j)
-                row[j] += share * across[j];
-        }
-    }
+    addDown(m_sums.data(), to, m_across.data(), y);
     for (; m_next < m_to.height() && m_y.last[m_next] <= y; ++m_next)
         store(m_next, m_sums.data() + size_t(m_next % m_ring) * to);
 }

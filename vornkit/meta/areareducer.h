@@ -37,6 +37,8 @@ private:
     };
     // Sums a row across into m_across, each new pixel by the shares of the old ones under it.
     template <class T> void sumAcross(const T* row);
+    // Adds old row y's values by their share into each new row under way that it lies under, in a ring of rows.
+    template <class Sum, class Value> void addDown(Sum* ring, int width, const Value* values, int y);
     void store(int row, const qint64* sums);
 
     QSize m_from, m_to;
