@@ -9,21 +9,37 @@ const int kScaleBits = 48;
 // New rows that one old row may add to at once, and one more.
 int ringRows(int from, int to)
 {
-    return (to + from - 1) / from + 2;
+    return 2 * ((to + from - 1) / from) + 2;
 }
 
 } // namespace
 
-// Along a side, old pixel x covers [x * to, (x + 1) * to) and new pixel j covers [j * from, (j + 1) * from): the
-// shares are whole numbers and those of each new pixel add up to from.
+// Shrinking, old pixel x covers [x * to, (x + 1) * to) and new pixel j covers [j * from, (j + 1) * from): the shares
+// are whole numbers and those of each new pixel add up to from. Growing, new pixel j lies between the two old ones
+// around its centre ((2j + 1) * from - to) / (2 * to), by shares that add up to 2 * to.
 void AreaReducer::Axis::build(int from, int to)
 {
     share = to;
+    total = from < to ? 2 * to : from;
     first.resize(to);
     last.resize(to);
     firstShare.resize(to);
     lastShare.resize(to);
     for (int j = 0; j < to; ++j) {
+        if (from < to) {
+            const qint64 centre = qint64(2 * j + 1) * from - to;
+            int a = centre < 0 ? 0 : int(centre / (2 * to));
+            int f = centre < 0 ? 0 : int(centre % (2 * to));
+            if (a >= from - 1) {
+                a = from - 1;
+                f = 0;
+            }
+            first[j] = a;
+            last[j] = f ? a + 1 : a;
+            firstShare[j] = 2 * to - f;
+            lastShare[j] = f;
+            continue;
+        }
         const qint64 begin = qint64(j) * from, end = qint64(j + 1) * from;
         const int a = int(begin / to);
         const int b = int((end + to - 1) / to) - 1;
@@ -60,7 +76,7 @@ AreaReducer::AreaReducer(const QSize& from, const QSize& to, QImage* buffer)
         m_down.assign(size_t(m_ring) * from.width(), 0);
     else
         m_sums.assign(size_t(m_ring) * to.width(), 0);
-    const double pixels = double(from.width()) * from.height();
+    const double pixels = double(m_x.total) * m_y.total;
     m_scale = quint64(double(quint64(1) << kScaleBits) / pixels + 0.5);
 }
 

@@ -5,10 +5,11 @@
 
 #include <vector>
 
-// Averages an 8-bit grey picture, fed a row at a time from the top, over areas into a picture of another size,
-// smaller or larger: each new pixel is the mean of the old ones under it, each counted by the share of it that lies
-// there. The sums are exact, so the result does not depend on the order the pixels are summed in: a picture turned
-// or mirrored before its reduction comes out as its reduction turned or mirrored the same way, pixel for pixel.
+// Brings an 8-bit grey picture, fed a row at a time from the top, to another size, each side on its own: along a
+// side that shrinks, each new pixel is the mean of the old ones under it, each counted by the share of it that lies
+// there; along a side that grows, it lies between its two nearest old pixels (linear, steps would be new detail).
+// The sums are exact, so the result does not depend on the order the pixels are summed in: a picture turned or
+// mirrored before its reduction comes out as its reduction turned or mirrored the same way, pixel for pixel.
 class AreaReducer {
 public:
     // buffer, when given, receives the result and is kept for the next reduction: a result of the same size then
@@ -28,6 +29,7 @@ private:
     struct Axis {
         std::vector<int> first, last, firstShare, lastShare;
         int share = 0;
+        int total = 0; // the shares of each new pixel added up
         void build(int from, int to);
         // The share of old pixel at in new pixel i, which it lies under.
         int shareOf(int i, int at) const
