@@ -58,11 +58,11 @@ public:
         LargeBuffer coefficients; // a progressive JPEG's coefficients
     };
     // The picture upright as 8-bit grey of its colours (0.299 R + 0.587 G + 0.114 B, in 15-bit fixed point; a fully
-    // transparent pixel white), averaged over areas to exactly size (AreaReducer), for comparing pictures: equal
-    // pixels come out equal whatever the format. A JPEG is read in strips straight into the averages, without a
-    // whole copy of it. One too large to decode whole within the budget comes reduced by its own reader while it
-    // decodes (a JPEG in eighths), to the least size no smaller than least on either side, when its reader can and
-    // that fits; else nothing is decoded (tooLarge).
+    // transparent pixel white), brought to exactly size by AreaReducer, for comparing pictures: equal pixels come out
+    // equal whatever the format and orientation. A JPEG is read in strips straight into the averages, without a whole
+    // copy of it. One too large to decode whole within the budget comes reduced by its own reader while it decodes
+    // (a JPEG in eighths), to the least size no smaller than least on either side, when its reader can and that fits;
+    // else nothing is decoded (tooLarge).
     static Result decodeFileGreyAveraged(
         const QString& path, const QSize& size, const QSize& least, GreyScratch* scratch = nullptr);
     // A decoded picture the same way (as it is: no turning).
