@@ -4,11 +4,16 @@
 // for the scan, the exact stage and the similar stage, beside fdupes and jdupes (exact) and findimagedupes
 // (similar) measured in the same run on the same tree, with the groups compared and the similar recall of each.
 // A peer that is not installed is skipped and said so.
-// Then, on the real photos, the reduced hash against the hash of the whole picture: equal pixels in other formats,
-// resized and re-encoded copies.
-// Usage: bench_vorntwin [--count N] [--dir DIR] [--real DIR] [--no-similar-peer]
-// Without --dir the tree is made once under /tmp/vorntwin-bench-N. --real adds the pictures of a folder (photos
-// none of us made) with their own resized and re-encoded variants; by default /tmp/realphotos when it exists.
+// Then the camera set: the real photos as they are and camera-sized photos made from them (24 MP, 13 MP and a
+// progressive 9 MP; a progressive 24 MP one is hashed alone), each with a copy at 60 % size and quality 70; the whole
+// similar search on it beside findimagedupes, in turns in one run. Last, on the real photos, the reduced hash against
+// the hash of the whole picture: equal pixels in other formats, resized and re-encoded copies.
+//
+// Usage: bench_vorntwin [--count N] [--dir DIR] [--real DIR] [--no-similar-peer] [--camera-runs N] [--camera-only]
+//
+// Without --dir the tree is made once under /tmp/vorntwin-bench-N. --real adds the pictures of a folder (photos none
+// of us made) with their own resized and re-encoded variants; by default /tmp/realphotos when it exists, else the
+// photos of Debian's mate-backgrounds. scripts/install-deps --bench installs them and the peers.
 
 #include "search/filedb.h"
 #include "search/findfileinfo.h"
@@ -23,6 +28,8 @@
 #include <QFile>
 #include <QHash>
 #include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -30,6 +37,7 @@
 #include <QStandardPaths>
 #include <QtConcurrent>
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -41,6 +49,23 @@ const int kWidth = 4000;
 const int kHeight = 3000;
 
 using InodeSet = QSet<quint64>;
+
+// Sensor grain on an RGB32 picture.
+void addGrain(QImage& img, quint32 seed)
+{
+    quint32 s = seed * 747796405u + 1u;
+    for (int y = 0; y < img.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            s ^= s << 13;
+            s ^= s >> 17;
+            s ^= s << 5;
+            const int n = int(s % 17) - 8;
+            const QRgb c = line[x];
+            line[x] = qRgb(qBound(0, qRed(c) + n, 255), qBound(0, qGreen(c) + n, 255), qBound(0, qBlue(c) + n, 255));
+        }
+    }
+}
 
 // A photo-like picture: soft colour fields, hard-edged shapes and sensor grain, so it compresses like a photo.
 QImage photoLike(int seed)
@@ -63,18 +88,7 @@ QImage photoLike(int seed)
         p.drawPolygon(poly);
     }
     p.end();
-    quint32 s = quint32(seed) * 747796405u + 1u;
-    for (int y = 0; y < img.height(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < img.width(); ++x) {
-            s ^= s << 13;
-            s ^= s >> 17;
-            s ^= s << 5;
-            const int n = int(s % 17) - 8;
-            const QRgb c = line[x];
-            line[x] = qRgb(qBound(0, qRed(c) + n, 255), qBound(0, qGreen(c) + n, 255), qBound(0, qBlue(c) + n, 255));
-        }
-    }
+    addGrain(img, quint32(seed));
     return img;
 }
 
@@ -388,19 +402,216 @@ void compareWithWhole(const Tree& t)
         int(t.realOriginals.size()));
     const char* const kinds[] = { "equal pixels (PNG, BMP, WebP)", "resized copies", "re-encoded copies" };
     for (int kind = 0; kind < 3; ++kind) {
-        int total = 0, reduced[3] = {}, whole[3] = {};
-        const int limits[] = { 0, 10, 20 };
+        int total = 0, reduced[5] = {}, whole[5] = {};
+        const int limits[] = { 0, 4, 8, 10, 20 };
         for (const Pair& p : pairs) {
             if (p.kind != kind)
                 continue;
             ++total;
-            for (int i = 0; i < 3; ++i) {
+            for (int i = 0; i < 5; ++i) {
                 reduced[i] += p.reduced >= 0 && p.reduced <= limits[i];
                 whole[i] += p.whole >= 0 && p.whole <= limits[i];
             }
         }
-        std::printf("  %-30s within 0 / 10 / 20: reduced %d / %d / %d, whole picture %d / %d / %d of %d\n", kinds[kind],
-            reduced[0], reduced[1], reduced[2], whole[0], whole[1], whole[2], total);
+        std::printf("  %-30s within 0 / 4 / 8 / 10 / 20: reduced %d / %d / %d / %d / %d, whole picture %d / %d / %d / "
+                    "%d / %d of %d\n",
+            kinds[kind], reduced[0], reduced[1], reduced[2], reduced[3], reduced[4], whole[0], whole[1], whole[2],
+            whole[3], whole[4], total);
+    }
+}
+
+struct SearchTimes {
+    double total = 0; // seconds of the whole search
+    double similar = 0; // of its similar stage
+};
+
+// A similar search as the window runs it: listing, grouping, hashing and clustering.
+SearchTimes similarSearch(
+    FileDb& db, ImageInfo& root, const QString& dir, const FindSettings& find, int* unhashed = nullptr)
+{
+    db.clearTables();
+    QElapsedTimer clock;
+    clock.start();
+    root.scanPaths(&db, { dir });
+    root.groupByAttributes(&db, find);
+    const double before = clock.nsecsElapsed() / 1e9;
+    root.groupSimilar(find, nullptr, unhashed);
+    SearchTimes t;
+    t.total = clock.nsecsElapsed() / 1e9;
+    t.similar = t.total - before;
+    root.releaseReaders();
+    return t;
+}
+
+struct CameraSet {
+    QString dir;
+    // Copy -> its original.
+    QHash<QString, QString> copyOf;
+    // The camera-sized photos with what they are (one lies beside the set).
+    QList<QPair<QString, QString>> cameras;
+};
+
+// A camera-sized photo from a real one: cut to the camera's aspect, enlarged, with sensor grain.
+QImage cameraSized(const QImage& source, const QSize& size, quint32 seed)
+{
+    const QSize cut = size.scaled(source.size(), Qt::KeepAspectRatio);
+    const QPoint at((source.width() - cut.width()) / 2, (source.height() - cut.height()) / 2);
+    QImage img = source.copy(QRect(at, cut))
+                     .convertToFormat(QImage::Format_RGB32)
+                     .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    addGrain(img, seed);
+    return img;
+}
+
+// Made once beside the tree: the three largest real photos become camera-sized (24 MP, 13 MP and a progressive
+// 9 MP), the others (up to twenty originals in all) come as they are; each original gets a copy at 60 % size and
+// quality 70. A progressive 24 MP photo is made beside the set, to be hashed alone.
+CameraSet makeCameraSet(const QString& dir, const QString& realDir)
+{
+    CameraSet c;
+    c.dir = dir;
+    struct Camera {
+        QSize size;
+        bool progressive;
+        QString path;
+    };
+    const QString alone = dir + "-alone/cam24mp-progressive.jpg";
+    const Camera kinds[]
+        = { { QSize(6000, 4000), false, dir + "/cam24mp.jpg" }, { QSize(4208, 3120), false, dir + "/cam13mp.jpg" },
+              { QSize(3840, 2400), true, dir + "/cam9mp-progressive.jpg" }, { QSize(6000, 4000), true, alone } };
+    QList<QPair<qint64, QString>> sources;
+    for (const QString& name : QDir(realDir).entryList({ "*.png", "*.jpg", "*.jpeg" }, QDir::Files, QDir::Name)) {
+        const QSize size = QImageReader(realDir + "/" + name).size();
+        sources.append({ -qint64(size.width()) * size.height(), name });
+    }
+    std::stable_sort(sources.begin(), sources.end());
+    const bool exists = QFile::exists(dir + "/done");
+    if (!exists) {
+        QDir(dir).removeRecursively();
+        makePath(dir + "/copies");
+        makePath(QFileInfo(alone).path());
+    }
+    for (int i = 0; i < sources.size() && i < 20; ++i) {
+        const QString source = realDir + "/" + sources[i].second;
+        const bool camera = i < 4;
+        const QString orig = camera ? kinds[i].path : dir + "/" + sources[i].second;
+        const QString copy = dir + "/copies/" + QFileInfo(orig).completeBaseName() + "_c.jpg";
+        if (orig != alone)
+            c.copyOf.insert(copy, orig);
+        if (camera)
+            c.cameras.append({ orig,
+                QStringLiteral("%1x%2%3%4")
+                    .arg(kinds[i].size.width())
+                    .arg(kinds[i].size.height())
+                    .arg(kinds[i].progressive ? " progressive" : "")
+                    .arg(orig == alone ? " (beside the set)" : "") });
+        if (exists)
+            continue;
+        QImage img(source);
+        if (camera) {
+            img = cameraSized(img, kinds[i].size, quint32(i + 1));
+            QImageWriter writer(orig, "jpeg");
+            writer.setQuality(92);
+            writer.setProgressiveScanWrite(kinds[i].progressive);
+            writer.write(img);
+        } else {
+            QFile::copy(source, orig);
+        }
+        if (orig != alone)
+            img.scaled(img.width() * 6 / 10, img.height() * 6 / 10, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                .save(copy, "JPG", 70);
+    }
+    if (!exists) {
+        QFile f(dir + "/done");
+        f.open(QIODevice::WriteOnly);
+    }
+    return c;
+}
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// How many copies share a cluster with their original.
+int copiesFound(const QList<QStringList>& groups, const CameraSet& c)
+{
+    QHash<quint64, int> groupOf;
+    for (int i = 0; i < groups.size(); ++i) {
+        for (const QString& p : groups[i])
+            groupOf.insert(inodeOf(p), i);
+    }
+    int found = 0;
+    for (auto it = c.copyOf.begin(); it != c.copyOf.end(); ++it) {
+        const quint64 copy = inodeOf(it.key()), orig = inodeOf(it.value());
+        found += groupOf.contains(copy) && groupOf.value(copy, -1) == groupOf.value(orig, -2);
+    }
+    return found;
+}
+
+// The whole similar search, as the window runs it, on the camera set beside findimagedupes, in turns.
+void runCameraSet(const CameraSet& c, FileDb& db, const FindSettings& similar, int runs, bool peer)
+{
+    if (c.copyOf.isEmpty())
+        return;
+    QStringList kinds;
+    for (const auto& cam : c.cameras)
+        kinds << cam.second;
+    std::printf("\nCamera set: %s, %d photos (camera-sized: %s) and a copy of each at 60 %% size, quality 70\n",
+        qPrintable(c.dir), int(c.copyOf.size()), qPrintable(kinds.join(", ")));
+    warmCache(c.dir);
+    QList<double> ours, theirs;
+    QList<QStringList> ourClusters;
+    PeerRun fid;
+    for (int run = 0; run < runs; ++run) {
+        ImageInfo root;
+        ours << similarSearch(db, root, c.dir, similar).total * 1000;
+        ourClusters = clusters(&root);
+        if (peer) {
+            fid = runPeer("findimagedupes", { "-R", "-q", c.dir }, 1);
+            if (fid.ran)
+                theirs << fid.seconds * 1000;
+        }
+    }
+    const auto range = [](const QList<double>& v) {
+        return QStringLiteral("%1 to %2 ms (median %3)")
+            .arg(*std::min_element(v.begin(), v.end()), 0, 'f', 0)
+            .arg(*std::max_element(v.begin(), v.end()), 0, 'f', 0)
+            .arg(median(v), 0, 'f', 0);
+    };
+    std::printf("  %-34s %s over %d runs\n", "vorntwin similar search", qPrintable(range(ours)), runs);
+    std::printf("    (scan + group + hash + cluster)    copies with their original: %d/%d\n",
+        copiesFound(ourClusters, c), int(c.copyOf.size()));
+    if (!peer) {
+        std::printf("  %-34s skipped: --no-similar-peer\n", "findimagedupes");
+    } else if (theirs.isEmpty()) {
+        std::printf("  %-34s skipped: not installed (apt-get install findimagedupes)\n", "findimagedupes");
+    } else {
+        std::printf("  %-34s %s, in turns with ours\n", "findimagedupes", qPrintable(range(theirs)));
+        std::printf(
+            "    copies with their original: %d/%d\n", copiesFound(lineGroups(fid.out), c), int(c.copyOf.size()));
+        QList<double> ratios;
+        for (int i = 0; i < runs && i < theirs.size(); ++i)
+            ratios << theirs[i] / ours[i];
+        const double ratio = median(theirs) / median(ours);
+        std::printf("  ours is %.1f to %.1f x faster in each turn; goal: at least 10x findimagedupes: %s (%.1fx, "
+                    "medians)\n",
+            *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()),
+            ratio >= 10 ? "met" : "MISSED", ratio);
+    }
+    // One photo alone on one thread: what the search waits for last.
+    for (const auto& cam : c.cameras) {
+        double best = 1e9;
+        for (int i = 0; i < 3; ++i) {
+            ImageHashHolder h;
+            h.setFile(cam.first);
+            QElapsedTimer clock;
+            clock.start();
+            h.compute();
+            best = qMin(best, clock.nsecsElapsed() / 1e6);
+        }
+        std::printf("  one %s photo hashed alone: %.0f ms (best of 3)\n", qPrintable(cam.second), best);
     }
 }
 
@@ -426,8 +637,14 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     int count = 160;
     QString dir;
-    QString realDir = QDir("/tmp/realphotos").exists() ? QStringLiteral("/tmp/realphotos") : QString();
+    QString realDir;
+    for (const char* d : { "/tmp/realphotos", "/usr/share/backgrounds/mate/nature" }) {
+        if (realDir.isEmpty() && QDir(d).exists())
+            realDir = QString::fromLatin1(d);
+    }
     bool similarPeer = true;
+    int cameraRuns = 5;
+    bool cameraOnly = false;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == "--count" && i + 1 < args.size())
@@ -438,14 +655,30 @@ int main(int argc, char** argv)
             realDir = args[++i];
         else if (args[i] == "--no-similar-peer")
             similarPeer = false;
+        else if (args[i] == "--camera-runs" && i + 1 < args.size())
+            cameraRuns = qMax(1, args[++i].toInt());
+        else if (args[i] == "--camera-only")
+            cameraOnly = true;
     }
     if (dir.isEmpty())
         dir = QStringLiteral("/tmp/vorntwin-bench-%1").arg(count);
-    const Tree tree = makeTree(dir, count, realDir);
-    const qint64 bytes = warmCache(tree.root);
     LikeFindCfg::instance(1);
     FileDb db;
     db.openDb(":memory:", "bench", true);
+    // Similar images: one type, all three bands.
+    FindSettings similar;
+    similar.FileSizeIsSame = false;
+    similar.FullContentIsSame = false;
+    similar.FindLittleDiff = true;
+    similar.FindMediumDiff = true;
+    if (cameraOnly) {
+        if (!realDir.isEmpty())
+            runCameraSet(makeCameraSet(dir + "-camera", realDir), db, similar, cameraRuns, similarPeer);
+        LikeFindCfg::release();
+        return 0;
+    }
+    const Tree tree = makeTree(dir, count, realDir);
+    const qint64 bytes = warmCache(tree.root);
 
     // Exact duplicates: size, type and content, as the window's defaults ask; the best of two runs.
     FindSettings exact;
@@ -505,23 +738,9 @@ int main(int argc, char** argv)
             exactTotal < fdupes.seconds ? "met" : "MISSED", exactTotal <= 1.5 * jdupes.seconds ? "met" : "MISSED");
     }
 
-    // Similar images: one type, all three bands.
-    FindSettings similar;
-    similar.FileSizeIsSame = false;
-    similar.FullContentIsSame = false;
-    similar.FindLittleDiff = true;
-    similar.FindMediumDiff = true;
-    db.clearTables();
     ImageInfo root;
-    QElapsedTimer clock;
-    clock.start();
-    root.scanPaths(&db, { tree.root });
-    root.groupByAttributes(&db, similar);
-    const double before = clock.nsecsElapsed() / 1e9;
     int unhashed = 0;
-    root.groupSimilar(similar, nullptr, &unhashed);
-    const double similarS = clock.nsecsElapsed() / 1e9 - before;
-    root.releaseReaders();
+    const double similarS = similarSearch(db, root, tree.root, similar, &unhashed).similar;
     const QList<QStringList> ourClusters = clusters(&root);
     std::printf("\nSimilar images (Marr-Hildreth, distances 0 / 10 / 20)\n");
     printStage("similar stage (decode + hash + cluster)", similarS, files);
@@ -548,6 +767,8 @@ int main(int argc, char** argv)
     if (fid.ran)
         std::printf("  goal: at least 10x faster than findimagedupes: %s (%.1fx)\n",
             similarS * 10 <= fid.seconds ? "met" : "MISSED", similarS > 0 ? fid.seconds / similarS : 0.0);
+    if (!realDir.isEmpty())
+        runCameraSet(makeCameraSet(tree.root + "-camera", realDir), db, similar, cameraRuns, similarPeer);
     compareWithWhole(tree);
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);

@@ -152,6 +152,18 @@ void TestImageDecoder::reduceAveragesFinePatterns()
         QVERIFY(qRed(p) <= qAlpha(p) && qGreen(p) <= qAlpha(p) && qBlue(p) <= qAlpha(p));
     }
 
+    // Averaged over areas for comparing pictures: grey, the lines an even grey, a flat picture exactly flat even
+    // where it is enlarged.
+    for (const QSize& size : { QSize(800, 600), QSize(80, 60) }) {
+        const QImage averaged = ImageDecoder::greyAveraged(lines, size);
+        QCOMPARE(averaged.format(), QImage::Format_Grayscale8);
+        const QPair<double, double> grey = testutil::greyMeanAndSpread(averaged, averaged.rect());
+        QVERIFY2(std::abs(grey.first - 127.5) < 1 && grey.second < 1, qPrintable(QString::number(grey.second)));
+    }
+    QImage flatAveraged(333, 2000, QImage::Format_Grayscale8);
+    flatAveraged.fill(0x66);
+    QCOMPARE(ImageDecoder::greyAveraged(flat, flatAveraged.size()), flatAveraged);
+
     // Told to stop, it gives nothing.
     const std::atomic_bool stop { true };
     QVERIFY(ImageDecoder::reduce(lines, QSize(400, 300), &stop).isNull());
@@ -192,10 +204,13 @@ void TestImageDecoder::hostileFiles()
         QVERIFY2(r.image.isNull(), name);
         QCOMPARE(r.fileRead, QByteArray(name) == "zero.jpg" || QByteArray(name) == "text.png");
         QCOMPARE(bytes.size(), QByteArray(name) == "text.png" ? 13 : 0);
+        QVERIFY2(ImageDecoder::decodeFileGreyAveraged(dir.file(name), QSize(64, 64), QSize(8, 8)).image.isNull(), name);
     }
     // A truncated JPEG still gives what it holds, at the right size, or nothing; never a crash.
     const ImageDecoder::Result cut = ImageDecoder::decodeFile(dir.file("cut.jpg"));
     QVERIFY(cut.image.isNull() || cut.image.size() == QSize(200, 100));
+    const ImageDecoder::Result cutGrey = ImageDecoder::decodeFileGreyAveraged(dir.file("cut.jpg"), QSize(64, 64), {});
+    QVERIFY(cutGrey.image.isNull() || cutGrey.image.size() == QSize(64, 64));
 }
 
 QTEST_GUILESS_MAIN(TestImageDecoder)

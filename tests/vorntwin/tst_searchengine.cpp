@@ -1,3 +1,4 @@
+#include "common/photomaker.h"
 #include "common/testutil.h"
 #include "search/filedb.h"
 #include "search/findfileinfo.h"
@@ -7,6 +8,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QSet>
@@ -223,18 +226,38 @@ private slots:
         QCOMPARE(none.compute(), -1);
     }
 
-    // Equal pixels give equal hashes whatever the format: a JPEG and its lossless PNG, BMP and WebP copies; also
-    // when one thread's working memory goes from picture to picture, whatever their sizes.
+    // Equal pixels give equal hashes whatever the format: a JPEG (sequential, progressive, grey, or turned by its
+    // Exif orientation) and lossless PNG, BMP and WebP copies of it as shown; also when one thread's working memory
+    // goes from picture to picture, whatever their sizes.
     void equalPixelsHashEqual()
     {
         TempDir tmp;
         ImageHashHolder::Scratch shared;
-        const QSize sizes[] = { QSize(1200, 900), QSize(901, 1203), QSize(1280, 720), QSize(1000, 1000) };
-        for (int seed = 0; seed < 4; ++seed) {
-            const QSize size = sizes[seed];
+        struct Kind {
+            QSize size;
+            bool progressive;
+            bool grey;
+            const char* orientation;
+        };
+        // Stored wider than the hash's input and lower, it is shrunk across and grown downwards; shown turned, the
+        // other way round.
+        const Kind kinds[] = { { QSize(1200, 900), false, false, nullptr }, { QSize(901, 1203), true, false, nullptr },
+            { QSize(1280, 720), false, true, nullptr }, { QSize(2600, 1000), false, false, "6" },
+            { QSize(1000, 2300), true, false, "3" } };
+        for (int seed = 0; seed < 5; ++seed) {
+            const Kind& kind = kinds[seed];
             const QString jpeg = tmp.file(QString("p%1.jpg").arg(seed));
-            QVERIFY(photoLikeImage(size.width(), size.height(), seed).save(jpeg, "JPG", 90));
-            const QImage pixels = QImage(jpeg).convertToFormat(QImage::Format_RGB32);
+            const QImage photo = photoLikeImage(kind.size.width(), kind.size.height(), seed);
+            QImageWriter writer(jpeg, "jpeg");
+            writer.setQuality(90);
+            writer.setProgressiveScanWrite(kind.progressive);
+            QVERIFY(writer.write(kind.grey ? photo.convertToFormat(QImage::Format_Grayscale8) : photo));
+            if (kind.orientation)
+                QVERIFY(photomaker::setMetadata(jpeg, { { "Exif.Image.Orientation", kind.orientation } }));
+            QImageReader shown(jpeg);
+            shown.setAutoTransform(true);
+            const QImage pixels = shown.read().convertToFormat(QImage::Format_RGB32);
+            QCOMPARE(pixels.size(), kind.orientation && *kind.orientation == '6' ? kind.size.transposed() : kind.size);
             ImageHashHolder ref;
             QVERIFY(ref.setFile(jpeg));
             QCOMPARE(ref.compute(), 0);

@@ -1,6 +1,8 @@
 #include "meta/imagedecoder.h"
 
+#include "meta/areareducer.h"
 #include "meta/imagereducer.h"
+#include "meta/jpegrowreader.h"
 #include "sys/platform.h"
 
 #include <QBuffer>
@@ -13,6 +15,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 const qint64 ImageDecoder::kMaxFileBytes = qint64(1) << 30;
 const int ImageDecoder::kBudgetMegapixels = 128;
@@ -223,6 +226,83 @@ QSize reducedSize(const QSize& stored, const QSize& least, const QByteArray& for
     return QSize(int(std::ceil(stored.width() * f)), int(std::ceil(stored.height() * f))).boundedTo(stored);
 }
 
+// Rows a JPEG is read in before they are averaged.
+const int kStripRows = 16;
+
+// Bytes a JPEG read in strips holds: the strip and the library's own rows.
+qint64 stripBytes(const QSize& size)
+{
+    return qint64(size.width()) * 4 * (kStripRows + 8);
+}
+
+// Grey of 32-bit B, G, R, A pixels, weighed as OpenCV weighs them; with alpha a fully transparent pixel is white.
+void greyRow(const uchar* in, uchar* out, int n, bool alpha)
+{
+    for (int x = 0; x < n; ++x, in += 4)
+        out[x] = uchar((in[0] * 3735 + in[1] * 19235 + in[2] * 9798 + (1 << 14)) >> 15);
+    if (!alpha)
+        return;
+    in -= qsizetype(n) * 4;
+    for (int x = 0; x < n; ++x, in += 4) {
+        if (in[3] == 0)
+            out[x] = 255;
+    }
+}
+
+bool greyDirect(const QImage& image)
+{
+    return image.format() == QImage::Format_Grayscale8 || image.format() == QImage::Format_RGB32
+        || image.format() == QImage::Format_ARGB32;
+}
+
+// Feeds a decoded picture's rows to the reducer as grey: a grey picture as it is, others by their colours (palette,
+// 1-bit, 16-bit and premultiplied pictures converted first).
+void reduceImage(const QImage& image, AreaReducer& reducer)
+{
+    if (image.format() == QImage::Format_Grayscale8) {
+        for (int y = 0; y < image.height(); ++y)
+            reducer.addRow(image.constScanLine(y));
+        return;
+    }
+    const QImage colour = greyDirect(image) ? image : image.convertToFormat(QImage::Format_ARGB32);
+    if (colour.isNull())
+        return;
+    const bool alpha = colour.format() == QImage::Format_ARGB32;
+    std::vector<uchar> grey(size_t(colour.width()));
+    for (int y = 0; y < colour.height(); ++y) {
+        greyRow(colour.constScanLine(y), grey.data(), colour.width(), alpha);
+        reducer.addRow(grey.data());
+    }
+}
+
+// A JPEG of the stored size read in strips straight into the reducer; null when the strip reader does not take it or
+// the data are damaged.
+QImage reduceJpeg(QIODevice& device, const QSize& stored, AreaReducer& reducer, LargeBuffer* coefficients)
+{
+    JpegRowReader jpeg(&device, coefficients);
+    if (!jpeg.start() || jpeg.size() != stored)
+        return QImage();
+    const int depth = jpeg.isGrey() ? 1 : 4;
+    std::vector<uchar> strip(size_t(stored.width()) * depth * kStripRows);
+    std::vector<uchar> grey(size_t(stored.width()));
+    uchar* rows[kStripRows];
+    for (int i = 0; i < kStripRows; ++i)
+        rows[i] = strip.data() + size_t(i) * stored.width() * depth;
+    int y = 0;
+    while (y < stored.height()) {
+        const int n = jpeg.readRows(rows, qMin(kStripRows, stored.height() - y));
+        if (n <= 0)
+            break;
+        for (int i = 0; i < n; ++i) {
+            if (depth == 4)
+                greyRow(rows[i], grey.data(), stored.width(), false);
+            reducer.addRow(depth == 4 ? grey.data() : rows[i]);
+        }
+        y += n;
+    }
+    return y == stored.height() && !jpeg.failed() ? reducer.result() : QImage();
+}
+
 void fillFitted(ImageDecoder::Result& r, const QList<QSize>& boxes)
 {
     for (const QSize& box : boxes) {
@@ -334,12 +414,58 @@ ImageDecoder::Result ImageDecoder::decodeData(const QByteArray& data, const QLis
     return decodeDevice(buffer, boxes, nullptr, false);
 }
 
-ImageDecoder::Result ImageDecoder::decodeFileUnscaled(const QString& path, const QSize& least, QImage* buffer)
+ImageDecoder::Result ImageDecoder::decodeFileGreyAveraged(
+    const QString& path, const QSize& size, const QSize& least, GreyScratch* scratch)
 {
     QFile file;
-    if (!platform::openRegularFile(file, path) || file.size() > kMaxFileBytes || file.size() == 0)
+    if (size.isEmpty() || !platform::openRegularFile(file, path) || file.size() > kMaxFileBytes || file.size() == 0)
         return Result();
-    return decodeDeviceUnscaled(file, least, buffer);
+    Result r;
+    QSize stored;
+    QImageIOHandler::Transformations turn;
+    {
+        QImageReader reader(&file);
+        reader.setAutoTransform(false);
+        r.format = reader.format();
+        stored = reader.size();
+        turn = reader.transformation();
+    }
+    // A JPEG whose whole decode fits the budget: read in strips straight into the averages, in the stored
+    // orientation, which the averages are then turned to.
+    if (r.format == "jpeg" && stored.isValid() && !beyondPixelLimit(stored)) {
+        const QSize storedSize = rotates(turn) ? size.transposed() : size;
+        qint64 readerBytes = jpegCoefficientBytes(file);
+        if (readerBytes < 0)
+            readerBytes = area(stored) * 3; // a frame header not found is taken as progressive
+        const qint64 cost = readerBytes + stripBytes(stored) + AreaReducer::workBytes(stored, storedSize)
+            + (turn == QImageIOHandler::TransformationNone ? 0 : area(size));
+        if (cost <= budgetBytes() && file.seek(0)) {
+            BudgetHold hold(cost);
+            AreaReducer reducer(stored, storedSize, scratch ? &scratch->averaged : nullptr);
+            QImage averaged = reduceJpeg(file, stored, reducer, scratch ? &scratch->coefficients : nullptr);
+            if (!averaged.isNull()) {
+                r.fullSize = rotates(turn) ? stored.transposed() : stored;
+                r.image = upright(std::move(averaged), turn);
+                return r;
+            }
+        }
+    }
+    // Other pictures, and JPEGs that the strip reader does not take: decoded by their reader, upright.
+    if (!file.seek(0))
+        return Result();
+    r = decodeDeviceUnscaled(file, least, scratch ? &scratch->colour : nullptr);
+    r.image = greyAveraged(r.image, size, scratch ? &scratch->averaged : nullptr);
+    return r;
+}
+
+QImage ImageDecoder::greyAveraged(const QImage& image, const QSize& size, QImage* buffer)
+{
+    if (image.isNull() || size.isEmpty())
+        return QImage();
+    BudgetHold hold(AreaReducer::workBytes(image.size(), size) + (greyDirect(image) ? 0 : area(image.size()) * 4));
+    AreaReducer reducer(image.size(), size, buffer);
+    reduceImage(image, reducer);
+    return reducer.result();
 }
 
 bool ImageDecoder::readHeader(const QString& path, QSize& fullSize, QByteArray* format)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sys/largebuffer.h"
 #include "sys/vornkit_global.h"
 
 #include <QByteArray>
@@ -37,7 +38,7 @@ public:
         bool tooLarge = false; // the header declares more than the budget allows: not decoded
         QList<QImage> fitted; // the picture fitted into each box asked for, in order; null for an empty box
         bool fileRead = false; // decodeFile with bytes: the whole file was read into them
-        bool reduced = false; // decodeFileUnscaled: too large whole, decoded reduced by its reader
+        bool reduced = false; // decodeFileGreyAveraged: too large whole, decoded reduced by its reader
     };
 
     // The picture just large enough that its fit into each box can be scaled down from it (never enlarged);
@@ -50,13 +51,22 @@ public:
     // The picture fitted into the box: a bitmap as decodeFile gives it (never enlarged), an SVG rendered at its
     // whole fit, larger than its declared size when the box is (bounded by kMaxSvgSide).
     static Result decodeFileToFit(const QString& path, const QSize& box);
-    // The picture upright with its pixels as stored, neither scaled nor converted, for comparing pictures: equal
-    // pixels come out equal whatever the format. One too large to decode whole within the budget comes reduced
-    // by its own reader while it decodes (a JPEG in eighths), to the least size no smaller than least on either
-    // side, when its reader can and that fits; else nothing is decoded (tooLarge).
-    // buffer, when given, is decoded into and kept for the next call: a picture of the same size and format then
-    // takes no new memory (drop the result's image before the next call, or it is copied).
-    static Result decodeFileUnscaled(const QString& path, const QSize& least, QImage* buffer = nullptr);
+    // Working memory that one thread keeps from decode to decode: pictures of one size then take no new memory.
+    struct GreyScratch {
+        QImage averaged; // the result (drop it before the next decode, or it is copied)
+        QImage colour; // a picture that its reader decodes in colour first
+        LargeBuffer coefficients; // a progressive JPEG's coefficients
+    };
+    // The picture upright as 8-bit grey of its colours (0.299 R + 0.587 G + 0.114 B, in 15-bit fixed point; a fully
+    // transparent pixel white), brought to exactly size by AreaReducer, for comparing pictures: equal pixels come out
+    // equal whatever the format and orientation. A JPEG is read in strips straight into the averages, without a whole
+    // copy of it. One too large to decode whole within the budget comes reduced by its own reader while it decodes
+    // (a JPEG in eighths), to the least size no smaller than least on either side, when its reader can and that fits;
+    // else nothing is decoded (tooLarge).
+    static Result decodeFileGreyAveraged(
+        const QString& path, const QSize& size, const QSize& least, GreyScratch* scratch = nullptr);
+    // A decoded picture the same way (as it is: no turning).
+    static QImage greyAveraged(const QImage& image, const QSize& size, QImage* buffer = nullptr);
     // The picture scaled down to size through a filter that averages away detail finer than the new pixels (fine
     // patterns turn grey instead of into moiré), the work counted against the budget while it is done. Null for a
     // null picture or an empty size, or when stop turned true meanwhile; never larger than the picture.

@@ -1,7 +1,5 @@
 #include "search/imagehashholder.h"
 
-#include "meta/imagedecoder.h"
-
 #include <QFile>
 #include <QImage>
 
@@ -9,42 +7,6 @@
 
 #include <climits>
 #include <cstring>
-
-namespace {
-
-// The picture as 8-bit B, G, R, A by its colours (palette, 1-bit, grey and 16-bit pictures included), wrapped
-// without a copy where it already is.
-QImage asBgra(const QImage& image)
-{
-    if (image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32)
-        return image;
-    return image.convertToFormat(QImage::Format_ARGB32);
-}
-
-cv::Mat wrap(const QImage& bgra)
-{
-    return cv::Mat(
-        bgra.height(), bgra.width(), CV_8UC4, const_cast<uchar*>(bgra.constBits()), size_t(bgra.bytesPerLine()));
-}
-
-// Grey as the algorithm takes a colour picture, a fully transparent pixel as white.
-void greyOf(const QImage& bgra, cv::Mat& grey)
-{
-    const cv::Mat mat = wrap(bgra);
-    cv::cvtColor(mat, grey, cv::COLOR_BGRA2GRAY);
-    if (bgra.format() == QImage::Format_ARGB32) {
-        for (int y = 0; y < mat.rows; ++y) {
-            const quint32* line = mat.ptr<quint32>(y);
-            uchar* out = grey.ptr<uchar>(y);
-            for (int x = 0; x < mat.cols; ++x) {
-                if (qAlpha(line[x]) == 0)
-                    out[x] = 255;
-            }
-        }
-    }
-}
-
-} // namespace
 
 ImageHashHolder::ImageHashHolder() = default;
 
@@ -56,27 +18,17 @@ bool ImageHashHolder::setFile(const QString& path)
 
 int ImageHashHolder::compute(Scratch* scratch)
 {
-    const ImageDecoder::Result r = ImageDecoder::decodeFileUnscaled(
-        m_path, QSize(kWorkingSide, kWorkingSide), scratch ? &scratch->decoded : nullptr);
+    const ImageDecoder::Result r = ImageDecoder::decodeFileGreyAveraged(
+        m_path, QSize(kInputSide, kInputSide), QSize(kWorkingSide, kWorkingSide), scratch ? &scratch->decode : nullptr);
     m_tooLarge = r.tooLarge;
-    return computeImage(r.image, scratch);
+    return hashInput(r.image, scratch);
 }
 
 int ImageHashHolder::computeImage(const QImage& image, Scratch* scratch)
 {
-    m_hash.release();
-    if (image.isNull() || image.width() < 1 || image.height() < 1)
-        return -1;
-    const QImage bgra = asBgra(image);
-    if (bgra.isNull())
-        return -1;
-    // Area averages: every pixel counts, whatever the picture's size.
-    cv::Mat ownGrey;
-    cv::Mat& grey = scratch ? scratch->grey : ownGrey;
-    greyOf(bgra, grey);
-    cv::Mat input;
-    cv::resize(grey, input, cv::Size(kInputSide, kInputSide), 0, 0, cv::INTER_AREA);
-    return hashMat(input);
+    return hashInput(
+        ImageDecoder::greyAveraged(image, QSize(kInputSide, kInputSide), scratch ? &scratch->decode.averaged : nullptr),
+        scratch);
 }
 
 int ImageHashHolder::computeWholeImage(const QImage& image)
@@ -95,15 +47,27 @@ int ImageHashHolder::computeWholeImage(const QImage& image)
                 line[x] = 0xFFFFFFFFu;
         }
     }
-    return hashMat(mat);
+    return hashMat(mat, nullptr);
 }
 
-int ImageHashHolder::hashMat(const cv::Mat& input)
+int ImageHashHolder::hashInput(const QImage& input, Scratch* scratch)
 {
-    // Made for each hash: the algorithm keeps its working images (some megabytes) while it lives, and the
-    // distance needs only the hash.
-    cv::Ptr<cv::img_hash::ImgHashBase> algo = cv::img_hash::MarrHildrethHash::create(2.0f, 1.0f);
-    algo->compute(input, m_hash);
+    m_hash.release();
+    if (input.isNull() || input.format() != QImage::Format_Grayscale8)
+        return -1;
+    return hashMat(cv::Mat(input.height(), input.width(), CV_8UC1, const_cast<uchar*>(input.constBits()),
+                       size_t(input.bytesPerLine())),
+        scratch);
+}
+
+int ImageHashHolder::hashMat(const cv::Mat& input, Scratch* scratch)
+{
+    // The algorithm keeps its working images (some megabytes) while it lives: one a thread, else one for each hash.
+    cv::Ptr<cv::img_hash::ImgHashBase> own;
+    cv::Ptr<cv::img_hash::ImgHashBase>& algorithm = scratch ? scratch->algorithm : own;
+    if (!algorithm)
+        algorithm = cv::img_hash::MarrHildrethHash::create(2.0f, 1.0f);
+    algorithm->compute(input, m_hash);
     return m_hash.empty() ? -1 : 0;
 }
 

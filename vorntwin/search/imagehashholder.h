@@ -1,5 +1,7 @@
 #pragma once
 
+#include "meta/imagedecoder.h"
+
 #include <QImage>
 #include <QString>
 
@@ -8,21 +10,22 @@
 
 // The perceptual (Marr-Hildreth) hash of one image file.
 //
-// Every picture is reduced the same way whatever its format: decoded whole (only one too large for the decoder's
-// budget is decoded reduced by its reader, never below the hash's working size), taken as grey, and averaged over
-// areas down to one input size for the hash. So equal pixels always give equal hashes.
+// Every picture is reduced the same way whatever its format and orientation: decoded whole to grey (only one too
+// large for the decoder's budget is decoded reduced by its reader, never below the hash's working size) and brought
+// to one input size for the hash, averaged over areas where it shrinks. So equal pixels always give equal hashes.
 class ImageHashHolder {
 public:
     // The size the algorithm works at, and the smallest a reduced decode may come at.
     static const int kWorkingSide = 512;
-    // The square every picture is brought to (averaged over areas) before it is hashed: large enough that the
-    // algorithm's own blur and reduction act on it as on the whole picture.
+    // The square every picture is brought to before it is hashed: large enough that the algorithm's own blur and
+    // reduction act on it as on the whole picture.
     static const int kInputSide = 2048;
 
-    // Working memory one thread reuses from picture to picture: pictures of one size take no new memory.
+    // Working memory one thread reuses from picture to picture: the decoder's, and the algorithm with its working
+    // images.
     struct Scratch {
-        QImage decoded;
-        cv::Mat grey;
+        ImageDecoder::GreyScratch decode;
+        cv::Ptr<cv::img_hash::ImgHashBase> algorithm;
     };
 
     ImageHashHolder();
@@ -47,7 +50,8 @@ public:
     QString path() const { return m_path; }
 
 private:
-    int hashMat(const cv::Mat& input);
+    int hashInput(const QImage& input, Scratch* scratch);
+    int hashMat(const cv::Mat& input, Scratch* scratch);
 
     cv::Mat m_hash;
     QString m_path;

@@ -21,6 +21,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -469,6 +470,9 @@ int ImageInfo::groupSimilar(const FindSettings& find, const std::atomic_bool* ca
         all << files;
     }
 
+    // Largest files first: the longest decodes start at once instead of finishing last, alone.
+    std::stable_sort(
+        all.begin(), all.end(), [](ImageInfo* a, ImageInfo* b) { return a->row->FileSize > b->row->FileSize; });
     // On every core; the pool runs the pictures side by side, so OpenCV's own threads would only compete with it.
     cv::setNumThreads(1);
     // Each running job takes a scratch from the shelf and puts it back: photos of one camera reuse its memory.
