@@ -562,18 +562,35 @@ void TestTagEdits::renamesTakeTheRowsAlong()
         QVERIFY(ImageCacheTb(thumbs.get()).hasImageCache(photo2));
     }
 
+    // Renamed again while another program holds the database: once the rows follow, the grid shows their tags.
+    TagDb other;
+    QVERIFY(other.openDb(tagDbFile(), "locker", true));
+    QVERIFY(other.execNoQuery("BEGIN IMMEDIATE"));
+    SqliteDb::limitWaits(0);
+    QVERIFY(tree->fileModel()->setData(tree->fileModel()->index(trip2), QStringLiteral("旅行 3")));
+    const QString trip3 = m_dir->file("旅行 3");
+    const QString photo3 = trip3 + "/a.bmp";
+    QTRY_VERIFY_WITH_TIMEOUT(infoOf(grid, photo3) && infoOf(grid, photo3)->tagReady == 1, 10000);
+    QVERIFY(other.execNoQuery("ROLLBACK"));
+    SqliteDb::limitWaits(-1);
+    QTRY_VERIFY_WITH_TIMEOUT(moved.count() == 2, 10000);
+    QVERIFY(settled({}));
+    QTRY_COMPARE_WITH_TIMEOUT(infoOf(grid, photo3)->starText(), QStringLiteral("3"), 10000);
+    QCOMPARE(storedRow(photo3).getStar(), 3);
+
     // With the thumbnail cache damaged, a photo renamed in the grid keeps its row and takes the next edit.
     QFile cache(m_env->program.file("data/thumb.db"));
     QVERIFY(cache.open(QIODevice::ReadWrite));
     QCOMPARE(cache.write(QByteArray(100, 'x')), qint64(100));
     cache.close();
-    QCOMPARE(PhotoFiles::instance()->rename(infoOf(grid, photo2), QStringLiteral("b.bmp")), QString());
-    const QString renamed = trip2 + "/b.bmp";
+    QVERIFY(settled({ infoOf(grid, photo3) }));
+    QCOMPARE(PhotoFiles::instance()->rename(infoOf(grid, photo3), QStringLiteral("b.bmp")), QString());
+    const QString renamed = trip3 + "/b.bmp";
     grid->selectionModel()->setCurrentIndex(cellOf(grid, renamed), QItemSelectionModel::ClearAndSelect);
     mgr->form()->tagInfo()->starWidget()->setValue(4);
     QVERIFY(settled({ infoOf(grid, renamed) }));
     QCOMPARE(storedRow(renamed).getStar(), 4);
-    QCOMPARE(storedRow(photo2).getRowId(), qint64(0));
+    QCOMPARE(storedRow(photo3).getRowId(), qint64(0));
 }
 
 // A photo whose file missed an earlier write (full disk, read-only then) shows its row's tags; the user setting

@@ -9,6 +9,9 @@
 
 #include <QFileInfo>
 
+#include <atomic>
+#include <memory>
+
 ItemStoreQueue::Result RowMove::run(Kind kind, const QString& oldPath, const QString& newPath)
 {
     const bool file = kind == Kind::File;
@@ -43,10 +46,19 @@ ItemStoreQueue::Result RowMove::run(Kind kind, const QString& oldPath, const QSt
     return { ItemStoreQueue::Outcome::Stored, SqliteDb::Fault::None };
 }
 
-void RowMove::post(Kind kind, const QString& oldPath, const QString& newPath, ItemStoreQueue::Done done)
+void RowMove::post(Kind kind, const QString& oldPath, const QString& newPath, Done done)
 {
+    auto tries = std::make_shared<std::atomic<int>>(0);
     ItemStoreQueue::post(
-        describe(oldPath, newPath), [kind, oldPath, newPath] { return run(kind, oldPath, newPath); }, std::move(done));
+        describe(oldPath, newPath),
+        [kind, oldPath, newPath, tries] {
+            ++*tries;
+            return run(kind, oldPath, newPath);
+        },
+        [done, tries](bool stored) {
+            if (done)
+                done(stored, *tries > 1);
+        });
 }
 
 QString RowMove::describe(const QString& oldPath, const QString& newPath)

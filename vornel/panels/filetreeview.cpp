@@ -217,28 +217,36 @@ void FileTreeView::onRenameFailed(const QString& path, const QString& newName)
 }
 
 // The rows of everything inside follow the folder (tags, thumbnails, favourites); when the current folder or one
-// above it was renamed, the grid lists it under its new path.
+// above it was renamed, the grid lists it under its new path, and once more when the rows could only follow late.
 void FileTreeView::onFileRenamed(const QString& folder, const QString& oldName, const QString& newName)
 {
     const QString oldPath = pathJoin(folder, oldName);
     const QString newPath = pathJoin(folder, newName);
     if (QFileInfo(newPath).isDir()) {
         QPointer<FileTreeView> self(this);
-        RowMove::post(RowMove::Kind::Folder, oldPath, newPath, [self, oldPath, newPath](bool) {
+        RowMove::post(RowMove::Kind::Folder, oldPath, newPath, [self, oldPath, newPath](bool, bool waited) {
             QMetaObject::invokeMethod(
                 qApp,
-                [self, oldPath, newPath] {
-                    if (self)
-                        emit self->folderMoved(oldPath, newPath);
+                [self, oldPath, newPath, waited] {
+                    if (!self)
+                        return;
+                    emit self->folderMoved(oldPath, newPath);
+                    if (waited)
+                        self->relistUnder(newPath);
                 },
                 Qt::QueuedConnection);
         });
     }
+    relistUnder(oldPath);
+}
+
+void FileTreeView::relistUnder(const QString& folder)
+{
     const QModelIndex current = currentIndex();
     if (!current.isValid())
         return;
     const QString lastPath = AppCfg::instance()->lastPath;
-    if (lastPath != oldPath && !lastPath.startsWith(oldPath + '/'))
+    if (lastPath != folder && !lastPath.startsWith(folder + '/'))
         return;
     const QString path = m_model->filePath(current);
     AppCfg::instance()->lastPath = path;
