@@ -538,7 +538,10 @@ void TestTagEdits::renamesTakeTheRowsAlong()
 
     // The folder renamed in the tree: its rows, its subfolders' and its favourites follow; "旅行-old" stays.
     FileTreeView* tree = mgr->form()->fileTree();
+    QSignalSpy listed(tree->fileModel(), &QFileSystemModel::directoryLoaded);
     QVERIFY(tree->selectPath(trip));
+    // As a user meets it: the folder beside its siblings, listed before it is renamed.
+    QTRY_VERIFY_WITH_TIMEOUT(listed.contains({ m_dir->path() }), 10000);
     QSignalSpy moved(tree, &FileTreeView::folderMoved);
     QVERIFY(tree->fileModel()->setData(tree->fileModel()->index(trip), QStringLiteral("旅行 2")));
     const QString trip2 = m_dir->file("旅行 2");
