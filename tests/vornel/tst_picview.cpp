@@ -6,6 +6,8 @@
 #include "manager/imageviewform.h"
 #include "manager/picmgr.h"
 #include "panels/exivinfoview.h"
+#include "panels/filetreemodel.h"
+#include "panels/filetreeview.h"
 #include "panels/imagepreview.h"
 #include "viewer/filelistitem.h"
 #include "viewer/filelistwidget.h"
@@ -634,6 +636,27 @@ void TestPicView::renameInStripReachesTheManager()
     QVERIFY(!rowOf(grid, second).isValid());
     QCOMPARE(grid->currentIndex(), rowOf(grid, m_dir->file("第二.png")));
     QCOMPARE(form->exivInfo()->fileInfo().fileName(), QString("第二.png"));
+
+    // Its own rows follow a folder renamed in the manager's folder tree: the strip, the canvas and the next rename
+    // use the new path.
+    const QString album = m_dir->file("相册");
+    QVERIFY(QDir().mkpath(album));
+    const QString inAlbum = makeImage(album, "a.png", 300, 200);
+    QVERIFY(!makeImage(album, "b.png").isEmpty());
+    QCOMPARE(view->selectFile(inAlbum), 1);
+    QTRY_COMPARE(shownFile(view), inAlbum);
+    FileTreeView* tree = form->fileTree();
+    QSignalSpy listed(tree->fileModel(), &QFileSystemModel::directoryLoaded);
+    QVERIFY(tree->selectPath(album));
+    QTRY_VERIFY(listed.contains({ m_dir->path() }));
+    QVERIFY(tree->fileModel()->setData(tree->fileModel()->index(album), QString("相册 改")));
+    const QString moved = m_dir->file("相册 改");
+    QCOMPARE(view->fileList()->folder(), moved);
+    QCOMPARE(stripFiles(view), QStringList({ moved + "/a.png", moved + "/b.png" }));
+    QTRY_COMPARE(shownFile(view), moved + "/a.png");
+    renameShown(view, "c.png");
+    QTRY_COMPARE(shownFile(view), moved + "/c.png");
+    QVERIFY(QFileInfo::exists(moved + "/c.png"));
 }
 
 VORN_XDG_TEST_MAIN(TestPicView)

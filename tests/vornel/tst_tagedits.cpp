@@ -98,6 +98,13 @@ ItemInfoPtr infoOf(MediaListView* grid, const QString& path)
     return cell.isValid() ? grid->mediaModel()->itemFromIndex(cell)->getInfo() : ItemInfoPtr();
 }
 
+// The star text of the file's cell; empty while no cell holds it.
+QString starOf(MediaListView* grid, const QString& path)
+{
+    const ItemInfoPtr info = infoOf(grid, path);
+    return info ? info->starText() : QString();
+}
+
 // The manager shown on the folder with one photo current and selected.
 PicMgr* managerOn(const QString& folder, const QString& current, int rows)
 {
@@ -565,35 +572,83 @@ void TestTagEdits::renamesTakeTheRowsAlong()
         QVERIFY(ImageCacheTb(thumbs.get()).hasImageCache(photo2));
     }
 
-    // Renamed again while another program holds the database: once the rows follow, the grid shows their tags.
+    // Renamed again while another program holds the database, just after a new photo (no row yet) took a star:
+    // the star lands in its row under the new path, and once the rows follow, the grid shows their tags.
     TagDb other;
     QVERIFY(other.openDb(tagDbFile(), "locker", true));
-    QVERIFY(other.execNoQuery("BEGIN IMMEDIATE"));
-    SqliteDb::limitWaits(0);
+    const auto holdDb = [&other] {
+        SqliteDb::limitWaits(0);
+        return other.execNoQuery("BEGIN IMMEDIATE");
+    };
+    const auto letGo = [&other] {
+        SqliteDb::limitWaits(-1);
+        return other.execNoQuery("ROLLBACK");
+    };
+    const auto starCurrent = [&](const QString& file, int star) {
+        grid->selectionModel()->setCurrentIndex(cellOf(grid, file), QItemSelectionModel::ClearAndSelect);
+        TagInfoView* panel = mgr->form()->tagInfo();
+        if (!QTest::qWaitFor([panel] { return panel->isEditable(); }, 10000))
+            return false;
+        panel->starWidget()->setValue(star);
+        return starOf(grid, file) == QString::number(star);
+    };
+    QVERIFY(holdDb());
+    const QString fresh = makeImage(trip2, "新 d.bmp", 40, 30);
+    grid->listFolder(trip2, fresh);
+    QVERIFY(waitLoaded(grid, 2));
+    QVERIFY(starCurrent(fresh, 4));
+    QTRY_VERIFY_WITH_TIMEOUT(ItemStoreQueue::waiting() > 0, 10000);
     QVERIFY(tree->fileModel()->setData(tree->fileModel()->index(trip2), QStringLiteral("旅行 3")));
     const QString trip3 = m_dir->file("旅行 3");
     const QString photo3 = trip3 + "/a.bmp";
     QTRY_VERIFY_WITH_TIMEOUT(infoOf(grid, photo3) && infoOf(grid, photo3)->tagReady == 1, 10000);
-    QVERIFY(other.execNoQuery("ROLLBACK"));
-    SqliteDb::limitWaits(-1);
+    QVERIFY(letGo());
     QTRY_VERIFY_WITH_TIMEOUT(moved.count() == 2, 10000);
     QVERIFY(settled({}));
-    QTRY_COMPARE_WITH_TIMEOUT(infoOf(grid, photo3)->starText(), QStringLiteral("3"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(starOf(grid, photo3), QStringLiteral("3"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(starOf(grid, trip3 + "/新 d.bmp"), QStringLiteral("4"), 10000);
     QCOMPARE(storedRow(photo3).getStar(), 3);
+    QCOMPARE(storedRow(trip3 + "/新 d.bmp").getStar(), 4);
+    QTRY_COMPARE_WITH_TIMEOUT(mgr->statusText(), QStringLiteral("标签修改已全部保存到数据库。"), 10000);
+
+    // The same when a folder above the shown one is renamed.
+    listed.clear();
+    QVERIFY(tree->selectPath(trip3 + "/内"));
+    QTRY_VERIFY_WITH_TIMEOUT(listed.contains({ trip3 }), 10000);
+    QVERIFY(waitLoaded(grid, 1));
+    QVERIFY(holdDb());
+    const QString deep = makeImage(trip3 + "/内", "e.bmp", 40, 30);
+    grid->listFolder(trip3 + "/内", deep);
+    QVERIFY(waitLoaded(grid, 2));
+    QVERIFY(starCurrent(deep, 5));
+    QTRY_VERIFY_WITH_TIMEOUT(ItemStoreQueue::waiting() > 0, 10000);
+    QVERIFY(tree->fileModel()->setData(tree->fileModel()->index(trip3), QStringLiteral("旅行 4")));
+    const QString trip4 = m_dir->file("旅行 4");
+    QTRY_VERIFY_WITH_TIMEOUT(infoOf(grid, trip4 + "/内/e.bmp"), 10000);
+    QVERIFY(letGo());
+    QTRY_VERIFY_WITH_TIMEOUT(moved.count() == 3, 10000);
+    QVERIFY(settled({}));
+    QTRY_COMPARE_WITH_TIMEOUT(starOf(grid, trip4 + "/内/e.bmp"), QStringLiteral("5"), 10000);
+    QCOMPARE(storedRow(trip4 + "/内/e.bmp").getStar(), 5);
+    QCOMPARE(storedRow(trip4 + "/内/c.bmp").getStar(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(mgr->statusText(), QStringLiteral("标签修改已全部保存到数据库。"), 10000);
+    const QString photo4 = trip4 + "/a.bmp";
+    grid->listFolder(trip4, photo4);
+    QVERIFY(waitLoaded(grid, 2));
 
     // With the thumbnail cache damaged, a photo renamed in the grid keeps its row and takes the next edit.
     QFile cache(m_env->program.file("data/thumb.db"));
     QVERIFY(cache.open(QIODevice::ReadWrite));
     QCOMPARE(cache.write(QByteArray(100, 'x')), qint64(100));
     cache.close();
-    QVERIFY(settled({ infoOf(grid, photo3) }));
-    QCOMPARE(PhotoFiles::instance()->rename(infoOf(grid, photo3), QStringLiteral("b.bmp")), QString());
-    const QString renamed = trip3 + "/b.bmp";
+    QVERIFY(settled({ infoOf(grid, photo4) }));
+    QCOMPARE(PhotoFiles::instance()->rename(infoOf(grid, photo4), QStringLiteral("b.bmp")), QString());
+    const QString renamed = trip4 + "/b.bmp";
     grid->selectionModel()->setCurrentIndex(cellOf(grid, renamed), QItemSelectionModel::ClearAndSelect);
     mgr->form()->tagInfo()->starWidget()->setValue(4);
     QVERIFY(settled({ infoOf(grid, renamed) }));
     QCOMPARE(storedRow(renamed).getStar(), 4);
-    QCOMPARE(storedRow(photo3).getRowId(), qint64(0));
+    QCOMPARE(storedRow(photo4).getRowId(), qint64(0));
 }
 
 // A photo whose file missed an earlier write (full disk, read-only then) shows its row's tags; the user setting

@@ -79,6 +79,13 @@ QString PhotoFiles::rename(const ItemInfoPtr& info, const QString& name)
     return QString();
 }
 
+void PhotoFiles::followFolder(const QString& oldPath, const QString& newPath, RowMove::Done done)
+{
+    // First in line for rowPath, so no write of an item on its new path misses its row.
+    RowMove::post(RowMove::Kind::Folder, oldPath, newPath, std::move(done));
+    emit folderRenamed(oldPath, newPath);
+}
+
 void PhotoFiles::sweep(const QStringList& paths)
 {
     if (paths.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "grid/iteminfo.h"
+#include "grid/rowmove.h"
 
 #include <QObject>
 #include <QStringList>
@@ -35,6 +36,10 @@ public:
     // announced as removed.
     QString rename(const ItemInfoPtr& info, const QString& name);
 
+    // A folder was renamed (in the folder tree): its rows follow on the store queue, after the edits queued before,
+    // and both windows are told, so that their items of the files inside, at any depth, take the new path at once.
+    void followFolder(const QString& oldPath, const QString& newPath, RowMove::Done done);
+
     // Looks on the global pool for the files that are surely gone (isFileGone), and announces those as removed;
     // the files of a volume that is away, or of a folder that does not answer, stay.
     void sweep(const QStringList& paths);
@@ -43,6 +48,7 @@ signals:
     void filesRemoved(const QStringList& paths);
     // The item's file was renamed: it now stands for the file under its new name.
     void fileRenamed(const QString& oldPath, const ItemInfoPtr& info);
+    void folderRenamed(const QString& oldPath, const QString& newPath);
 
 private:
     PhotoFiles() = default;

@@ -156,6 +156,43 @@ int ItemInfo::setFile(const QString& path)
     return 1;
 }
 
+void ItemInfo::takePath(const QString& path)
+{
+    fileInfo.setFile(path);
+    QMutexLocker lock(&m_mutex);
+    m_filePath = fileInfo.absoluteFilePath();
+    m_folder = fileInfo.absolutePath();
+    m_fileName = fileInfo.fileName();
+    tagInfo.setFile(m_filePath);
+    tagInfo.setPath(m_folder);
+    cacheInfo.setFile(m_filePath);
+    cacheInfo.setPath(m_folder);
+}
+
+bool ItemInfo::followFolder(const QString& oldFolder, const QString& newFolder)
+{
+    QString path;
+    {
+        QMutexLocker lock(&m_mutex);
+        path = rebasePath(m_filePath, oldFolder, newFolder);
+        if (fileReady != 1 || path == m_filePath)
+            return false;
+    }
+    takePath(path);
+    return true;
+}
+
+FileTagInfo ItemInfo::rowRecord(QString* file) const
+{
+    QMutexLocker lock(&m_mutex);
+    if (file)
+        *file = m_filePath;
+    FileTagInfo record = tagInfo;
+    record.setFile(RowMove::rowPath(m_filePath));
+    record.setPath(RowMove::rowPath(m_folder));
+    return record;
+}
+
 int ItemInfo::load()
 {
     if (fileReady != 1)
@@ -460,19 +497,30 @@ StoreResult retry(SqliteDb::Fault fault)
 
 // ---- jobs
 
-int ItemInfo::loadJob(const LoadParams& params)
+int ItemInfo::loadJob(const LoadParams& asked)
 {
-    // File facts as they are now, read here rather than on the GUI thread.
-    const QFileInfo fresh(params.file);
-    readRows(params, fresh);
-    if (abort == 1)
-        return -1;
+    LoadParams params = asked;
     FileTags tags;
     QImage hintImage;
-    if (tagFromDb != 1 || cacheFromDb != 1) {
+    // A folder above the file renamed meanwhile: read again under the new path.
+    for (int tries = 0;; ++tries) {
+        // File facts as they are now, read here rather than on the GUI thread.
+        const QFileInfo fresh(params.file);
+        readRows(params, fresh);
+        if (abort == 1)
+            return -1;
+        if (tagFromDb == 1 && cacheFromDb == 1)
+            break;
+        tags = FileTags();
+        hintImage = QImage();
         readFile(params, fresh, tags, hintImage);
         if (abort == 1)
             return -1;
+        QMutexLocker lock(&m_mutex);
+        if (tags.read || tries == 2 || m_filePath == params.file)
+            break;
+        params.file = m_filePath;
+        params.folder = m_folder;
     }
     if (tagFromDb == 1) {
         if (cacheFromDb != 1)
@@ -494,8 +542,9 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
     FileTagTb tagTb(tagDb.get());
     ImageCacheTb cacheTb(thumbDb.get());
 
+    const QString key = RowMove::rowPath(params.file);
     FileTagInfo row;
-    const bool found = tagTb.readFileTag(params.file, row);
+    const bool found = tagTb.readFileTag(key, row);
     if (!found && tagTb.readFailed() && tagTb.lastFault() == SqliteDb::Fault::Busy) {
         // Another program holds the database: the row may hold tags found nowhere else.
         QMutexLocker lock(&m_mutex);
@@ -507,7 +556,7 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
     } else if (found) {
         if (!row.matchesFile(fresh)) {
             // The thumbnail is made again; the tag row is replaced by the new one, never dropped before it.
-            cacheTb.delImageCache(params.file);
+            cacheTb.delImageCache(key);
             QMutexLocker lock(&m_mutex);
             m_staleRow = row;
             m_hasStaleRow = true;
@@ -517,6 +566,8 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
             QMutexLocker lock(&m_mutex);
             if (tagReady != 1) {
                 tagInfo = row;
+                tagInfo.setFile(m_filePath);
+                tagInfo.setPath(m_folder);
                 m_imageSize = QSize(row.getImageWidth(), row.getImageHeight());
                 m_imageSizeText = calcImageSize(row.getImageWidth(), row.getImageHeight());
                 m_starText = QString::number(row.getStar());
@@ -534,7 +585,7 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
         return false;
 
     ImageCacheInfo cache;
-    if (!cacheTb.readImageCache(params.file, cache))
+    if (!cacheTb.readImageCache(key, cache))
         return true;
     const QImage cached = cache.getThumb();
     // A thumbnail that no longer decodes counts as missing, so it is made again.
@@ -555,6 +606,8 @@ bool ItemInfo::readRows(const LoadParams& params, const QFileInfo& fresh)
         if (thumbReady == 1)
             return true;
         cacheInfo = cache;
+        cacheInfo.setFile(m_filePath);
+        cacheInfo.setPath(m_folder);
         keepThumb(thumb);
     }
     cacheFromDb = 1;
@@ -618,8 +671,8 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
     if (tagFromDb != 1) {
         QMutexLocker lock(&m_mutex);
         if (tagReady != 1) {
-            tagInfo.setPath(params.folder);
-            tagInfo.setFile(params.file);
+            tagInfo.setPath(m_folder);
+            tagInfo.setFile(m_filePath);
             tagInfo.setFileFacts(fresh);
             tagInfo.setImageWidth(full.width());
             tagInfo.setImageHeight(full.height());
@@ -633,8 +686,8 @@ int ItemInfo::readFile(const LoadParams& params, const QFileInfo& fresh, FileTag
             QMutexLocker lock(&m_mutex);
             if (thumbReady == 1)
                 return 0;
-            cacheInfo.setPath(params.folder);
-            cacheInfo.setFile(params.file);
+            cacheInfo.setPath(m_folder);
+            cacheInfo.setFile(m_filePath);
             cacheInfo.setThumbFor(thumb, params.cacheBox.width(), params.cacheBox.height());
             // The row keeps the PNG bytes made below, not the pixels.
             cacheInfo.setThumb(QImage());
@@ -708,6 +761,7 @@ int ItemInfo::storeJob()
 {
     if (tagFromDb != 1) {
         FileTagInfo record;
+        QString file;
         bool take = false;
         {
             QMutexLocker lock(&m_mutex);
@@ -716,12 +770,12 @@ int ItemInfo::storeJob()
             m_tagInsertTaken = take;
             if (!take)
                 m_tagInsertPending = false;
-            record = tagInfo;
         }
         if (take) {
+            record = rowRecord(&file);
             PooledDb<TagDb> db(tagDbPool);
             FileTagTb table(db.get());
-            const bool stored = db && insertRow(table, record).outcome == Outcome::Stored;
+            const bool stored = db && insertRow(table, record, file).outcome == Outcome::Stored;
             QMutexLocker lock(&m_mutex);
             // A row not stored is stored whole by the next edit of the item.
             if (stored)
@@ -735,6 +789,8 @@ int ItemInfo::storeJob()
             QMutexLocker lock(&m_mutex);
             cache = cacheInfo;
         }
+        cache.setFile(RowMove::rowPath(cache.getFile()));
+        cache.setPath(RowMove::rowPath(cache.getPath()));
         // Encoded by the load job only when the row is wanted ("CacheBigImage").
         if (!cache.getThumbPng().isEmpty()) {
             PooledDb<ThumbDb> db(thumbDbPool);
@@ -878,11 +934,10 @@ ItemStoreQueue::Result ItemInfo::writeTagColumn(TagColumn column)
         // The store job has not started (and is dropped at exit): the new row, edit included, is written here.
         insert = m_tagInsertPending;
         m_tagInsertPending = false;
-        record = tagInfo;
         rowId = tagInfo.getRowId();
-        file = m_filePath;
         break;
     }
+    record = rowRecord(&file);
     const auto keepInsert = [&] {
         QMutexLocker lock(&m_mutex);
         m_tagInsertPending = m_tagInsertPending || insert;
@@ -896,10 +951,11 @@ ItemStoreQueue::Result ItemInfo::writeTagColumn(TagColumn column)
     db->forgetCachedPages();
     FileTagTb table(db.get());
     const auto addRow = [&]() -> StoreResult {
-        // A photo that is gone gets no row; nor one whose facts were never read.
-        if (!QFileInfo::exists(file) || !holdsFacts(record))
+        // A photo that is gone gets no row; nor one whose facts were never read. One that cannot be reached now
+        // (a volume that is away) keeps its edit.
+        if (!holdsFacts(record) || isFileGone(file))
             return { Outcome::Dropped, SqliteDb::Fault::None };
-        return insertRow(table, record);
+        return insertRow(table, record, file);
     };
     if (insert) {
         const StoreResult r = addRow();
@@ -930,7 +986,7 @@ ItemStoreQueue::Result ItemInfo::writeTagColumn(TagColumn column)
     }
     // The row was replaced (new rowid) or is not there: find it by its file.
     FileTagInfo row;
-    if (!table.readFileTag(file, row)) {
+    if (!table.readFileTag(record.getFile(), row)) {
         if (table.readFailed())
             return retry(table.lastFault());
         return addRow();
@@ -1078,7 +1134,7 @@ bool ItemInfo::resolveRow(const QString& file)
         if (!db)
             return false;
         FileTagTb table(db.get());
-        found = table.readFileTag(file, row);
+        found = table.readFileTag(RowMove::rowPath(file), row);
         failed = !found && table.readFailed();
         fault = table.lastFault();
     }
@@ -1130,7 +1186,7 @@ bool ItemInfo::takeRow(const FileTagInfo& row, bool tagsCurrent)
 // The new row; or, when the file has one already (written meanwhile by another program, a second window of this
 // one), that row merged as one found at load would be: its tags stand where the item shows the photo's unedited,
 // the item's edits go into it.
-ItemStoreQueue::Result ItemInfo::insertRow(FileTagTb& table, FileTagInfo& record)
+ItemStoreQueue::Result ItemInfo::insertRow(FileTagTb& table, FileTagInfo& record, const QString& file)
 {
     bool added = false;
     if (!table.addNewFileTag(record, added))
@@ -1146,17 +1202,14 @@ ItemStoreQueue::Result ItemInfo::insertRow(FileTagTb& table, FileTagInfo& record
         return retry(table.lastFault());
     // A row behind the file (the file changed since it was written) lends its tags only when the file holds none
     // of ours, as at load.
-    const bool current = row.matchesFile(QFileInfo(record.getFile()));
+    const bool current = row.matchesFile(QFileInfo(file));
     bool fileHoldsTags = false;
     {
         QMutexLocker lock(&m_mutex);
         fileHoldsTags = m_fileBaseInFile;
     }
     takeRow(row, current || !fileHoldsTags);
-    {
-        QMutexLocker lock(&m_mutex);
-        record = tagInfo;
-    }
+    record = rowRecord();
     if (!table.updateTags(row.getRowId(), record) || (!current && !table.modFileFacts(row.getRowId(), record)))
         return retry(table.lastFault());
     return stored();
@@ -1249,7 +1302,7 @@ void ItemInfo::keepFileTags(const QString& file, const TagMerge::Values& mine, c
     bool read = false;
     if (merged != mine) {
         PooledDb<TagDb> db(tagDbPool);
-        read = db && FileTagTb(db.get()).readFileTag(file, row);
+        read = db && FileTagTb(db.get()).readFileTag(RowMove::rowPath(file), row);
     }
     bool changed = false;
     {
@@ -1319,17 +1372,7 @@ int ItemInfo::rename(const QString& newName)
     if (!QFile::rename(oldPath, newPath))
         return -1;
 
-    fileInfo.setFile(newPath);
-    {
-        QMutexLocker lock(&m_mutex);
-        m_filePath = fileInfo.absoluteFilePath();
-        m_folder = fileInfo.absolutePath();
-        m_fileName = fileInfo.fileName();
-        tagInfo.setFile(m_filePath);
-        tagInfo.setPath(m_folder);
-        cacheInfo.setFile(m_filePath);
-        cacheInfo.setPath(m_folder);
-    }
+    takePath(newPath);
     // The rows follow the file after the edits queued before; the GUI thread never waits for the database.
     queueStore(RowMove::describe(oldPath, newPath),
         [oldPath, newPath] { return RowMove::run(RowMove::Kind::File, oldPath, newPath); });

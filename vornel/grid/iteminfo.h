@@ -53,6 +53,9 @@ public:
 
     // Returns 1.
     int setFile(const QString& path);
+    // A folder holding the file, at any depth, was renamed: the item names the file under the new path from now on
+    // (its queued writes find its row through RowMove::rowPath). False when the file is not inside.
+    bool followFolder(const QString& oldFolder, const QString& newFolder);
     // -1 without a file; 1 when already loaded or loading; 0 when the load job was queued.
     int load();
     // -1 without a file; 1 when the tags or thumbnails are not ready or a store is running; 0 when queued.
@@ -164,6 +167,10 @@ private:
     int readFile(const LoadParams& params, const QFileInfo& fresh, FileTags& tags, QImage& hintImage);
     int metaJob(const FileTags& tags, const QImage& hintImage);
     int storeJob();
+    // GUI thread: the file, its folder and the records name path from now on.
+    void takePath(const QString& path);
+    // The tag record to store, naming the file as its row does now; file: the photo's path on disk.
+    FileTagInfo rowRecord(QString* file = nullptr) const;
     int fullImageJob(const QString& path);
     // Under the image lock, for FullImageCache: take the image (false once the item is going away) or let it go.
     bool takeFullImage(const QImage& image);
@@ -194,7 +201,8 @@ private:
     // Takes the row's rowid and, when tagsCurrent, its tags where the item has not been edited (then signals);
     // true when a tag changed.
     bool takeRow(const FileTagInfo& row, bool tagsCurrent);
-    ItemStoreQueue::Result insertRow(FileTagTb& table, FileTagInfo& record);
+    // record names the row's path (RowMove::rowPath), file the photo on disk.
+    ItemStoreQueue::Result insertRow(FileTagTb& table, FileTagInfo& record, const QString& file);
     void keepFileTags(const QString& file, const TagMerge::Values& mine, const TagMerge::Values& merged);
     bool jobsRunning() const;
 

@@ -92,6 +92,7 @@ MediaListView::MediaListView(QWidget* parent)
     connect(TagFileWriter::instance(), &TagFileWriter::batchDone, this, &MediaListView::onFileBatchDone);
     connect(PhotoFiles::instance(), &PhotoFiles::filesRemoved, this, &MediaListView::onFilesRemoved);
     connect(PhotoFiles::instance(), &PhotoFiles::fileRenamed, this, &MediaListView::onFileRenamed);
+    connect(PhotoFiles::instance(), &PhotoFiles::folderRenamed, this, &MediaListView::onFolderRenamed);
 }
 
 MediaListView::~MediaListView()
@@ -149,6 +150,7 @@ void MediaListView::listFolder(const QString& path, const QString& curFile)
     // An empty path would list the process's working folder.
     if (path.isEmpty())
         return;
+    m_listEnded = false;
     const quint64 listing = m_listing;
     auto stop = std::make_shared<std::atomic_bool>(false);
     m_listStop = stop;
@@ -187,6 +189,7 @@ void MediaListView::onListedEnd(quint64 listing, const QString& curFile)
 {
     if (listing != m_listing)
         return;
+    m_listEnded = true;
     onFindFileEnd(curFile);
 }
 
@@ -608,6 +611,29 @@ void MediaListView::onFileRenamed(const QString& oldPath, const ItemInfoPtr& inf
             slot_current_changed(index, index);
         return;
     }
+}
+
+void MediaListView::onFolderRenamed(const QString& oldPath, const QString& newPath)
+{
+    const QString shown = rebasePath(m_currentPath, oldPath, newPath);
+    if (shown == m_currentPath)
+        return;
+    const QString current = rebasePath(m_model->filePath(currentIndex()), oldPath, newPath);
+    if (!m_listEnded) {
+        // Still listing under the old name: listed again under the new one.
+        listFolder(shown, current);
+        return;
+    }
+    m_currentPath = shown;
+    QLinkedList<ItemInfoPtr> items;
+    m_model->items(items);
+    for (const ItemInfoPtr& info : qAsConst(items)) {
+        if (info)
+            info->followFolder(oldPath, newPath);
+    }
+    // The panels name the current file by its new path.
+    if (currentIndex().isValid())
+        slot_current_changed(currentIndex(), currentIndex());
 }
 
 void MediaListView::sweepRows()

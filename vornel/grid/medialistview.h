@@ -123,6 +123,8 @@ public slots:
     void onFilesRemoved(const QStringList& paths);
     // A file renamed here or in the viewer: its cell and the panels follow.
     void onFileRenamed(const QString& oldPath, const ItemInfoPtr& info);
+    // A folder renamed in the folder tree: the items of the files inside, and the folder or file shown, follow it.
+    void onFolderRenamed(const QString& oldPath, const QString& newPath);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -200,4 +202,6 @@ private:
     QSet<int> m_fileBatches;
     SelectionEdits* m_edits = nullptr;
     bool m_closing = false;
+    // The last listing has handed over all its files.
+    bool m_listEnded = true;
 };

@@ -6,13 +6,60 @@
 #include "records/bookmarktb.h"
 #include "records/filetagtb.h"
 #include "records/imagecachetb.h"
+#include "sys/fileutil.h"
 
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
 
-#include <atomic>
-#include <memory>
+#include <vector>
 
-ItemStoreQueue::Result RowMove::run(Kind kind, const QString& oldPath, const QString& newPath)
+namespace {
+
+// Folder moves queued whose tag rows have not followed yet, oldest first.
+struct Waiting {
+    quint64 id;
+    QString from;
+    QString to;
+};
+
+struct WaitingMoves {
+    QMutex mutex;
+    std::vector<Waiting> moves;
+    quint64 lastId = 0;
+};
+
+WaitingMoves& waitingMoves()
+{
+    static WaitingMoves w;
+    return w;
+}
+
+quint64 hold(const QString& from, const QString& to)
+{
+    WaitingMoves& w = waitingMoves();
+    QMutexLocker lock(&w.mutex);
+    w.moves.push_back({ ++w.lastId, from, to });
+    return w.lastId;
+}
+
+void letGo(quint64 id)
+{
+    if (id == 0)
+        return;
+    WaitingMoves& w = waitingMoves();
+    QMutexLocker lock(&w.mutex);
+    for (auto it = w.moves.begin(); it != w.moves.end(); ++it) {
+        if (it->id == id) {
+            w.moves.erase(it);
+            return;
+        }
+    }
+}
+
+} // namespace
+
+ItemStoreQueue::Result RowMove::run(Kind kind, const QString& oldPath, const QString& newPath, quint64 held)
 {
     const bool file = kind == Kind::File;
     const QString folder = QFileInfo(newPath).absolutePath();
@@ -26,6 +73,9 @@ ItemStoreQueue::Result RowMove::run(Kind kind, const QString& oldPath, const QSt
         FileTagTb tags(db.get());
         BookMarkTb marks(db.get());
         const bool tagsMoved = file ? tags.updateFile(oldPath, newPath, folder) : tags.updateFolder(oldPath, newPath);
+        // From here on the rows are under the new path.
+        if (tagsMoved)
+            letGo(held);
         const bool marksMoved = file ? marks.updateFile(oldPath, newPath) : marks.updateFolder(oldPath, newPath);
         if (!tagsMoved)
             fault = tags.lastFault();
@@ -48,20 +98,28 @@ ItemStoreQueue::Result RowMove::run(Kind kind, const QString& oldPath, const QSt
 
 void RowMove::post(Kind kind, const QString& oldPath, const QString& newPath, Done done)
 {
-    auto tries = std::make_shared<std::atomic<int>>(0);
+    const quint64 held = kind == Kind::Folder ? hold(oldPath, newPath) : 0;
     ItemStoreQueue::post(
-        describe(oldPath, newPath),
-        [kind, oldPath, newPath, tries] {
-            ++*tries;
-            return run(kind, oldPath, newPath);
-        },
-        [done, tries](bool stored) {
+        describe(oldPath, newPath), [kind, oldPath, newPath, held] { return run(kind, oldPath, newPath, held); },
+        [done, held](bool stored) {
+            // Dropped at shut-down: nothing is written after it.
+            letGo(held);
             if (done)
-                done(stored, *tries > 1);
+                done(stored);
         });
 }
 
 QString RowMove::describe(const QString& oldPath, const QString& newPath)
 {
     return QStringLiteral("%1：改名为 %2").arg(oldPath, newPath);
+}
+
+QString RowMove::rowPath(const QString& path)
+{
+    WaitingMoves& w = waitingMoves();
+    QMutexLocker lock(&w.mutex);
+    QString at = path;
+    for (auto it = w.moves.rbegin(); it != w.moves.rend(); ++it)
+        at = rebasePath(at, it->to, it->from);
+    return at;
 }

@@ -1,10 +1,10 @@
 #include "panels/filetreeview.h"
 
 #include "app/appcfg.h"
+#include "app/photofiles.h"
 #include "db/sqlitedbpool.h"
 #include "db/tagdb.h"
 #include "dialogs/askbox.h"
-#include "grid/rowmove.h"
 #include "panels/filetreemodel.h"
 #include "records/bookmarktb.h"
 #include "sys/fileutil.h"
@@ -216,41 +216,23 @@ void FileTreeView::onRenameFailed(const QString& path, const QString& newName)
             .arg(QDir::toNativeSeparators(path), newName));
 }
 
-// The rows of everything inside follow the folder (tags, thumbnails, favourites); when the current folder or one
-// above it was renamed, the grid lists it under its new path, and once more when the rows could only follow late.
+// The rows of everything inside follow the folder (tags, thumbnails, favourites), and so do the items of both
+// windows: the grid keeps its cells, and edits still waiting for the database land under the new path.
 void FileTreeView::onFileRenamed(const QString& folder, const QString& oldName, const QString& newName)
 {
     const QString oldPath = pathJoin(folder, oldName);
     const QString newPath = pathJoin(folder, newName);
-    if (QFileInfo(newPath).isDir()) {
-        QPointer<FileTreeView> self(this);
-        RowMove::post(RowMove::Kind::Folder, oldPath, newPath, [self, oldPath, newPath](bool, bool waited) {
-            QMetaObject::invokeMethod(
-                qApp,
-                [self, oldPath, newPath, waited] {
-                    if (!self)
-                        return;
+    AppCfg::instance()->lastPath = rebasePath(AppCfg::instance()->lastPath, oldPath, newPath);
+    QPointer<FileTreeView> self(this);
+    PhotoFiles::instance()->followFolder(oldPath, newPath, [self, oldPath, newPath](bool) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, oldPath, newPath] {
+                if (self)
                     emit self->folderMoved(oldPath, newPath);
-                    if (waited)
-                        self->relistUnder(newPath);
-                },
-                Qt::QueuedConnection);
-        });
-    }
-    relistUnder(oldPath);
-}
-
-void FileTreeView::relistUnder(const QString& folder)
-{
-    const QModelIndex current = currentIndex();
-    if (!current.isValid())
-        return;
-    const QString lastPath = AppCfg::instance()->lastPath;
-    if (lastPath != folder && !lastPath.startsWith(folder + '/'))
-        return;
-    const QString path = m_model->filePath(current);
-    AppCfg::instance()->lastPath = path;
-    emit selectPathChanged(path, QString());
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void FileTreeView::onAddFav()

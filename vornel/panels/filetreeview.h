@@ -52,7 +52,6 @@ private:
     void onRenameFailed(const QString& path, const QString& newName);
     void onFileRenamed(const QString& folder, const QString& oldName, const QString& newName);
     // The grid lists the current folder again when "LastPath" is folder or lies inside it.
-    void relistUnder(const QString& folder);
     void onDirectoryLoaded(const QString& path);
     void onScrollTimer();
 

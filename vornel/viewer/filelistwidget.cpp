@@ -67,6 +67,7 @@ FileListWidget::FileListWidget(QWidget* parent)
     buildMenu();
     connect(PhotoFiles::instance(), &PhotoFiles::filesRemoved, this, &FileListWidget::onFilesRemoved);
     connect(PhotoFiles::instance(), &PhotoFiles::fileRenamed, this, &FileListWidget::onFileRenamed);
+    connect(PhotoFiles::instance(), &PhotoFiles::folderRenamed, this, &FileListWidget::onFolderRenamed);
 }
 
 FileListWidget::~FileListWidget()
@@ -507,6 +508,31 @@ void FileListWidget::onFileRenamed(const QString& oldPath, const ItemInfoPtr& in
             emit showImage(info);
         return;
     }
+}
+
+void FileListWidget::onFolderRenamed(const QString& oldPath, const QString& newPath)
+{
+    const QString folder = rebasePath(m_folder, oldPath, newPath);
+    if (folder == m_folder)
+        return;
+    const QString file = rebasePath(m_file, oldPath, newPath);
+    if (m_listStop) {
+        // Still listing under the old name: listed again under the new one.
+        reset();
+        startFind(folder, file);
+        return;
+    }
+    m_folder = folder;
+    m_file = file;
+    for (int i = 0; i < count(); ++i) {
+        if (const ItemInfoPtr& info = rowItem(i)->itemInfo())
+            info->followFolder(oldPath, newPath);
+    }
+    viewport()->update();
+    // The canvas and the window's title line name the file by its new path.
+    auto* current = static_cast<FileListItem*>(currentItem());
+    if (current && current->itemInfo())
+        emit showImage(current->itemInfo());
 }
 
 void FileListWidget::sweepRows()

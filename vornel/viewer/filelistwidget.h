@@ -80,6 +80,8 @@ public slots:
     void onFilesRemoved(const QStringList& paths);
     // A file renamed here or in the grid: its row and the canvas follow.
     void onFileRenamed(const QString& oldPath, const ItemInfoPtr& info);
+    // A folder renamed in the manager's folder tree: the rows, the folder listed and the canvas follow it.
+    void onFolderRenamed(const QString& oldPath, const QString& newPath);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;

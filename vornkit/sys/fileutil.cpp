@@ -91,6 +91,15 @@ QString pathJoin(const QString& a, const QString& b, const QString& c, const QSt
     return tail(a) + "/" + middle(b) + "/" + middle(c) + "/" + head(d);
 }
 
+QString rebasePath(const QString& path, const QString& from, const QString& to)
+{
+    if (from.isEmpty() || !path.startsWith(from))
+        return path;
+    if (path.size() == from.size())
+        return to;
+    return path.at(from.size()) == QLatin1Char('/') ? to + path.mid(from.size()) : path;
+}
+
 QString ExtractFilePath(const QString& path)
 {
     const int i = lastSeparator(path);

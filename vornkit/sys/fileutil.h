@@ -20,6 +20,8 @@ VORNKIT_EXPORT QString ExtractFileName(const QString& path);
 VORNKIT_EXPORT QString ExtractFileExt(const QString& path);
 VORNKIT_EXPORT QString ExtractFileBaseName(const QString& path);
 VORNKIT_EXPORT void stdFilePath(QString& path);
+// The path once folder `from` is named `to`; path itself when it is neither from nor inside it (exact compare).
+VORNKIT_EXPORT QString rebasePath(const QString& path, const QString& from, const QString& to);
 // A name that can stand for one entry of a folder: not blank, "." or "..", and without "/" or NUL.
 VORNKIT_EXPORT bool isValidFileName(const QString& name);
 // Something already stands under the path; a dangling link counts too.
