@@ -183,8 +183,9 @@ void TestBookmarkView::orderAddAndOpen()
                 && text.contains("已经不存在"),
             name);
     }
-    // A target whose folder is empty, as the mount point of a volume not mounted, is out of reach, not gone.
+    // A target on a volume not mounted (its mount point an empty folder) is out of reach, not gone.
     QVERIFY(exec("drop trigger [refuse]"));
+    ListedMountPoints listed({ m_dir->file("B") });
     m_view->setCurrentIndex(QModelIndex());
     m_view->onAddBookmark(m_dir->file("B/远 x.jpg"), 2);
     m_view->onAddBookmark(m_dir->file("B/子 sub"), 1);
