@@ -121,7 +121,7 @@ bool settled(const QList<ItemInfoPtr>& items)
             if (TagFileWriter::instance()->pending() > 0 || ItemStoreQueue::pending() > 0)
                 return false;
             for (const ItemInfoPtr& item : items) {
-                if (item->isBusy())
+                if (!item || item->isBusy())
                     return false;
             }
             return true;
@@ -319,10 +319,10 @@ void TestTagEdits::lockedDatabaseKeepsEditsUntilStored()
     closeManager();
     mgr = managerOn(m_dir->path(), photo, 2);
     QVERIFY(mgr);
-    const FileTagInfo shown = infoOf(mgr->form()->listView(), photo)->tagRecord();
+    const FileTagInfo shown = tagRecordOf(infoOf(mgr->form()->listView(), photo));
     QCOMPARE(shown.getStar(), 4);
     QCOMPARE(shown.getRgb(), QList<uint>({ kBlue }));
-    QCOMPARE(infoOf(mgr->form()->listView(), bitmap)->starText(), QStringLiteral("4"));
+    QCOMPARE(starTextOf(infoOf(mgr->form()->listView(), bitmap)), QStringLiteral("4"));
 }
 
 void TestTagEdits::damagedDatabaseStillTagsThePhotos()
@@ -446,6 +446,7 @@ void TestTagEdits::twoProgramsKeepBothEdits()
     PicMgr* mgr = managerOn(m_dir->path(), photo, 1);
     QVERIFY(mgr);
     const ItemInfoPtr mine = infoOf(mgr->form()->listView(), photo);
+    QVERIFY(mine);
     // The other program loaded the photo before this window's edits.
     const ItemInfoPtr theirs = loadedItem(photo);
     QVERIFY(theirs);
@@ -477,7 +478,7 @@ void TestTagEdits::twoProgramsKeepBothEdits()
     closeManager();
     mgr = managerOn(m_dir->path(), photo, 1);
     QVERIFY(mgr);
-    const FileTagInfo shown = infoOf(mgr->form()->listView(), photo)->tagRecord();
+    const FileTagInfo shown = tagRecordOf(infoOf(mgr->form()->listView(), photo));
     QCOMPARE(shown.getStar(), 4);
     QCOMPARE(shown.getTextTag(), QStringList({ "旅行" }));
 }
@@ -534,7 +535,7 @@ void TestTagEdits::renamesTakeTheRowsAlong()
     PicMgr* mgr = managerOn(trip, photo, 1);
     QVERIFY(mgr);
     MediaListView* grid = mgr->form()->listView();
-    QCOMPARE(infoOf(grid, photo)->starText(), QStringLiteral("3"));
+    QCOMPARE(starTextOf(infoOf(grid, photo)), QStringLiteral("3"));
 
     // The folder renamed in the tree: its rows, its subfolders' and its favourites follow; "旅行-old" stays.
     FileTreeView* tree = mgr->form()->fileTree();
@@ -548,7 +549,7 @@ void TestTagEdits::renamesTakeTheRowsAlong()
     const QString photo2 = trip2 + "/a.bmp";
     QTRY_VERIFY_WITH_TIMEOUT(moved.count() == 1 && infoOf(grid, photo2), 10000);
     QVERIFY(settled({ infoOf(grid, photo2) }));
-    QCOMPARE(infoOf(grid, photo2)->starText(), QStringLiteral("3"));
+    QCOMPARE(starTextOf(infoOf(grid, photo2)), QStringLiteral("3"));
     QCOMPARE(storedRow(photo2).getStar(), 3);
     QCOMPARE(storedRow(trip2 + "/内/c.bmp").getStar(), 2);
     QCOMPARE(storedRow(trip2 + "/内/c.bmp").getPath(), trip2 + "/内");
@@ -578,7 +579,7 @@ void TestTagEdits::renamesTakeTheRowsAlong()
     SqliteDb::limitWaits(-1);
     QTRY_VERIFY_WITH_TIMEOUT(moved.count() == 2, 10000);
     QVERIFY(settled({}));
-    QTRY_COMPARE_WITH_TIMEOUT(infoOf(grid, photo3)->starText(), QStringLiteral("3"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(starTextOf(infoOf(grid, photo3)), QStringLiteral("3"), 10000);
     QCOMPARE(storedRow(photo3).getStar(), 3);
 
     // With the thumbnail cache damaged, a photo renamed in the grid keeps its row and takes the next edit.
@@ -622,7 +623,7 @@ void TestTagEdits::settingTheShownValueReachesAPhotoBehindItsRow()
     mgr = managerOn(m_dir->path(), other, 2);
     QVERIFY(mgr);
     MediaListView* grid = mgr->form()->listView();
-    QCOMPARE(infoOf(grid, behind)->tagRecord().getStar(), 5);
+    QCOMPARE(tagRecordOf(infoOf(grid, behind)).getStar(), 5);
     grid->selectAll();
     TagInfoView* panel = mgr->form()->tagInfo();
     panel->starWidget()->setValue(5);
@@ -647,6 +648,7 @@ void TestTagEdits::textTagWithABlankReadsTheSameAfterRestart()
     PicMgr* mgr = managerOn(m_dir->path(), photo, 1);
     QVERIFY(mgr);
     ItemInfoPtr info = infoOf(mgr->form()->listView(), photo);
+    QVERIFY(info);
     QCOMPARE(info->tagRecord().getTextTag(), expected);
     QVERIFY(settled({ info }));
 
@@ -654,6 +656,7 @@ void TestTagEdits::textTagWithABlankReadsTheSameAfterRestart()
     mgr = managerOn(m_dir->path(), photo, 1);
     QVERIFY(mgr);
     info = infoOf(mgr->form()->listView(), photo);
+    QVERIFY(info);
     QCOMPARE(info->tagFromDb.load(), 1);
     QCOMPARE(info->tagRecord().getTextTag(), expected);
     QCOMPARE(readBytes(photo), bytes); // only read
