@@ -149,6 +149,12 @@ void TestPicMgr::formAndMenus()
     QVERIFY(box->ran);
     QCOMPARE(box->text, QString("启动进程失败！\n%1/vorntwin。").arg(QCoreApplication::applicationDirPath()));
 
+    // Closed, the window goes with its grid, which says nothing to the panels and the window on its way out.
+    const QPointer<MediaListView> grid = mgr->form()->listView();
+    mgr->close();
+    QSignalSpy items(grid.data(), &MediaListView::itemCleared), current(grid.data(), &MediaListView::currentCleared);
+    QVERIFY(QTest::qWaitFor([&grid] { return grid.isNull(); }, 5000));
+    QCOMPARE(items.count() + current.count(), 0);
 }
 
 void TestPicMgr::zoomKeepsCellHeightAtStart()
