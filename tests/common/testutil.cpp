@@ -151,6 +151,30 @@ bool SmallFileSystem::unmount()
     return !m_mounted;
 }
 
+ListedMountPoints::ListedMountPoints(const QStringList& folders)
+{
+    QByteArray table;
+    for (const QString& folder : folders) {
+        QByteArray point = QFile::encodeName(folder);
+        point.replace('\\', "\\134").replace(' ', "\\040").replace('\t', "\\011");
+        table += "/dev/vorn-test " + point + " auto noauto 0 0\n";
+    }
+    const QString file = m_dir.filePath(QStringLiteral("fstab"));
+    if (!writeBytes(file, table))
+        qWarning("could not write %s", qUtf8Printable(file));
+    m_hadOld = qEnvironmentVariableIsSet("VORN_FSTAB");
+    m_old = qgetenv("VORN_FSTAB");
+    qputenv("VORN_FSTAB", QFile::encodeName(file));
+}
+
+ListedMountPoints::~ListedMountPoints()
+{
+    if (m_hadOld)
+        qputenv("VORN_FSTAB", m_old);
+    else
+        qunsetenv("VORN_FSTAB");
+}
+
 QString TempDir::file(const QString& name) const
 {
     return m_dir.filePath(name);

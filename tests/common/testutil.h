@@ -120,6 +120,21 @@ private:
     bool m_mounted = false;
 };
 
+// For its life, the shared library reads a file-system table (VORN_FSTAB) that lists these folders as mount points:
+// a stand-in for volumes named in /etc/fstab, which are away while not mounted.
+class ListedMountPoints {
+public:
+    explicit ListedMountPoints(const QStringList& folders);
+    ~ListedMountPoints();
+    ListedMountPoints(const ListedMountPoints&) = delete;
+    ListedMountPoints& operator=(const ListedMountPoints&) = delete;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_old;
+    bool m_hadOld = false;
+};
+
 // Each row of the query's result as its columns joined by '|'.
 QStringList queryRows(SqliteDb& db, const QString& sql);
 // The names of the database's tables or indexes ("table", "index"), sorted, those of SQLite left out.

@@ -52,6 +52,28 @@ inline ItemInfoPtr itemFor(const QString& path)
     return info;
 }
 
+// What a test reads of an item that may be missing (its cell not listed, or not yet): empty when there is none.
+inline QString starTextOf(const ItemInfoPtr& info)
+{
+    return info ? info->starText() : QString();
+}
+
+inline FileTagInfo tagRecordOf(const ItemInfoPtr& info)
+{
+    return info ? info->tagRecord() : FileTagInfo();
+}
+
+inline QString fileNameOf(const ItemInfoPtr& info)
+{
+    return info ? info->fileName() : QString();
+}
+
+// The item is there, its tags are loaded and no job of it is left.
+inline bool tagsLoadedAndIdle(const ItemInfoPtr& info)
+{
+    return info && info->tagReady == 1 && !info->isBusy();
+}
+
 // An item for the file, loaded and with every job of it finished; null when it does not settle in time.
 inline ItemInfoPtr loadedItem(const QString& path)
 {

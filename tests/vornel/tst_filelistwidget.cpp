@@ -285,7 +285,7 @@ void TestFileListWidget::trashAndRename()
     QVERIFY(QFile::exists(trash + "a.png") && QFile::exists(trash + "b 照片.png") && QFile::exists(files.at(4)));
 
     // A file the user may not move stays, with its row, and is named as still in place.
-    QTRY_VERIFY(list.currentInfo()->tagReady == 1 && !list.currentInfo()->isBusy());
+    QTRY_VERIFY(tagsLoadedAndIdle(list.currentInfo()));
     {
         LockedFolder locked(m_dir->file("锁 住"));
         QVERIFY(locked.ok());
@@ -299,7 +299,7 @@ void TestFileListWidget::trashAndRename()
 
     // Renamed, the canvas and the window's title line follow the new name.
     list.setCurrentRow(1);
-    QTRY_VERIFY(list.currentInfo()->tagReady == 1 && !list.currentInfo()->isBusy());
+    QTRY_VERIFY(tagsLoadedAndIdle(list.currentInfo()));
     shown.clear();
     onNextModal([](QWidget* w) {
         w->findChild<QLineEdit*>("leFileName")->setText("新 名.png");

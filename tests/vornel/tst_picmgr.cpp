@@ -148,6 +148,13 @@ void TestPicMgr::formAndMenus()
     actionOf(mgr->mainMenu(), "照片去重")->trigger();
     QVERIFY(box->ran);
     QCOMPARE(box->text, QString("启动进程失败！\n%1/vorntwin。").arg(QCoreApplication::applicationDirPath()));
+
+    // Closed, the window goes with its grid, which says nothing to the panels and the window on its way out.
+    const QPointer<MediaListView> grid = mgr->form()->listView();
+    mgr->close();
+    QSignalSpy items(grid.data(), &MediaListView::itemCleared), current(grid.data(), &MediaListView::currentCleared);
+    QVERIFY(QTest::qWaitFor([&grid] { return grid.isNull(); }, 5000));
+    QCOMPARE(items.count() + current.count(), 0);
 }
 
 void TestPicMgr::zoomKeepsCellHeightAtStart()
@@ -239,7 +246,7 @@ void TestPicMgr::panelsSettingsAndViewerFollowTheGrid()
     grid->listFolder(m_dir->path(), m_dir->file("a.jpg"));
     QVERIFY(waitLoaded(grid, 2));
     QTRY_COMPARE(form->preview()->fileInfo().fileName(), QString("a.jpg"));
-    QCOMPARE(form->tagInfo()->heldItem()->fileName(), QString("a.jpg"));
+    QCOMPARE(fileNameOf(form->tagInfo()->heldItem()), QString("a.jpg"));
     QTRY_COMPARE(form->exivInfo()->fileInfo().fileName(), QString("a.jpg"));
 
     // What the settings dialog applies: a new cell size lays the grid out again, the tag options reach the panel.
@@ -397,7 +404,7 @@ void TestPicMgr::gridNamesWhatFailed()
     QCOMPARE(model->rowCount(), 2);
     QCOMPARE(model->filePath(grid->currentIndex()), files.at(1));
     QVERIFY(grid->selectionModel()->isSelected(grid->currentIndex()));
-    QTRY_COMPARE(mgr->form()->tagInfo()->heldItem()->fileName(), QString("b.jpg"));
+    QTRY_COMPARE(fileNameOf(mgr->form()->tagInfo()->heldItem()), QString("b.jpg"));
 }
 
 void TestPicMgr::trashThatTakesNoFileLeavesThePhoto()

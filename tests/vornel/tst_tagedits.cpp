@@ -98,13 +98,6 @@ ItemInfoPtr infoOf(MediaListView* grid, const QString& path)
     return cell.isValid() ? grid->mediaModel()->itemFromIndex(cell)->getInfo() : ItemInfoPtr();
 }
 
-// The star text of the file's cell; empty while no cell holds it.
-QString starOf(MediaListView* grid, const QString& path)
-{
-    const ItemInfoPtr info = infoOf(grid, path);
-    return info ? info->starText() : QString();
-}
-
 // The manager shown on the folder with one photo current and selected.
 PicMgr* managerOn(const QString& folder, const QString& current, int rows)
 {
@@ -128,7 +121,7 @@ bool settled(const QList<ItemInfoPtr>& items)
             if (TagFileWriter::instance()->pending() > 0 || ItemStoreQueue::pending() > 0)
                 return false;
             for (const ItemInfoPtr& item : items) {
-                if (item->isBusy())
+                if (!item || item->isBusy())
                     return false;
             }
             return true;
@@ -326,10 +319,10 @@ void TestTagEdits::lockedDatabaseKeepsEditsUntilStored()
     closeManager();
     mgr = managerOn(m_dir->path(), photo, 2);
     QVERIFY(mgr);
-    const FileTagInfo shown = infoOf(mgr->form()->listView(), photo)->tagRecord();
+    const FileTagInfo shown = tagRecordOf(infoOf(mgr->form()->listView(), photo));
     QCOMPARE(shown.getStar(), 4);
     QCOMPARE(shown.getRgb(), QList<uint>({ kBlue }));
-    QCOMPARE(infoOf(mgr->form()->listView(), bitmap)->starText(), QStringLiteral("4"));
+    QCOMPARE(starTextOf(infoOf(mgr->form()->listView(), bitmap)), QStringLiteral("4"));
 }
 
 void TestTagEdits::damagedDatabaseStillTagsThePhotos()
@@ -453,6 +446,7 @@ void TestTagEdits::twoProgramsKeepBothEdits()
     PicMgr* mgr = managerOn(m_dir->path(), photo, 1);
     QVERIFY(mgr);
     const ItemInfoPtr mine = infoOf(mgr->form()->listView(), photo);
+    QVERIFY(mine);
     // The other program loaded the photo before this window's edits.
     const ItemInfoPtr theirs = loadedItem(photo);
     QVERIFY(theirs);
@@ -484,7 +478,7 @@ void TestTagEdits::twoProgramsKeepBothEdits()
     closeManager();
     mgr = managerOn(m_dir->path(), photo, 1);
     QVERIFY(mgr);
-    const FileTagInfo shown = infoOf(mgr->form()->listView(), photo)->tagRecord();
+    const FileTagInfo shown = tagRecordOf(infoOf(mgr->form()->listView(), photo));
     QCOMPARE(shown.getStar(), 4);
     QCOMPARE(shown.getTextTag(), QStringList({ "旅行" }));
 }
@@ -541,7 +535,7 @@ void TestTagEdits::renamesTakeTheRowsAlong()
     PicMgr* mgr = managerOn(trip, photo, 1);
     QVERIFY(mgr);
     MediaListView* grid = mgr->form()->listView();
-    QCOMPARE(infoOf(grid, photo)->starText(), QStringLiteral("3"));
+    QCOMPARE(starTextOf(infoOf(grid, photo)), QStringLiteral("3"));
 
     // The folder renamed in the tree: its rows, its subfolders' and its favourites follow; "旅行-old" stays.
     FileTreeView* tree = mgr->form()->fileTree();
@@ -555,7 +549,7 @@ void TestTagEdits::renamesTakeTheRowsAlong()
     const QString photo2 = trip2 + "/a.bmp";
     QTRY_VERIFY_WITH_TIMEOUT(moved.count() == 1 && infoOf(grid, photo2), 10000);
     QVERIFY(settled({ infoOf(grid, photo2) }));
-    QCOMPARE(infoOf(grid, photo2)->starText(), QStringLiteral("3"));
+    QCOMPARE(starTextOf(infoOf(grid, photo2)), QStringLiteral("3"));
     QCOMPARE(storedRow(photo2).getStar(), 3);
     QCOMPARE(storedRow(trip2 + "/内/c.bmp").getStar(), 2);
     QCOMPARE(storedRow(trip2 + "/内/c.bmp").getPath(), trip2 + "/内");
@@ -590,7 +584,7 @@ void TestTagEdits::renamesTakeTheRowsAlong()
         if (!QTest::qWaitFor([panel] { return panel->isEditable(); }, 10000))
             return false;
         panel->starWidget()->setValue(star);
-        return starOf(grid, file) == QString::number(star);
+        return starTextOf(infoOf(grid, file)) == QString::number(star);
     };
     QVERIFY(holdDb());
     const QString fresh = makeImage(trip2, "新 d.bmp", 40, 30);
@@ -605,8 +599,8 @@ void TestTagEdits::renamesTakeTheRowsAlong()
     QVERIFY(letGo());
     QTRY_VERIFY_WITH_TIMEOUT(moved.count() == 2, 10000);
     QVERIFY(settled({}));
-    QTRY_COMPARE_WITH_TIMEOUT(starOf(grid, photo3), QStringLiteral("3"), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(starOf(grid, trip3 + "/新 d.bmp"), QStringLiteral("4"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(starTextOf(infoOf(grid, photo3)), QStringLiteral("3"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(starTextOf(infoOf(grid, trip3 + "/新 d.bmp")), QStringLiteral("4"), 10000);
     QCOMPARE(storedRow(photo3).getStar(), 3);
     QCOMPARE(storedRow(trip3 + "/新 d.bmp").getStar(), 4);
     QTRY_COMPARE_WITH_TIMEOUT(mgr->statusText(), QStringLiteral("标签修改已全部保存到数据库。"), 10000);
@@ -628,7 +622,7 @@ void TestTagEdits::renamesTakeTheRowsAlong()
     QVERIFY(letGo());
     QTRY_VERIFY_WITH_TIMEOUT(moved.count() == 3, 10000);
     QVERIFY(settled({}));
-    QTRY_COMPARE_WITH_TIMEOUT(starOf(grid, trip4 + "/内/e.bmp"), QStringLiteral("5"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(starTextOf(infoOf(grid, trip4 + "/内/e.bmp")), QStringLiteral("5"), 10000);
     QCOMPARE(storedRow(trip4 + "/内/e.bmp").getStar(), 5);
     QCOMPARE(storedRow(trip4 + "/内/c.bmp").getStar(), 2);
     QTRY_COMPARE_WITH_TIMEOUT(mgr->statusText(), QStringLiteral("标签修改已全部保存到数据库。"), 10000);
@@ -644,8 +638,7 @@ void TestTagEdits::renamesTakeTheRowsAlong()
     QVERIFY(settled({ infoOf(grid, photo4) }));
     QCOMPARE(PhotoFiles::instance()->rename(infoOf(grid, photo4), QStringLiteral("b.bmp")), QString());
     const QString renamed = trip4 + "/b.bmp";
-    grid->selectionModel()->setCurrentIndex(cellOf(grid, renamed), QItemSelectionModel::ClearAndSelect);
-    mgr->form()->tagInfo()->starWidget()->setValue(4);
+    QVERIFY(starCurrent(renamed, 4));
     QVERIFY(settled({ infoOf(grid, renamed) }));
     QCOMPARE(storedRow(renamed).getStar(), 4);
     QCOMPARE(storedRow(photo4).getRowId(), qint64(0));
@@ -677,7 +670,7 @@ void TestTagEdits::settingTheShownValueReachesAPhotoBehindItsRow()
     mgr = managerOn(m_dir->path(), other, 2);
     QVERIFY(mgr);
     MediaListView* grid = mgr->form()->listView();
-    QCOMPARE(infoOf(grid, behind)->tagRecord().getStar(), 5);
+    QCOMPARE(tagRecordOf(infoOf(grid, behind)).getStar(), 5);
     grid->selectAll();
     TagInfoView* panel = mgr->form()->tagInfo();
     panel->starWidget()->setValue(5);
@@ -702,6 +695,7 @@ void TestTagEdits::textTagWithABlankReadsTheSameAfterRestart()
     PicMgr* mgr = managerOn(m_dir->path(), photo, 1);
     QVERIFY(mgr);
     ItemInfoPtr info = infoOf(mgr->form()->listView(), photo);
+    QVERIFY(info);
     QCOMPARE(info->tagRecord().getTextTag(), expected);
     QVERIFY(settled({ info }));
 
@@ -709,6 +703,7 @@ void TestTagEdits::textTagWithABlankReadsTheSameAfterRestart()
     mgr = managerOn(m_dir->path(), photo, 1);
     QVERIFY(mgr);
     info = infoOf(mgr->form()->listView(), photo);
+    QVERIFY(info);
     QCOMPARE(info->tagFromDb.load(), 1);
     QCOMPARE(info->tagRecord().getTextTag(), expected);
     QCOMPARE(readBytes(photo), bytes); // only read

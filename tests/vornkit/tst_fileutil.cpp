@@ -187,24 +187,36 @@ void TestFileUtil::imagesListedByName()
 void TestFileUtil::goneOnlyOnEvidence()
 {
     testutil::TempDir dir;
-    for (const char* folder : { "full 满", "empty", "closed" })
+    for (const char* folder : { "full 满", "empty", "closed", "卷 away" })
         QVERIFY(QDir(dir.path()).mkpath(QString::fromUtf8(folder)));
     QVERIFY(testutil::writeBytes(dir.file("full 满/other.jpg"), "x"));
     QVERIFY(testutil::writeBytes(dir.file("closed/other.jpg"), "x"));
     QVERIFY(QFile::link(dir.file("nowhere/x.jpg"), dir.file("full 满/dangling.jpg")));
+    QVERIFY(QFile::link(dir.file("nowhere"), dir.file("link")));
     const auto presence = [&](const char* name) { return int(pathPresence(dir.file(QString::fromUtf8(name)))); };
     const int present = int(PathPresence::Present), gone = int(PathPresence::Gone),
               unknown = int(PathPresence::Unknown);
-    // Gone only from a folder that answers with other entries; a missing, empty (an unmounted volume's mount point)
-    // or unlistable folder, and a link whose target is out of reach, tell nothing.
+    // Gone from a folder that answers, even an empty one (its last photo deleted), and with a folder removed whole
+    // (the nearest folder above answers); a link whose target is out of reach tells nothing.
     QCOMPARE(QList<int>({ presence("full 满/other.jpg"), presence("full 满/gone.jpg"), presence("missing"),
-                 presence("full 满/dangling.jpg"), presence("empty/gone.jpg"), presence("missing/gone.jpg") }),
-        QList<int>({ present, gone, gone, unknown, unknown, unknown }));
+                 presence("full 满/dangling.jpg"), presence("empty/gone.jpg"), presence("missing/gone.jpg"),
+                 presence("missing/子/gone.jpg"), presence("link/gone.jpg") }),
+        QList<int>({ present, gone, gone, unknown, gone, gone, gone, unknown }));
+    // An unmounted volume's mount point, empty or missing, and what would be below it tell nothing; once the volume
+    // is no longer listed, its folder answers as any other.
+    {
+        testutil::ListedMountPoints listed({ dir.file("卷 away"), dir.file("卷 gone") });
+        QCOMPARE(QList<int>({ presence("卷 away/gone.jpg"), presence("卷 away/子/gone.jpg"),
+                     presence("卷 gone/gone.jpg"), presence("卷 gone") }),
+            QList<int>({ unknown, unknown, unknown, unknown }));
+    }
+    QCOMPARE(presence("卷 away/gone.jpg"), gone);
     QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
     QVERIFY(::chmod(QFile::encodeName(dir.file("closed")).constData(), 0311) == 0);
     {
         testutil::Unprivileged user;
         QCOMPARE(presence("closed/gone.jpg"), unknown);
+        QCOMPARE(presence("closed/子/gone.jpg"), unknown);
     }
     QVERIFY(::chmod(QFile::encodeName(dir.file("closed")).constData(), 0755) == 0);
     QCOMPARE(presence("closed/gone.jpg"), gone);
@@ -227,6 +239,22 @@ void TestFileUtil::unmountedVolumesFromTables()
     // At or below a listed mount point (also through a link) while it is not mounted; beside it, never.
     QVERIFY(unmounted("卷 a", "unmounted") && unmounted("卷 a/photos", "unmounted") && unmounted("link", "unmounted"));
     QVERIFY(!unmounted("卷 a/photos", "mounted") && !unmounted("卷 ab", "unmounted") && !unmounted("", "unmounted"));
+
+    // Below a place of removable volumes only while one is mounted in between; a share missing from the top of the
+    // desktop's share file system is not connected.
+    QVERIFY(QDir(dir.path()).mkpath("gvfs/share"));
+    QVERIFY(testutil::writeBytes(dir.file("media"),
+        "26 1 8:1 / / rw - ext4 /dev/sda1 rw\n41 26 8:33 / /media/某\\040user/卷\\040b rw - vfat /dev/sdc1 rw\n"
+        "50 26 0:50 / "
+            + QFile::encodeName(QFileInfo(dir.file("gvfs")).canonicalFilePath())
+            + " rw shared:1 - fuse.gvfsd-fuse gvfsd-fuse rw\n"));
+    const auto away
+        = [&](const QString& path) { return platform::onUnmountedVolume(path, dir.file("fstab"), dir.file("media")); };
+    QVERIFY(away("/media/某 user/卷 c/x.jpg") && away("/media/某 user/卷 c") && away("/run/media/u/卷/x.jpg")
+        && away("/mnt/usb"));
+    QVERIFY(!away("/media/某 user/卷 b/DCIM/x.jpg") && !away("/media") && !away("/mntx/y"));
+    QVERIFY(away(dir.file("gvfs/smb-share:server=s,share=p/x.jpg")) && !away(dir.file("gvfs/share/gone/x.jpg"))
+        && !away(dir.file("gvfs")));
 }
 
 QTEST_MAIN(TestFileUtil)

@@ -347,7 +347,8 @@ void TestTagSyncTask::missingFolderKeepsItsRows()
     delete marks.addBookmark(root.get(), BookMarkInfo::BookMarkFile, away);
     delete marks.addBookmark(root.get(), BookMarkInfo::BookMarkFile, deleted);
     delete marks.addBookmark(root.get(), BookMarkInfo::BookMarkPath, m_photos->file("drive/2020"));
-    // The drive goes away (unmounted); one photo is deleted for real.
+    // The drive, listed in the file-system table, goes away (unmounted); one photo is deleted for real.
+    ListedMountPoints listed({ m_photos->file("drive") });
     QVERIFY(QDir(m_photos->path()).rename("drive", "drive.off"));
     QVERIFY(QFile::remove(deleted));
     TagSyncCfg& cfg = freshCfg();

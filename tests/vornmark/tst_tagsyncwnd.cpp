@@ -461,18 +461,24 @@ void TestTagSyncWnd::unmountedVolumeKeepsItsRows()
     }
     const QString volume = tmpfs ? mount->path() : m_photos->file("卷 volume");
     QVERIFY(QDir().mkpath(volume));
-    // Photos at depth 0, 1 and 2 of the volume, and beside it a folder where one photo is deleted for real.
+    testutil::ListedMountPoints listed({ volume });
+    // Photos at depth 0, 1 and 2 of the volume; beside it a folder where one photo is deleted for real, one whose
+    // only photo is, and one removed whole.
     QVERIFY(QDir().mkpath(volume + "/一 one/二 two") && QDir().mkpath(m_photos->file("here")));
+    QVERIFY(QDir().mkpath(m_photos->file("emptied")) && QDir().mkpath(m_photos->file("removed/子")));
     const QStringList onVolume = { photomaker::makePhoto(volume, "a 甲.jpg", true, 400, 300),
         photomaker::makePhoto(volume + "/一 one", "b.jpg", true, 400, 300),
         photomaker::makePhoto(volume + "/一 one/二 two", "c.jpg", true, 400, 300) };
     const QString kept = photomaker::makePhoto(m_photos->file("here"), "kept.jpg", true, 400, 300);
-    const QString deleted = photomaker::makePhoto(m_photos->file("here"), "deleted.jpg", true, 400, 300);
+    const QStringList deleted = { photomaker::makePhoto(m_photos->file("here"), "deleted.jpg", true, 400, 300),
+        photomaker::makePhoto(m_photos->file("emptied"), "last.jpg", true, 400, 300),
+        photomaker::makePhoto(m_photos->file("removed/子"), "r.jpg", true, 400, 300) };
 
     // Rows and thumbnails built by a run; stars given in the database only, and favourites of every photo.
     TagSyncCfg* cfg = TagSyncCfg::get();
     cfg->build.BuildThumb = true;
-    cfg->build.paths = QStringList { volume, m_photos->file("here") };
+    cfg->build.paths
+        = QStringList { volume, m_photos->file("here"), m_photos->file("emptied"), m_photos->file("removed") };
     {
         TagSyncWnd wnd;
         QVERIFY(runFromWindow(wnd));
@@ -484,13 +490,13 @@ void TestTagSyncWnd::unmountedVolumeKeepsItsRows()
         BookPathInfo top;
         std::unique_ptr<BookPathInfo> folder(BookPathTb(db.get()).addBookpath(&top, "卷"));
         QVERIFY(folder);
-        for (const QString& photo : onVolume + QStringList { kept, deleted }) {
+        for (const QString& photo : onVolume + QStringList { kept } + deleted) {
             QVERIFY(rows.modFileStarTag(photo, 4));
             delete BookMarkTb(db.get()).addBookmark(folder.get(), BookMarkInfo::BookMarkFile, photo);
         }
         delete BookMarkTb(db.get()).addBookmark(folder.get(), BookMarkInfo::BookMarkPath, volume + "/一 one/二 two");
     }
-    QCOMPARE(keptOf(onVolume + QStringList { kept, deleted }), QString("4++ 4++ 4++ 4++ 4++"));
+    QCOMPARE(keptOf(onVolume + QStringList { kept } + deleted), QString("4++ 4++ 4++ 4++ 4++ 4++ 4++"));
 
     // The volume goes away: its mount point is left an empty folder.
     if (tmpfs) {
@@ -500,7 +506,8 @@ void TestTagSyncWnd::unmountedVolumeKeepsItsRows()
         QVERIFY(QDir().mkpath(volume));
     }
     QVERIFY(QDir(volume).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
-    QVERIFY(QFile::remove(deleted));
+    QVERIFY(QFile::remove(deleted.at(0)) && QFile::remove(deleted.at(1)));
+    QVERIFY(QDir(m_photos->file("removed")).removeRecursively());
     cfg->build.BuildThumb = false;
     cfg->DeleteInvalidFileFav = cfg->DeleteInvalidPathFav = true;
     cfg->tag.DeleteInvalidTag = cfg->tag.DeleteOutSyncTag = true;
@@ -508,8 +515,8 @@ void TestTagSyncWnd::unmountedVolumeKeepsItsRows()
     TagSyncWnd wnd;
     QVERIFY(runFromWindow(wnd));
 
-    // Every row of the volume is kept, at every depth; only the photo deleted beside it loses its own.
-    QCOMPARE(keptOf(onVolume + QStringList { kept, deleted }), QString("4++ 4++ 4++ 4++ none--"));
+    // Every row of the volume is kept, at every depth; the photos deleted beside it lose their own.
+    QCOMPARE(keptOf(onVolume + QStringList { kept } + deleted), QString("4++ 4++ 4++ 4++ none-- none-- none--"));
     PooledDb<TagDb> db(tagDbPool);
     QCOMPARE(BookMarkTb(db.get()).findBookmarkByFile(volume + "/一 one/二 two", -1) >= 0, true);
 }

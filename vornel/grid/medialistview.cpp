@@ -100,7 +100,7 @@ MediaListView::~MediaListView()
     // Edits of the selection still under way reach their photos; nothing is shown any more.
     m_closing = true;
     m_edits->finish();
-    clear();
+    dropRows();
 }
 
 void MediaListView::buildMenus()
@@ -231,6 +231,13 @@ void MediaListView::onFindFileEnd(QString strCurFilePath)
 
 void MediaListView::clear()
 {
+    dropRows();
+    emit itemCleared();
+    emit currentCleared();
+}
+
+void MediaListView::dropRows()
+{
     if (m_listStop)
         *m_listStop = true;
     m_listFuture.cancel();
@@ -251,8 +258,6 @@ void MediaListView::clear()
     m_filterPending.clear();
     m_awaitingTags.clear();
     m_model->clear();
-    emit itemCleared();
-    emit currentCleared();
 }
 
 bool MediaListView::isCurrentPath(const QString& filePath) const

@@ -41,6 +41,7 @@ public:
     QString currentPath() const { return m_currentPath; }
     // Lists a folder on the global pool; curFile (may be empty) is selected when the listing ends.
     void listFolder(const QString& path, const QString& curFile);
+    // Stops the listing and empties the grid; says so (itemCleared, currentCleared).
     void clear();
     bool isCurrentPath(const QString& filePath) const;
     // 1: another folder is being listed for it; 0: made current; -1: no row holds it.
@@ -155,6 +156,8 @@ private:
     void showStatus(const QString& text);
     void setHover(const QModelIndex& index, int code);
     void hideEditors();
+    // What clear does, without a word: the destructor's part, when the window around may be going too.
+    void dropRows();
     void placeEditor(QLineEdit* editor, const QModelIndex& index, const QRect& cellRect);
     void popupAt(QMenu* menu, const QRect& partRect);
     bool rowMatches(int row) const;

@@ -29,7 +29,15 @@ ImageViewForm::ImageViewForm(QWidget* parent, Qt::WindowFlags flags)
 {
 }
 
-ImageViewForm::~ImageViewForm() = default;
+ImageViewForm::~ImageViewForm()
+{
+    // The grid goes first, while the panels it feeds are whole; nothing a panel says on its way out reaches this
+    // form.
+    delete lvListView;
+    lvListView = nullptr;
+    if (wgTagInfo)
+        disconnect(wgTagInfo, nullptr, this, nullptr);
+}
 
 void ImageViewForm::setup()
 {

@@ -115,7 +115,13 @@ PicView::PicView()
     restoreSettings();
 }
 
-PicView::~PicView() = default;
+PicView::~PicView()
+{
+    // The strip and the canvas go with the children, after this window: nothing they say may reach it.
+    disconnect(m_tagWatch);
+    m_list->disconnect(this);
+    m_canvas->disconnect(this);
+}
 
 void PicView::buildMenus()
 {

@@ -45,5 +45,6 @@ private:
     friend class QtProperty;
     void forgetProperty(QtProperty* property);
 
-    QList<QtVariantProperty*> m_properties;
+    // Kept by their base: a property forgets itself from its base destructor, when it is a variant one no more.
+    QList<QtProperty*> m_properties;
 };

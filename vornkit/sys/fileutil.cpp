@@ -380,8 +380,8 @@ bool pathTaken(const QString& path)
 
 namespace {
 
-// The folder can be read and holds at least one entry.
-bool folderHoldsEntries(const QByteArray& folder)
+// The folder (or what a link names) can be opened and read, empty or not.
+bool folderAnswers(const QByteArray& folder)
 {
     struct stat st { };
     if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
@@ -389,15 +389,10 @@ bool folderHoldsEntries(const QByteArray& folder)
     DIR* dir = ::opendir(folder.constData());
     if (!dir)
         return false;
-    bool any = false;
-    while (const struct dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-            any = true;
-            break;
-        }
-    }
+    errno = 0;
+    const bool read = ::readdir(dir) != nullptr || errno == 0;
     ::closedir(dir);
-    return any;
+    return read;
 }
 
 } // namespace
@@ -414,8 +409,16 @@ PathPresence pathPresence(const QString& path)
     // Anything but "no such entry" (an I/O error, a share not connected, a time-out) tells nothing.
     if (errno != ENOENT)
         return PathPresence::Unknown;
-    const QString folder = QFileInfo(clean).absolutePath();
-    if (!folderHoldsEntries(QFile::encodeName(folder)) || platform::onUnmountedVolume(folder))
+    // The nearest folder above that exists: the folders missing between it and the name went too.
+    QString folder = clean;
+    do {
+        folder = QFileInfo(folder).absolutePath();
+        if (::lstat(QFile::encodeName(folder).constData(), &st) == 0)
+            break;
+        if (errno != ENOENT)
+            return PathPresence::Unknown;
+    } while (folder != QLatin1String("/"));
+    if (!folderAnswers(QFile::encodeName(folder)) || platform::onUnmountedVolume(clean))
         return PathPresence::Unknown;
     // Looked at again now that the folder is known to answer.
     if (::lstat(name.constData(), &st) == 0)

@@ -6,8 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSet>
+#include <QVector>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -263,36 +264,91 @@ bool atOrBelow(const QString& path, const QString& top)
     return path == top || path.startsWith(top + QLatin1Char('/'));
 }
 
+struct Mount {
+    QString point;
+    QByteArray type;
+};
+
+// The mounts of a mountinfo table: field 5 is the mount point, the type follows the "-" after the optional fields.
+QVector<Mount> mountList(const QString& mountinfo)
+{
+    QVector<Mount> out;
+    QFile file(mountinfo);
+    if (!file.open(QIODevice::ReadOnly))
+        return out;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 5)
+            continue;
+        const int dash = fields.indexOf("-", 5);
+        out.push_back({ unescapeMountPath(fields.at(4)),
+            dash >= 0 && dash + 1 < fields.size() ? fields.at(dash + 1) : QByteArray() });
+    }
+    return out;
+}
+
+// A clean absolute path with the links of its existing part resolved: that part, and the whole path.
+struct Resolved {
+    QString existing;
+    QString path;
+};
+
+Resolved resolve(const QString& clean)
+{
+    QString head = clean;
+    QString rest;
+    for (;;) {
+        const QFileInfo fi(head);
+        const QString real = fi.canonicalFilePath();
+        if (!real.isEmpty() || fi.isRoot())
+            return { real, rest.isEmpty() ? real : QDir::cleanPath(real + QLatin1Char('/') + rest) };
+        rest = rest.isEmpty() ? fi.fileName() : fi.fileName() + QLatin1Char('/') + rest;
+        head = fi.absolutePath();
+    }
+}
+
+// Where the desktop mounts removable volumes and shares that the file-system table does not list.
+const char* const kRemovablePlaces[] = { "/media", "/run/media", "/mnt" };
+
+// File systems whose top folder holds one entry per share or automounted volume, there only while it answers.
+bool listsShares(const QByteArray& type)
+{
+    return type == "autofs" || type.startsWith("fuse.gvfs");
+}
+
 } // namespace
 
 bool onUnmountedVolume(const QString& folder, const QString& fstab, const QString& mountinfo)
 {
-    QStringList paths { QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) };
-    const QString real = QFileInfo(folder).canonicalFilePath();
-    if (!real.isEmpty() && real != paths.first())
-        paths << real;
-    QStringList wanted;
-    for (const QString& point : mountField(fstab, 1)) {
+    if (folder.isEmpty())
+        return false;
+    const QString clean = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    const Resolved real = resolve(clean);
+    const QVector<Mount> mounts = mountList(mountinfo.isEmpty() ? QStringLiteral("/proc/self/mountinfo") : mountinfo);
+    const auto mounted = [&mounts](const QString& point) {
+        return std::any_of(mounts.begin(), mounts.end(), [&point](const Mount& m) { return m.point == point; });
+    };
+    const QString table = !fstab.isEmpty() ? fstab : qEnvironmentVariable("VORN_FSTAB", QStringLiteral("/etc/fstab"));
+    for (const QString& point : mountField(table, 1)) {
         // The root is always there; "none" and swap areas are no folders.
         if (!point.startsWith(QLatin1Char('/')) || point == QLatin1String("/"))
             continue;
-        for (const QString& path : qAsConst(paths)) {
-            if (atOrBelow(path, point)) {
-                wanted << point;
-                break;
-            }
-        }
-    }
-    if (wanted.isEmpty())
-        return false;
-    // Field 5 of a mountinfo line is the mount point.
-    const QStringList mountedList = mountField(mountinfo, 4);
-    const QSet<QString> mounted(mountedList.begin(), mountedList.end());
-    for (const QString& point : qAsConst(wanted)) {
-        if (!mounted.contains(point))
+        if ((atOrBelow(clean, point) || atOrBelow(real.path, point)) && !mounted(point))
             return true;
     }
-    return false;
+    for (const char* place : kRemovablePlaces) {
+        const QString top = QLatin1String(place);
+        if (real.path == top || !atOrBelow(real.path, top))
+            continue;
+        const bool volume = std::any_of(mounts.begin(), mounts.end(),
+            [&](const Mount& m) { return atOrBelow(m.point, top) && atOrBelow(real.path, m.point); });
+        if (!volume)
+            return true;
+    }
+    // A share's folder missing from such a file system's top: the share is not connected.
+    return real.path != real.existing && std::any_of(mounts.begin(), mounts.end(), [&real](const Mount& m) {
+        return m.point == real.existing && listsShares(m.type);
+    });
 }
 
 // Executables sit beside the running program, whatever VORN_PROGRAM_DIR says about data.

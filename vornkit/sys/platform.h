@@ -64,11 +64,13 @@ VORNKIT_EXPORT bool writeAll(int fd, const char* data, qint64 size);
 // Called first thing by every program: a write past the file-size limit (ulimit -f) then fails with an error that
 // is reported for that file, instead of SIGXFSZ ending the process mid-run.
 VORNKIT_EXPORT void ignoreFileSizeSignal();
-// The folder lies at or below a mount point that the file-system table lists and that is not mounted now (a
-// volume left unplugged, a network share not connected): what is under it says nothing about the volume's files.
-// The tables are read anew on each call.
-VORNKIT_EXPORT bool onUnmountedVolume(const QString& folder, const QString& fstab = QStringLiteral("/etc/fstab"),
-    const QString& mountinfo = QStringLiteral("/proc/self/mountinfo"));
+// The path (it need not exist) lies where a volume is away, so what is there says nothing about the volume's
+// files: at or below a mount point that the file-system table lists and that is not mounted now (a volume left
+// unplugged, a network share not connected); below /media, /run/media or /mnt with no volume mounted in between;
+// or in a share missing from the top of the desktop's share or automount file system. The tables (by default
+// /etc/fstab, or the file VORN_FSTAB names, and /proc/self/mountinfo) are read anew on each call.
+VORNKIT_EXPORT bool onUnmountedVolume(
+    const QString& folder, const QString& fstab = QString(), const QString& mountinfo = QString());
 
 // Path of a tool executable beside the running program ("vorntwin", "vornsort", "vornmark").
 VORNKIT_EXPORT QString toolPath(const QString& tool);
