@@ -245,6 +245,7 @@ void MediaListView::dropRows()
     m_listStop.reset();
     // Leftovers of the stopped listing still queued for this thread are ignored from now on.
     ++m_listing;
+    m_listEnded = true;
     hideEditors();
     m_contextIndex = QPersistentModelIndex();
     m_hoverIndex = QPersistentModelIndex();
