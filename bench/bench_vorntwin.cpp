@@ -15,6 +15,7 @@
 // Usage: bench_vorntwin [--count N] [--dir DIR] [--real DIR] [--no-similar-peer] [--camera-runs N] [--camera-only]
 //                       [--tiny-only]
 //
+// --camera-runs sets the turns of the camera set and of the tiny pictures; --tiny-only runs just the tiny pictures.
 // Without --dir the tree is made once under /tmp/vorntwin-bench-N. --real adds the pictures of a folder (photos none
 // of us made) with their own resized and re-encoded variants; by default /tmp/realphotos when it exists, else the
 // photos of Debian's mate-backgrounds. scripts/install-deps --bench installs them and the peers.
