@@ -1,5 +1,6 @@
 #include "common/photomaker.h"
 #include "common/testutil.h"
+#include "meta/areareducer.h"
 #include "meta/imagedecoder.h"
 
 #include <QBuffer>
@@ -19,6 +20,7 @@ private slots:
     void budgetCountsEveryCopy();
     void moviesCacheWithinBudget();
     void reduceAveragesFinePatterns();
+    void averagedPinnedAndTinyCheap();
     void hostileFiles();
 };
 
@@ -168,6 +170,152 @@ void TestImageDecoder::reduceAveragesFinePatterns()
     const std::atomic_bool stop { true };
     QVERIFY(ImageDecoder::reduce(lines, QSize(400, 300), &stop).isNull());
     QVERIFY(ImageDecoder::reduce(QImage(), QSize(10, 10)).isNull());
+}
+
+namespace {
+
+// A grey picture made by a formula, with no encoder or painter between: a gradient with noise, different at every
+// size.
+QImage formulaGrey(int w, int h)
+{
+    QImage img(w, h, QImage::Format_Grayscale8);
+    quint32 s = quint32(w) * 2654435761u ^ quint32(h) * 40503u ^ 0x9E3779B9u;
+    for (int y = 0; y < h; ++y) {
+        uchar* line = img.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            s ^= s << 13;
+            s ^= s >> 17;
+            s ^= s << 5;
+            line[x] = uchar((qint64(x) * 160 / w + qint64(y) * 60 / h + (s >> 24) % 36) & 0xFF);
+        }
+    }
+    return img;
+}
+
+// FNV-1a over the pixels, row by row.
+QString digest(const QImage& img)
+{
+    quint64 h = 14695981039346656037ull;
+    for (int y = 0; y < img.height(); ++y) {
+        const uchar* line = img.constScanLine(y);
+        for (int x = 0; x < img.width(); ++x)
+            h = (h ^ line[x]) * 1099511628211ull;
+    }
+    return QString::number(h, 16);
+}
+
+// A grey picture in one of the eight orientations: mirrored across (bit 1), down (bit 2), then transposed (bit 4).
+QImage oriented(const QImage& img, int k)
+{
+    const QImage mirrored = img.mirrored(k & 1, k & 2);
+    if (!(k & 4))
+        return mirrored;
+    QImage out(mirrored.height(), mirrored.width(), QImage::Format_Grayscale8);
+    for (int y = 0; y < mirrored.height(); ++y) {
+        for (int x = 0; x < mirrored.width(); ++x)
+            out.scanLine(x)[y] = mirrored.constScanLine(y)[x];
+    }
+    return out;
+}
+
+QSize oriented(const QSize& size, int k)
+{
+    return k & 4 ? size.transposed() : size;
+}
+
+} // namespace
+
+void TestImageDecoder::averagedPinnedAndTinyCheap()
+{
+    // What the hash is given, pinned: a picture whose sides both shrink, and one that grows along a side, give
+    // bit for bit what they gave before a side that grows was read a pair of rows at a time.
+    const QSize hashInput(2048, 2048);
+    struct Pinned {
+        QSize from, to;
+        const char* digest;
+    };
+    const Pinned pinned[] = {
+        // Both sides shrink (or stay).
+        { QSize(4000, 3000), hashInput, "4c658848ba7f93be" },
+        { QSize(2600, 2100), hashInput, "c1c5f8bf01e1f971" },
+        { QSize(3001, 2049), hashInput, "12632c5161ec46a5" },
+        { QSize(2048, 2048), hashInput, "1512d843a2196415" },
+        { QSize(1601, 1201), QSize(653, 490), "101c4e5456552449" },
+        { QSize(640, 480), QSize(80, 60), "57cc531d2e50818e" },
+        { QSize(5, 3), QSize(2, 1), "9135907b5aae27e" },
+        // A side grows, or both.
+        { QSize(2600, 1000), hashInput, "da6580779aeab3fa" },
+        { QSize(1000, 2600), hashInput, "ea3c4a76c65e43df" },
+        { QSize(300, 200), hashInput, "34ee7cc42155e3ff" },
+        { QSize(3000, 1), hashInput, "eb98877372b86325" },
+        { QSize(1, 3000), hashInput, "e937d08b29fc2b25" },
+        { QSize(17, 1), hashInput, "1a70186d66e41325" },
+        { QSize(1, 7), hashInput, "af6be6ef3b4af325" },
+        { QSize(3, 2), hashInput, "68ad4dacdbef3a4e" },
+        { QSize(2, 1), hashInput, "8e24b508b3de2325" },
+        { QSize(1, 2), hashInput, "56c7499126586325" },
+        { QSize(1, 1), hashInput, "e2aae5c4cf622325" },
+    };
+    for (const Pinned& p : pinned) {
+        const QImage averaged = ImageDecoder::greyAveraged(formulaGrey(p.from.width(), p.from.height()), p.to);
+        QCOMPARE(averaged.size(), p.to);
+        const QString name
+            = QString("%1x%2 to %3x%4").arg(p.from.width()).arg(p.from.height()).arg(p.to.width()).arg(p.to.height());
+        QCOMPARE(name + " " + digest(averaged), name + " " + p.digest);
+    }
+
+    // One pixel fills the whole input; two lie at its ends with a straight ramp between, along either side.
+    QImage one(1, 1, QImage::Format_Grayscale8);
+    one.fill(0x5A);
+    QImage flat(hashInput, QImage::Format_Grayscale8);
+    flat.fill(0x5A);
+    QCOMPARE(ImageDecoder::greyAveraged(one, hashInput), flat);
+    QImage two(2, 1, QImage::Format_Grayscale8);
+    two.scanLine(0)[0] = 0;
+    two.scanLine(0)[1] = 200;
+    for (const bool across : { true, false }) {
+        const QImage ramp = ImageDecoder::greyAveraged(across ? two : oriented(two, 4), hashInput);
+        const auto at = [&](int along, int other) {
+            return across ? ramp.constScanLine(other)[along] : ramp.constScanLine(along)[other];
+        };
+        for (int other : { 0, 700, 2047 }) {
+            QCOMPARE(int(at(0, other)), 0);
+            QCOMPARE(int(at(511, other)), 0);
+            QCOMPARE(int(at(1024, other)), 100);
+            QCOMPARE(int(at(1536, other)), 200);
+            QCOMPARE(int(at(2047, other)), 200);
+            for (int i = 1; i < 2048; ++i)
+                QVERIFY(at(i, other) >= at(i - 1, other));
+        }
+    }
+
+    // Whatever the shape, a reduction holds the input and a few of its rows summed across (or of the old rows
+    // where it is summed down first), never more than it says beforehand; a side that grows keeps two old rows,
+    // not every new row that lies between them. A picture turned or mirrored comes out turned or mirrored the
+    // same way, pixel for pixel.
+    const QSize shapes[] = { QSize(1, 1), QSize(2, 1), QSize(1, 2), QSize(3, 2), QSize(16, 16), QSize(1, 3000),
+        QSize(3000, 1), QSize(5000, 3), QSize(300, 200), QSize(2600, 1000), QSize(4000, 3000) };
+    for (const QSize& from : shapes) {
+        const QString name = QString("%1x%2").arg(from.width()).arg(from.height());
+        for (const QSize& to : { hashInput, QSize(64, 48) }) {
+            const QImage img = formulaGrey(from.width(), from.height());
+            AreaReducer reducer(from, to);
+            for (int y = 0; y < from.height(); ++y)
+                reducer.addRow(img.constScanLine(y));
+            const QImage averaged = reducer.result();
+            QCOMPARE(averaged, ImageDecoder::greyAveraged(img, to));
+            const qint64 work = AreaReducer::workBytes(from, to);
+            QVERIFY2(reducer.heldBytes() <= work, qPrintable(name));
+            const qint64 row = qMax(qint64(to.width()) * 8, qint64(from.width()) * 4);
+            const qint64 input = qint64((to.width() + 3) / 4 * 4) * to.height();
+            QVERIFY2(work - input <= 6 * row, qPrintable(name + " " + QString::number(work - input)));
+            if (to != hashInput)
+                continue;
+            for (int k = 1; k < 8; ++k) {
+                QCOMPARE(ImageDecoder::greyAveraged(oriented(img, k), oriented(to, k)), oriented(averaged, k));
+            }
+        }
+    }
 }
 
 void TestImageDecoder::moviesCacheWithinBudget()

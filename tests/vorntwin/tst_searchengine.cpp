@@ -227,8 +227,9 @@ private slots:
     }
 
     // Equal pixels give equal hashes whatever the format: a JPEG (sequential, progressive, grey, or turned by its
-    // Exif orientation) and lossless PNG, BMP and WebP copies of it as shown; also when one thread's working memory
-    // goes from picture to picture, whatever their sizes.
+    // Exif orientation) and lossless PNG, BMP and WebP copies of it as shown (and GIF ones of the tiny pictures of
+    // one or two rows, which are grown on both sides); also when one thread's working memory goes from picture to
+    // picture, whatever their sizes.
     void equalPixelsHashEqual()
     {
         TempDir tmp;
@@ -243,8 +244,12 @@ private slots:
         // other way round.
         const Kind kinds[] = { { QSize(1200, 900), false, false, nullptr }, { QSize(901, 1203), true, false, nullptr },
             { QSize(1280, 720), false, true, nullptr }, { QSize(2600, 1000), false, false, "6" },
-            { QSize(1000, 2300), true, false, "3" } };
-        for (int seed = 0; seed < 5; ++seed) {
+            { QSize(1000, 2300), true, false, "3" }, { QSize(2, 1), false, false, "6" },
+            { QSize(1, 2), true, false, "5" }, { QSize(1, 1), false, false, nullptr },
+            { QSize(2, 1), false, false, "2" }, { QSize(1, 2), false, true, "7" }, { QSize(2, 1), false, false, "4" },
+            { QSize(3, 2), false, false, "8" } };
+        const int count = int(sizeof(kinds) / sizeof(kinds[0]));
+        for (int seed = 0; seed < count; ++seed) {
             const Kind& kind = kinds[seed];
             const QString jpeg = tmp.file(QString("p%1.jpg").arg(seed));
             const QImage photo = photoLikeImage(kind.size.width(), kind.size.height(), seed);
@@ -257,13 +262,24 @@ private slots:
             QImageReader shown(jpeg);
             shown.setAutoTransform(true);
             const QImage pixels = shown.read().convertToFormat(QImage::Format_RGB32);
-            QCOMPARE(pixels.size(), kind.orientation && *kind.orientation == '6' ? kind.size.transposed() : kind.size);
+            const bool turned = kind.orientation && QByteArray("5678").contains(*kind.orientation);
+            QCOMPARE(pixels.size(), turned ? kind.size.transposed() : kind.size);
             ImageHashHolder ref;
             QVERIFY(ref.setFile(jpeg));
             QCOMPARE(ref.compute(), 0);
-            for (const char* format : { "png", "bmp", "webp" }) {
+            ImageHashHolder asShown;
+            QCOMPARE(asShown.computeImage(pixels), 0);
+            QCOMPARE(asShown.compare(ref), 0);
+            const bool tiny = kind.size.width() <= 3 && kind.size.height() <= 3;
+            for (const char* format : { "png", "bmp", "webp", "gif" }) {
                 const QString copy = tmp.file(QString("p%1.%2").arg(seed).arg(format));
-                QVERIFY(pixels.save(copy, format, 100)); // a WebP at quality 100 is lossless
+                if (QByteArray(format) == "gif") {
+                    if (!tiny)
+                        continue;
+                    QVERIFY(writeBytes(copy, gifOf(pixels)));
+                } else {
+                    QVERIFY(pixels.save(copy, format, 100)); // a WebP at quality 100 is lossless
+                }
                 QCOMPARE(QImage(copy).convertToFormat(QImage::Format_RGB32), pixels);
                 ImageHashHolder h;
                 QVERIFY(h.setFile(copy));

@@ -6,10 +6,15 @@ namespace {
 
 const int kScaleBits = 48;
 
-// New rows that one old row may add to at once, and one more.
+// Shrinking downwards, the new rows that one old row may add to at once, and one more.
 int ringRows(int from, int to)
 {
     return 2 * ((to + from - 1) / from) + 2;
+}
+
+qint64 vectorBytes(const std::vector<qint64>& v)
+{
+    return qint64(v.capacity()) * qint64(sizeof(qint64));
 }
 
 } // namespace
@@ -69,13 +74,18 @@ AreaReducer::AreaReducer(const QSize& from, const QSize& to, QImage* buffer)
     if (m_out.isNull())
         return;
     m_across.assign(size_t(to.width()), 0);
-    m_ring = ringRows(from.height(), to.height());
-    // Sums down stay within 32 bits.
-    m_downFirst = from.height() > to.height() && qint64(from.height()) * 255 < (qint64(1) << 31);
-    if (m_downFirst)
-        m_down.assign(size_t(m_ring) * from.width(), 0);
-    else
-        m_sums.assign(size_t(m_ring) * to.width(), 0);
+    m_grows = from.height() < to.height();
+    if (m_grows) {
+        m_before.assign(size_t(to.width()), 0);
+    } else {
+        m_ring = ringRows(from.height(), to.height());
+        // Sums down stay within 32 bits.
+        m_downFirst = from.height() > to.height() && qint64(from.height()) * 255 < (qint64(1) << 31);
+        if (m_downFirst)
+            m_down.assign(size_t(m_ring) * from.width(), 0);
+        else
+            m_sums.assign(size_t(m_ring) * to.width(), 0);
+    }
     const double pixels = double(m_x.total) * m_y.total;
     m_scale = quint64(double(quint64(1) << kScaleBits) / pixels + 0.5);
 }
@@ -84,9 +94,19 @@ qint64 AreaReducer::workBytes(const QSize& from, const QSize& to)
 {
     if (from.isEmpty() || to.isEmpty())
         return 0;
+    const qint64 result = qint64((to.width() + 3) / 4 * 4) * to.height(); // its rows are padded to 4 bytes
+    const qint64 across = qint64(to.width()) * 8;
+    if (from.height() < to.height())
+        return result + 2 * across;
     const qint64 ring = ringRows(from.height(), to.height());
-    return qint64(to.width()) * to.height() + qint64(to.width()) * 8
-        + ring * qMax(qint64(to.width()) * 8, qint64(from.width()) * 4);
+    return result + across + ring * qMax(across, qint64(from.width()) * 4);
+}
+
+qint64 AreaReducer::heldBytes() const
+{
+    const qint64 result = m_out.isNull() ? 0 : qint64(m_out.bytesPerLine()) * m_out.height();
+    return result + vectorBytes(m_across) + vectorBytes(m_before) + vectorBytes(m_sums)
+        + qint64(m_down.capacity()) * qint64(sizeof(qint32));
 }
 
 template <class T> void AreaReducer::sumAcross(const T* row)
@@ -130,6 +150,12 @@ void AreaReducer::addRow(const uchar* grey)
         }
         return;
     }
+    if (m_grows) {
+        m_across.swap(m_before);
+        sumAcross(grey);
+        storeBetween(y);
+        return;
+    }
     sumAcross(grey);
     const int to = m_to.width();
     addDown(m_sums.data(), to, m_across.data(), y);
@@ -143,6 +169,32 @@ void AreaReducer::store(int row, const qint64* sums)
     const quint64 half = quint64(1) << (kScaleBits - 1);
     for (int j = 0; j < m_to.width(); ++j)
         out[j] = uchar(std::min<quint64>(255, (quint64(sums[j]) * m_scale + half) >> kScaleBits));
+}
+
+// Each new row is the sum of its two old rows by their shares, as the ring of the shrinking side would add them; a
+// new row between the same two old rows by the same shares as the one above it is a copy of it.
+void AreaReducer::storeBetween(int y)
+{
+    const int width = m_to.width();
+    for (; m_next < m_to.height() && m_y.last[m_next] <= y; ++m_next) {
+        const int i = m_next;
+        if (i > 0 && m_y.first[i] == m_y.first[i - 1] && m_y.last[i] == m_y.last[i - 1]
+            && m_y.firstShare[i] == m_y.firstShare[i - 1] && m_y.lastShare[i] == m_y.lastShare[i - 1]) {
+            std::copy_n(m_out.constScanLine(i - 1), width, m_out.scanLine(i));
+            continue;
+        }
+        // The old row that comes last is y; the first is y or the one before it.
+        const qint64* first = m_y.first[i] == y ? m_across.data() : m_before.data();
+        const qint64 firstShare = m_y.firstShare[i];
+        const qint64 lastShare = m_y.last[i] == m_y.first[i] ? 0 : m_y.lastShare[i];
+        const qint64* last = m_across.data();
+        uchar* out = m_out.scanLine(i);
+        const quint64 half = quint64(1) << (kScaleBits - 1);
+        for (int j = 0; j < width; ++j) {
+            const qint64 sum = firstShare * first[j] + lastShare * last[j];
+            out[j] = uchar(std::min<quint64>(255, (quint64(sum) * m_scale + half) >> kScaleBits));
+        }
+    }
 }
 
 QImage AreaReducer::result() const

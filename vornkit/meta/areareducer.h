@@ -10,6 +10,7 @@
 // there; along a side that grows, it lies between its two nearest old pixels (linear, steps would be new detail).
 // The sums are exact, so the result does not depend on the order the pixels are summed in: a picture turned or
 // mirrored before its reduction comes out as its reduction turned or mirrored the same way, pixel for pixel.
+// It holds a few rows whatever the shape: a side that grows keeps only the two old rows around the new ones.
 class AreaReducer {
 public:
     // buffer, when given, receives the result and is kept for the next reduction: a result of the same size then
@@ -17,6 +18,8 @@ public:
     AreaReducer(const QSize& from, const QSize& to, QImage* buffer = nullptr);
     // Bytes a reduction holds, its result included.
     static qint64 workBytes(const QSize& from, const QSize& to);
+    // Bytes this reduction holds now, its result included: never more than workBytes.
+    qint64 heldBytes() const;
 
     // Adds the next row: from.width() grey pixels.
     void addRow(const uchar* grey);
@@ -42,6 +45,8 @@ private:
     // Adds old row y's values by their share into each new row under way that it lies under, in a ring of rows.
     template <class Sum, class Value> void addDown(Sum* ring, int width, const Value* values, int y);
     void store(int row, const qint64* sums);
+    // Growing downwards: the new rows that old row y finishes, each from old rows y - 1 and y summed across.
+    void storeBetween(int y);
 
     QSize m_from, m_to;
     Axis m_x, m_y;
@@ -50,8 +55,11 @@ private:
     // A picture that shrinks downwards is summed down first, at its own width (fewer rows to sum across); else
     // across first, at the new width.
     bool m_downFirst = false;
+    // It grows downwards: each new row lies between two old ones, summed across, the last two kept.
+    bool m_grows = false;
     std::vector<qint64> m_across; // a row summed across
-    std::vector<qint64> m_sums; // across first: a ring of the new rows under way
+    std::vector<qint64> m_before; // growing: the old row before, summed across
+    std::vector<qint64> m_sums; // shrinking across first: a ring of the new rows under way
     std::vector<qint32> m_down; // down first: a ring of the new rows under way, at the old width
     int m_ring = 0;
     int m_row = 0; // the next old row
