@@ -293,59 +293,6 @@ QByteArray gifCanvas(int w, int h, int frames)
     return gif + '\x3b';
 }
 
-QByteArray gifOf(const QImage& image)
-{
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    QVector<QRgb> palette;
-    QByteArray indices;
-    for (int y = 0; y < rgb.height(); ++y) {
-        for (int x = 0; x < rgb.width(); ++x) {
-            const QRgb c = rgb.pixel(x, y) | 0xFF000000u;
-            int i = palette.indexOf(c);
-            if (i < 0) {
-                if (palette.size() == 256)
-                    return QByteArray();
-                i = palette.size();
-                palette << c;
-            }
-            indices += char(i);
-        }
-    }
-    auto le16 = [](int v) { return QByteArray(1, char(v & 0xFF)) + char((v >> 8) & 0xFF); };
-    QByteArray gif = "GIF89a" + le16(rgb.width()) + le16(rgb.height()) + QByteArray("\xF7\x00\x00", 3);
-    for (int i = 0; i < 256; ++i) {
-        const QRgb c = i < palette.size() ? palette[i] : 0;
-        gif += char(qRed(c));
-        gif += char(qGreen(c));
-        gif += char(qBlue(c));
-    }
-    gif += '\x2c' + le16(0) + le16(0) + le16(rgb.width()) + le16(rgb.height()) + '\x00';
-    // LZW of 8-bit codes without compression: 9-bit codes, a clear code before the table would widen them.
-    QByteArray data;
-    quint32 bits = 0;
-    int count = 0;
-    auto put = [&](int code) {
-        bits |= quint32(code) << count;
-        for (count += 9; count >= 8; count -= 8, bits >>= 8)
-            data += char(bits & 0xFF);
-    };
-    for (int i = 0; i < indices.size(); ++i) {
-        if (i % 200 == 0)
-            put(256);
-        put(quint8(indices[i]));
-    }
-    put(257);
-    if (count > 0)
-        data += char(bits & 0xFF);
-    gif += '\x08';
-    for (int i = 0; i < data.size(); i += 255) {
-        const QByteArray block = data.mid(i, 255);
-        gif += char(block.size()) + block;
-    }
-    gif += '\x00'; // no more blocks
-    return gif + '\x3b';
-}
-
 QString makeImage(const QString& dir, const QString& name, int w, int h, const QColor& color, const char* format)
 {
     QImage img(w, h, QImage::Format_RGB32);

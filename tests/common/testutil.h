@@ -92,8 +92,6 @@ QPair<double, double> greyMeanAndSpread(const QImage& image, const QRect& rect);
 QByteArray pngDeclaring(quint32 w, quint32 h, int bitDepth = 8, int colorType = 2);
 // A GIF of a w x h canvas with the given number of one-pixel frames, looping.
 QByteArray gifCanvas(int w, int h, int frames);
-// A GIF of the picture's opaque pixels, exact when it has at most 256 colours (null when it has more).
-QByteArray gifOf(const QImage& image);
 bool writeBytes(const QString& path, const QByteArray& bytes);
 // Local time from now on is that of the zone ("Asia/Shanghai"), for this process.
 void useTimeZone(const char* zone);
