@@ -47,10 +47,7 @@ QtVariantProperty* QtVariantPropertyManager::variantProperty(const QtProperty* p
 
 QList<QtProperty*> QtVariantPropertyManager::properties() const
 {
-    QList<QtProperty*> list;
-    for (QtVariantProperty* p : m_properties)
-        list.append(p);
-    return list;
+    return m_properties;
 }
 
 void QtVariantPropertyManager::clear()
@@ -62,7 +59,8 @@ void QtVariantPropertyManager::clear()
 void QtVariantPropertyManager::forgetProperty(QtProperty* property)
 {
     emit propertyDestroyed(property);
-    m_properties.removeAll(static_cast<QtVariantProperty*>(property));
+    // Called from its destructor: it is no variant property any more.
+    m_properties.removeAll(property);
 }
 
 QVariant QtVariantPropertyManager::value(const QtProperty* property) const

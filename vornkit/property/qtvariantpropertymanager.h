@@ -45,5 +45,5 @@ private:
     friend class QtProperty;
     void forgetProperty(QtProperty* property);
 
-    QList<QtVariantProperty*> m_properties;
+    QList<QtProperty*> m_properties; // each a variant property until its destruction
 };
