@@ -41,8 +41,8 @@ public:
     };
 
     // Thumbnail sizes below this make no usable thumbnail.
-    static const int MinThumbSide = 16;
-    static const int MaxThumbSide = 512;
+    static constexpr int MinThumbSide = 16;
+    static constexpr int MaxThumbSide = 512;
 
     // 0 when read; -1 when the file is missing or not JSON (the values stay).
     int load();

@@ -15,7 +15,7 @@ public:
     enum TimeSrc { TakeTime = 0, SrcModTime = 1, SrcCreateTime = 2, NowTime = 3 };
     // What to do when the target file exists.
     enum FileExists { ExistsSkip = 0, ExistsRename = 1, ExistsReplace = 2 };
-    static const int CustomRule = 14;
+    static constexpr int CustomRule = 14;
 
     TidyCfg();
 

@@ -407,7 +407,8 @@ private slots:
 
     // Only what the search saw is moved or removed. A checked file written since, with its size and modified time
     // put back, is left by every action of the menu and by the thumbnail list's "删除(&D)", and the window says so;
-    // a set of copies whose kept copy is written while an earlier set is moved is left too.
+    // one removed by another program leaves the list; a set of copies whose kept copy is written while an earlier
+    // set is moved is left too.
     void changedSinceSearch()
     {
         TempDir tmp;
@@ -446,6 +447,13 @@ private slots:
         QCOMPARE(readBytes(d + "/b/p.jpg"), photo);
         QCOMPARE(entriesOf(d + "/target"), QStringList());
         QCOMPARE(rowOf(d + "/a/p.jpg")->checkState(0), Qt::Checked);
+
+        // Removed by another program, it is named as gone and its row leaves the list.
+        QVERIFY(writeBytes(d + "/a/note.txt", "its folder holds something else"));
+        QVERIFY(QFile::remove(d + "/a/p.jpg"));
+        QCOMPARE(m_wnd->processChecked(3, QString()), 0);
+        QCOMPARE(ok.texts.last(), QString("有 1 个文件已不在原处（已被删除或移走），已从列表中去掉。"));
+        QVERIFY(!rowOf(d + "/a/p.jpg"));
 
         // Two sets moved onto another file system; while the first one's file is on its way, the kept copy of the
         // other is written.

@@ -67,7 +67,7 @@ public:
     // Connect options handed to the driver.
     static const char* const connectOptions;
     // How long a statement waits for another program's lock, in milliseconds.
-    static const int busyTimeoutMs = 5000;
+    static constexpr int busyTimeoutMs = 5000;
     // Process-wide, for shut-down: from now on no statement waits for a lock past msFromNow; a negative value
     // lifts the limit.
     static void limitWaits(int msFromNow);

@@ -25,8 +25,8 @@ public:
         uint rgb() const { return 0xFF000000u | uint(red) << 16 | uint(green) << 8 | uint(blue); }
     };
 
-    static const int cvCount = 13;
-    static const int cvCandidateCount = 12;
+    static constexpr int cvCount = 13;
+    static constexpr int cvCandidateCount = 12;
     // The colours offered as tags: the palette without its second red.
     static const ColorValue cvCandidate[cvCandidateCount];
 

@@ -69,5 +69,5 @@ public:
     static QByteArray temporaryName(const QByteArray& fileName, const QByteArray& random);
 
     // Temporaries younger than this are never taken for stale.
-    static const int staleAfterMs = 1000;
+    static constexpr int staleAfterMs = 1000;
 };

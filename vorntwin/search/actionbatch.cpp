@@ -35,7 +35,7 @@ ActionBatch::Outcome ActionBatch::handle(int code, const File& file) const
 {
     // Only what the search saw is moved or removed: a file written since may hold the only copy of something new.
     if (code != 2 && FileStamp::of(file.source) != file.stamp)
-        return Changed;
+        return isFileGone(file.source) ? Gone : Changed;
     QString why;
     bool done = false;
     switch (code) {
@@ -54,7 +54,12 @@ ActionBatch::Outcome ActionBatch::handle(int code, const File& file) const
     default:
         break;
     }
-    if (!done && !why.isEmpty())
+    if (done)
+        return Done;
+    // Another program may have taken it away after the check.
+    if (isFileGone(file.source))
+        return Gone;
+    if (!why.isEmpty())
         qWarning("%s: %s", qUtf8Printable(file.source), qUtf8Printable(why));
-    return done ? Done : Failed;
+    return Failed;
 }

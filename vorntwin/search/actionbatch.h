@@ -8,10 +8,11 @@
 
 // The checked files of one action (1 move, 2 copy, 3 to the trash, 4 delete), taken set of copies by set of
 // copies. Just before a set is acted on, a copy that stays must still hold what the search found; just before a
-// file is moved or removed, it must still be the file the search saw.
+// file is moved or removed, it must still be the file the search saw. A file another program took away since is
+// gone, not failed.
 class ActionBatch {
 public:
-    enum Outcome { Done, Failed, Changed, CopyChanged };
+    enum Outcome { Done, Failed, Changed, CopyChanged, Gone };
     struct File {
         QString source;
         QString target; // for a move or a copy

@@ -10,7 +10,7 @@
 // A file's running MD5: block by block (2048 bytes) or the rest at once in large reads.
 class FileMd5Reader {
 public:
-    static const int kBlockSize = 2048;
+    static constexpr int kBlockSize = 2048;
 
     FileMd5Reader();
     ~FileMd5Reader();

@@ -16,10 +16,10 @@
 class ImageHashHolder {
 public:
     // The size the algorithm works at, and the smallest a reduced decode may come at.
-    static const int kWorkingSide = 512;
+    static constexpr int kWorkingSide = 512;
     // The square every picture is brought to before it is hashed: large enough that the algorithm's own blur and
     // reduction act on it as on the whole picture.
-    static const int kInputSide = 2048;
+    static constexpr int kInputSide = 2048;
 
     // Working memory one thread reuses from picture to picture: the decoder's, and the algorithm with its working
     // images.

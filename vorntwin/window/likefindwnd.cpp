@@ -483,15 +483,15 @@ int LikeFindWnd::processRows(int code, const QString& folder, const QList<QTreeW
     setBusy(false);
     m_handlingFiles = false;
 
-    int counts[4] = { 0, 0, 0, 0 };
+    int counts[5] = { 0, 0, 0, 0, 0 };
     for (int i = 0; i < rows.size(); ++i) {
         const ActionBatch::Outcome outcome = outcomes.value(i, ActionBatch::Failed);
         ++counts[outcome];
-        if (outcome == ActionBatch::Done && code != 2)
+        if ((outcome == ActionBatch::Done && code != 2) || outcome == ActionBatch::Gone)
             removeRow(rows[i]);
     }
     m_dupImage->updateGroupCheckStates();
-    if (code != 2 && counts[ActionBatch::Done] > 0)
+    if ((code != 2 && counts[ActionBatch::Done] > 0) || counts[ActionBatch::Gone] > 0)
         m_dupImage->reloadCurrentGroup();
     QStringList texts;
     if (counts[ActionBatch::Failed] > 0) {
@@ -505,9 +505,11 @@ int LikeFindWnd::processRows(int code, const QString& folder, const QList<QTreeW
     if (counts[ActionBatch::CopyChanged] > 0)
         texts << tr("有 %1 个文件要保留的副本在查找后已改变，未处理，它们仍留在列表中。")
                      .arg(counts[ActionBatch::CopyChanged]);
+    if (counts[ActionBatch::Gone] > 0)
+        texts << tr("有 %1 个文件已不在原处（已被删除或移走），已从列表中去掉。").arg(counts[ActionBatch::Gone]);
     if (!texts.isEmpty())
         information(texts.join(QLatin1Char('\n')));
-    return rows.size() - counts[ActionBatch::Done];
+    return rows.size() - counts[ActionBatch::Done] - counts[ActionBatch::Gone];
 }
 
 void LikeFindWnd::removeRow(QTreeWidgetItem* row)

@@ -35,7 +35,7 @@ public:
     void selectByTime(bool newest, const QString& key);
     // Acts on the checked files (1 move, 2 copy, 3 recycle, 4 delete) on a pool thread while the window keeps
     // painting but takes no input; the number left where they were (failed, or changed since the search), or -1
-    // when the user stopped before anything was done.
+    // when the user stopped before anything was done. Files gone since the search leave the list.
     int processChecked(int code, const QString& folder);
     // The same for the file rows given; before a move or removal, asks when some photo would keep no copy that is
     // still what the search found. A file changed since the search, or whose kept copy did, is left and counted.
