@@ -218,31 +218,20 @@ void TestImageDecoder::averagedPinnedAndTinyCheap()
     const Pinned pinned[] = {
         // Both sides shrink (or stay).
         { QSize(4000, 3000), hashInput, "4c658848ba7f93be" },
-        { QSize(2600, 2100), hashInput, "c1c5f8bf01e1f971" },
         { QSize(3001, 2049), hashInput, "12632c5161ec46a5" },
-        { QSize(2048, 2048), hashInput, "1512d843a2196415" },
         { QSize(1601, 1201), QSize(653, 490), "101c4e5456552449" },
-        { QSize(640, 480), QSize(80, 60), "57cc531d2e50818e" },
         { QSize(5, 3), QSize(2, 1), "9135907b5aae27e" },
         // A side grows, or both.
         { QSize(2600, 1000), hashInput, "da6580779aeab3fa" },
-        { QSize(1000, 2600), hashInput, "ea3c4a76c65e43df" },
         { QSize(300, 200), hashInput, "34ee7cc42155e3ff" },
-        { QSize(3000, 1), hashInput, "eb98877372b86325" },
         { QSize(1, 3000), hashInput, "e937d08b29fc2b25" },
-        { QSize(17, 1), hashInput, "1a70186d66e41325" },
-        { QSize(1, 7), hashInput, "af6be6ef3b4af325" },
-        { QSize(3, 2), hashInput, "68ad4dacdbef3a4e" },
         { QSize(2, 1), hashInput, "8e24b508b3de2325" },
-        { QSize(1, 2), hashInput, "56c7499126586325" },
         { QSize(1, 1), hashInput, "e2aae5c4cf622325" },
     };
     for (const Pinned& p : pinned) {
         const QImage averaged = ImageDecoder::greyAveraged(formulaGrey(p.from.width(), p.from.height()), p.to);
         QCOMPARE(averaged.size(), p.to);
-        const QString name
-            = QString("%1x%2 to %3x%4").arg(p.from.width()).arg(p.from.height()).arg(p.to.width()).arg(p.to.height());
-        QCOMPARE(name + " " + digest(averaged), name + " " + p.digest);
+        QVERIFY2(digest(averaged) == p.digest, qPrintable(QString("%1x%2").arg(p.from.width()).arg(p.from.height())));
     }
 
     // Whatever the shape, a reduction holds the input and a few rows, never more than it says beforehand: a side
