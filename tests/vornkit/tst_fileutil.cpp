@@ -197,11 +197,12 @@ void TestFileUtil::goneOnlyOnEvidence()
     const int present = int(PathPresence::Present), gone = int(PathPresence::Gone),
               unknown = int(PathPresence::Unknown);
     // Gone from a folder that answers, even an empty one (its last photo deleted), and with a folder removed whole
-    // (the nearest folder above answers); a link whose target is out of reach tells nothing.
+    // (the nearest folder above answers and holds something; empty, it may be where a volume was mounted); a link
+    // whose target is out of reach tells nothing.
     QCOMPARE(QList<int>({ presence("full 满/other.jpg"), presence("full 满/gone.jpg"), presence("missing"),
                  presence("full 满/dangling.jpg"), presence("empty/gone.jpg"), presence("missing/gone.jpg"),
-                 presence("missing/子/gone.jpg"), presence("link/gone.jpg") }),
-        QList<int>({ present, gone, gone, unknown, gone, gone, gone, unknown }));
+                 presence("missing/子/gone.jpg"), presence("link/gone.jpg"), presence("empty/子/gone.jpg") }),
+        QList<int>({ present, gone, gone, unknown, gone, gone, gone, unknown, unknown }));
     // An unmounted volume's mount point, empty or missing, and what would be below it tell nothing; once the volume
     // is no longer listed, its folder answers as any other.
     {

@@ -380,8 +380,8 @@ bool pathTaken(const QString& path)
 
 namespace {
 
-// The folder (or what a link names) can be opened and read, empty or not.
-bool folderAnswers(const QByteArray& folder)
+// The folder (or what a link names) can be opened and read; with holding, it also holds an entry.
+bool folderAnswers(const QByteArray& folder, bool holding)
 {
     struct stat st { };
     if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
@@ -389,10 +389,17 @@ bool folderAnswers(const QByteArray& folder)
     DIR* dir = ::opendir(folder.constData());
     if (!dir)
         return false;
+    bool any = false;
     errno = 0;
-    const bool read = ::readdir(dir) != nullptr || errno == 0;
+    while (const struct dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            any = true;
+            break;
+        }
+    }
+    const bool read = any || errno == 0;
     ::closedir(dir);
-    return read;
+    return read && (any || !holding);
 }
 
 } // namespace
@@ -409,7 +416,9 @@ PathPresence pathPresence(const QString& path)
     // Anything but "no such entry" (an I/O error, a share not connected, a time-out) tells nothing.
     if (errno != ENOENT)
         return PathPresence::Unknown;
-    // The nearest folder above that exists: the folders missing between it and the name went too.
+    // The nearest folder above that exists: the folders missing between it and the name went too. Empty, it may
+    // be the mount point of a volume that is away, unless it is the name's own folder (its last photo deleted).
+    const QString own = QFileInfo(clean).absolutePath();
     QString folder = clean;
     do {
         folder = QFileInfo(folder).absolutePath();
@@ -418,7 +427,7 @@ PathPresence pathPresence(const QString& path)
         if (errno != ENOENT)
             return PathPresence::Unknown;
     } while (folder != QLatin1String("/"));
-    if (!folderAnswers(QFile::encodeName(folder)) || platform::onUnmountedVolume(clean))
+    if (!folderAnswers(QFile::encodeName(folder), folder != own) || platform::onUnmountedVolume(clean))
         return PathPresence::Unknown;
     // Looked at again now that the folder is known to answer.
     if (::lstat(name.constData(), &st) == 0)

@@ -31,12 +31,14 @@ VORNKIT_EXPORT void stdFilePath(QStringList& paths);
 // What the disk tells about a path.
 enum class PathPresence {
     Present, // something reachable stands under the name
-    // Positive evidence that it is gone: its folder, or the nearest existing folder above a missing one, can be
-    // read (empty or not), lies where no volume is away (platform::onUnmountedVolume), and the name is not there.
+    // Positive evidence that it is gone: its folder can be read (empty or not), or else the nearest existing
+    // folder above can be read and holds an entry; that folder lies where no volume is away
+    // (platform::onUnmountedVolume), and the name is not there.
     Gone,
-    // Nothing to go by: that folder cannot be read or is a link whose target cannot be reached, it lies where a
-    // volume is away (an unmounted volume's mount point, a share not connected), the disk reports an error, or
-    // the name is a link whose target cannot be reached.
+    // Nothing to go by: that folder cannot be read, is a link whose target cannot be reached, or is empty above a
+    // missing folder (an unlisted mount point), it lies where a volume is away (an unmounted volume's mount
+    // point, a share not connected), the disk reports an error, or the name is a link whose target cannot be
+    // reached.
     Unknown,
 };
 VORNKIT_EXPORT PathPresence pathPresence(const QString& path);
