@@ -150,6 +150,15 @@ qint64 jpegCoefficientBytes(QIODevice& device)
     return bytes;
 }
 
+// What a decoder of the format keeps beside the picture; a JPEG frame header not found is taken as progressive.
+qint64 readerBytes(QIODevice& device, const QByteArray& format, const QSize& stored)
+{
+    if (format != "jpeg")
+        return 0;
+    const qint64 bytes = jpegCoefficientBytes(device);
+    return bytes < 0 ? area(stored) * 3 : bytes;
+}
+
 int bytesPerPixel(QImage::Format format)
 {
     if (format == QImage::Format_Invalid)
@@ -434,10 +443,8 @@ ImageDecoder::Result ImageDecoder::decodeFileGreyAveraged(
     // orientation, which the averages are then turned to.
     if (r.format == "jpeg" && stored.isValid() && !beyondPixelLimit(stored)) {
         const QSize storedSize = rotates(turn) ? size.transposed() : size;
-        qint64 readerBytes = jpegCoefficientBytes(file);
-        if (readerBytes < 0)
-            readerBytes = area(stored) * 3; // a frame header not found is taken as progressive
-        const qint64 cost = readerBytes + stripBytes(stored) + AreaReducer::workBytes(stored, storedSize)
+        const qint64 cost = readerBytes(file, r.format, stored) + stripBytes(stored)
+            + AreaReducer::workBytes(stored, storedSize)
             + (turn == QImageIOHandler::TransformationNone ? 0 : area(size));
         if (cost <= budgetBytes() && file.seek(0)) {
             BudgetHold hold(cost);
@@ -597,11 +604,9 @@ ImageDecoder::Result ImageDecoder::decodeDevice(
         QList<QSize> fits;
         for (const QSize& box : boxes)
             fits << fitSize(r.fullSize, box);
-        qint64 readerBytes = r.format == "jpeg" ? jpegCoefficientBytes(device) : 0;
-        if (readerBytes < 0)
-            readerBytes = area(stored) * 3; // a frame header not found is taken as progressive
         cost = rasterCost(reduced ? jpegDecodedSize(stored, storedTarget) : stored, bytesPerPixel(header.imageFormat()),
-            readerBytes, r.format, storedTarget, turn != QImageIOHandler::TransformationNone, fits);
+            readerBytes(device, r.format, stored), r.format, storedTarget, turn != QImageIOHandler::TransformationNone,
+            fits);
         r.tooLarge = beyondPixelLimit(stored) || cost + kept > budgetBytes();
     }
     if (r.tooLarge) {
@@ -671,16 +676,14 @@ ImageDecoder::Result ImageDecoder::decodeDeviceUnscaled(QIODevice& device, const
     qint64 cost = budgetBytes() / 4; // a size the header does not tell is taken as large
     if (stored.isValid()) {
         r.fullSize = turned ? stored.transposed() : stored;
-        qint64 readerBytes = r.format == "jpeg" ? jpegCoefficientBytes(device) : 0;
-        if (readerBytes < 0)
-            readerBytes = area(stored) * 3; // a frame header not found is taken as progressive
+        const qint64 held = readerBytes(device, r.format, stored);
         const int bpp = bytesPerPixel(reader.imageFormat());
-        cost = rasterCost(stored, bpp, readerBytes, r.format, stored, transformed, {});
+        cost = rasterCost(stored, bpp, held, r.format, stored, transformed, {});
         if (beyondPixelLimit(stored) || cost > budgetBytes()) {
             // Too large whole: reduced by a reader that scales while it decodes, never below least.
             const QSize target = reducedSize(stored, least.expandedTo(QSize(1, 1)), r.format);
             const QSize decoded = r.format == "jpeg" ? jpegDecodedSize(stored, target) : target;
-            cost = rasterCost(decoded, bpp, readerBytes, r.format, target, transformed, {});
+            cost = rasterCost(decoded, bpp, held, r.format, target, transformed, {});
             if (!reader.supportsOption(QImageIOHandler::ScaledSize) || target == stored || beyondPixelLimit(decoded)
                 || cost > budgetBytes()) {
                 r.tooLarge = true;
