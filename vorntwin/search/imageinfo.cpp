@@ -550,10 +550,11 @@ int ImageInfo::groupSimilar(const FindSettings& find, const std::atomic_bool* ca
                 delete ref;
         }
 
-        // Pictures that give no hash stay together as their attributes and content grouped them.
+        // Pictures that give no hash stay together where their content was compared: equal attributes alone (or
+        // nothing chosen at all) make no duplicates of two files that cannot be told apart by their pictures.
         if (unhashed)
             *unhashed += failed.size();
-        if (failed.size() < 2) {
+        if (failed.size() < 2 || !(find.FullContentIsSame || find.PartContentIsSame)) {
             qDeleteAll(failed);
             continue;
         }

@@ -40,8 +40,8 @@ public:
     // Keeps in each group only files of equal content, one group per content.
     int confirmContent(const std::atomic_bool* cancel = nullptr);
     // Splits each group into clusters of similar images around reference files. Files that give no hash (broken,
-    // or too large to decode) stay together in a group of their own beside, with the group's label; unhashed
-    // counts them.
+    // or too large to decode) stay together in a group of their own beside, with the group's label, where their
+    // content was compared, and are left out otherwise; unhashed counts them.
     int groupSimilar(const FindSettings& find, const std::atomic_bool* cancel = nullptr, int* unhashed = nullptr);
     void releaseReaders();
 

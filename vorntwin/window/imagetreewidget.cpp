@@ -143,7 +143,9 @@ void ImageTreeWidget::onFindEnd()
     expandAll();
     header()->resizeSections(QHeaderView::ResizeToContents);
     if (m_unhashed > 0)
-        emit findStepInfo(tr("完成。%1 个文件无法解码，未比较相似，只按属性和内容分组。").arg(m_unhashed));
+        emit findStepInfo(m_find.FullContentIsSame || m_find.PartContentIsSame
+                ? tr("完成。%1 个文件无法解码，未比较相似，只按属性和内容分组。").arg(m_unhashed)
+                : tr("完成。%1 个文件无法解码，未比较相似，未列出。").arg(m_unhashed));
     else
         emit findStepInfo(tr("完成。"));
     emit findEnd();
