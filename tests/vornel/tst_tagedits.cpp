@@ -10,6 +10,7 @@
 #include "records/bookpathinfo.h"
 #include "records/histaglist.h"
 #include "records/imagecachetb.h"
+#include "sys/fileutil.h"
 #include "tagwidgets/qxtstars.h"
 #include "task/pooljob.h"
 
@@ -291,6 +292,11 @@ void TestTagEdits::lockedDatabaseKeepsEditsUntilStored()
     QTRY_COMPARE_WITH_TIMEOUT(inFile(photo).rgb, QList<uint>({ kBlue }), 10000);
     QTRY_VERIFY2_WITH_TIMEOUT(
         mgr->noteTip().contains(QStringLiteral("已写入照片文件，其余")), qPrintable(mgr->noteTip()), 10000);
+
+    // The cell and the viewer name the photo's size as the write left it.
+    const ItemInfoPtr written = infoOf(grid, photo);
+    QVERIFY(written);
+    QTRY_COMPARE(written->fileSizeText(), calcFileSize(QFileInfo(photo).size()));
 
     // A new photo whose row waits with its edit, removed by other hands meanwhile: not called saved.
     const QString fresh = makeImage(m_dir->path(), "新 c.jpg", 80, 60);

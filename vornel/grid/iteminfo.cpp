@@ -1347,6 +1347,7 @@ void ItemInfo::refreshFileFacts(const QString& file)
         if (tagInfo.getFile() != file)
             return;
         tagInfo.setFileFacts(fresh);
+        m_fileSizeText = calcFileSize(fresh.size());
     }
     queueTagWrite(TagColumn::Facts);
 }
